@@ -1,0 +1,103 @@
+#include "MessagePane.h"
+
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTimer>
+
+namespace {
+
+// What the pane shows of a text: line ends become line breaks, other control characters blanks.
+QString displayText(const QString &text)
+{
+    QString out;
+    out.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (c == u'\r') {
+            if (i + 1 < text.size() && text.at(i + 1) == u'\n')
+                continue; // the LF that follows makes the break
+            out.append(u'\n');
+        } else if (c == u'\n' || c == u'\t') {
+            out.append(c);
+        } else if (c.unicode() < 0x20 || c == QChar::ParagraphSeparator || c == QChar::LineSeparator) {
+            out.append(u' ');
+        } else {
+            out.append(c);
+        }
+    }
+    return out;
+}
+
+} // namespace
+
+MessagePane::MessagePane(QWidget *parent)
+    : QPlainTextEdit(parent)
+{
+    setReadOnly(true);
+    setUndoRedoEnabled(false);
+    setLineWrapMode(QPlainTextEdit::NoWrap);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+}
+
+void MessagePane::prepend(const QString &text)
+{
+    const QString shown = displayText(text);
+    m_waiting.append(shown);
+    m_waitingLines += shown.count(u'\n');
+    // Only the newest lines can stay in the pane: older waiting texts need never be inserted.
+    while (m_waiting.size() > 1 && m_waitingLines - m_waiting.front().count(u'\n') > MaxLines) {
+        m_waitingLines -= m_waiting.front().count(u'\n');
+        m_waiting.removeFirst();
+    }
+    if (!m_flushQueued) {
+        m_flushQueued = true;
+        QTimer::singleShot(0, this, &MessagePane::flush);
+    }
+}
+
+void MessagePane::flush()
+{
+    m_flushQueued = false;
+    if (m_waiting.isEmpty())
+        return;
+    QString joined;
+    qsizetype total = 0;
+    for (const QString &s : std::as_const(m_waiting))
+        total += s.size();
+    joined.reserve(total);
+    for (auto it = m_waiting.crbegin(); it != m_waiting.crend(); ++it)
+        joined.append(*it);
+    m_waiting.clear();
+    m_waitingLines = 0;
+
+    QTextCursor cursor(document());
+    cursor.beginEditBlock();
+    cursor.movePosition(QTextCursor::Start);
+    cursor.insertText(joined);
+    if (document()->blockCount() > MaxLines) {
+        const QTextBlock keepLast = document()->findBlockByNumber(MaxLines - 1);
+        cursor.setPosition(keepLast.position() + keepLast.length() - 1);
+        cursor.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
+        cursor.removeSelectedText();
+    }
+    cursor.endEditBlock();
+}
+
+void MessagePane::clearOut()
+{
+    m_waiting.clear();
+    m_waitingLines = 0;
+    clear();
+}
+
+QString MessagePane::text()
+{
+    flush();
+    return toPlainText();
+}
+
+int MessagePane::lineCount()
+{
+    flush();
+    return document()->blockCount();
+}

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+
+// What the console needs from the machine it runs on: blocking sleeps and letting queued events run,
+// the clocks, the operator's modal boxes, starting a program, the serial device list and the program
+// folder. The window wires in QtPlatform; tests wire in their own to control time and answer boxes.
+class Platform
+{
+public:
+    virtual ~Platform() = default;
+
+    // Blocks the window thread: no event runs meanwhile.
+    virtual void Sleep(int ms) = 0;
+    // Runs the events queued at this moment once, then returns.
+    virtual void DoEvents() = 0;
+
+    // Local date and time now.
+    virtual QDateTime now() const = 0;
+    // A monotonic clock in seconds, for animations.
+    virtual double monotonicSeconds() const = 0;
+
+    // A modal Yes/No question; true for Yes.
+    virtual bool askYesNo(const QString &prompt, const QString &title) = 0;
+    // A modal text input with OK and Cancel. Cancel gives an empty text.
+    virtual QString inputBox(const QString &prompt, const QString &title, const QString &initial) = 0;
+
+    // Starts a program detached and minimized, without a shell and without waiting. False when it
+    // could not be started.
+    virtual bool startDetached(const QString &program, const QStringList &arguments = {}) = 0;
+
+    // The names of the machine's serial devices, as "USB Serial Device (COM4)".
+    virtual QStringList deviceList() = 0;
+
+    // The folder of the settings files, the log folder and the update script.
+    virtual QString programFolder() const = 0;
+};

@@ -1,0 +1,76 @@
+#include "QtPlatform.h"
+
+#include "PortFolder.h"
+
+#include <QCoreApplication>
+#include <QInputDialog>
+#include <QMessageBox>
+#include <QProcess>
+#include <QThread>
+
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
+
+QtPlatform::QtPlatform(const QString &programFolder)
+    : m_folder(programFolder)
+    , m_ports(std::make_unique<PortFolder>(programFolder))
+{
+    m_clock.start();
+}
+
+QtPlatform::~QtPlatform() = default;
+
+void QtPlatform::Sleep(int ms)
+{
+    if (ms > 0)
+        QThread::msleep(ulong(ms));
+}
+
+void QtPlatform::DoEvents()
+{
+    QCoreApplication::processEvents();
+}
+
+QDateTime QtPlatform::now() const
+{
+    return QDateTime::currentDateTime();
+}
+
+double QtPlatform::monotonicSeconds() const
+{
+    return double(m_clock.nsecsElapsed()) / 1e9;
+}
+
+bool QtPlatform::askYesNo(const QString &prompt, const QString &title)
+{
+    return QMessageBox::question(m_parent, title, prompt, QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes)
+        == QMessageBox::Yes;
+}
+
+QString QtPlatform::inputBox(const QString &prompt, const QString &title, const QString &initial)
+{
+    bool ok = false;
+    const QString text = QInputDialog::getText(m_parent, title, prompt, QLineEdit::Normal, initial, &ok);
+    return ok ? text : QString();
+}
+
+bool QtPlatform::startDetached(const QString &program, const QStringList &arguments)
+{
+    // No shell: the program is started as it is, and its outcome is never waited for.
+    QProcess process;
+    process.setProgram(program);
+    process.setArguments(arguments);
+#ifdef Q_OS_WIN
+    process.setCreateProcessArgumentsModifier([](QProcess::CreateProcessArguments *args) {
+        args->startupInfo->dwFlags |= STARTF_USESHOWWINDOW;
+        args->startupInfo->wShowWindow = SW_SHOWMINIMIZED;
+    });
+#endif
+    return process.startDetached();
+}
+
+QStringList QtPlatform::deviceList()
+{
+    return m_ports->deviceList();
+}

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// The console's settings files and the operations on them. Every setting of the console is read and
+// written through these functions; nothing else touches the files. Every value is text.
+namespace mSettings {
+
+// The four file paths, empty until the first operation builds them.
+extern QString IniFile;  // Vorn.ini: window, port, units, designs
+extern QString IniFile2; // Vorn2.ini: the command catalogues
+extern QString IniFile3; // Vorn3.ini: path only
+extern QString IniFileT; // VornT.ini: path only
+
+// The folder BuildIniPaths puts the files in; defaults to the executable's folder. Set it before the
+// first settings operation.
+void setProgramFolder(const QString &folder);
+QString programFolder();
+// Forgets the four paths, so that the next operation builds them anew (tests use a fresh folder each).
+void resetPaths();
+
+// Fills each of the four paths that is still empty.
+void BuildIniPaths();
+
+// Stores Value under Key in Section of File (IniFile when empty), creating what is missing.
+void WriteIni(QString File, const QString &Section, const QString &Key, const QString &Value);
+
+// The stored value (at most 259 characters), or Default when the key, its section or the file is missing
+// or the stored value is "~~~" in any letter case. With WriteBack true a missing key is stored with Default.
+QString ReadIni(QString File, const QString &Section, const QString &Key, const QString &Default, bool WriteBack);
+
+// Removes Key from Section of File.
+void DeleteIni(QString File, const QString &Section, const QString &Key);
+
+// Every entry of Section as "key=value", in file order. File is replaced by IniFile in the caller's
+// variable when it is empty. Count is set to the number of entries, and left as it was when there are none.
+QStringList ReadIniSection(QString &File, const QString &Section, qint32 &Count);
+
+// Text up to its first NUL character.
+QString CutAtNul(const QString &Text);
+
+} // namespace mSettings

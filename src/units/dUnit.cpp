@@ -1,0 +1,215 @@
+#include "dUnit.h"
+
+#include "OleColor.h"
+#include "Twips.h"
+#include "ctxPatchButton.h"
+
+#include <QMouseEvent>
+
+using namespace unitlayout;
+
+namespace {
+
+void setColour(QWidget *w, QPalette::ColorRole role, qint32 colour)
+{
+    QPalette p = w->palette();
+    p.setColor(role, olecolor::toColor(colour));
+    w->setPalette(p);
+}
+
+qint32 colour(const QWidget *w, QPalette::ColorRole role)
+{
+    return olecolor::fromColor(w->palette().color(role));
+}
+
+QLabel *makeLabel(QLabel *label, const char *name, const QString &text, qint32 textColour)
+{
+    label->setObjectName(QLatin1String(name));
+    label->setText(text);
+    label->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    QFont f(QStringLiteral("Segoe UI"));
+    f.setPointSizeF(15.75);
+    label->setFont(f);
+    setColour(label, QPalette::WindowText, textColour);
+    return label;
+}
+
+struct ButtonSpec
+{
+    Child child;
+    const char *name;
+    const char *caption;
+    const char *tip;
+    int style;
+    double opacity;
+};
+
+const ButtonSpec buttonSpecs[] = {
+    {Init, "cInit", "Id", "Init this UNIT", 6, 1.0},
+    {Home, "cHome", "H", "Home This Unit", 6, 1.0},
+    {Flush, "cFlush", "Fl", "Flush And Count All", 6, 1.0},
+    {Upd, "cUpd", "U", "Update this UNIT", 10, 1.0},
+    {Save, "cSave", "S", "Save Settings to UNIT", 10, 1.0},
+    {Stop, "cStop", "ST", "STOP Current Operation", 9, 0.5},
+    {Yes, "cYes", "Y", "Last Output was OK", 8, 1.0},
+    {No, "cNo", "N", "Last Output was NOT OK", 9, 1.0},
+};
+
+} // namespace
+
+void NameLabel::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    if (event->button() == Qt::LeftButton)
+        emit doubleClicked();
+}
+
+// Puts children in device pixels and reads back what was really applied, in twips.
+class dUnit::PixelTarget : public Target
+{
+public:
+    explicit PixelTarget(const dUnit &unit)
+        : m_unit(unit)
+        , m_dpi(unit.dpi())
+    {
+    }
+    void place(Child c, const Rect &r) override
+    {
+        m_unit.m_children[c]->setGeometry(twips::toPixels(r.left, m_dpi), twips::toPixels(r.top, m_dpi),
+                                          twips::toPixels(r.width, m_dpi), twips::toPixels(r.height, m_dpi));
+    }
+    Rect get(Child c) const override { return m_unit.childRect(c); }
+
+private:
+    const dUnit &m_unit;
+    double m_dpi;
+};
+
+dUnit::dUnit(QWidget *parent)
+    : QWidget(parent)
+{
+    m_shadow = new QWidget(this);
+    m_shadow->setObjectName(QStringLiteral("picShadow"));
+    m_shadow->setAutoFillBackground(true);
+    setColour(m_shadow, QPalette::Window, Idle);
+
+    m_body = new QWidget(this);
+    m_body->setObjectName(QStringLiteral("Unit"));
+    m_body->setAutoFillBackground(true);
+    setColour(m_body, QPalette::Window, olecolor::rgb(56, 62, 79));
+
+    const qint32 grey = olecolor::rgb(224, 224, 224);
+    m_lblName = new NameLabel(m_body);
+    makeLabel(m_lblName, "lblName", QStringLiteral("UNIT1"), grey);
+    m_lblSize = makeLabel(new QLabel(m_body), "lblSize", QStringLiteral("1.0"), grey);
+    m_lblCount = makeLabel(new QLabel(m_body), "lblCount", QStringLiteral("Stock : 0"), grey);
+    m_lblInfo = makeLabel(new QLabel(m_body), "lblInfo", QStringLiteral("Stock : 0"), olecolor::rgb(255, 0, 0));
+    connect(m_lblName, &NameLabel::doubleClicked, this, &dUnit::checkClicked);
+
+    m_children[Body] = m_body;
+    m_children[Shadow] = m_shadow;
+    m_children[Name] = m_lblName;
+    m_children[Size] = m_lblSize;
+    m_children[Count] = m_lblCount;
+    m_children[Info] = m_lblInfo;
+
+    QFont buttonFont(QStringLiteral("Verdana"));
+    buttonFont.setPointSizeF(11.25);
+    for (const ButtonSpec &spec : buttonSpecs) {
+        auto *b = new ctxPatchButton(m_body);
+        b->setObjectName(QLatin1String(spec.name));
+        b->setCaption(QLatin1String(spec.caption));
+        b->setToolTip(QLatin1String(spec.tip));
+        b->setStyle(spec.style);
+        b->setOpacity(spec.opacity);
+        b->setFont(buttonFont);
+        b->setForeColor(olecolor::rgb(255, 255, 255));
+        b->setAnimationDuration(0.2);
+        m_children[spec.child] = b;
+    }
+    connect(button(Init), &ctxPatchButton::Click, this, &dUnit::Init);
+    connect(button(Upd), &ctxPatchButton::Click, this, &dUnit::Update);
+    connect(button(Home), &ctxPatchButton::Click, this, &dUnit::Home);
+    connect(button(Save), &ctxPatchButton::Click, this, &dUnit::Save);
+    connect(button(Flush), &ctxPatchButton::Click, this, &dUnit::Flush);
+    connect(button(Stop), &ctxPatchButton::Click, this, &dUnit::STOPall);
+    connect(button(Yes), &ctxPatchButton::Click, this, &dUnit::ReportOK);
+    connect(button(No), &ctxPatchButton::Click, this, &dUnit::ReportNotOK);
+
+    // Y and N lie over the right end of the information line.
+    button(Yes)->raise();
+    button(No)->raise();
+
+    resize(twips::toPixels(InitialWidth, dpi()), twips::toPixels(InitialHeight, dpi()));
+    layoutChildren();
+}
+
+ctxPatchButton *dUnit::button(Child c) const
+{
+    return qobject_cast<ctxPatchButton *>(m_children[c]);
+}
+
+bool dUnit::isChecked() const
+{
+    return colour(m_lblName, QPalette::WindowText) == CheckedColour;
+}
+
+void dUnit::setChecked(bool checked)
+{
+    setColour(m_lblName, QPalette::WindowText, checked ? CheckedColour : UncheckedColour);
+}
+
+QString dUnit::caption1() const { return m_lblName->text(); }
+void dUnit::setCaption1(const QString &text) { m_lblName->setText(text); }
+QString dUnit::caption2() const { return m_lblSize->text(); }
+void dUnit::setCaption2(const QString &text) { m_lblSize->setText(text); }
+QString dUnit::caption3() const { return m_lblCount->text(); }
+void dUnit::setCaption3(const QString &text) { m_lblCount->setText(text); }
+QString dUnit::caption4() const { return m_lblInfo->text(); }
+void dUnit::setCaption4(const QString &text) { m_lblInfo->setText(text); }
+
+qint32 dUnit::State() const
+{
+    return colour(m_shadow, QPalette::Window);
+}
+
+void dUnit::setState(qint32 c)
+{
+    setColour(m_shadow, QPalette::Window, c);
+}
+
+double dUnit::dpi() const
+{
+    return logicalDpiX() > 0 ? logicalDpiX() : 96.0;
+}
+
+void dUnit::Move(double left, double top, double width, double height)
+{
+    const double d = dpi();
+    if (width < 0 || height < 0)
+        return;
+    setGeometry(twips::toPixels(left, d), twips::toPixels(top, d), twips::toPixels(width, d),
+                twips::toPixels(height, d));
+}
+
+double dUnit::twipsWidth() const { return twips::fromPixels(width(), dpi()); }
+double dUnit::twipsHeight() const { return twips::fromPixels(height(), dpi()); }
+
+Rect dUnit::childRect(Child c) const
+{
+    const QRect g = m_children[c]->geometry();
+    const double d = dpi();
+    return {twips::fromPixels(g.x(), d), twips::fromPixels(g.y(), d), twips::fromPixels(g.width(), d),
+            twips::fromPixels(g.height(), d)};
+}
+
+void dUnit::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    layoutChildren();
+}
+
+void dUnit::layoutChildren()
+{
+    PixelTarget target(*this);
+    unitlayout::apply(twipsWidth(), twipsHeight(), target);
+}
