@@ -1,0 +1,295 @@
+#include "IniFile.h"
+#include "mSettings.h"
+
+#include <QDir>
+#include <QFile>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#endif
+
+using namespace Qt::StringLiterals;
+
+class tst_IniFile : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<QTemporaryDir> m_dir;
+    QString m_path;
+
+    static QByteArray contents(const QString &path)
+    {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+    static void put(const QString &path, const QByteArray &bytes)
+    {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QCOMPARE(file.write(bytes), bytes.size());
+    }
+
+private slots:
+    void init()
+    {
+        m_dir = std::make_unique<QTemporaryDir>();
+        QVERIFY(m_dir->isValid());
+        mSettings::setProgramFolder(m_dir->path());
+        mSettings::resetPaths();
+        mSettings::BuildIniPaths();
+        m_path = mSettings::IniFile;
+    }
+
+    void read_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QString>("section");
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("value"); // null: missing
+
+        const QByteArray dup = "[Settings]\r\nwidth=1\r\nWIDTH=2\r\n[settings]\r\nheight=3\r\n";
+        QTest::newRow("names ignore letter case") << dup << u"SETTINGS"_s << u"Width"_s << u"1"_s;
+        QTest::newRow("first of two keys wins") << dup << u"Settings"_s << u"WIDTH"_s << u"1"_s;
+        QTest::newRow("second copy of a section is not read") << dup << u"Settings"_s << u"height"_s << QString();
+        QTest::newRow("LF file") << QByteArray("[A]\nk=v\n[B]\nk=w\n") << u"B"_s << u"k"_s << u"w"_s;
+        QTest::newRow("CR LF file, no final line end") << QByteArray("[A]\r\nk=v\r\n[B]\r\nk=w") << u"B"_s << u"k"_s
+                                                       << u"w"_s;
+        QTest::newRow("blanks and tabs trimmed") << QByteArray("  [ Unit 1 ]\t\r\n\t Comm Port \t= 7 \t\r\n")
+                                                 << u"Unit 1"_s << u"Comm Port"_s << u"7"_s;
+        QTest::newRow("value keeps later =") << QByteArray("[Internal Commands]\r\nGO=A=1,B=2\r\n")
+                                             << u"Internal Commands"_s << u"GO"_s << u"A=1,B=2"_s;
+        QTest::newRow("commented key is not read") << QByteArray("[A]\r\n;k=1\r\n# k=2\r\n") << u"A"_s << u"k"_s
+                                                   << QString();
+        QTest::newRow("key before any section is not read") << QByteArray("k=1\r\n[A]\r\n") << u"A"_s << u"k"_s
+                                                            << QString();
+        QTest::newRow("8-bit text round-trips") << QByteArray("[A]\r\nname=caf\xe9\r\n") << u"A"_s << u"name"_s
+                                                << u"caf\u00e9"_s;
+    }
+
+    void read()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(QString, section);
+        QFETCH(QString, key);
+        QFETCH(QString, value);
+        put(m_path, file);
+        const std::optional<QString> got = IniFile::readValue(m_path, section, key);
+        QCOMPARE(got.has_value(), !value.isNull());
+        if (got)
+            QCOMPARE(*got, value);
+    }
+
+    void write_data()
+    {
+        QTest::addColumn<QByteArray>("before");
+        QTest::addColumn<QString>("section");
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QByteArray>("after");
+
+        QTest::newRow("new file is CR LF") << QByteArray() << u"A"_s << u"k"_s << QByteArray("[A]\r\nk=V\r\n");
+        QTest::newRow("empty existing file, no leading blank line")
+            << QByteArray("") << u"A"_s << u"k"_s << QByteArray("[A]\r\nk=V\r\n");
+        QTest::newRow("replace keeps comments, indentation and spelling")
+            << QByteArray("; top\r\n[A]\r\n# note\r\n  Key = old ; not a comment\r\nz=1\r\n")
+            << u"a"_s << u"KEY"_s << QByteArray("; top\r\n[A]\r\n# note\r\n  Key=V\r\nz=1\r\n");
+        QTest::newRow("new key after last key, before blank line and comment")
+            << QByteArray("[A]\r\nx=1\r\n; about B\r\n\r\n[B]\r\ny=2\r\n") << u"A"_s << u"k"_s
+            << QByteArray("[A]\r\nx=1\r\nk=V\r\n; about B\r\n\r\n[B]\r\ny=2\r\n");
+        QTest::newRow("new key in section without keys") << QByteArray("[A]\n\n[B]\n") << u"A"_s << u"k"_s
+                                                         << QByteArray("[A]\nk=V\n\n[B]\n");
+        QTest::newRow("new section after a blank line, LF kept")
+            << QByteArray("[B]\ny=2\n") << u"A"_s << u"k"_s << QByteArray("[B]\ny=2\n\n[A]\nk=V\n");
+        QTest::newRow("new section after existing blank line")
+            << QByteArray("[B]\r\ny=2\r\n\r\n") << u"A"_s << u"k"_s << QByteArray("[B]\r\ny=2\r\n\r\n[A]\r\nk=V\r\n");
+        QTest::newRow("file without final line end")
+            << QByteArray("[A]\r\nx=1") << u"A"_s << u"k"_s << QByteArray("[A]\r\nx=1\r\nk=V");
+        QTest::newRow("garbage and foreign lines kept byte for byte")
+            << QByteArray("\xff\xfe junk\r\n[A]\r\nno equals here\r\n=orphan\r\n[B\r\n") << u"A"_s << u"k"_s
+            << QByteArray("\xff\xfe junk\r\n[A]\r\nk=V\r\nno equals here\r\n=orphan\r\n[B\r\n");
+        QTest::newRow("duplicate section: first one written")
+            << QByteArray("[A]\r\nx=1\r\n[a]\r\nk=2\r\n") << u"A"_s << u"k"_s
+            << QByteArray("[A]\r\nx=1\r\nk=V\r\n[a]\r\nk=2\r\n");
+    }
+
+    void write()
+    {
+        QFETCH(QByteArray, before);
+        QFETCH(QString, section);
+        QFETCH(QString, key);
+        if (!before.isNull())
+            put(m_path, before);
+        QVERIFY(IniFile::writeValue(m_path, section, key, u"V"_s));
+        QTEST(contents(m_path), "after");
+        QCOMPARE(IniFile::readValue(m_path, section, key), std::optional<QString>(u"V"_s));
+    }
+
+    void writeReplacesFileWhole()
+    {
+#ifdef Q_OS_UNIX
+        // A hard link still sees the old bytes: the new text went to a new file that then took the name, so no
+        // reader and no crash ever meets a half-written file.
+        put(m_path, "[A]\r\nk=1\r\n");
+        const QString hard = m_dir->filePath(u"hard.ini"_s);
+        QCOMPARE(::link(QFile::encodeName(m_path).constData(), QFile::encodeName(hard).constData()), 0);
+        QVERIFY(IniFile::writeValue(m_path, u"A"_s, u"k"_s, u"2"_s));
+        QCOMPARE(contents(m_path), "[A]\r\nk=2\r\n");
+        QCOMPARE(contents(hard), "[A]\r\nk=1\r\n");
+        QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files).size(), 2);
+
+        // A settings file linked from elsewhere stays linked.
+        const QString sym = m_dir->filePath(u"sym.ini"_s);
+        QVERIFY(QFile::link(m_path, sym));
+        QVERIFY(IniFile::writeValue(sym, u"A"_s, u"k"_s, u"3"_s));
+        QVERIFY(QFileInfo(sym).isSymLink());
+        QCOMPARE(contents(m_path), "[A]\r\nk=3\r\n");
+#else
+        QSKIP("needs hard links");
+#endif
+    }
+
+    void refusedWrite_data()
+    {
+        QTest::addColumn<QString>("section");
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("value");
+
+        const QString s = u"Designs"_s;
+        QTest::newRow("key with =") << s << u"A=B"_s << u"1"_s;
+        QTest::newRow("key with [") << s << u"[Settings]"_s << u"1"_s;
+        QTest::newRow("key with CR") << s << u"A\rB"_s << u"1"_s;
+        QTest::newRow("key with LF") << s << u"A\nwidth"_s << u"1"_s;
+        QTest::newRow("key with NUL") << s << u"A"_s + QChar(u'\0') << u"1"_s;
+        QTest::newRow("empty key") << s << QString() << u"1"_s;
+        QTest::newRow("blank key") << s << u" \t "_s << u"1"_s;
+        QTest::newRow("key that reads as a comment") << s << u";RING"_s << u"1"_s;
+        QTest::newRow("value with CR LF") << s << u"RING"_s << u"1\r\n[Settings]"_s;
+        QTest::newRow("value with LF") << s << u"RING"_s << u"1\nwidth=0"_s;
+        QTest::newRow("value with NUL") << s << u"RING"_s << u"1"_s + QChar(u'\0');
+        QTest::newRow("section with ]") << u"A]x"_s << u"k"_s << u"1"_s;
+        QTest::newRow("section with LF") << u"A\n[B"_s << u"k"_s << u"1"_s;
+        QTest::newRow("section with CR") << u"A\r"_s << u"k"_s << u"1"_s;
+        QTest::newRow("section with NUL") << QChar(u'\0') + u"A"_s << u"k"_s << u"1"_s;
+    }
+
+    void refusedWrite()
+    {
+        QFETCH(QString, section);
+        QFETCH(QString, key);
+        QFETCH(QString, value);
+        const QByteArray before = "[Designs]\nRING=1\n";
+        put(m_path, before);
+        QVERIFY(!IniFile::writeValue(m_path, section, key, value));
+        mSettings::WriteIni(m_path, section, key, value);
+        QCOMPARE(contents(m_path), before);
+        QFile::remove(m_path);
+        QVERIFY(!IniFile::writeValue(m_path, section, key, value));
+        QVERIFY(!QFile::exists(m_path));
+    }
+
+    void remove_data()
+    {
+        QTest::addColumn<QByteArray>("before");
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QByteArray>("after");
+        const QByteArray f = "[Designs]\r\n; keep\r\nRING=1\r\nSTAR=2\r\n[Other]\r\nRING=3\r\n";
+        QTest::newRow("key removed, rest kept") << f << u"ring"_s
+                                                << QByteArray("[Designs]\r\n; keep\r\nSTAR=2\r\n[Other]\r\nRING=3\r\n");
+        QTest::newRow("blank key removes nothing") << f << u" "_s << f;
+        QTest::newRow("missing key removes nothing") << f << u"MOON"_s << f;
+        QTest::newRow("duplicates all go") << QByteArray("[Designs]\nA=1\nB=2\na=3") << u"A"_s
+                                           << QByteArray("[Designs]\nB=2\n");
+    }
+
+    void remove()
+    {
+        QFETCH(QByteArray, before);
+        QFETCH(QString, key);
+        put(m_path, before);
+        QVERIFY(IniFile::removeKey(m_path, u"Designs"_s, key));
+        QTEST(contents(m_path), "after");
+    }
+
+    void unreadableFile_data()
+    {
+        QTest::addColumn<QFile::Permissions>("permissions");
+        QTest::newRow("no read permission") << QFile::Permissions(QFile::WriteOwner);
+        QTest::newRow("read-only file") << QFile::Permissions(QFile::ReadOwner);
+    }
+
+    void unreadableFile()
+    {
+        QFETCH(QFile::Permissions, permissions);
+        const QByteArray before = "[Settings]\r\nLeft=100\r\n";
+        put(m_path, before);
+        QVERIFY(QFile::setPermissions(m_path, permissions));
+        QFile probe(m_path);
+        if ((permissions & QFile::ReadOwner) == 0 && probe.open(QIODevice::ReadOnly))
+            QSKIP("permission bits do not stop this user (root)");
+        if ((permissions & QFile::WriteOwner) == 0 && QFileInfo(m_path).isWritable())
+            QSKIP("permission bits do not stop this user (root)");
+        const bool readable = permissions & QFile::ReadOwner;
+        QCOMPARE(mSettings::ReadIni({}, u"Settings"_s, u"Left"_s, u"0"_s, true), readable ? u"100"_s : u"0"_s);
+        QVERIFY(!IniFile::writeValue(m_path, u"Settings"_s, u"Top"_s, u"0"_s));
+        QVERIFY(!IniFile::removeKey(m_path, u"Settings"_s, u"Left"_s));
+        QVERIFY(QFile::setPermissions(m_path, QFile::ReadOwner | QFile::WriteOwner));
+        QCOMPARE(contents(m_path), before);
+    }
+
+    void pathIsADirectory()
+    {
+        QVERIFY(QDir().mkpath(m_path));
+        QCOMPARE(mSettings::ReadIni({}, u"Settings"_s, u"Left"_s, u"0"_s, true), u"0"_s);
+        QVERIFY(!IniFile::writeValue(m_path, u"Settings"_s, u"Left"_s, u"0"_s));
+        qint32 count = 0;
+        QString file;
+        QVERIFY(mSettings::ReadIniSection(file, u"Settings"_s, count).isEmpty());
+        QVERIFY(QFileInfo(m_path).isDir());
+    }
+
+    void badFile_data()
+    {
+        QTest::addColumn<QByteArray>("bad");
+        QTest::addColumn<QString>("section"); // a section of the bad file to rewrite in place, or empty
+
+        QRandomGenerator random(20240611);
+        QByteArray garbage(64 * 1024, Qt::Uninitialized);
+        for (char &c : garbage)
+            c = char(random.bounded(256));
+        QTest::newRow("binary garbage") << garbage << QString();
+        QTest::newRow("NULs everywhere") << QByteArray("[S\0]\r\nk\0=1\0\r\n\0\0\0\r\n", 18) << QString();
+        QTest::newRow("1 MB line") << "[Big]\r\nk=" + QByteArray(1 << 20, 'x') + "\r\n" << u"Big"_s;
+        QByteArray many;
+        for (int i = 0; i < 100000; ++i)
+            many += "[S" + QByteArray::number(i) + "]\r\nk=" + QByteArray::number(i) + "\r\n";
+        QTest::newRow("100,000 sections") << many << u"S99999"_s;
+    }
+
+    void badFile()
+    {
+        QFETCH(QByteArray, bad);
+        QFETCH(QString, section);
+        // The first line fixes the line end that new lines take, whatever the garbage holds.
+        const QByteArray head = "; settings\r\n";
+        const QByteArray tail = "\r\n[Known]\r\nk=1\r\n";
+        put(m_path, head + bad + tail);
+        QCOMPARE(IniFile::readValue(m_path, u"Known"_s, u"k"_s), std::optional<QString>(u"1"_s));
+        QCOMPARE(mSettings::ReadIni({}, u"Missing"_s, u"k"_s, u"d"_s, true), u"d"_s);
+        const QByteArray added = "\r\n[Missing]\r\nk=d\r\n";
+        QCOMPARE(contents(m_path), head + bad + tail + added);
+        if (section.isEmpty())
+            return;
+        QVERIFY(IniFile::writeValue(m_path, section, u"K"_s, u"new"_s));
+        const qsizetype at = bad.lastIndexOf("k=") + 2;
+        bad.replace(at, bad.indexOf('\r', at) - at, "new");
+        QCOMPARE(contents(m_path), head + bad + tail + added);
+    }
+};
+
+QTEST_GUILESS_MAIN(tst_IniFile)
+#include "tst_IniFile.moc"
