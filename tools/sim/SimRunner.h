@@ -1,0 +1,72 @@
+#pragma once
+
+#include "LineSplitter.h"
+#include "NoiseSource.h"
+#include "PtyLink.h"
+#include "SimController.h"
+#include "SimOptions.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QObject>
+#include <QTimer>
+
+#include <deque>
+
+class QSocketNotifier;
+
+// The event-loop shell around SimController: reads the pseudo-terminal, hands complete lines to the
+// controller, and writes its replies (with the requested faults) back in order.
+class SimRunner : public QObject
+{
+public:
+    explicit SimRunner(const SimOptions &options, QObject *parent = nullptr);
+    ~SimRunner() override;
+
+    bool start(QString *error);
+    void shutdown();
+
+    QString linkPath() const { return m_pty.linkPath(); }
+    QString slavePath() const { return m_pty.slavePath(); }
+
+private:
+    struct Chunk
+    {
+        QByteArray bytes;
+        int pauseBeforeMs = 0;
+    };
+
+    qint64 now() const { return m_clock.elapsed(); }
+    void onReadable();
+    void pump();
+    void enqueueLine(const QByteArray &line);
+    void enqueue(const QByteArray &bytes, int pauseBeforeMs);
+    void writeSome();
+    void floodTick();
+    void garbageTick();
+
+    SimOptions m_options;
+    PtyLink m_pty;
+    SimController m_controller;
+    NoiseSource m_noise;
+    LineSplitter m_splitter;
+    QElapsedTimer m_clock;
+    QFile m_trace;
+
+    QSocketNotifier *m_readNotifier = nullptr;
+    QSocketNotifier *m_writeNotifier = nullptr;
+    QTimer m_dueTimer;
+    QTimer m_pauseTimer;
+    QTimer m_readRetryTimer;
+    QTimer m_writeRetryTimer;
+    QTimer m_floodTimer;
+    QTimer m_garbageTimer;
+
+    std::deque<Chunk> m_out;
+    QByteArray m_writing;
+    qsizetype m_queuedBytes = 0;
+    bool m_pauseDone = false;
+    qint64 m_droppedBytes = 0;
+    qint64 m_floodSent = 0;
+    qint64 m_floodStartMs = 0;
+};
