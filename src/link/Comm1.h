@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QObject>
 #include <QString>
 
@@ -16,25 +17,55 @@ public:
     ~Comm1() override;
 
     int CommPort() const { return m_port; }
-    // Refused (false, nothing changed) while the port is open.
+    // Refused (false, nothing changed) while the port is open, and for numbers outside 1 to 32767.
     bool setCommPort(int n);
 
     bool PortOpen() const;
     // Opening an open port, or closing a closed one, is no error. False when the open failed.
     bool setPortOpen(bool open);
 
-    // Writes the text and waits until it has left for the line. False when the port is closed or the
-    // write failed.
+    // Writes the text in one write and waits until it has left for the line. False when the port is
+    // closed or the write failed.
     bool Output(const QString &text);
 
     // Received characters waiting. Pulls what the operating system holds first, so bytes that arrived
-    // while the window thread slept are counted. -1 when reading the port failed.
+    // while the window thread slept are counted. -1 when reading the port failed (the port is closed, or
+    // the device has gone).
     qint64 InBufferCount();
-    // Takes everything received. ok is false when reading the port failed.
+    // Takes everything received. ok is false when reading the port failed; what was received before the
+    // failure is still returned.
     QString Input(bool *ok = nullptr);
 
+    // The controller probe and the receive poll share this port. While a probe runs the poll keeps its
+    // hands off, so the probe sees the greeting; the guards nest.
+    class PollPause
+    {
+    public:
+        explicit PollPause(Comm1 &comm);
+        ~PollPause();
+        PollPause(const PollPause &) = delete;
+        PollPause &operator=(const PollPause &) = delete;
+
+    private:
+        Comm1 &m_comm;
+    };
+    bool pollPaused() const { return m_pollPauses > 0; }
+
 private:
+    void onError();
+    void closeAfterFailure(quint64 generation);
+    // Reads what the operating system holds into the port's buffer. False when the link failed.
+    bool pull();
+
     PortFolder &m_ports;
     QSerialPort *m_serial = nullptr;
     int m_port = 1;
+    int m_pollPauses = 0;
+    // Set when the device reported a read, write or resource error since the port was opened.
+    bool m_failed = false;
+    bool m_closeQueued = false;
+    // Received before a failed link was closed, not yet taken.
+    QByteArray m_unread;
+    // Counts opens, so a close queued for a failed link never closes the port opened after it.
+    quint64 m_generation = 0;
 };

@@ -1,0 +1,125 @@
+#include "CommandSender.h"
+
+#include "Comm1.h"
+#include "ConsoleHost.h"
+#include "Platform.h"
+#include "UnitColours.h"
+#include "mSettings.h"
+
+namespace {
+
+// Commands to several units go out this far apart, so that each unit has taken its line before the next.
+constexpr int InterCommandMs = 200;
+constexpr int NoticeSecs = 5;
+
+const QString CrLf = QStringLiteral("\r\n");
+
+} // namespace
+
+CommandSender::CommandSender(ConsoleHost &host, Comm1 &comm, QObject *parent)
+    : QObject(parent)
+    , m_host(host)
+    , m_comm(comm)
+{
+}
+
+QString CommandSender::frame(QString tCmd)
+{
+    if (!tCmd.startsWith(u'>'))
+        tCmd.prepend(u'>');
+    const qsizetype first = tCmd.indexOf(u',');
+    if (first < 0)
+        tCmd += QStringLiteral(",0");
+    if (tCmd.indexOf(u',', tCmd.indexOf(u',') + 1) < 0)
+        tCmd += QStringLiteral(",0");
+    return tCmd;
+}
+
+void CommandSender::SendCMD(QString tCmd, bool NoAdd)
+{
+    tCmd = frame(std::move(tCmd));
+
+    if (!NoAdd) {
+        m_history.prepend(tCmd.mid(1));
+        if (m_history.size() > MaxHistory)
+            m_history.resize(MaxHistory);
+        emit historyChanged();
+    }
+
+    if (!m_comm.PortOpen()) {
+        m_comm.setPortOpen(true);
+        m_host.platform().DoEvents();
+    }
+
+    // Whichever unit the command addresses, every panel waits for a fresh answer.
+    for (int n = 1; n <= m_host.NoUnits(); ++n) {
+        if (UnitView *unit = m_host.Unit(n)) {
+            unit->setState(unitcolour::Idle);
+            unit->setCaption3(QString());
+            unit->setCaption4(QString());
+        }
+    }
+    m_host.prependOut(CrLf);
+
+    m_comm.Output(tCmd + CrLf);
+}
+
+QString CommandSender::CreateCMD(const QString &tCmd, int Index)
+{
+    QString suffix = QStringLiteral(",0");
+    if (Index != 0) {
+        m_host.SetStatus(QStringLiteral("Sending Command ") + tCmd + QStringLiteral(" to UNIT ")
+                             + QString::number(Index) + QStringLiteral(" - Pls Wait !"),
+                         NoticeSecs);
+        if (UnitView *unit = m_host.Unit(Index))
+            suffix = u',' + unit->Tag();
+    } else {
+        m_host.SetStatus(QStringLiteral("Sending Command ") + tCmd + QStringLiteral(" to all UNITS")
+                             + QStringLiteral(" - Pls Wait !"),
+                         NoticeSecs);
+    }
+    return GetCommandInternal(tCmd) + suffix;
+}
+
+void CommandSender::SendCMDtoSelected(const QString &tCmd)
+{
+    const int units = m_host.NoUnits();
+    bool all = false;
+    if (UnitView *panel0 = m_host.Unit(0); panel0 && panel0->isChecked()) {
+        all = true;
+    } else {
+        all = true;
+        for (int n = 1; n <= units; ++n) {
+            if (UnitView *unit = m_host.Unit(n); unit && unit->isChecked()) {
+                all = false;
+                break;
+            }
+        }
+    }
+    if (all) {
+        SendCMD(tCmd);
+        return;
+    }
+    for (int n = 1; n <= units; ++n) {
+        UnitView *unit = m_host.Unit(n);
+        if (!unit || !unit->isChecked())
+            continue;
+        SendCMD(tCmd + u',' + unit->Tag());
+        m_host.platform().Sleep(InterCommandMs);
+    }
+}
+
+QString CommandSender::GetCommandInternal(const QString &CMD)
+{
+    // The catalogue path is only known once the paths are built; an empty path would read Vorn.ini.
+    mSettings::BuildIniPaths();
+    const QString text =
+        mSettings::ReadIni(mSettings::IniFile2, QStringLiteral("Internal Commands"), CMD, QStringLiteral("-"), false);
+    return text == QLatin1String("-") ? QString() : text;
+}
+
+void CommandSender::clearHistory()
+{
+    m_history.clear();
+    emit historyChanged();
+}

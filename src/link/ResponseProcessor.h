@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QString>
+#include <QList>
+
+class Comm1;
+class CommandSender;
+class ConsoleHost;
+
+// The controller's answers: lines ending in CR LF, fields separated by TAB; field 1 names the unit by its
+// UID, field 2 carries the message, field 3 a value. Every line goes to the log and the message pane; the
+// lines that concern a registered unit update its panel or its settings, and a stuck stone stops the unit.
+class ResponseProcessor
+{
+public:
+    // An unterminated line is held for its continuation up to this size; a longer one is taken as it stands.
+    static constexpr qsizetype MaxHeldTail = 4 * 1024 * 1024;
+
+    ResponseProcessor(ConsoleHost &host, Comm1 &comm, CommandSender &sender);
+
+    // One tick of the receive poll: takes what the controller sent and processes its complete lines; a
+    // read failure closes and reopens the port.
+    void receiveStep();
+
+    // Interprets one batch: every line, including an unterminated last one.
+    void processResponse(const QString &tTemp);
+
+    // Text after the last CR LF taken so far, waiting for the rest of its line.
+    QString heldTail() const { return m_held; }
+
+private:
+    // Logs, shows and interprets one line; true when it was a stuck stone (the batch then ends).
+    bool processLine(const QString &line);
+    void logLine(const QString &line);
+    void show(const QString &line);
+    // Stops unit u after a stuck-stone report; what the controller says meanwhile goes to m_drained.
+    void stuckStone(int u);
+    // Logs the lines of text from position from on, without showing or interpreting them.
+    void logOnly(const QString &text, qsizetype from);
+    // Takes a freshly read text: complete lines are processed, the unterminated rest is held.
+    void take(const QString &text);
+    void flushHeld();
+
+    ConsoleHost &m_host;
+    Comm1 &m_comm;
+    CommandSender &m_sender;
+    QString m_held;
+    QString m_drained;
+    bool m_inStep = false;
+    // Filled per batch: "\t" + UID of units 1 to NoUnits, for the highlight.
+    QList<QString> m_tabTags;
+};
