@@ -21,6 +21,6 @@ QColor toColor(qint32 ole, const QPalette &palette);
 QColor toColor(qint32 ole);
 
 // The stored value of a colour; alpha is dropped.
-constexpr qint32 fromColor(const QColor &c) { return rgb(c.red(), c.green(), c.blue()); }
+inline qint32 fromColor(const QColor &c) { return rgb(c.red(), c.green(), c.blue()); }
 
 } // namespace olecolor

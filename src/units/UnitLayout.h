@@ -6,7 +6,7 @@
 // really put the children placed before it, so rounding to device pixels never accumulates into gaps.
 namespace unitlayout {
 
-enum Child { Body, Shadow, Name, Size, Count, Info, Init, Home, Flush, Upd, Save, Stop, Yes, No, ChildCount };
+enum Child { UnitBody, picShadow, lblName, lblSize, lblCount, lblInfo, cInit, cHome, cFlush, cUpd, cSave, cStop, cYes, cNo, ChildCount };
 
 struct Rect
 {

@@ -45,14 +45,14 @@ struct ButtonSpec
 };
 
 const ButtonSpec buttonSpecs[] = {
-    {Init, "cInit", "Id", "Init this UNIT", 6, 1.0},
-    {Home, "cHome", "H", "Home This Unit", 6, 1.0},
-    {Flush, "cFlush", "Fl", "Flush And Count All", 6, 1.0},
-    {Upd, "cUpd", "U", "Update this UNIT", 10, 1.0},
-    {Save, "cSave", "S", "Save Settings to UNIT", 10, 1.0},
-    {Stop, "cStop", "ST", "STOP Current Operation", 9, 0.5},
-    {Yes, "cYes", "Y", "Last Output was OK", 8, 1.0},
-    {No, "cNo", "N", "Last Output was NOT OK", 9, 1.0},
+    {cInit, "cInit", "Id", "Init this UNIT", 6, 1.0},
+    {cHome, "cHome", "H", "Home This Unit", 6, 1.0},
+    {cFlush, "cFlush", "Fl", "Flush And Count All", 6, 1.0},
+    {cUpd, "cUpd", "U", "Update this UNIT", 10, 1.0},
+    {cSave, "cSave", "S", "Save Settings to UNIT", 10, 1.0},
+    {cStop, "cStop", "ST", "STOP Current Operation", 9, 0.5},
+    {cYes, "cYes", "Y", "Last Output was OK", 8, 1.0},
+    {cNo, "cNo", "N", "Last Output was NOT OK", 9, 1.0},
 };
 
 } // namespace
@@ -105,12 +105,12 @@ dUnit::dUnit(QWidget *parent)
     m_lblInfo = makeLabel(new QLabel(m_body), "lblInfo", QStringLiteral("Stock : 0"), olecolor::rgb(255, 0, 0));
     connect(m_lblName, &NameLabel::doubleClicked, this, &dUnit::checkClicked);
 
-    m_children[Body] = m_body;
-    m_children[Shadow] = m_shadow;
-    m_children[Name] = m_lblName;
-    m_children[Size] = m_lblSize;
-    m_children[Count] = m_lblCount;
-    m_children[Info] = m_lblInfo;
+    m_children[UnitBody] = m_body;
+    m_children[picShadow] = m_shadow;
+    m_children[lblName] = m_lblName;
+    m_children[lblSize] = m_lblSize;
+    m_children[lblCount] = m_lblCount;
+    m_children[lblInfo] = m_lblInfo;
 
     QFont buttonFont(QStringLiteral("Verdana"));
     buttonFont.setPointSizeF(11.25);
@@ -126,18 +126,18 @@ dUnit::dUnit(QWidget *parent)
         b->setAnimationDuration(0.2);
         m_children[spec.child] = b;
     }
-    connect(button(Init), &ctxPatchButton::Click, this, &dUnit::Init);
-    connect(button(Upd), &ctxPatchButton::Click, this, &dUnit::Update);
-    connect(button(Home), &ctxPatchButton::Click, this, &dUnit::Home);
-    connect(button(Save), &ctxPatchButton::Click, this, &dUnit::Save);
-    connect(button(Flush), &ctxPatchButton::Click, this, &dUnit::Flush);
-    connect(button(Stop), &ctxPatchButton::Click, this, &dUnit::STOPall);
-    connect(button(Yes), &ctxPatchButton::Click, this, &dUnit::ReportOK);
-    connect(button(No), &ctxPatchButton::Click, this, &dUnit::ReportNotOK);
+    connect(button(cInit), &ctxPatchButton::Click, this, &dUnit::Init);
+    connect(button(cUpd), &ctxPatchButton::Click, this, &dUnit::Update);
+    connect(button(cHome), &ctxPatchButton::Click, this, &dUnit::Home);
+    connect(button(cSave), &ctxPatchButton::Click, this, &dUnit::Save);
+    connect(button(cFlush), &ctxPatchButton::Click, this, &dUnit::Flush);
+    connect(button(cStop), &ctxPatchButton::Click, this, &dUnit::STOPall);
+    connect(button(cYes), &ctxPatchButton::Click, this, &dUnit::ReportOK);
+    connect(button(cNo), &ctxPatchButton::Click, this, &dUnit::ReportNotOK);
 
     // Y and N lie over the right end of the information line.
-    button(Yes)->raise();
-    button(No)->raise();
+    button(cYes)->raise();
+    button(cNo)->raise();
 
     resize(twips::toPixels(InitialWidth, dpi()), twips::toPixels(InitialHeight, dpi()));
     layoutChildren();
@@ -189,6 +189,9 @@ void dUnit::Move(double left, double top, double width, double height)
         return;
     setGeometry(twips::toPixels(left, d), twips::toPixels(top, d), twips::toPixels(width, d),
                 twips::toPixels(height, d));
+    // A hidden widget gets its resize event only when shown; its children are placed now all the same.
+    if (!isVisible())
+        layoutChildren();
 }
 
 double dUnit::twipsWidth() const { return twips::fromPixels(width(), dpi()); }

@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Installs what the build needs (Debian 12 packages) when it is missing, then configures and builds.
+#   scripts/setup.sh [BUILD_DIR] [extra cmake arguments...]
+set -euo pipefail
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+build=${1:-$root/build}
+shift || true
+
+packages=(cmake g++ make qt6-base-dev qt6-serialport-dev fonts-dejavu-core xvfb xauth)
+missing=()
+for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if ((${#missing[@]})); then
+    echo "Installing: ${missing[*]}"
+    sudo=""
+    [ "$(id -u)" -eq 0 ] || sudo="sudo"
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+
+cmake -S "$root" -B "$build" "$@" >/dev/null
+cmake --build "$build" -j"$(nproc)"
