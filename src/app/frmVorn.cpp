@@ -1,0 +1,452 @@
+#include "frmVorn.h"
+
+#include "Comm1.h"
+#include "DailyLog.h"
+#include "MessagePane.h"
+#include "NumberText.h"
+#include "OleColor.h"
+#include "Platform.h"
+#include "PortFolder.h"
+#include "Twips.h"
+#include "ctxPatchButton.h"
+#include "dUnit.h"
+#include "mSettings.h"
+
+#include <QCloseEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QTimer>
+#include <cmath>
+
+using mSettings::ReadIni;
+using mSettings::WriteIni;
+
+namespace {
+
+const QString Settings = QStringLiteral("Settings");
+
+// Spacing of the lower part of the window, in twips.
+constexpr double Gap = 200;
+
+// More panels than this would not fit any screen; a larger setting is taken as this many.
+constexpr int MaxUnits = 100;
+
+QFont makeFont(const char *family, double points)
+{
+    QFont f{QString::fromLatin1(family)};
+    f.setPointSizeF(points);
+    return f;
+}
+
+// A port number as the serial control took it: the whole text must be a number, rounded half to even,
+// within 16 bits. Anything else leaves the port number as it was.
+std::optional<int> portNumber(const QString &text)
+{
+    bool ok = false;
+    const double v = text.trimmed().toDouble(&ok);
+    if (!ok)
+        return std::nullopt;
+    const auto n = numtext::toInt32(v);
+    if (!n || *n < -32768 || *n > 32767)
+        return std::nullopt;
+    return *n;
+}
+
+// Window positions are stored as the text of a single-precision number.
+QString positionText(double twipsValue)
+{
+    return numtext::plain(double(float(twipsValue)));
+}
+
+} // namespace
+
+frmVorn::frmVorn(Platform &platform, QWidget *parent)
+    : QWidget(parent)
+    , m_platform(platform)
+    , m_ports(std::make_unique<PortFolder>(platform.programFolder()))
+    , m_comm(std::make_unique<Comm1>(*m_ports))
+    , m_log(std::make_unique<DailyLog>(platform.programFolder(), [&platform] { return platform.now(); }))
+{
+    setObjectName(QStringLiteral("frmVorn"));
+    setWindowTitle(QStringLiteral("TESSALORAN Dispenser"));
+    buildControls();
+
+    m_tmrStatus.setInterval(StatusTimerInterval);
+    connect(&m_tmrStatus, &LegacyTimer::timeout, this, &frmVorn::tmrStatus_Timer);
+
+    m_timer1 = new QTimer(this);
+    m_timer1->setObjectName(QStringLiteral("Timer1"));
+    m_timer1->setInterval(ReceiveInterval);
+}
+
+frmVorn::~frmVorn() = default;
+
+void frmVorn::buildControls()
+{
+    setAutoFillBackground(true);
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, QColor(38, 42, 54));
+    pal.setColor(QPalette::WindowText, QColor(224, 224, 224));
+    setPalette(pal);
+
+    auto button = [this](QWidget *parent, const char *name, const char *caption, int style, const char *tip) {
+        auto *b = new ctxPatchButton(parent);
+        b->setObjectName(QLatin1String(name));
+        b->setCaption(QLatin1String(caption));
+        b->setStyle(style);
+        b->setForeColor(olecolor::rgb(255, 255, 255));
+        b->setFont(makeFont("Verdana", 11.25));
+        b->setAnimationDuration(0.2);
+        if (tip)
+            b->setToolTip(QLatin1String(tip));
+        return b;
+    };
+    auto list = [this](const char *name) {
+        auto *l = new QListWidget(this);
+        l->setObjectName(QLatin1String(name));
+        l->setFont(makeFont("Verdana", 12));
+        return l;
+    };
+    auto lineEdit = [](QWidget *parent, const char *name) {
+        auto *e = new QLineEdit(parent);
+        e->setObjectName(QLatin1String(name));
+        e->setFont(makeFont("Verdana", 11.25));
+        return e;
+    };
+
+    m_lstDesign = list("lstDesign");
+    place(m_lstDesign, 120, 600, 2895, 4890);
+    m_cmdRemoveDesign = button(this, "cmdRemoveDesign", "-", 6, "Remove Design");
+    place(m_cmdRemoveDesign, 2640, 240, 375, 375);
+    m_cmdOpenConsole = button(this, "cmdOpenConsole", "Open Console", 6, nullptr);
+    place(m_cmdOpenConsole, 360, 5520, 2415, 615);
+    m_txtCommand = lineEdit(this, "txtCommand");
+    place(m_txtCommand, 120, 6240, 2500, 405);
+    m_cmdExecCommand = button(this, "cmdExecCommand", ">", 6, "Execute Command");
+    place(m_cmdExecCommand, 2640, 6255, 375, 375);
+    m_lstCommands = list("lstCommands");
+    place(m_lstCommands, 120, 6720, 2895, 3540);
+
+    m_picContainer = new QWidget(this);
+    m_picContainer->setObjectName(QStringLiteral("picContainer"));
+    place(m_picContainer, 3360, 600, 15495, 6135);
+    auto *all = new dUnit(m_picContainer);
+    all->setObjectName(QStringLiteral("Unit_0"));
+    all->Move(0, 0, 2295, 2775);
+    m_units.insert(0, all);
+
+    m_picContainer2 = new QWidget(this);
+    m_picContainer2->setObjectName(QStringLiteral("picContainer2"));
+    place(m_picContainer2, 3480, 6360, 14295, 1455);
+    m_txtDesign = lineEdit(m_picContainer2, "txtDesign");
+    place(m_txtDesign, 240, 240, 2055, 405);
+    m_cmdDispense = button(m_picContainer2, "cmdDispense", "Dispense", 10, nullptr);
+    place(m_cmdDispense, 240, 780, 2055, 500);
+    for (int n = 1; n <= 10; ++n) {
+        m_txtNos[n] = lineEdit(m_picContainer2, "txtNos");
+        m_txtNos[n]->setObjectName(QStringLiteral("txtNos_%1").arg(n));
+        m_txtNos[n]->setText(n == 1 ? QStringLiteral("1") : QStringLiteral("0"));
+        place(m_txtNos[n], 2520 + ((n - 1) % 5) * 2310, n <= 5 ? 240 : 840, 2055, 405);
+    }
+    m_cmdAddDesign = button(m_picContainer2, "cmdAddDesign", "+", 6, nullptr);
+    place(m_cmdAddDesign, 13800, 240, 375, 375);
+
+    m_txtOut = new MessagePane(this);
+    m_txtOut->setObjectName(QStringLiteral("txtOut"));
+    m_txtOut->setFont(makeFont("Courier New", 8.25));
+    place(m_txtOut, 3360, 6600, 13935, 3255);
+
+    m_lblStatus = new QLabel(this);
+    m_lblStatus->setObjectName(QStringLiteral("lblStatus"));
+    m_lblStatus->setFont(makeFont("Segoe UI", 15.75));
+    place(m_lblStatus, 3360, 9960, 13935, 480);
+
+    m_cShow = button(this, "cShow", "A", 8, "Show All Messages");
+    place(m_cShow, 17400, 8520, 500, 500);
+    m_cClearOut = button(this, "cClearOut", "C", 6, "Clear Output");
+    place(m_cClearOut, 0, 0, 500, 500);
+    connect(m_cShow, &ctxPatchButton::Click, this, &frmVorn::cShow_Click);
+    connect(m_cClearOut, &ctxPatchButton::Click, this, &frmVorn::cClearOut_Click);
+
+    // The non-visual parts: the count box of the "All Units" panel lives here, out of sight.
+    m_holder = new QWidget(this);
+    m_holder->setObjectName(QStringLiteral("holder"));
+    m_holder->hide();
+    m_txtNos[0] = lineEdit(m_holder, "txtNos_0");
+}
+
+double frmVorn::dpi() const
+{
+    return logicalDpiX() > 0 ? logicalDpiX() : 96.0;
+}
+
+frmVorn::TwipRect frmVorn::tw(const QWidget *w) const
+{
+    const double d = dpi();
+    const QRect g = w->geometry();
+    return {twips::fromPixels(g.x(), d), twips::fromPixels(g.y(), d), twips::fromPixels(g.width(), d),
+            twips::fromPixels(g.height(), d)};
+}
+
+bool frmVorn::place(QWidget *w, double left, double top, double width, double height)
+{
+    if (!w || !std::isfinite(left + top + width + height) || width < 0 || height < 0)
+        return false;
+    const double d = dpi();
+    w->setGeometry(twips::toPixels(left, d), twips::toPixels(top, d), twips::toPixels(width, d),
+                   twips::toPixels(height, d));
+    return true;
+}
+
+double frmVorn::twipsLeft() const { return twips::fromPixels(x(), dpi()); }
+double frmVorn::twipsTop() const { return twips::fromPixels(y(), dpi()); }
+double frmVorn::twipsWidth() const { return twips::fromPixels(width(), dpi()); }
+double frmVorn::twipsHeight() const { return twips::fromPixels(height(), dpi()); }
+
+void frmVorn::load()
+{
+    m_timer1->start();
+
+    fillDesigns();
+    FillCommands();
+
+    setFilterMode(ReadIni(QString(), Settings, QStringLiteral("ShowMessages"), QStringLiteral("A"), true)
+                  == QStringLiteral("A"));
+
+    auto readPos = [](const char *key, const char *def) {
+        return numtext::readInt32(ReadIni(QString(), Settings, QLatin1String(key), QLatin1String(def), true));
+    };
+    int left = readPos("Left", "0");
+    int top = readPos("Top", "0");
+    int width = readPos("width", "18000");
+    int height = readPos("height", "11000");
+    if (left < 0)
+        left = 0;
+    if (top < 0)
+        top = 0;
+    // A window without width or height could not be seen, let alone resized back by the operator.
+    if (width <= 0)
+        width = int(DefaultWidth);
+    if (height <= 0)
+        height = int(DefaultHeight);
+    const double d = dpi();
+    move(twips::toPixels(left, d), twips::toPixels(top, d));
+    resize(twips::toPixels(width, d), twips::toPixels(height, d));
+    initControls();
+
+    const int found = FindPort(QString::number(m_comm->CommPort()));
+    if (found >= 1) {
+        SetStatus(QStringLiteral("Tessaloran Controller found on Port ") + QString::number(m_foundPort), 3);
+        WriteIni(QString(), Settings, QStringLiteral("Comm Port"), QString::number(m_foundPort));
+    }
+}
+
+void frmVorn::initControls()
+{
+    if (const auto port = portNumber(ReadIni(QString(), Settings, QStringLiteral("Comm Port"), QStringLiteral("7"), true)))
+        m_comm->setCommPort(*port);
+
+    m_noUnits = qMin(numtext::readInt32(
+                         ReadIni(QString(), Settings, QStringLiteral("NoUnits"), QStringLiteral("5"), true)),
+                     MaxUnits);
+
+    dUnit *all = m_units.value(0);
+    for (int n = 0; n <= m_noUnits; ++n) {
+        dUnit *unit = m_units.value(n);
+        if (!unit) {
+            unit = new dUnit(m_picContainer);
+            unit->setObjectName(QStringLiteral("Unit_%1").arg(n));
+            // A fresh panel shows no count or information until the controller says something.
+            unit->setCaption3(QString());
+            unit->setCaption4(QString());
+            m_units.insert(n, unit);
+        }
+        unit->setVisible(true);
+        if (n == 0) {
+            unit->setCaption1(QStringLiteral("All Units"));
+            unit->setCaption2(QString());
+            unit->setCaption3(QString());
+            unit->setCaption4(QString());
+            continue;
+        }
+        const QString section = QStringLiteral("UNIT") + QString::number(n);
+        unit->setCaption1(QStringLiteral("UNIT ") + QString::number(n));
+        unit->setCaption2(QStringLiteral("SIZE :")
+                          + ReadIni(QString(), section, QStringLiteral("SIZE"), QStringLiteral("1.0"), true));
+
+        const double W = all->twipsWidth();
+        const double H = all->twipsHeight();
+        unit->Move(double(((n - 1) % 5) + 1) * (W + 200), double((n - 1) / 5) * (H + 400), W, H);
+
+        const QString uid = ReadIni(QString(), section, QStringLiteral("UID"), QStringLiteral("100"), true);
+        unit->setTag(uid);
+        if (n <= 10)
+            m_txtNos[n]->setProperty("Tag", uid);
+        const QString key = QStringLiteral("U") + unit->Tag();
+        if (!m_unitsByUID.contains(key))
+            m_unitsByUID.insert(key, n);
+    }
+
+    const TwipRect pc = tw(m_picContainer);
+    const double innerW = twipsWidth();
+    const double innerH = twipsHeight();
+    place(m_picContainer2, pc.left, pc.top + pc.height + Gap, innerW - pc.left - 800, tw(m_picContainer2).height);
+    const TwipRect pc2 = tw(m_picContainer2);
+    place(m_txtOut, pc2.left, pc2.top + pc2.height + Gap, pc2.width, tw(m_txtOut).height);
+    {
+        const TwipRect out = tw(m_txtOut);
+        place(m_txtOut, out.left, out.top, out.width, innerH - out.top - tw(m_lblStatus).height - 400);
+    }
+    const TwipRect out = tw(m_txtOut);
+    place(m_lblStatus, out.left, out.top + out.height + Gap, out.width, tw(m_lblStatus).height);
+    const TwipRect show = tw(m_cShow);
+    place(m_cShow, out.left + out.width + 10, out.top, show.width, show.height);
+    const TwipRect shown = tw(m_cShow);
+    place(m_cClearOut, shown.left, shown.top + shown.height + 100, shown.width, shown.height);
+}
+
+void frmVorn::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    initControls();
+}
+
+void frmVorn::closeEvent(QCloseEvent *event)
+{
+    saveWindowPosition();
+    event->accept();
+}
+
+void frmVorn::saveWindowPosition()
+{
+    if (m_closed)
+        return;
+    m_closed = true;
+    WriteIni(QString(), Settings, QStringLiteral("Left"), positionText(twipsLeft()));
+    WriteIni(QString(), Settings, QStringLiteral("Top"), positionText(twipsTop()));
+    WriteIni(QString(), Settings, QStringLiteral("width"), positionText(twipsWidth()));
+    WriteIni(QString(), Settings, QStringLiteral("height"), positionText(twipsHeight()));
+    m_comm->setPortOpen(false);
+    m_timer1->stop();
+    emit closed();
+}
+
+// --- status line and message pane ---------------------------------------------------------------------
+
+void frmVorn::SetStatus(const QString &St, int Secs)
+{
+    m_lblStatus->setText(St);
+    m_tmrStatus.setEnabled(false);
+    m_tmrStatus.setInterval(qint64(Secs) * 1000); // above the timer's limit the previous interval stays
+    m_tmrStatus.setEnabled(true);
+}
+
+QString frmVorn::statusText() const
+{
+    return m_lblStatus->text();
+}
+
+void frmVorn::ensureStatusTimerRunning()
+{
+    m_tmrStatus.setEnabled(true);
+}
+
+void frmVorn::tmrStatus_Timer()
+{
+    m_lblStatus->setText(QString());
+    m_tmrStatus.setEnabled(false);
+    for (int n = 1; n <= m_noUnits; ++n) {
+        if (dUnit *u = m_units.value(n); u && u->State() != dUnit::Idle)
+            u->setState(dUnit::AnsweredEarlier);
+    }
+}
+
+void frmVorn::setFilterMode(bool all)
+{
+    m_cShow->setCaption(all ? QStringLiteral("A") : QStringLiteral("F"));
+    m_cShow->setStyle(all ? 8 : 10);
+    m_cShow->setToolTip(all ? QStringLiteral("Show All Messages") : QStringLiteral("Show Important Messages"));
+}
+
+QString frmVorn::filterMode() const
+{
+    return m_cShow->Caption();
+}
+
+void frmVorn::cShow_Click()
+{
+    setFilterMode(m_cShow->Caption() != QStringLiteral("A"));
+    WriteIni(QString(), Settings, QStringLiteral("ShowMessages"), m_cShow->Caption());
+}
+
+void frmVorn::cClearOut_Click()
+{
+    m_txtOut->clearOut();
+}
+
+void frmVorn::prependOut(const QString &text)
+{
+    m_txtOut->prepend(text);
+}
+
+void frmVorn::LOG(const QString &logText)
+{
+    m_log->LOG(logText);
+}
+
+// --- panels and count boxes ---------------------------------------------------------------------------
+
+dUnit *frmVorn::unitPanel(int n) const
+{
+    return m_units.value(n);
+}
+
+UnitView *frmVorn::Unit(int n)
+{
+    return m_units.value(n);
+}
+
+std::optional<int> frmVorn::unitByUID(const QString &uid) const
+{
+    const auto it = m_unitsByUID.constFind(QStringLiteral("U") + uid);
+    if (it == m_unitsByUID.constEnd())
+        return std::nullopt;
+    return *it;
+}
+
+std::optional<QString> frmVorn::countText(int n) const
+{
+    if (n < 0 || n > 10)
+        return std::nullopt;
+    return m_txtNos[n]->text();
+}
+
+void frmVorn::setCountText(int n, const QString &text)
+{
+    if (n >= 0 && n <= 10)
+        m_txtNos[n]->setText(text);
+}
+
+std::optional<QString> frmVorn::countTag(int n) const
+{
+    if (n < 0 || n > 10)
+        return std::nullopt;
+    return m_txtNos[n]->property("Tag").toString();
+}
+
+// --- calls into the other subsystems ------------------------------------------------------------------
+
+int frmVorn::FindPort(const QString &)
+{
+    m_foundPort = 0;
+    return m_foundPort;
+}
+
+void frmVorn::fillDesigns()
+{
+}
+
+void frmVorn::FillCommands()
+{
+}

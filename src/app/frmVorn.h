@@ -1,0 +1,138 @@
+#pragma once
+
+#include "ConsoleHost.h"
+#include "LegacyTimer.h"
+
+#include <QHash>
+#include <QMap>
+#include <QWidget>
+#include <array>
+#include <memory>
+
+class Comm1;
+class DailyLog;
+class MessagePane;
+class PortFolder;
+class Platform;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QTimer;
+class ctxPatchButton;
+class dUnit;
+
+// The console's main window. It owns the widgets, the timers and the serial link, and wires the
+// subsystems together; each subsystem does its work in its own folder through the ConsoleHost face.
+class frmVorn : public QWidget, public ConsoleHost
+{
+    Q_OBJECT
+public:
+    static constexpr double DefaultWidth = 18000;  // twips
+    static constexpr double DefaultHeight = 11000; // twips
+    static constexpr int StatusTimerInterval = 3000;
+    static constexpr int ReceiveInterval = 400;
+
+    explicit frmVorn(Platform &platform, QWidget *parent = nullptr);
+    ~frmVorn() override;
+
+    // The start-up sequence, run once before the window is first shown.
+    void load();
+
+    // The layout pass: panels, captions, UIDs and the positions of the lower part of the window.
+    void initControls();
+
+    // ConsoleHost
+    int NoUnits() const override { return m_noUnits; }
+    UnitView *Unit(int n) override;
+    std::optional<int> unitByUID(const QString &uid) const override;
+    std::optional<QString> countText(int n) const override;
+    void setCountText(int n, const QString &text) override;
+    std::optional<QString> countTag(int n) const override;
+    void prependOut(const QString &text) override;
+    QString filterMode() const override;
+    void SetStatus(const QString &St, int Secs = 0) override;
+    void ensureStatusTimerRunning() override;
+    void LOG(const QString &logText) override;
+    Platform &platform() override { return m_platform; }
+
+    // The panels, the log and the link, for the subsystems wired here and for tests.
+    dUnit *unitPanel(int n) const;
+    const QHash<QString, int> &UnitsByUID() const { return m_unitsByUID; }
+    Comm1 &comm() { return *m_comm; }
+    DailyLog &dailyLog() { return *m_log; }
+    MessagePane &pane() { return *m_txtOut; }
+    LegacyTimer &statusTimer() { return m_tmrStatus; }
+    QString statusText() const;
+
+    // Window geometry in twips, as it is stored.
+    double twipsLeft() const;
+    double twipsTop() const;
+    double twipsWidth() const;
+    double twipsHeight() const;
+
+    // The filter button's click.
+    void cShow_Click();
+    // The clear button's click.
+    void cClearOut_Click();
+
+    // The controller search; the link fills in its body.
+    int FindPort(const QString &port);
+    int FoundPort() const { return m_foundPort; }
+    // Fill the design list and the command list from the settings.
+    void fillDesigns();
+    void FillCommands();
+
+signals:
+    // The window has been closed and its state saved.
+    void closed();
+
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    struct TwipRect
+    {
+        double left, top, width, height;
+    };
+    double dpi() const;
+    TwipRect tw(const QWidget *w) const;
+    // Places a child in twips; a negative width or height is refused and the child keeps its place.
+    bool place(QWidget *w, double left, double top, double width, double height);
+    void buildControls();
+    void setFilterMode(bool all);
+    void tmrStatus_Timer();
+    void saveWindowPosition();
+
+    Platform &m_platform;
+    std::unique_ptr<PortFolder> m_ports;
+    std::unique_ptr<Comm1> m_comm;
+    std::unique_ptr<DailyLog> m_log;
+
+    QListWidget *m_lstDesign = nullptr;
+    ctxPatchButton *m_cmdRemoveDesign = nullptr;
+    ctxPatchButton *m_cmdOpenConsole = nullptr;
+    QLineEdit *m_txtCommand = nullptr;
+    ctxPatchButton *m_cmdExecCommand = nullptr;
+    QListWidget *m_lstCommands = nullptr;
+    QWidget *m_picContainer = nullptr;
+    QWidget *m_picContainer2 = nullptr;
+    QLineEdit *m_txtDesign = nullptr;
+    ctxPatchButton *m_cmdDispense = nullptr;
+    ctxPatchButton *m_cmdAddDesign = nullptr;
+    MessagePane *m_txtOut = nullptr;
+    QLabel *m_lblStatus = nullptr;
+    ctxPatchButton *m_cShow = nullptr;
+    ctxPatchButton *m_cClearOut = nullptr;
+    QWidget *m_holder = nullptr;
+    std::array<QLineEdit *, 11> m_txtNos{};
+
+    QMap<int, dUnit *> m_units; // the control array Unit: 0 is "All Units"
+    QHash<QString, int> m_unitsByUID;
+    int m_noUnits = 0;
+    int m_foundPort = 0;
+    bool m_closed = false;
+
+    LegacyTimer m_tmrStatus;
+    QTimer *m_timer1 = nullptr;
+};

@@ -1,0 +1,406 @@
+#include "Comm1.h"
+#include "DailyLog.h"
+#include "MessagePane.h"
+#include "TestPlatform.h"
+#include "ctxPatchButton.h"
+#include "dUnit.h"
+#include "frmVorn.h"
+#include "mSettings.h"
+
+#include <QFile>
+#include <QLabel>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace Qt::Literals::StringLiterals;
+
+// Each test starts the window on a program folder of its own.
+class Fixture
+{
+public:
+    explicit Fixture(const QByteArray &ini = {})
+    {
+        if (!ini.isNull()) {
+            QFile f(dir.filePath(u"Vorn.ini"_s));
+            f.open(QIODevice::WriteOnly);
+            f.write(ini);
+        }
+        mSettings::resetPaths();
+        mSettings::setProgramFolder(dir.path());
+    }
+    QByteArray settings() const
+    {
+        QFile f(dir.filePath(u"Vorn.ini"_s));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+    QString read(const QString &section, const QString &key) const
+    {
+        return mSettings::ReadIni(QString(), section, key, u"<missing>"_s, false);
+    }
+
+    QTemporaryDir dir;
+    TestPlatform platform{dir.path()};
+};
+
+// Twips on screen are as exact as one pixel (15 twips at 96 DPI) allows.
+static bool nearTwips(double actual, double expected)
+{
+    return qAbs(actual - expected) < 15;
+}
+
+class tst_frmVorn : public QObject
+{
+    Q_OBJECT
+private slots:
+    void firstStartWithEmptyFolder();
+    void panelPositions_data();
+    void panelPositions();
+    void resizingCreatesNoDuplicates();
+    void storedPosition_data();
+    void storedPosition();
+    void settingsThatAreNotNumbers();
+    void closeSavesPosition();
+    void statusMessageReplacesTheOld();
+    void statusDurations_data();
+    void statusDurations();
+    void statusExpiryTurnsAnsweredUnitsDarkGreen();
+    void filterModeToggleIsStored();
+    void filterModeAtStart_data();
+    void filterModeAtStart();
+    void paneShowsNewestOnTopAndClears();
+    void paneKeepsTheNewestLines();
+    void logGoesToTheProgramFolder();
+    void sigtermClosesLikeTheOperator();
+};
+
+void tst_frmVorn::firstStartWithEmptyFolder()
+{
+    Fixture fx;
+    frmVorn w(fx.platform);
+    w.load();
+    QCOMPARE(w.windowTitle(), u"TESSALORAN Dispenser"_s);
+    QVERIFY(nearTwips(w.twipsWidth(), 18000));
+    QVERIFY(nearTwips(w.twipsHeight(), 11000));
+    QCOMPARE(w.NoUnits(), 5);
+    QCOMPARE(w.unitPanel(0)->caption1(), u"All Units"_s);
+    for (int n = 1; n <= 5; ++n) {
+        dUnit *u = w.unitPanel(n);
+        QVERIFY(u);
+        QCOMPARE(u->caption1(), u"UNIT %1"_s.arg(n));
+        QCOMPARE(u->caption2(), u"SIZE :1.0"_s);
+        QCOMPARE(u->caption3(), QString());
+        QCOMPARE(u->caption4(), QString());
+        QCOMPARE(u->Tag(), u"100"_s);
+        QCOMPARE(u->State(), dUnit::Idle);
+    }
+    QVERIFY(!w.unitPanel(6));
+    // Five units share UID 100: the first keeps the key.
+    QCOMPARE(w.UnitsByUID().size(), 1);
+    QCOMPARE(w.UnitsByUID().value(u"U100"_s), 1);
+    QCOMPARE(w.countText(1), std::optional<QString>(u"1"_s));
+    QCOMPARE(w.countText(2), std::optional<QString>(u"0"_s));
+    QCOMPARE(w.countTag(5), std::optional<QString>(u"100"_s));
+    QCOMPARE(w.countText(11), std::nullopt);
+
+    QByteArray expected = "[Settings]\r\nShowMessages=A\r\nLeft=0\r\nTop=0\r\nwidth=18000\r\nheight=11000\r\n"
+                          "Comm Port=7\r\nNoUnits=5\r\n";
+    for (int n = 1; n <= 5; ++n)
+        expected += "\r\n[UNIT" + QByteArray::number(n) + "]\r\nSIZE=1.0\r\nUID=100\r\n";
+    QCOMPARE(fx.settings(), expected);
+    QVERIFY(!QFile::exists(fx.dir.filePath(u"Vorn3.ini"_s)));
+}
+
+void tst_frmVorn::panelPositions_data()
+{
+    QTest::addColumn<int>("unit");
+    QTest::addColumn<double>("left");
+    QTest::addColumn<double>("top");
+    // The "All Units" panel is 2295 x 2775: columns 2495 apart, rows 3175 apart, from the second column.
+    QTest::newRow("unit 1") << 1 << 2495.0 << 0.0;
+    QTest::newRow("unit 5") << 5 << 5 * 2495.0 << 0.0;
+    QTest::newRow("unit 6 starts the second row") << 6 << 2495.0 << 3175.0;
+    QTest::newRow("unit 10") << 10 << 5 * 2495.0 << 3175.0;
+    QTest::newRow("unit 11 starts the third row") << 11 << 2495.0 << 6350.0;
+    QTest::newRow("unit 12") << 12 << 2 * 2495.0 << 6350.0;
+}
+
+void tst_frmVorn::panelPositions()
+{
+    QFETCH(int, unit);
+    QFETCH(double, left);
+    QFETCH(double, top);
+    Fixture fx("[Settings]\r\nNoUnits=12\r\n");
+    frmVorn w(fx.platform);
+    w.load();
+    QCOMPARE(w.NoUnits(), 12);
+    dUnit *u = w.unitPanel(unit);
+    QVERIFY(u);
+    // One pixel is 15 twips: positions are as exact as the screen allows.
+    const double px = 15;
+    QVERIFY2(qAbs(u->x() * px - left) < px, qPrintable(QString::number(u->x() * px)));
+    QVERIFY2(qAbs(u->y() * px - top) < px, qPrintable(QString::number(u->y() * px)));
+    QCOMPARE(u->size(), w.unitPanel(0)->size());
+    QCOMPARE(w.countTag(unit).has_value(), unit <= 10);
+}
+
+void tst_frmVorn::resizingCreatesNoDuplicates()
+{
+    Fixture fx("[Settings]\r\nNoUnits=3\r\n[UNIT1]\r\nUID=101\r\n[UNIT2]\r\nUID=102\r\n[UNIT3]\r\nUID=103\r\n");
+    frmVorn w(fx.platform);
+    w.load();
+    w.show();
+    for (int i = 0; i < 5; ++i) {
+        w.resize(800 + 10 * i, 600 + 10 * i);
+        QCoreApplication::processEvents();
+    }
+    QCOMPARE(w.findChildren<dUnit *>().size(), 4);
+    QCOMPARE(w.UnitsByUID().size(), 3);
+    QCOMPARE(w.unitByUID(u"102"_s), std::optional<int>(2));
+
+    // More units in the file show at the next resize; the counts shown are not wiped by it.
+    mSettings::WriteIni(QString(), u"Settings"_s, u"NoUnits"_s, u"4"_s);
+    w.unitPanel(2)->setCaption3(u"Count: 25"_s);
+    w.resize(820, 620);
+    QCoreApplication::processEvents();
+    QCOMPARE(w.findChildren<dUnit *>().size(), 5);
+    QCOMPARE(w.unitPanel(2)->caption3(), u"Count: 25"_s);
+}
+
+void tst_frmVorn::storedPosition_data()
+{
+    QTest::addColumn<QByteArray>("ini");
+    QTest::addColumn<double>("left");
+    QTest::addColumn<double>("width");
+    QTest::addColumn<double>("height");
+    QTest::newRow("as stored") << QByteArray("Left=150\r\nwidth=12000\r\nheight=9000\r\n") << 150.0 << 12000.0
+                               << 9000.0;
+    QTest::newRow("negative height and left") << QByteArray("Left=-300\r\nheight=-1\r\n") << 0.0 << 18000.0
+                                              << 11000.0;
+    QTest::newRow("zero width") << QByteArray("width=0\r\n") << 0.0 << 18000.0 << 11000.0;
+    QTest::newRow("not numbers") << QByteArray("Left=abc\r\nwidth=wide\r\n") << 0.0 << 18000.0 << 11000.0;
+}
+
+void tst_frmVorn::storedPosition()
+{
+    QFETCH(QByteArray, ini);
+    QFETCH(double, left);
+    QFETCH(double, width);
+    QFETCH(double, height);
+    Fixture fx("[Settings]\r\n" + ini);
+    frmVorn w(fx.platform);
+    w.load();
+    QCOMPARE(w.twipsLeft(), left);
+    QVERIFY(nearTwips(w.twipsWidth(), width));
+    QVERIFY2(nearTwips(w.twipsHeight(), height), qPrintable(QString::number(w.twipsHeight())));
+}
+
+void tst_frmVorn::settingsThatAreNotNumbers()
+{
+    Fixture fx("[Settings]\r\nNoUnits=many\r\nComm Port=seven\r\n");
+    frmVorn w(fx.platform);
+    w.load();
+    QCOMPARE(w.NoUnits(), 0);
+    QCOMPARE(w.findChildren<dUnit *>().size(), 1); // only "All Units"
+    QCOMPARE(w.comm().CommPort(), 1);              // unchanged
+}
+
+void tst_frmVorn::closeSavesPosition()
+{
+    Fixture fx;
+    {
+        frmVorn w(fx.platform);
+        w.load();
+        w.show();
+        w.move(30, 45);
+        w.resize(700, 500);
+        QSignalSpy closed(&w, &frmVorn::closed);
+        w.close();
+        QCOMPARE(closed.count(), 1);
+    }
+    QCOMPARE(fx.read(u"Settings"_s, u"Left"_s), u"450"_s);
+    QCOMPARE(fx.read(u"Settings"_s, u"Top"_s), u"675"_s);
+    QCOMPARE(fx.read(u"Settings"_s, u"width"_s), u"10500"_s);
+    QCOMPARE(fx.read(u"Settings"_s, u"height"_s), u"7500"_s);
+
+    // The next start opens where the window was closed.
+    frmVorn again(fx.platform);
+    again.load();
+    QCOMPARE(again.twipsWidth(), 10500.0);
+    QCOMPARE(again.twipsLeft(), 450.0);
+}
+
+void tst_frmVorn::statusMessageReplacesTheOld()
+{
+    Fixture fx;
+    frmVorn w(fx.platform);
+    w.load();
+    w.SetStatus(u"first"_s, 5);
+    QCOMPARE(w.statusTimer().interval(), 5000);
+    w.SetStatus(u"second"_s, 3);
+    QCOMPARE(w.statusText(), u"second"_s);
+    QCOMPARE(w.statusTimer().interval(), 3000);
+    QVERIFY(w.statusTimer().isTicking());
+}
+
+void tst_frmVorn::statusDurations_data()
+{
+    QTest::addColumn<int>("secs");
+    QTest::addColumn<int>("interval");
+    QTest::addColumn<bool>("ticking");
+    QTest::newRow("no duration: stays until replaced") << 0 << 0 << false;
+    QTest::newRow("ten seconds") << 10 << 10000 << true;
+    QTest::newRow("above the limit keeps the previous interval") << 66 << 3000 << true;
+}
+
+void tst_frmVorn::statusDurations()
+{
+    QFETCH(int, secs);
+    QFETCH(int, interval);
+    QFETCH(bool, ticking);
+    Fixture fx;
+    frmVorn w(fx.platform);
+    w.load();
+    w.SetStatus(u"before"_s, 3);
+    w.SetStatus(u"message"_s, secs);
+    QCOMPARE(w.statusTimer().interval(), interval);
+    QVERIFY(w.statusTimer().isEnabled());
+    QCOMPARE(w.statusTimer().isTicking(), ticking);
+    QCOMPARE(w.statusText(), u"message"_s);
+}
+
+void tst_frmVorn::statusExpiryTurnsAnsweredUnitsDarkGreen()
+{
+    Fixture fx;
+    frmVorn w(fx.platform);
+    w.load();
+    w.unitPanel(0)->setState(dUnit::Answered);
+    w.unitPanel(2)->setState(dUnit::Idle);
+    w.unitPanel(3)->setState(dUnit::Stuck);
+    w.unitPanel(4)->setState(dUnit::Answered);
+    w.SetStatus(u"STUCK STONE ERROR- REMOVE MANUALLY"_s, 10);
+    emit w.statusTimer().timeout();
+    QCOMPARE(w.statusText(), QString());
+    QVERIFY(!w.statusTimer().isEnabled());
+    QCOMPARE(w.unitPanel(2)->State(), dUnit::Idle);
+    QCOMPARE(w.unitPanel(3)->State(), dUnit::AnsweredEarlier);
+    QCOMPARE(w.unitPanel(4)->State(), dUnit::AnsweredEarlier);
+    QCOMPARE(w.unitPanel(0)->State(), dUnit::Answered); // "All Units" is not touched
+
+    // Making sure the timer runs keeps the interval of the last message.
+    w.ensureStatusTimerRunning();
+    QCOMPARE(w.statusTimer().interval(), 10000);
+    QVERIFY(w.statusTimer().isTicking());
+}
+
+void tst_frmVorn::filterModeToggleIsStored()
+{
+    Fixture fx;
+    frmVorn w(fx.platform);
+    w.load();
+    w.show();
+    auto *cShow = w.findChild<ctxPatchButton *>(u"cShow"_s);
+    QVERIFY(cShow);
+    QCOMPARE(w.filterMode(), u"A"_s);
+    QTest::mouseClick(cShow, Qt::LeftButton, {}, cShow->rect().center());
+    QCOMPARE(w.filterMode(), u"F"_s);
+    QCOMPARE(cShow->Style(), 10);
+    QCOMPARE(cShow->toolTip(), u"Show Important Messages"_s);
+    QCOMPARE(fx.read(u"Settings"_s, u"ShowMessages"_s), u"F"_s);
+    QTest::mouseClick(cShow, Qt::LeftButton, {}, cShow->rect().center());
+    QCOMPARE(w.filterMode(), u"A"_s);
+    QCOMPARE(cShow->Style(), 8);
+    QCOMPARE(cShow->toolTip(), u"Show All Messages"_s);
+    QCOMPARE(fx.read(u"Settings"_s, u"ShowMessages"_s), u"A"_s);
+}
+
+void tst_frmVorn::filterModeAtStart_data()
+{
+    QTest::addColumn<QByteArray>("stored");
+    QTest::addColumn<QString>("mode");
+    QTest::newRow("A") << QByteArray("A") << u"A"_s;
+    QTest::newRow("F") << QByteArray("F") << u"F"_s;
+    QTest::newRow("lower case a") << QByteArray("a") << u"F"_s;
+    QTest::newRow("empty") << QByteArray("") << u"F"_s;
+}
+
+void tst_frmVorn::filterModeAtStart()
+{
+    QFETCH(QByteArray, stored);
+    QFETCH(QString, mode);
+    Fixture fx("[Settings]\r\nShowMessages=" + stored + "\r\n");
+    frmVorn w(fx.platform);
+    w.load();
+    QCOMPARE(w.filterMode(), mode);
+}
+
+void tst_frmVorn::paneShowsNewestOnTopAndClears()
+{
+    Fixture fx;
+    frmVorn w(fx.platform);
+    w.load();
+    w.prependOut(u"\r\n"_s);
+    w.prependOut(u"1\t101\tSent OK\r\n"_s);
+    w.prependOut(u"2\t101\t[F]\t25\r\n"_s);
+    QCOMPARE(w.pane().text(), u"2\t101\t[F]\t25\n1\t101\tSent OK\n\n"_s);
+    w.prependOut(u"later"_s);
+    QCOMPARE(w.pane().text().left(6), u"later2"_s);
+    auto *clear = w.findChild<ctxPatchButton *>(u"cClearOut"_s);
+    QCOMPARE(clear->Caption(), u"C"_s);
+    QCOMPARE(clear->toolTip(), u"Clear Output"_s);
+    w.cClearOut_Click();
+    QCOMPARE(w.pane().text(), QString());
+}
+
+void tst_frmVorn::paneKeepsTheNewestLines()
+{
+    MessagePane pane;
+    for (int i = 0; i < 10500; ++i)
+        pane.prepend(QString::number(i) + u"\r\n"_s);
+    pane.flush();
+    for (int i = 10500; i < 10600; ++i) { // in several passes, too
+        pane.prepend(QString::number(i) + u"\r\n"_s);
+        pane.flush();
+    }
+    QCOMPARE(pane.lineCount(), MessagePane::MaxLines);
+    const QStringList lines = pane.text().split(u'\n');
+    QCOMPARE(lines.first(), u"10599"_s);
+    QCOMPARE(lines.at(MessagePane::MaxLines - 2), u"601"_s);
+}
+
+void tst_frmVorn::logGoesToTheProgramFolder()
+{
+    Fixture fx;
+    frmVorn w(fx.platform);
+    fx.platform.clock = QDateTime(QDate(2024, 7, 26), QTime(12, 0));
+    w.LOG(u">>LAST OK - UNIT0"_s);
+    QFile f(fx.dir.filePath(u"Log/24-07-26-Log.txt"_s));
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QCOMPARE(f.readAll(), QByteArray(">>LAST OK - UNIT0\r\n"));
+}
+
+void tst_frmVorn::sigtermClosesLikeTheOperator()
+{
+#ifndef Q_OS_UNIX
+    QSKIP("Signals are a Unix matter");
+#else
+    Fixture fx("[Settings]\r\nLeft=-300\r\nComm Port=0\r\n");
+    QProcess vorn;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
+    vorn.setProcessEnvironment(env);
+    vorn.start(QStringLiteral(VORN_EXECUTABLE), {u"--dir"_s, fx.dir.path()});
+    QVERIFY(vorn.waitForStarted());
+    // Start-up has run once the layout pass has written its defaults.
+    QTRY_VERIFY_WITH_TIMEOUT(fx.settings().contains("UID=100"), 20000);
+    QTest::qWait(200);
+    vorn.terminate(); // SIGTERM
+    QVERIFY(vorn.waitForFinished(20000));
+    QCOMPARE(vorn.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(fx.read(u"Settings"_s, u"Left"_s), u"0"_s); // the close wrote the real position
+#endif
+}
+
+QTEST_MAIN(tst_frmVorn)
+#include "tst_frmVorn.moc"
