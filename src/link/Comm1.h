@@ -51,6 +51,9 @@ public:
     };
     bool pollPaused() const { return m_pollPauses > 0; }
 
+    // Opens attempted so far; tells one session on a port from the next.
+    quint64 openCount() const { return m_generation; }
+
 private:
     void onError();
     void closeAfterFailure(quint64 generation);
