@@ -9,11 +9,6 @@ QList<LineSplitter::Line> LineSplitter::push(const QByteArray &bytes)
 {
     QList<Line> lines;
     for (const char c : bytes) {
-        if (c == '\n' && m_lastWasCr) {
-            m_lastWasCr = false;
-            continue;
-        }
-        m_lastWasCr = (c == '\r');
         if (c == '\r' || c == '\n') {
             if (m_overlong)
                 lines.append(Line{QByteArray(), true});

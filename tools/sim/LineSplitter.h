@@ -4,7 +4,7 @@
 #include <QList>
 
 // Cuts the received byte stream into lines. CR LF, a lone LF (the probe ends with one) and a lone CR all
-// end a line; a CR LF split across two reads still counts once. A line longer than the limit is dropped
+// end a line; the empty line between the CR and LF of a pair is simply dropped. A line longer than the limit is dropped
 // up to its end and reported once as overlong, so noise on the line cannot grow memory without bound.
 class LineSplitter
 {
@@ -26,6 +26,5 @@ public:
 private:
     qsizetype m_maxLength;
     QByteArray m_buffer;
-    bool m_lastWasCr = false;
     bool m_overlong = false;
 };

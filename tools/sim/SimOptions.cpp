@@ -82,6 +82,11 @@ void addOptions(QCommandLineParser &p)
 
 } // namespace
 
+QList<int> defaultSimUids()
+{
+    return {101, 102, 103, 104, 105};
+}
+
 bool parseSimOptions(const QStringList &args, SimOptions *options, QString *error)
 {
     QCommandLineParser p;

@@ -4,12 +4,15 @@
 #include <QString>
 #include <QStringList>
 
+// The units of the demo program folder.
+QList<int> defaultSimUids();
+
 // Everything the simulator can be told on its command line. Defaults give a pleasant, fault-free demo.
 struct SimOptions
 {
     QString dir = QStringLiteral(".");
     int port = 7;
-    QList<int> uids = {101, 102, 103, 104, 105};
+    QList<int> uids = defaultSimUids();
 
     int stoneMs = 150;          // one stone falling
     int progressEvery = 1;      // a "[c](k)" report every this many stones

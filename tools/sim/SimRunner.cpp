@@ -23,6 +23,7 @@ SimRunner::SimRunner(const SimOptions &options, QObject *parent)
     , m_options(options)
     , m_controller(options)
     , m_noise(options.seed)
+    , m_shaper(options, &m_noise)
 {
     m_dueTimer.setSingleShot(true);
     m_pauseTimer.setSingleShot(true);
@@ -136,27 +137,20 @@ void SimRunner::pump()
 
 void SimRunner::enqueueLine(const QByteArray &line)
 {
-    if (m_options.garbage && m_noise.garbageBeforeLine())
-        enqueue(m_noise.garbage(), 0);
-    if (m_options.split && line.size() >= 2) {
-        const qsizetype half = line.size() / 2;
-        enqueue(line.left(half), 0);
-        enqueue(line.mid(half), m_options.splitMs);
-    } else {
-        enqueue(line, 0);
-    }
+    for (const OutputShaper::Chunk &chunk : m_shaper.shape(line))
+        enqueue(chunk);
 }
 
-void SimRunner::enqueue(const QByteArray &bytes, int pauseBeforeMs)
+void SimRunner::enqueue(const OutputShaper::Chunk &chunk)
 {
-    if (m_queuedBytes + bytes.size() > kMaxQueuedBytes) {
+    if (m_queuedBytes + chunk.bytes.size() > kMaxQueuedBytes) {
         if (m_droppedBytes == 0)
             std::fprintf(stderr, "dispenser-sim: nobody reads the port; dropping output\n");
-        m_droppedBytes += bytes.size();
+        m_droppedBytes += chunk.bytes.size();
         return;
     }
-    m_queuedBytes += bytes.size();
-    m_out.push_back(Chunk{bytes, pauseBeforeMs});
+    m_queuedBytes += chunk.bytes.size();
+    m_out.push_back(chunk);
     writeSome();
 }
 
@@ -215,6 +209,6 @@ void SimRunner::floodTick()
 
 void SimRunner::garbageTick()
 {
-    enqueue(m_noise.garbage(), 0);
+    enqueue(OutputShaper::Chunk{m_noise.garbage(), 0});
     m_garbageTimer.start(m_noise.garbageGapMs());
 }

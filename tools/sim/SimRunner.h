@@ -2,6 +2,7 @@
 
 #include "LineSplitter.h"
 #include "NoiseSource.h"
+#include "OutputShaper.h"
 #include "PtyLink.h"
 #include "SimController.h"
 #include "SimOptions.h"
@@ -30,17 +31,11 @@ public:
     QString slavePath() const { return m_pty.slavePath(); }
 
 private:
-    struct Chunk
-    {
-        QByteArray bytes;
-        int pauseBeforeMs = 0;
-    };
-
     qint64 now() const { return m_clock.elapsed(); }
     void onReadable();
     void pump();
     void enqueueLine(const QByteArray &line);
-    void enqueue(const QByteArray &bytes, int pauseBeforeMs);
+    void enqueue(const OutputShaper::Chunk &chunk);
     void writeSome();
     void floodTick();
     void garbageTick();
@@ -49,6 +44,7 @@ private:
     PtyLink m_pty;
     SimController m_controller;
     NoiseSource m_noise;
+    OutputShaper m_shaper;
     LineSplitter m_splitter;
     QElapsedTimer m_clock;
     QFile m_trace;
@@ -62,7 +58,7 @@ private:
     QTimer m_floodTimer;
     QTimer m_garbageTimer;
 
-    std::deque<Chunk> m_out;
+    std::deque<OutputShaper::Chunk> m_out;
     QByteArray m_writing;
     qsizetype m_queuedBytes = 0;
     bool m_pauseDone = false;
