@@ -1,0 +1,387 @@
+#include "cPatchImage.h"
+
+#include <QBuffer>
+#include <QPainter>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+using namespace ninepatch;
+
+namespace {
+
+constexpr QRgb A = 0x00FFFFFFu; // fixed marker and frame corner: transparent white
+constexpr QRgb Mark = 0xFF000000u;
+constexpr QRgb Tile = 0xFF0000FFu;
+constexpr QRgb Red = 0xFFFF0000u, Green = 0xFF00FF00u, Blue = 0xFF0000FFu, White = 0xFFFFFFFFu;
+
+// A picture from text, one character a pixel: '.' A, '#' a stretch marker, 'T' the tile colour,
+// 'r' 'g' 'b' 'w' opaque colours.
+QImage picture(const QStringList &rows)
+{
+    QImage image(int(rows.first().size()), int(rows.size()), QImage::Format_ARGB32);
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) {
+            const char c = rows[y][x].toLatin1();
+            const QRgb p = c == '#' ? Mark : c == 'T' ? Tile : c == 'r' ? Red : c == 'g' ? Green
+                         : c == 'b' ? Blue : c == 'w' ? White : A;
+            image.setPixel(x, y, p);
+        }
+    return image;
+}
+
+QList<QRgb> line(const QString &text)
+{
+    QList<QRgb> pixels;
+    for (QChar c : text)
+        pixels.append(c == u'#' ? Mark : c == u'T' ? Tile : c == u'~' ? 0x01FFFFFFu : A);
+    return pixels;
+}
+
+QByteArray png(const QImage &image)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return bytes;
+}
+
+QImage render(const cPatchImage &patch, QSize canvas, QRect target)
+{
+    QImage out(canvas, QImage::Format_ARGB32);
+    out.fill(Qt::transparent);
+    QPainter p(&out);
+    if (!patch.DrawToGraphics(&p, target.x(), target.y(), target.width(), target.height()))
+        return QImage();
+    p.end();
+    return out;
+}
+
+QList<QRgb> row(const QImage &image, int y)
+{
+    QList<QRgb> pixels;
+    for (int x = 0; x < image.width(); ++x)
+        pixels.append(image.pixel(x, y));
+    return pixels;
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(PatchSegment)
+
+class tst_cPatchImage : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void parseMarkerLine_data()
+    {
+        QTest::addColumn<QString>("pixels");
+        QTest::addColumn<QRgb>("colourB");
+        QTest::addColumn<PatchSegments>("expected");
+        QTest::newRow("a line without markers is one fixed run")
+            << u"....."_s << Tile << PatchSegments{{0, 0, 5}, {0, 1, 5}};
+        QTest::newRow("fixed, stretched, fixed")
+            << u"..##.."_s << Tile << PatchSegments{{0, 1, 4}, {0, 1, 2}, {1, 3, 2}, {0, 5, 2}};
+        QTest::newRow("a run in the corner colour B is tiled")
+            << u".TTT#"_s << Tile << PatchSegments{{0, 2, 1}, {0, 1, 1}, {2, 2, 3}, {1, 5, 1}};
+        QTest::newRow("with B equal to A no run is tiled")
+            << u".TT."_s << A << PatchSegments{{0, 1, 2}, {0, 1, 1}, {1, 2, 2}, {0, 4, 1}};
+        QTest::newRow("a pixel one alpha step from A stretches")
+            << u"..~.."_s << Tile << PatchSegments{{0, 1, 4}, {0, 1, 2}, {1, 3, 1}, {0, 4, 2}};
+        QTest::newRow("two separate marked runs make five runs")
+            << u".#.#."_s << Tile
+            << PatchSegments{{0, 2, 3}, {0, 1, 1}, {1, 2, 1}, {0, 3, 1}, {1, 4, 1}, {0, 5, 1}};
+    }
+    void parseMarkerLine()
+    {
+        QFETCH(QString, pixels);
+        QFETCH(QRgb, colourB);
+        QFETCH(PatchSegments, expected);
+        const QList<QRgb> data = line(pixels);
+        PatchSegments segments;
+        QVERIFY(ParseMarkerLine(data.constData(), 1, int(data.size()), A, colourB, segments));
+        QCOMPARE(segments, expected);
+    }
+
+    void parseMarkerLineOfNothing()
+    {
+        PatchSegments segments{{1, 2, 3}, {1, 1, 1}};
+        const QRgb pixel = A;
+        QVERIFY(!ParseMarkerLine(&pixel, 1, 0, A, Tile, segments));
+        QCOMPARE(segments, PatchSegments{PatchSegment{}});
+    }
+
+    void runLengths_data()
+    {
+        QTest::addColumn<QString>("markers");
+        QTest::addColumn<int>("target");
+        QTest::addColumn<QList<int>>("expected");
+        QTest::newRow("a wide button") << u".........#........."_s << 50 << QList<int>{9, 32, 9};
+        QTest::newRow("a target narrower than the fixed total") << u".........#........."_s << 10 << QList<int>{9, 0, 9};
+        QTest::newRow("a target of exactly the fixed total") << u".........#........."_s << 18 << QList<int>{9, 0, 9};
+        QTest::newRow("a zero-sized target") << u"..#.."_s << 0 << QList<int>{2, 0, 2};
+        QTest::newRow("two stretched runs of different sizes share equally")
+            << u"..#..#####.."_s << 26 << QList<int>{2, 10, 2, 10, 2};
+        QTest::newRow("an odd remainder goes to one run, the total holds")
+            << u"..#..#####.."_s << 27 << QList<int>{2, 11, 2, 10, 2};
+        QTest::newRow("tiled runs share like stretched ones") << u"..TT#.."_s << 14 << QList<int>{2, 5, 5, 2};
+        QTest::newRow("only fixed runs keep their size") << u"....."_s << 40 << QList<int>{5};
+    }
+    void runLengths()
+    {
+        QFETCH(QString, markers);
+        QFETCH(int, target);
+        QFETCH(QList<int>, expected);
+        const QList<QRgb> data = line(markers);
+        PatchSegments segments;
+        QVERIFY(ParseMarkerLine(data.constData(), 1, int(data.size()), A, Tile, segments));
+        QCOMPARE(ninepatch::runLengths(segments, target), expected);
+    }
+
+    void margins_data()
+    {
+        QTest::addColumn<QString>("bottom");
+        QTest::addColumn<QMargins>("expected");
+        QTest::newRow("fixed, stretched, fixed sets both sides") << u"..###."_s << QMargins(2, 1, 1, 1);
+        QTest::newRow("fixed, tiled, fixed sets both sides") << u"..TTT."_s << QMargins(2, 1, 1, 1);
+        QTest::newRow("a five-run bottom row sets no sides") << u".#.#.."_s << QMargins(0, 1, 0, 1);
+        QTest::newRow("stretched, fixed, stretched sets no sides") << u"#..###"_s << QMargins(0, 1, 0, 1);
+        QTest::newRow("a bottom row without markers sets no sides") << u"......"_s << QMargins(0, 1, 0, 1);
+    }
+    void margins()
+    {
+        QFETCH(QString, bottom);
+        QFETCH(QMargins, expected);
+        // Right column: fixed 1, stretched 2, fixed 1 gives top 1 and bottom 1.
+        const QImage image = picture({u"..##...T"_s, u"........"_s, u".wwwwww#"_s, u".wwwwww#"_s,
+                                      u"........"_s, u"."_s + bottom + u"."_s});
+        cPatchImage patch;
+        QVERIFY(patch.LoadFromBitmap(image));
+        QCOMPARE(patch.contentMargins(), expected);
+    }
+
+    void frameTakesCornerColourAfterLoad()
+    {
+        QImage image = picture({u"..##.."_s, u"#wrgb#"_s, u"#wrgb#"_s, u"..##.."_s});
+        image.setPixel(0, 0, 0x80123456u); // a corner colour that is neither white nor transparent
+        const QImage before = image.copy();
+        cPatchImage patch;
+        QVERIFY(patch.LoadFromBitmap(image));
+        const QImage &bmp = patch.Bitmap();
+        QCOMPARE(bmp.size(), QSize(6, 4));
+        for (int x = 0; x < 6; ++x) {
+            QCOMPARE(bmp.pixel(x, 0), 0x80123456u);
+            QCOMPARE(bmp.pixel(x, 3), 0x80123456u);
+        }
+        for (int y = 0; y < 4; ++y) {
+            QCOMPARE(bmp.pixel(0, y), 0x80123456u);
+            QCOMPARE(bmp.pixel(5, y), 0x80123456u);
+        }
+        QCOMPARE(bmp.pixel(2, 1), Red);
+        QCOMPARE(image, before); // the caller's image is untouched
+    }
+
+    void calcBoundingBox_data()
+    {
+        QTest::addColumn<QStringList>("rows");
+        QTest::addColumn<QSize>("client");
+        QTest::addColumn<QRect>("expected"); // client origin and box size
+        const QString edge = u"."_s + QString(9, u'.') + u"#"_s + QString(9, u'.') + u"."_s;
+        QStringList nine{edge};
+        for (int i = 0; i < 19; ++i)
+            nine << (i == 9 ? u"#"_s + QString(19, u'w') + u"#"_s : u"."_s + QString(19, u'w') + u"."_s);
+        nine << edge;
+        QTest::newRow("margins of 9 around a 10 x 10 client") << nine << QSize(10, 10) << QRect(9, 9, 28, 28);
+        QTest::newRow("an empty client still gets the fixed total") << nine << QSize(0, 0) << QRect(9, 9, 18, 18);
+        QStringList small{u"..#.."_s, u".ww.#"_s, u"#www."_s, u".ww.."_s, u"...#."_s};
+        QTest::newRow("fixed total larger than the margins") << small << QSize(0, 0) << QRect(0, 0, 2, 2);
+    }
+    void calcBoundingBox()
+    {
+        QFETCH(QStringList, rows);
+        QFETCH(QSize, client);
+        QFETCH(QRect, expected);
+        cPatchImage patch;
+        QVERIFY(patch.LoadFromBitmap(picture(rows)));
+        int w = -1, h = -1, x = -1, y = -1;
+        QVERIFY(patch.CalcBoundingBox(client.width(), client.height(), w, h, x, y));
+        QCOMPARE(QRect(x, y, w, h), expected);
+    }
+
+    void calcClientRectClampsToZero()
+    {
+        cPatchImage patch;
+        // Margins: left 1, right 1 from the bottom row; top 2, bottom 1 from the right column.
+        QVERIFY(patch.LoadFromBitmap(
+            picture({u"..#.."_s, u"....."_s, u"#...."_s, u"....#"_s, u"....."_s, u"..#.."_s})));
+        QCOMPARE(patch.contentMargins(), QMargins(1, 2, 1, 1));
+        int x = -1, y = -1, w = -1, h = -1;
+        patch.CalcClientRect(40, 2, x, y, w, h);
+        QCOMPARE(QRect(x, y, w, h), QRect(1, 2, 38, 0));
+    }
+
+    void imageWithoutMarkersDrawsAtOwnSizeClipped()
+    {
+        cPatchImage patch;
+        QVERIFY(patch.LoadFromBitmap(picture({u"....."_s, u".rgb."_s, u".bwr."_s, u"....."_s})));
+        QCOMPARE(patch.horizontalSegments(), (PatchSegments{{0, 0, 3}, {0, 1, 3}}));
+        QCOMPARE(patch.contentMargins(), QMargins());
+        const QImage whole = render(patch, {8, 6}, {2, 1, 6, 5});
+        QCOMPARE(whole.pixel(2, 1), Red);
+        QCOMPARE(whole.pixel(4, 2), Red);
+        QCOMPARE(whole.pixel(5, 1), 0u);
+        QCOMPARE(whole.pixel(2, 3), 0u);
+        const QImage clipped = render(patch, {8, 6}, {2, 1, 2, 1});
+        QCOMPARE(row(clipped, 1), (QList<QRgb>{0, 0, Red, Green, 0, 0, 0, 0}));
+        QCOMPARE(clipped.pixel(2, 2), 0u);
+    }
+
+    void narrowTargetClipsFixedRuns()
+    {
+        // Fixed 2 red, stretched 1 green, fixed 2 blue; a target 3 wide has no room to stretch.
+        cPatchImage patch;
+        QVERIFY(patch.LoadFromBitmap(picture({u"...#..."_s, u"#rrgbb."_s, u"......."_s})));
+        const QImage out = render(patch, {6, 1}, {0, 0, 3, 1});
+        QCOMPARE(row(out, 0), (QList<QRgb>{Red, Red, Blue, 0, 0, 0}));
+    }
+
+    void stretchedRunsOfDifferentSizesGetEqualWidths()
+    {
+        cPatchImage patch;
+        QVERIFY(patch.LoadFromBitmap(picture({u"..#.###.."_s, u"#rgrbbbr."_s, u"........."_s})));
+        const QImage out = render(patch, {13, 1}, {0, 0, 13, 1});
+        QCOMPARE(row(out, 0), (QList<QRgb>{Red, Green, Green, Green, Green, Green, Red, Blue, Blue, Blue, Blue,
+                                            Blue, Red}));
+    }
+
+    void tiledRunsRepeatAtOwnSizeFromCellCorner()
+    {
+        // Horizontal: fixed white, tiled red-green-blue, fixed white. Vertical: one stretched row.
+        cPatchImage patch;
+        QVERIFY(patch.LoadFromBitmap(picture({u"..TTT.T"_s, u"#wrgbw."_s, u"......."_s})));
+        QImage out(12, 4, QImage::Format_ARGB32);
+        out.fill(Qt::transparent);
+        QPainter p(&out);
+        p.setBrushOrigin(1, 0); // must not shift the pattern
+        QVERIFY(patch.DrawToGraphics(&p, 1, 1, 10, 3));
+        QCOMPARE(p.brushOrigin(), QPointF(1, 0));
+        p.end();
+        const QList<QRgb> expected{0, White, Red, Green, Blue, Red, Green, Blue, Red, Green, White, 0};
+        for (int y = 1; y < 4; ++y)
+            QCOMPARE(row(out, y), expected);
+        QCOMPARE(row(out, 0), QList<QRgb>(12, 0));
+    }
+
+    void tiledInBothDirections()
+    {
+        cPatchImage patch;
+        QVERIFY(patch.LoadFromBitmap(picture({u".TTT"_s, u"Trg."_s, u"Tbw."_s, u"...."_s})));
+        const QImage out = render(patch, {5, 3}, {0, 0, 5, 3});
+        QCOMPARE(row(out, 0), (QList<QRgb>{Red, Green, Red, Green, Red}));
+        QCOMPARE(row(out, 1), (QList<QRgb>{Blue, White, Blue, White, Blue}));
+        QCOMPARE(row(out, 2), (QList<QRgb>{Red, Green, Red, Green, Red}));
+    }
+
+    void drawToDCMatchesDrawToGraphics()
+    {
+        cPatchImage patch;
+        QVERIFY(patch.LoadFromBitmap(picture({u"..#.."_s, u".rgb."_s, u"#bwr."_s, u".grb."_s, u"....."_s})));
+        QImage device(9, 7, QImage::Format_ARGB32);
+        device.fill(Qt::transparent);
+        QVERIFY(patch.DrawToDC(&device, 1, 1, 7, 5));
+        QCOMPARE(device, render(patch, {9, 7}, {1, 1, 7, 5}));
+        QVERIFY(!patch.DrawToDC(nullptr, 0, 0, 5, 5));
+    }
+
+    void drawingLeavesThePainterAsFound()
+    {
+        cPatchImage patch;
+        QVERIFY(patch.LoadFromBitmap(picture({u"..#.."_s, u"#rgb."_s, u"....."_s})));
+        QImage out(10, 10, QImage::Format_ARGB32);
+        QPainter p(&out);
+        p.setRenderHint(QPainter::SmoothPixmapTransform, false);
+        QVERIFY(patch.DrawToGraphics(&p, 0, 0, 10, 10));
+        QVERIFY(!p.testRenderHint(QPainter::SmoothPixmapTransform));
+        QVERIFY(!p.hasClipping());
+    }
+
+    void loadFromByteArrayFails_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QByteArray corrupt = png(picture({u"..#.."_s, u"#rgb."_s, u"....."_s}));
+        corrupt.truncate(corrupt.size() / 2);
+        QByteArray scrambled = png(picture({u"..#.."_s, u"#rgb."_s, u"....."_s}));
+        for (qsizetype i = 33; i < scrambled.size() - 12; ++i)
+            scrambled[i] = char(i * 37);
+        QImage huge(10000, 10000, QImage::Format_Mono);
+        huge.fill(0);
+        QTest::newRow("a truncated PNG") << corrupt;
+        QTest::newRow("PNG bytes scrambled after the header") << scrambled;
+        QTest::newRow("no bytes at all") << QByteArray();
+        QTest::newRow("text instead of a picture") << "not a picture"_ba;
+        QTest::newRow("a 1 x 1 picture") << png(picture({u"."_s}));
+        QTest::newRow("a 2 x 2 picture has no inner pixel") << png(picture({u".."_s, u".."_s}));
+        QTest::newRow("a 10,000 x 10,000 picture") << png(huge);
+    }
+    void loadFromByteArrayFails()
+    {
+        QFETCH(QByteArray, bytes);
+        cPatchImage patch;
+        QVERIFY(patch.LoadFromBitmap(picture({u"..#.."_s, u"#rgb#"_s, u"..#.."_s})));
+        QVERIFY(!patch.LoadFromByteArray(bytes));
+        QVERIFY(patch.lastError().source.startsWith(u"cPatchImage.LoadFromByteArray"_s));
+        QVERIFY(!patch.lastError().description.isEmpty());
+        // The old image is gone even though the new one failed.
+        QVERIFY(patch.Bitmap().isNull());
+        QCOMPARE(patch.horizontalSegments(), PatchSegments{PatchSegment{}});
+        QCOMPARE(patch.contentMargins(), QMargins());
+        QImage out(4, 4, QImage::Format_ARGB32);
+        QPainter p(&out);
+        QVERIFY(!patch.DrawToGraphics(&p, 0, 0, 4, 4));
+    }
+
+    void loadFromBitmapRefusesHugeAndNull()
+    {
+        cPatchImage patch;
+        QImage huge(10000, 10000, QImage::Format_Mono);
+        QVERIFY(!patch.LoadFromBitmap(huge));
+        QCOMPARE(patch.lastError().source, u"cPatchImage.LoadFromBitmap"_s);
+        QVERIFY(!patch.LoadFromBitmap(QImage()));
+        QCOMPARE(patch.lastError().source, u"cPatchImage.LoadFromBitmap"_s);
+        QVERIFY(!patch.LoadFromBitmap(picture({u"."_s})));
+        QCOMPARE(patch.lastError().source, u"cPatchImage.LoadFromBitmap\ncPatchImage.ParseDataFrame"_s);
+    }
+
+    void loadFromFile()
+    {
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        const QString path = dir.filePath(u"face.png"_s);
+        QVERIFY(picture({u"..#.."_s, u"#rgb#"_s, u"..#.."_s}).save(path));
+        cPatchImage patch;
+        QVERIFY(patch.LoadFromFile(path));
+        QVERIFY(patch.lastError().isNull());
+        QCOMPARE(patch.width(), 5);
+        QCOMPARE(patch.contentMargins(), QMargins(1, 0, 1, 0));
+
+        QVERIFY(!patch.LoadFromFile(dir.filePath(u"missing.png"_s)));
+        QCOMPARE(patch.lastError().source, u"cPatchImage.LoadFromFile"_s);
+        QVERIFY(patch.Bitmap().isNull());
+        QVERIFY(!patch.LoadFromFile(dir.path()));
+    }
+
+    void terminateEmptiesTheImage()
+    {
+        cPatchImage patch;
+        QVERIFY(patch.LoadFromByteArray(png(picture({u"..#.."_s, u"#rgb#"_s, u"..#.."_s}))));
+        QVERIFY(!patch.Bitmap().isNull());
+        patch.Terminate();
+        QVERIFY(patch.Bitmap().isNull());
+        QCOMPARE(patch.verticalSegments(), PatchSegments{PatchSegment{}});
+    }
+};
+
+QTEST_GUILESS_MAIN(tst_cPatchImage)
+#include "tst_cPatchImage.moc"
