@@ -1,16 +1,19 @@
 #include "frmVorn.h"
 
 #include "Comm1.h"
+#include "CommandSender.h"
 #include "DailyLog.h"
 #include "MessagePane.h"
 #include "NumberText.h"
 #include "OleColor.h"
 #include "Platform.h"
 #include "PortFolder.h"
+#include "ResponseProcessor.h"
 #include "Twips.h"
 #include "ctxPatchButton.h"
 #include "dUnit.h"
 #include "mSettings.h"
+#include "modMain.h"
 
 #include <QCloseEvent>
 #include <QLabel>
@@ -67,6 +70,8 @@ frmVorn::frmVorn(Platform &platform, QWidget *parent)
     , m_ports(std::make_unique<PortFolder>(platform.programFolder()))
     , m_comm(std::make_unique<Comm1>(*m_ports))
     , m_log(std::make_unique<DailyLog>(platform.programFolder(), [&platform] { return platform.now(); }))
+    , m_sender(std::make_unique<CommandSender>(*this, *m_comm))
+    , m_receiver(std::make_unique<ResponseProcessor>(*this, *m_comm, *m_sender))
 {
     setObjectName(QStringLiteral("frmVorn"));
     setWindowTitle(QStringLiteral("TESSALORAN Dispenser"));
@@ -78,6 +83,7 @@ frmVorn::frmVorn(Platform &platform, QWidget *parent)
     m_timer1 = new QTimer(this);
     m_timer1->setObjectName(QStringLiteral("Timer1"));
     m_timer1->setInterval(ReceiveInterval);
+    connect(m_timer1, &QTimer::timeout, this, [this] { m_receiver->receiveStep(); });
 }
 
 frmVorn::~frmVorn() = default;
@@ -237,8 +243,8 @@ void frmVorn::load()
 
     const int found = FindPort(QString::number(m_comm->CommPort()));
     if (found >= 1) {
-        SetStatus(QStringLiteral("Tessaloran Controller found on Port ") + QString::number(m_foundPort), 3);
-        WriteIni(QString(), Settings, QStringLiteral("Comm Port"), QString::number(m_foundPort));
+        SetStatus(QStringLiteral("Tessaloran Controller found on Port ") + QString::number(modMain::FoundPort), 3);
+        WriteIni(QString(), Settings, QStringLiteral("Comm Port"), QString::number(modMain::FoundPort));
     }
 }
 
@@ -437,10 +443,9 @@ std::optional<QString> frmVorn::countTag(int n) const
 
 // --- calls into the other subsystems ------------------------------------------------------------------
 
-int frmVorn::FindPort(const QString &)
+int frmVorn::FindPort(const QString &port)
 {
-    m_foundPort = 0;
-    return m_foundPort;
+    return modMain::FindPort(*m_comm, m_platform, port);
 }
 
 void frmVorn::fillDesigns()

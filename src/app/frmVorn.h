@@ -10,6 +10,8 @@
 #include <memory>
 
 class Comm1;
+class CommandSender;
+class ResponseProcessor;
 class DailyLog;
 class MessagePane;
 class PortFolder;
@@ -59,10 +61,14 @@ public:
     dUnit *unitPanel(int n) const;
     const QHash<QString, int> &UnitsByUID() const { return m_unitsByUID; }
     Comm1 &comm() { return *m_comm; }
+    CommandSender &sender() { return *m_sender; }
+    ResponseProcessor &receiver() { return *m_receiver; }
     DailyLog &dailyLog() { return *m_log; }
     MessagePane &pane() { return *m_txtOut; }
     LegacyTimer &statusTimer() { return m_tmrStatus; }
     QString statusText() const;
+    // Whether the window has been closed (its state saved and its port closed).
+    bool isClosed() const { return m_closed; }
 
     // Window geometry in twips, as it is stored.
     double twipsLeft() const;
@@ -75,9 +81,8 @@ public:
     // The clear button's click.
     void cClearOut_Click();
 
-    // The controller search; the link fills in its body.
+    // The controller search: the configured port first, then the device list.
     int FindPort(const QString &port);
-    int FoundPort() const { return m_foundPort; }
     // Fill the design list and the command list from the settings.
     void fillDesigns();
     void FillCommands();
@@ -108,6 +113,8 @@ private:
     std::unique_ptr<PortFolder> m_ports;
     std::unique_ptr<Comm1> m_comm;
     std::unique_ptr<DailyLog> m_log;
+    std::unique_ptr<CommandSender> m_sender;
+    std::unique_ptr<ResponseProcessor> m_receiver;
 
     QListWidget *m_lstDesign = nullptr;
     ctxPatchButton *m_cmdRemoveDesign = nullptr;
@@ -130,7 +137,6 @@ private:
     QMap<int, dUnit *> m_units; // the control array Unit: 0 is "All Units"
     QHash<QString, int> m_unitsByUID;
     int m_noUnits = 0;
-    int m_foundPort = 0;
     bool m_closed = false;
 
     LegacyTimer m_tmrStatus;

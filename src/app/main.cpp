@@ -46,6 +46,10 @@ int main(int argc, char *argv[])
     platform.setDialogParent(&window);
     SignalCloser closer(&window);
     window.load();
+    // Asked to end while still starting (the controller search lets events run): the window has saved its
+    // state already, so there is nothing left to show.
+    if (window.isClosed())
+        return 0;
     window.show();
 
     if (parser.isSet(screenshotOption)) {
