@@ -4,7 +4,6 @@
 #include <QByteArrayView>
 #include <QFile>
 #include <QFileInfo>
-#include <QList>
 #include <QSaveFile>
 
 #include <initializer_list>
@@ -78,29 +77,71 @@ bool containsAny(const QString &text, std::initializer_list<char16_t> chars)
 }
 
 // One line of the file: its text is [begin, end), its line end (CR LF or LF) runs from end to next. The last
-// line of a file that does not end in a line end has end == next.
+// line of a file that does not end in LF has next == the file's size; a CR that ends the file is not part of
+// its text, because the LF we add after it when appending turns it into a CR LF line end.
 struct Line
 {
-    qsizetype begin;
-    qsizetype end;
-    qsizetype next;
+    qsizetype begin = 0;
+    qsizetype end = 0;
+    qsizetype next = 0;
 };
 
-QList<Line> splitLines(const QByteArray &data)
+// Walks the lines of [from, to) without storing them: a large file costs no allocation beyond its bytes.
+class LineReader
 {
-    QList<Line> lines;
-    qsizetype pos = 0;
-    while (pos < data.size()) {
-        const qsizetype lf = data.indexOf('\n', pos);
-        if (lf < 0) {
-            lines.append({pos, data.size(), data.size()});
-            break;
-        }
-        const qsizetype end = (lf > pos && data[lf - 1] == '\r') ? lf - 1 : lf;
-        lines.append({pos, end, lf + 1});
-        pos = lf + 1;
+public:
+    LineReader(QByteArrayView data, qsizetype from, qsizetype to)
+        : m_data(data)
+        , m_pos(from)
+        , m_to(to)
+    {
     }
-    return lines;
+
+    bool next(Line &line)
+    {
+        if (m_pos >= m_to)
+            return false;
+        const qsizetype lf = m_data.sliced(m_pos).indexOf('\n');
+        if (lf < 0) {
+            const qsizetype size = m_data.size();
+            line = {m_pos, (size > m_pos && m_data[size - 1] == '\r') ? size - 1 : size, size};
+        } else {
+            const qsizetype at = m_pos + lf;
+            line = {m_pos, (at > m_pos && m_data[at - 1] == '\r') ? at - 1 : at, at + 1};
+        }
+        m_pos = line.next;
+        return true;
+    }
+
+private:
+    QByteArrayView m_data;
+    qsizetype m_pos;
+    qsizetype m_to;
+};
+
+QByteArrayView textOf(QByteArrayView data, const Line &line)
+{
+    return data.sliced(line.begin, line.end - line.begin);
+}
+
+// The text of the file's last line (without its line end); empty for an empty file.
+QByteArrayView lastLineText(QByteArrayView data)
+{
+    qsizetype end = data.size();
+    if (end > 0 && data[end - 1] == '\n')
+        --end;
+    if (end > 0 && data[end - 1] == '\r')
+        --end;
+    const qsizetype begin = data.first(end).lastIndexOf('\n') + 1;
+    return data.sliced(begin, end - begin);
+}
+
+// What ends the file's last line before anything is appended after it.
+QByteArrayView lineEndToAppend(QByteArrayView data, const QByteArray &eol)
+{
+    if (data.isEmpty() || data.endsWith('\n'))
+        return {};
+    return data.endsWith('\r') ? QByteArrayView("\n") : QByteArrayView(eol);
 }
 
 // Files written by us follow the line end of the file's first line; a new file gets CR LF.
@@ -200,48 +241,36 @@ bool saveFile(const QString &path, const QByteArray &data)
     return file.commit();
 }
 
-// A parsed file: where the first section of a name starts and ends, and its key lines.
-class Document
+// Where the first section of a name lies: its header line, and its body from the header's end up to the
+// next header (or the end of the file).
+struct SectionSpan
 {
-public:
-    explicit Document(const QByteArray &data)
-        : m_data(data)
-        , m_lines(splitLines(data))
-    {
-    }
-
-    const QByteArray &data() const { return m_data; }
-    const QList<Line> &lines() const { return m_lines; }
-
-    QByteArrayView text(qsizetype line) const
-    {
-        const Line &l = m_lines[line];
-        return QByteArrayView(m_data).sliced(l.begin, l.end - l.begin);
-    }
-
-    // The line index of the first header of that section, or -1; bodyEnd is the index after its last line.
-    qsizetype findSection(const QString &section, qsizetype &bodyEnd) const
-    {
-        qsizetype header = -1;
-        for (qsizetype i = 0; i < m_lines.size(); ++i) {
-            const Parsed p = parse(text(i));
-            if (p.kind != Kind::Section)
-                continue;
-            if (header >= 0) {
-                bodyEnd = i;
-                return header;
-            }
-            if (sameName(p.name, section))
-                header = i;
-        }
-        bodyEnd = m_lines.size();
-        return header;
-    }
-
-private:
-    QByteArray m_data;
-    QList<Line> m_lines;
+    bool found = false;
+    Line header;
+    qsizetype bodyEnd = 0;
 };
+
+SectionSpan findSection(QByteArrayView data, const QString &section)
+{
+    SectionSpan span;
+    LineReader reader(data, 0, data.size());
+    Line line;
+    while (reader.next(line)) {
+        const Parsed p = parse(textOf(data, line));
+        if (p.kind != Kind::Section)
+            continue;
+        if (span.found) {
+            span.bodyEnd = line.begin;
+            return span;
+        }
+        if (sameName(p.name, section)) {
+            span.found = true;
+            span.header = line;
+        }
+    }
+    span.bodyEnd = data.size();
+    return span;
+}
 
 } // namespace
 
@@ -267,14 +296,14 @@ std::optional<QString> IniFile::readValue(const QString &path, const QString &se
     QByteArray data;
     if (loadFile(path, data) != Load::Ok)
         return std::nullopt;
-    const Document doc(data);
-    qsizetype bodyEnd = 0;
-    const qsizetype header = doc.findSection(trimBlanks(section), bodyEnd);
-    if (header < 0)
+    const SectionSpan span = findSection(data, trimBlanks(section));
+    if (!span.found)
         return std::nullopt;
     const QString name = trimBlanks(key);
-    for (qsizetype i = header + 1; i < bodyEnd; ++i) {
-        const Parsed p = parse(doc.text(i));
+    LineReader reader(data, span.header.next, span.bodyEnd);
+    Line line;
+    while (reader.next(line)) {
+        const Parsed p = parse(textOf(data, line));
         if (p.kind == Kind::Key && sameName(p.name, name))
             return fromFileText(p.value);
     }
@@ -290,58 +319,58 @@ bool IniFile::writeValue(const QString &path, const QString &section, const QStr
         return false;
 
     const QString sectionName = trimBlanks(section);
-    const QString keyName = trimBlanks(key);
-    const QByteArray valueBytes = toFileText(value);
+    const QByteArray newLine = toFileText(trimBlanks(key)) + '=' + toFileText(value);
+    const QByteArrayView valueBytes = QByteArrayView(newLine).sliced(newLine.indexOf('=') + 1);
     const QByteArray eol = lineEndOf(data);
-    const Document doc(data);
-
-    qsizetype bodyEnd = 0;
-    const qsizetype header = doc.findSection(sectionName, bodyEnd);
+    const QByteArrayView view(data);
     QByteArray out;
-    if (header < 0) {
-        out = data;
+
+    const SectionSpan span = findSection(data, sectionName);
+    if (!span.found) {
+        out.reserve(data.size() + sectionName.size() + newLine.size() + 4 * eol.size() + 2);
+        out.append(data);
         if (!out.isEmpty()) {
-            if (!out.endsWith('\n'))
-                out += eol;
-            if (!trimBlanks(doc.text(doc.lines().size() - 1)).isEmpty())
+            out.append(lineEndToAppend(data, eol));
+            if (!trimBlanks(lastLineText(data)).isEmpty())
                 out += eol;
         }
-        out += '[' + toFileText(sectionName) + ']' + eol;
-        out += toFileText(keyName) + '=' + valueBytes + eol;
+        out += '[' + toFileText(sectionName) + ']' + eol + newLine + eol;
         return saveFile(path, out);
     }
 
-    qsizetype lastKey = header;
-    for (qsizetype i = header + 1; i < bodyEnd; ++i) {
-        const Parsed p = parse(doc.text(i));
+    const QString keyName = trimBlanks(key);
+    Line anchor = span.header; // the new key goes after the section's last key line
+    LineReader reader(data, span.header.next, span.bodyEnd);
+    Line line;
+    while (reader.next(line)) {
+        const Parsed p = parse(textOf(data, line));
         if (p.kind != Kind::Key)
             continue;
         if (sameName(p.name, keyName)) {
-            // In place: the line keeps its indentation and the key's spelling as stored.
-            const Line &line = doc.lines()[i];
-            const qsizetype nameEnd = p.name.data() - data.constData() + p.name.size();
-            if (p.value == QByteArrayView(valueBytes))
+            if (p.value == valueBytes)
                 return true;
+            // In place: the line keeps its indentation and the key's spelling as stored.
+            const qsizetype nameEnd = p.name.data() - data.constData() + p.name.size();
             out.reserve(data.size() + valueBytes.size() + 1);
-            out.append(QByteArrayView(data).first(nameEnd));
+            out.append(view.first(nameEnd));
             out += '=';
-            out += valueBytes;
-            out.append(QByteArrayView(data).sliced(line.end));
+            out.append(valueBytes);
+            out.append(view.sliced(line.end));
             return saveFile(path, out);
         }
-        lastKey = i;
+        anchor = line;
     }
 
-    const QByteArray newLine = toFileText(keyName) + '=' + valueBytes;
-    const Line &anchor = doc.lines()[lastKey];
     out.reserve(data.size() + newLine.size() + 2 * eol.size());
-    if (anchor.next > anchor.end) {
-        out.append(QByteArrayView(data).first(anchor.next));
+    if (anchor.next < data.size() || data.endsWith('\n')) {
+        out.append(view.first(anchor.next));
         out += newLine + eol;
-        out.append(QByteArrayView(data).sliced(anchor.next));
+        out.append(view.sliced(anchor.next));
     } else {
         // The last line of a file without a final line end.
-        out = data + eol + newLine;
+        out.append(data);
+        out.append(lineEndToAppend(data, eol));
+        out += newLine;
     }
     return saveFile(path, out);
 }
@@ -354,27 +383,27 @@ bool IniFile::removeKey(const QString &path, const QString &section, const QStri
     QByteArray data;
     if (!loadForRewrite(path, data))
         return false;
-    const Document doc(data);
-    qsizetype bodyEnd = 0;
-    const qsizetype header = doc.findSection(trimBlanks(section), bodyEnd);
-    if (header < 0)
+    const SectionSpan span = findSection(data, trimBlanks(section));
+    if (!span.found)
         return true;
 
     // Every copy goes: removing only the first would bring a later duplicate to light, and the key would
     // still read as present.
+    const QByteArrayView view(data);
     QByteArray out;
     qsizetype copied = 0;
-    for (qsizetype i = header + 1; i < bodyEnd; ++i) {
-        const Parsed p = parse(doc.text(i));
+    LineReader reader(data, span.header.next, span.bodyEnd);
+    Line line;
+    while (reader.next(line)) {
+        const Parsed p = parse(textOf(data, line));
         if (p.kind != Kind::Key || !sameName(p.name, keyName))
             continue;
-        const Line &line = doc.lines()[i];
-        out.append(QByteArrayView(data).sliced(copied, line.begin - copied));
+        out.append(view.sliced(copied, line.begin - copied));
         copied = line.next;
     }
     if (copied == 0)
         return true;
-    out.append(QByteArrayView(data).sliced(copied));
+    out.append(view.sliced(copied));
     return saveFile(path, out);
 }
 
@@ -384,13 +413,13 @@ QStringList IniFile::readSection(const QString &path, const QString &section)
     QByteArray data;
     if (loadFile(path, data) != Load::Ok)
         return entries;
-    const Document doc(data);
-    qsizetype bodyEnd = 0;
-    const qsizetype header = doc.findSection(trimBlanks(section), bodyEnd);
-    if (header < 0)
+    const SectionSpan span = findSection(data, trimBlanks(section));
+    if (!span.found)
         return entries;
-    for (qsizetype i = header + 1; i < bodyEnd; ++i) {
-        const Parsed p = parse(doc.text(i));
+    LineReader reader(data, span.header.next, span.bodyEnd);
+    Line line;
+    while (reader.next(line)) {
+        const Parsed p = parse(textOf(data, line));
         if (p.kind != Kind::Key)
             continue;
         QString entry = fromFileText(p.name) + u'=' + fromFileText(p.value);

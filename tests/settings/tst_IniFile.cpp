@@ -109,6 +109,10 @@ private slots:
             << QByteArray("[B]\r\ny=2\r\n\r\n") << u"A"_s << u"k"_s << QByteArray("[B]\r\ny=2\r\n\r\n[A]\r\nk=V\r\n");
         QTest::newRow("file without final line end")
             << QByteArray("[A]\r\nx=1") << u"A"_s << u"k"_s << QByteArray("[A]\r\nx=1\r\nk=V");
+        QTest::newRow("file cut after a CR, new key") << QByteArray("[A]\r\nx=1\r") << u"A"_s << u"k"_s
+                                                      << QByteArray("[A]\r\nx=1\r\nk=V");
+        QTest::newRow("file cut after a CR, new section") << QByteArray("[B]\r\ny=2\r") << u"A"_s << u"k"_s
+                                                          << QByteArray("[B]\r\ny=2\r\n\r\n[A]\r\nk=V\r\n");
         QTest::newRow("garbage and foreign lines kept byte for byte")
             << QByteArray("\xff\xfe junk\r\n[A]\r\nno equals here\r\n=orphan\r\n[B\r\n") << u"A"_s << u"k"_s
             << QByteArray("\xff\xfe junk\r\n[A]\r\nk=V\r\nno equals here\r\n=orphan\r\n[B\r\n");
