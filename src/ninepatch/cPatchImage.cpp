@@ -402,10 +402,15 @@ bool cPatchImage::DrawToGraphics(QPainter *hGraphics, int lX, int lY, int lWidth
         if (boxX.empty() || boxY.empty())
             return true;
 
-        // GDI+ draws bilinear unless told otherwise; keep that look, and leave the painter as found.
-        const bool wasSmooth = hGraphics->testRenderHint(QPainter::SmoothPixmapTransform);
-        if (!wasSmooth)
-            hGraphics->setRenderHint(QPainter::SmoothPixmapTransform, true);
+        // Stretched runs are drawn bilinear whatever the caller set (the look the faces were designed
+        // for); the caller's setting comes back however drawing ends.
+        struct SmoothScope
+        {
+            QPainter *painter;
+            bool was;
+            ~SmoothScope() { painter->setRenderHint(QPainter::SmoothPixmapTransform, was); }
+        } smooth{hGraphics, hGraphics->testRenderHint(QPainter::SmoothPixmapTransform)};
+        hGraphics->setRenderHint(QPainter::SmoothPixmapTransform, true);
 
         qint64 y = lY;
         for (qsizetype r = 0; r < rows && y < boxY.end; ++r) {
@@ -429,8 +434,6 @@ bool cPatchImage::DrawToGraphics(QPainter *hGraphics, int lX, int lY, int lWidth
             }
         }
 
-        if (!wasSmooth)
-            hGraphics->setRenderHint(QPainter::SmoothPixmapTransform, false);
         return true;
     } catch (...) {
         return false;

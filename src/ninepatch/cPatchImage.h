@@ -26,11 +26,12 @@ namespace ninepatch {
 
 enum SegmentKind : qint32 { KindFixed = 0, KindStretched = 1, KindTiled = 2 };
 
-// A marker frame needs at least one inner pixel; larger images than this are refused before they are
-// decoded, so a hostile or broken file cannot make the console allocate gigabytes.
+// A marker frame needs at least one inner pixel. Larger images than these are refused before they are
+// decoded, so a hostile or broken file can neither make the console allocate gigabytes nor split a
+// face into millions of cells that each cost a draw call.
 constexpr int MinImageSide = 3;
 constexpr int MaxImageSide = 8192;
-constexpr qint64 MaxImagePixels = qint64(4096) * 4096;
+constexpr qint64 MaxImagePixels = qint64(2048) * 2048;
 
 // Reads `count` pixels, `step` pixels apart, into runs. Pixels equal to colourA are fixed, pixels equal
 // to colourB tiled, everything else stretched (A is tested first, so A == B never gives a tiled run).

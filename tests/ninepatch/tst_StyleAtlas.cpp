@@ -43,8 +43,6 @@ QRgb centre(const StyleAtlas::Family &f, int index)
     return atlasPixel(f, index, f.cellWidth / 2, f.cellHeight / 2);
 }
 
-int brightness(QRgb p) { return qRed(p) + qGreen(p) + qBlue(p); }
-
 } // namespace
 
 class tst_StyleAtlas : public QObject
@@ -71,16 +69,6 @@ private slots:
         QCOMPARE(int(png[24]), 8); // bits per channel
         QCOMPARE(int(png[25]), 6); // colour type RGBA
         QVERIFY(StyleAtlas::instance().isValid());
-    }
-
-    void decodedOncePerProcess()
-    {
-        const StyleAtlas &first = StyleAtlas::instance();
-        QCOMPARE(&StyleAtlas::instance(), &first);
-        QCOMPARE(StyleAtlas::instance().image().cacheKey(), first.image().cacheKey());
-        const auto a = first.pvResExtract(0, 0, 21, 21);
-        const auto b = first.pvResExtract(0, 0, 21, 21);
-        QVERIFY(a && b && a != b); // each cut is a button's own image
     }
 
     void everyCellLoadsWithItsRunsAndMargins_data()
@@ -150,22 +138,6 @@ private slots:
         QFETCH(int, index);
         QFETCH(QRgb, colour);
         QCOMPARE(centre(familyNamed(family), index), colour);
-    }
-
-    void hoverAndPressedFacesAreDarker()
-    {
-        const StyleAtlas::Family f = StyleAtlas::Flat;
-        for (int base : {0, 11, 16, 21, 26, 31, 36}) {
-            QVERIFY2(brightness(centre(f, base + 2)) < brightness(centre(f, base)), qPrintable(QString::number(base)));
-            QVERIFY(brightness(centre(f, base + 3)) < brightness(centre(f, base + 2)));
-        }
-        const StyleAtlas::Family t = StyleAtlas::Tall;
-        QVERIFY(brightness(centre(t, 1)) < brightness(centre(t, 0)));
-        QVERIFY(brightness(centre(t, 2)) < brightness(centre(t, 1)));
-        QVERIFY(brightness(centre(t, 5)) < brightness(centre(t, 4)));
-        QVERIFY(brightness(centre(t, 6)) < brightness(centre(t, 5)));
-        QVERIFY(brightness(centre(t, 8)) > brightness(centre(t, 7)));
-        QVERIFY(brightness(centre(t, 9)) < brightness(centre(t, 7)));
     }
 
     void outlineFacesHaveAnOpaqueEdgeAroundANearlyClearInside()
