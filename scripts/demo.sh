@@ -13,7 +13,8 @@ done
 
 sim_pid=""
 if [ -x "$root/build/bin/dispenser-sim" ]; then
-    "$root/build/bin/dispenser-sim" --dir "$demo" --port 7 &
+    # Now and then a unit falls short or sticks, so the demo shows those panels too.
+    "$root/build/bin/dispenser-sim" --dir "$demo" --port 7 --short-rate 0.1 --stuck-rate 0.02 &
     sim_pid=$!
     trap '[ -n "$sim_pid" ] && kill "$sim_pid" 2>/dev/null || true' EXIT
     for _ in $(seq 50); do [ -e "$demo/ports/COM7" ] && break; sleep 0.1; done
