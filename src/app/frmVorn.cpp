@@ -1,8 +1,10 @@
 #include "frmVorn.h"
 
 #include "Comm1.h"
+#include "CommandConsole.h"
 #include "CommandSender.h"
 #include "DailyLog.h"
+#include "DesignBook.h"
 #include "MessagePane.h"
 #include "NumberText.h"
 #include "OleColor.h"
@@ -10,6 +12,7 @@
 #include "PortFolder.h"
 #include "ResponseProcessor.h"
 #include "Twips.h"
+#include "UnitHandlers.h"
 #include "ctxPatchButton.h"
 #include "dUnit.h"
 #include "mSettings.h"
@@ -72,10 +75,23 @@ frmVorn::frmVorn(Platform &platform, QWidget *parent)
     , m_log(std::make_unique<DailyLog>(platform.programFolder(), [&platform] { return platform.now(); }))
     , m_sender(std::make_unique<CommandSender>(*this, *m_comm))
     , m_receiver(std::make_unique<ResponseProcessor>(*this, *m_comm, *m_sender))
+    , m_unitHandlers(std::make_unique<UnitHandlers>(*this, *m_sender))
 {
     setObjectName(QStringLiteral("frmVorn"));
     setWindowTitle(QStringLiteral("TESSALORAN Dispenser"));
     buildControls();
+
+    DesignBook::Controls designControls;
+    designControls.lstDesign = m_lstDesign;
+    designControls.txtDesign = m_txtDesign;
+    for (int n = 1; n <= 10; ++n)
+        designControls.txtNos.append(m_txtNos[n]);
+    designControls.cmdAddDesign = m_cmdAddDesign;
+    designControls.cmdRemoveDesign = m_cmdRemoveDesign;
+    designControls.cmdDispense = m_cmdDispense;
+    m_designs = std::make_unique<DesignBook>(*this, *m_sender, designControls);
+    m_console = std::make_unique<CommandConsole>(*m_sender,
+                                                 CommandConsole::Controls{m_lstCommands, m_txtCommand, m_cmdExecCommand});
 
     m_tmrStatus.setInterval(StatusTimerInterval);
     connect(&m_tmrStatus, &LegacyTimer::timeout, this, &frmVorn::tmrStatus_Timer);
@@ -141,6 +157,7 @@ void frmVorn::buildControls()
     all->setObjectName(QStringLiteral("Unit_0"));
     all->Move(0, 0, 2295, 2775);
     m_units.insert(0, all);
+    m_unitHandlers->connectPanel(all, 0);
 
     m_picContainer2 = new QWidget(this);
     m_picContainer2->setObjectName(QStringLiteral("picContainer2"));
@@ -267,6 +284,7 @@ void frmVorn::initControls()
             unit->setCaption3(QString());
             unit->setCaption4(QString());
             m_units.insert(n, unit);
+            m_unitHandlers->connectPanel(unit, n);
         }
         unit->setVisible(true);
         if (n == 0) {
@@ -450,8 +468,10 @@ int frmVorn::FindPort(const QString &port)
 
 void frmVorn::fillDesigns()
 {
+    m_designs->fillDesigns();
 }
 
 void frmVorn::FillCommands()
 {
+    m_console->FillCommands();
 }

@@ -10,8 +10,11 @@
 #include <memory>
 
 class Comm1;
+class CommandConsole;
 class CommandSender;
+class DesignBook;
 class ResponseProcessor;
+class UnitHandlers;
 class DailyLog;
 class MessagePane;
 class PortFolder;
@@ -63,6 +66,9 @@ public:
     Comm1 &comm() { return *m_comm; }
     CommandSender &sender() { return *m_sender; }
     ResponseProcessor &receiver() { return *m_receiver; }
+    UnitHandlers &unitHandlers() { return *m_unitHandlers; }
+    DesignBook &designs() { return *m_designs; }
+    CommandConsole &console() { return *m_console; }
     DailyLog &dailyLog() { return *m_log; }
     MessagePane &pane() { return *m_txtOut; }
     LegacyTimer &statusTimer() { return m_tmrStatus; }
@@ -115,6 +121,9 @@ private:
     std::unique_ptr<DailyLog> m_log;
     std::unique_ptr<CommandSender> m_sender;
     std::unique_ptr<ResponseProcessor> m_receiver;
+    std::unique_ptr<UnitHandlers> m_unitHandlers;
+    std::unique_ptr<DesignBook> m_designs;
+    std::unique_ptr<CommandConsole> m_console;
 
     QListWidget *m_lstDesign = nullptr;
     ctxPatchButton *m_cmdRemoveDesign = nullptr;

@@ -1,0 +1,224 @@
+#include "DesignBook.h"
+
+#include "Ansi.h"
+#include "CommandSender.h"
+#include "ConsoleHost.h"
+#include "DispenseRun.h"
+#include "IniFile.h"
+#include "NumberText.h"
+#include "Platform.h"
+#include "ctxPatchButton.h"
+#include "mSettings.h"
+
+#include <QFocusEvent>
+#include <QItemSelectionModel>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QTimer>
+
+namespace {
+
+const QString Designs = QStringLiteral("Designs");
+
+// Selection lengths of the name box and the count boxes: longer than anything typed there.
+constexpr int NameSelection = 1000;
+constexpr int CountSelection = 100;
+
+bool isEnter(const QKeyEvent *key)
+{
+    return key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
+}
+
+QString trimBlanks(const QString &text)
+{
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && (text[begin] == u' ' || text[begin] == u'\t'))
+        ++begin;
+    while (end > begin && (text[end - 1] == u' ' || text[end - 1] == u'\t'))
+        --end;
+    return text.sliced(begin, end - begin);
+}
+
+} // namespace
+
+DesignBook::DesignBook(ConsoleHost &host, CommandSender &sender, const Controls &controls, QObject *parent)
+    : QObject(parent)
+    , m_host(host)
+    , m_sender(sender)
+    , m_c(controls)
+{
+    if (m_c.cmdAddDesign)
+        connect(m_c.cmdAddDesign, &ctxPatchButton::Click, this, &DesignBook::cmdAddDesign_Click);
+    if (m_c.cmdRemoveDesign)
+        connect(m_c.cmdRemoveDesign, &ctxPatchButton::Click, this, &DesignBook::cmdRemoveDesign_Click);
+    if (m_c.cmdDispense)
+        connect(m_c.cmdDispense, &ctxPatchButton::Click, this, &DesignBook::cmdDispense_Click);
+    if (m_c.lstDesign)
+        connect(m_c.lstDesign, &QListWidget::itemDoubleClicked, this, &DesignBook::lstDesign_DblClick);
+    if (m_c.txtDesign)
+        m_c.txtDesign->installEventFilter(this);
+    for (QLineEdit *box : std::as_const(m_c.txtNos)) {
+        if (box)
+            box->installEventFilter(this);
+    }
+}
+
+void DesignBook::fillDesigns()
+{
+    if (!m_c.lstDesign)
+        return;
+    m_c.lstDesign->clear();
+    mSettings::BuildIniPaths();
+    QString file = mSettings::IniFile;
+    qint32 count = 0;
+    const QStringList entries = mSettings::ReadIniSection(file, Designs, count);
+    for (const QString &entry : entries)
+        m_c.lstDesign->addItem(entry.left(entry.indexOf(u'=')));
+}
+
+int DesignBook::DesignPresent(const QString &Des) const
+{
+    if (!m_c.lstDesign)
+        return -1;
+    for (int row = 0; row < m_c.lstDesign->count(); ++row) {
+        if (m_c.lstDesign->item(row)->text().compare(Des, Qt::CaseInsensitive) == 0)
+            return row;
+    }
+    return -1;
+}
+
+QString DesignBook::GetDesign(const QString &Des)
+{
+    mSettings::BuildIniPaths();
+    const QString value = mSettings::ReadIni(mSettings::IniFile, Designs, Des, QStringLiteral("-"), false);
+    if (value == QLatin1String("-")) {
+        m_host.SetStatus(QStringLiteral("Design Not Available in Database"), NoticeSecs);
+        return QString();
+    }
+    return value;
+}
+
+void DesignBook::cmdAddDesign_Click()
+{
+    m_host.platform().DoEvents();
+    if (!m_c.lstDesign || !m_c.txtDesign)
+        return;
+    const QString typed = m_c.txtDesign->text();
+    if (typed.isEmpty()) {
+        m_host.SetStatus(QStringLiteral("Enter Design Name"), NoticeSecs);
+        m_c.txtDesign->setFocus();
+        return;
+    }
+    const QString name = keyFor(typed);
+    // Listing a name the file cannot hold would show a design that is gone at the next start, or that
+    // lands on another design's entry.
+    if (!isStorableName(name)) {
+        m_host.SetStatus(QStringLiteral("Design Name not allowed"), NoticeSecs);
+        return;
+    }
+    // A design is never overwritten: to change one the operator removes it and adds it again.
+    if (DesignPresent(name) >= 0) {
+        m_host.SetStatus(QStringLiteral("Design Exists - Pls Delete Old Definition Before Adding"), ExistsSecs);
+        return;
+    }
+    m_c.lstDesign->addItem(name);
+    QStringList counts;
+    for (int n = 1; n <= DesignCounts; ++n)
+        counts.append(numtext::plain(numtext::read(m_host.countText(n).value_or(QString()))));
+    mSettings::BuildIniPaths();
+    mSettings::WriteIni(mSettings::IniFile, Designs, name, counts.join(u','));
+}
+
+void DesignBook::cmdRemoveDesign_Click()
+{
+    if (!m_c.lstDesign)
+        return;
+    const QList<QListWidgetItem *> selected = m_c.lstDesign->selectedItems();
+    if (selected.isEmpty())
+        return;
+    QListWidgetItem *item = selected.constFirst();
+    const QString name = item->text();
+    if (!m_host.platform().askYesNo(QStringLiteral("Delete Design Definition for Design ") + name,
+                                    QStringLiteral("Caution - Deleting Design")))
+        return;
+    mSettings::BuildIniPaths();
+    mSettings::DeleteIni(mSettings::IniFile, Designs, name);
+    // The box may have taken the list away meanwhile.
+    const int row = m_c.lstDesign->row(item);
+    if (row >= 0)
+        delete m_c.lstDesign->takeItem(row);
+    // Nothing stays selected, so a second click of "-" cannot remove the neighbouring design.
+    m_c.lstDesign->selectionModel()->clear();
+}
+
+void DesignBook::lstDesign_DblClick(QListWidgetItem *item)
+{
+    if (!item || !m_c.txtDesign)
+        return;
+    m_c.txtDesign->setText(item->text());
+    const QString value = GetDesign(m_c.txtDesign->text());
+    if (value.isEmpty())
+        return;
+    const QStringList pieces = value.split(u',');
+    for (int n = 1; n <= DesignCounts && n <= pieces.size(); ++n)
+        m_host.setCountText(n, numtext::plain(numtext::read(pieces.at(n - 1))));
+}
+
+void DesignBook::cmdDispense_Click()
+{
+    DispenseRun::run(m_host, m_sender);
+}
+
+void DesignBook::findDesign()
+{
+    if (!m_c.lstDesign || !m_c.txtDesign)
+        return;
+    const int row = DesignPresent(m_c.txtDesign->text());
+    if (row >= 0)
+        m_c.lstDesign->setCurrentRow(row);
+}
+
+bool DesignBook::isStorableName(const QString &name)
+{
+    return IniFile::isValidKey(name) && trimBlanks(name) == name && ansi::decode(ansi::encode(name)) == name;
+}
+
+QString DesignBook::keyFor(const QString &typed)
+{
+    return trimBlanks(typed).toUpper();
+}
+
+void DesignBook::selectOnFocus(QLineEdit *box, int length, bool deferred)
+{
+    box->setSelection(0, length);
+    if (deferred) {
+        QTimer::singleShot(0, box, [box, length] {
+            if (box->hasFocus())
+                box->setSelection(0, length);
+        });
+    }
+}
+
+bool DesignBook::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_c.txtDesign && event->type() == QEvent::KeyPress) {
+        if (isEnter(static_cast<QKeyEvent *>(event))) {
+            findDesign();
+            return true;
+        }
+        return false;
+    }
+    if (event->type() == QEvent::FocusIn) {
+        auto *box = qobject_cast<QLineEdit *>(watched);
+        if (!box)
+            return false;
+        const bool mouse = static_cast<QFocusEvent *>(event)->reason() == Qt::MouseFocusReason;
+        if (box == m_c.txtDesign)
+            selectOnFocus(box, NameSelection, mouse);
+        else if (m_c.txtNos.contains(box))
+            selectOnFocus(box, CountSelection, mouse);
+    }
+    return QObject::eventFilter(watched, event);
+}

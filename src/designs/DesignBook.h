@@ -1,0 +1,72 @@
+#pragma once
+
+#include <QList>
+#include <QObject>
+#include <QString>
+
+class CommandSender;
+class ConsoleHost;
+class QLineEdit;
+class QListWidget;
+class QListWidgetItem;
+class ctxPatchButton;
+
+// The design area of the window: the list of designs stored in section Designs of Vorn.ini, the name
+// box, the count boxes and the +, - and Dispense buttons. A design holds the counts of units 1 to 5;
+// loading one fills the count boxes, and the dispense run sends whatever the boxes hold.
+class DesignBook : public QObject
+{
+    Q_OBJECT
+public:
+    struct Controls
+    {
+        QListWidget *lstDesign = nullptr;
+        QLineEdit *txtDesign = nullptr;
+        QList<QLineEdit *> txtNos; // the count boxes of units 1 to 10, for their focus behaviour
+        ctxPatchButton *cmdAddDesign = nullptr;
+        ctxPatchButton *cmdRemoveDesign = nullptr;
+        ctxPatchButton *cmdDispense = nullptr;
+    };
+
+    // How long each status message stays, in seconds.
+    static constexpr int NoticeSecs = 3;
+    static constexpr int ExistsSecs = 5;
+    // The counts a design holds: units 1 to 5, whatever the number of units.
+    static constexpr int DesignCounts = 5;
+
+    DesignBook(ConsoleHost &host, CommandSender &sender, const Controls &controls, QObject *parent = nullptr);
+
+    // Refills the list from the file, in the order of the section.
+    void fillDesigns();
+    // The row (from 0) of the first design whose name equals Des ignoring case; -1 when there is none.
+    int DesignPresent(const QString &Des) const;
+    // The stored counts of design Des, or empty text (with a status message) when it is not stored.
+    QString GetDesign(const QString &Des);
+
+    // The operator's actions.
+    void cmdAddDesign_Click();
+    void cmdRemoveDesign_Click();
+    void lstDesign_DblClick(QListWidgetItem *item);
+    void cmdDispense_Click();
+    // Enter in the name box: selects the design of that name, without loading it.
+    void findDesign();
+
+    // Whether the settings file can hold name as a key and give it back as it is: no "=", "[", line
+    // break or NUL, not blank, not read as a comment, and every character in the file's code page.
+    static bool isStorableName(const QString &name);
+    // The key a typed name is stored under: upper case, without the blanks around it that the settings
+    // file would drop anyway.
+    static QString keyFor(const QString &typed);
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    // Selects the first length characters of a box once it has the focus, also when a mouse click gave
+    // it (the click would otherwise put the cursor where it landed).
+    static void selectOnFocus(QLineEdit *box, int length, bool deferred);
+
+    ConsoleHost &m_host;
+    CommandSender &m_sender;
+    Controls m_c;
+};

@@ -1,0 +1,138 @@
+#include "UnitHandlers.h"
+
+#include "CommandSender.h"
+#include "ConsoleHost.h"
+#include "NumberText.h"
+#include "Platform.h"
+#include "dUnit.h"
+
+#include <QDir>
+
+namespace {
+
+const QString CrLf = QStringLiteral("\r\n");
+
+} // namespace
+
+UnitHandlers::UnitHandlers(ConsoleHost &host, CommandSender &sender, QObject *parent)
+    : QObject(parent)
+    , m_host(host)
+    , m_sender(sender)
+{
+}
+
+void UnitHandlers::connectPanel(dUnit *panel, int Index)
+{
+    if (!panel)
+        return;
+    connect(panel, &dUnit::Init, this, [this, Index] { Init(Index); });
+    connect(panel, &dUnit::Update, this, [this, Index] { Update(Index); });
+    connect(panel, &dUnit::Home, this, [this, Index] { Home(Index); });
+    connect(panel, &dUnit::Save, this, [this, Index] { Save(Index); });
+    connect(panel, &dUnit::Flush, this, [this, Index] { Flush(Index); });
+    connect(panel, &dUnit::STOPall, this, [this, Index] { STOPall(Index); });
+    connect(panel, &dUnit::ReportOK, this, [this, Index] { ReportOK(Index); });
+    connect(panel, &dUnit::ReportNotOK, this, [this, Index] { ReportNotOK(Index); });
+    connect(panel, &dUnit::checkClicked, this, [this, Index] { checkClicked(Index); });
+}
+
+void UnitHandlers::send(const QString &key, int Index)
+{
+    // The builder runs first: its notice is on the status line before the panels are reset.
+    const QString body = m_sender.CreateCMD(key, Index);
+    m_sender.SendCMD(body, false);
+}
+
+void UnitHandlers::Init(int Index)
+{
+    send(QStringLiteral("Id"), Index);
+}
+
+void UnitHandlers::Update(int Index)
+{
+    send(QStringLiteral("UPDATE"), Index);
+    Platform &platform = m_host.platform();
+    platform.Sleep(UpdatePauseMs);
+    // Never waited for; a missing or unstartable script changes nothing, the command is already out.
+    platform.startDetached(updateScript(platform.programFolder()));
+}
+
+void UnitHandlers::Home(int Index)
+{
+    send(QStringLiteral("HOME"), Index);
+}
+
+void UnitHandlers::Save(int Index)
+{
+    send(QStringLiteral("Save Settings"), Index);
+}
+
+void UnitHandlers::Flush(int Index)
+{
+    send(QStringLiteral("Flush"), Index);
+}
+
+void UnitHandlers::STOPall(int Index)
+{
+    send(QStringLiteral("STOP"), Index);
+}
+
+void UnitHandlers::ReportOK(int Index)
+{
+    const QString line = QStringLiteral(">>LAST OK - UNIT") + QString::number(Index);
+    m_host.LOG(line);
+    m_host.prependOut(line + CrLf);
+}
+
+void UnitHandlers::ReportNotOK(int Index)
+{
+    // Units above 10 have no count box: there is no requested count to show or record.
+    const std::optional<QString> requested = m_host.countText(Index);
+    if (!requested)
+        return;
+    const QString answer = m_host.platform().inputBox(QStringLiteral("Enter Actual Count for Error"),
+                                                      QStringLiteral("Logging Error"), *requested);
+    const QString line = QStringLiteral(">>LAST NOT OK ") + QString::number(Index) + QStringLiteral(" - ")
+        + *requested + QStringLiteral(" - ") + QString::number(actualCount(answer));
+    m_host.prependOut(line + CrLf);
+    m_host.LOG(line);
+}
+
+void UnitHandlers::checkClicked(int Index)
+{
+    UnitView *panel = m_host.Unit(Index);
+    if (!panel)
+        return;
+    panel->setChecked(!panel->isChecked());
+    if (!panel->isChecked())
+        return;
+    // "All Units" and single units are never checked together: commands go either to all or to the chosen.
+    if (Index != 0) {
+        if (UnitView *all = m_host.Unit(0))
+            all->setChecked(false);
+    } else {
+        for (int n = 1; n <= m_host.NoUnits(); ++n) {
+            if (UnitView *unit = m_host.Unit(n))
+                unit->setChecked(false);
+        }
+    }
+}
+
+QString UnitHandlers::updateScript(const QString &programFolder)
+{
+#ifdef Q_OS_WIN
+    const QString name = QStringLiteral("update.bat");
+#else
+    const QString name = QStringLiteral("update.sh");
+#endif
+    return QDir::toNativeSeparators(QDir(programFolder).filePath(name));
+}
+
+qint32 UnitHandlers::actualCount(const QString &answer)
+{
+    bool ok = false;
+    const double value = answer.trimmed().toDouble(&ok);
+    if (!ok)
+        return 0;
+    return numtext::toInt32(value).value_or(0);
+}
