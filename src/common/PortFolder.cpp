@@ -53,12 +53,14 @@ QString PortFolder::linkPath(int n) const
     return QDir(portsFolder()).filePath(QStringLiteral("COM") + QString::number(n));
 }
 
-QString PortFolder::devicePath(int n) const
+QString PortFolder::devicePath(int n)
 {
 #ifdef Q_OS_WIN
     return QStringLiteral("COM") + QString::number(n);
 #else
     const QString link = linkPath(n);
+    if (!isTaken(n))
+        assignNumbers();
     const QFileInfo info(link);
     if (info.isSymLink() || info.exists()) {
         const QString target = info.canonicalFilePath();

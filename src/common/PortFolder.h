@@ -33,8 +33,9 @@ public:
 
     // The name to open for port n: COMn on Windows; elsewhere the device the link ports/COMn resolves to
     // (so the serial port's lock file carries the device's own name), or the link itself when it leads
-    // nowhere, so that opening fails as for a missing port.
-    QString devicePath(int n) const;
+    // nowhere, so that opening fails as for a missing port. A number that nothing holds yet has the
+    // devices numbered first, so an adapter plugged in since the last device list is found.
+    QString devicePath(int n);
     // Where the link of port n lives (off Windows).
     QString linkPath(int n) const;
     // The folder holding the links.

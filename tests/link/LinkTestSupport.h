@@ -6,6 +6,7 @@
 
 #include "ConsoleHost.h"
 #include "Platform.h"
+#include "PortFolder.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -185,6 +186,12 @@ private:
     mutable std::mutex m_mutex;
     QList<Chunk> m_chunks;
 };
+
+// The machine's own serial devices stay out of the tests' port folders.
+inline PortFolder::Lister noSerialDevices()
+{
+    return [] { return QList<PortFolder::SerialDevice>{}; };
+}
 
 // Sleeps advance a virtual clock (and really sleep when realSleep is set); hooks let a test act as the
 // controller at chosen moments of a blocking wait.

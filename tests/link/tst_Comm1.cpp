@@ -17,7 +17,7 @@ private slots:
         m_peer = std::make_unique<PtyPeer>();
         QVERIFY(m_peer->isValid());
         QVERIFY(m_peer->linkAs(m_dir.path(), 5));
-        m_ports = std::make_unique<PortFolder>(m_dir.path());
+        m_ports = std::make_unique<PortFolder>(m_dir.path(), noSerialDevices());
         m_comm = std::make_unique<Comm1>(*m_ports);
         QVERIFY(m_comm->setCommPort(5));
     }

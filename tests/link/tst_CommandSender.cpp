@@ -44,7 +44,7 @@ private slots:
                          QStringLiteral("104"), QStringLiteral("105")});
         m_peer = std::make_unique<PtyPeer>();
         QVERIFY(m_peer->linkAs(m_dir->path(), 3));
-        m_ports = std::make_unique<PortFolder>(m_dir->path());
+        m_ports = std::make_unique<PortFolder>(m_dir->path(), noSerialDevices());
         m_comm = std::make_unique<Comm1>(*m_ports);
         m_comm->setCommPort(3);
         QVERIFY(m_comm->setPortOpen(true));

@@ -103,6 +103,20 @@ private slots:
         QCOMPARE(ports.devicePath(1), QFileInfo(usb0).canonicalFilePath());
         QCOMPARE(ports.deviceList(), QStringList({QStringLiteral("Serial Port (COM1)")}));
         QCOMPARE(ports.memoryNumbers().size(), 1);
+        // The serial link has its own port folder, which never asked for the device list: it must open
+        // the same device under the same number.
+        PortFolder linkSide(folder(), lister(&m_devices));
+        QCOMPARE(linkSide.devicePath(1), QFileInfo(usb0).canonicalFilePath());
+    }
+
+    void adapterPluggedInLaterIsFoundByItsNumber()
+    {
+        PortFolder ports(folder(), lister(&m_devices));
+        QCOMPARE(ports.deviceList(), QStringList());
+        const QString usb0 = device(QStringLiteral("ttyUSB0"));
+        m_devices = {{usb0, QStringLiteral("ttyUSB0"), QString()}};
+        QCOMPARE(ports.devicePath(1), QFileInfo(usb0).canonicalFilePath());
+        QVERIFY(QFileInfo(ports.linkPath(1)).isSymLink());
     }
 
 private:

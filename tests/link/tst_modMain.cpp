@@ -76,7 +76,7 @@ private slots:
         m_dir.emplace();
         m_platform.emplace();
         m_platform->folder = m_dir->path();
-        m_ports = std::make_unique<PortFolder>(m_dir->path());
+        m_ports = std::make_unique<PortFolder>(m_dir->path(), noSerialDevices());
         m_comm = std::make_unique<Comm1>(*m_ports);
         m_controllers.clear();
         m_platform->onSleep = [this](int) {
