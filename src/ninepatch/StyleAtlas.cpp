@@ -4,8 +4,11 @@
 
 #include <QFile>
 
+#include <atomic>
+
 namespace {
 const QString ResourcePath = QStringLiteral(":/ninepatch/atlas.png");
+std::atomic<int> decodes{0};
 }
 
 const StyleAtlas &StyleAtlas::instance()
@@ -14,8 +17,14 @@ const StyleAtlas &StyleAtlas::instance()
     return atlas;
 }
 
+int StyleAtlas::decodeCount()
+{
+    return decodes.load();
+}
+
 StyleAtlas::StyleAtlas()
 {
+    ++decodes;
     QImage decoded;
     if (decoded.loadFromData(embeddedPng(), "PNG") && decoded.size() == QSize(Width, Height))
         m_image = decoded.convertToFormat(QImage::Format_ARGB32);

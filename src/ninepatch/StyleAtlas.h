@@ -45,6 +45,9 @@ public:
     // The encoded picture as embedded in the program.
     static QByteArray embeddedPng();
 
+    // How many times this process has decoded the embedded picture (at most once).
+    static int decodeCount();
+
 private:
     StyleAtlas();
 

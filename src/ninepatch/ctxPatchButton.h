@@ -1,63 +1,385 @@
 #pragma once
 
+#include "OleColor.h"
+
+#include <QByteArray>
+#include <QFont>
 #include <QImage>
+#include <QPainter> // the painter of OwnerDraw must be a complete type for connections
+#include <QVariant>
 #include <QWidget>
 
-// The console's push button. Its public surface is what the window and the unit panels use: caption,
-// built-in style, opacity, animation duration, text colour, font, enabled state, tool tip and Click.
-// This version draws a plain face in the style's colour; the nine-patch faces replace it behind the
-// same surface.
+#include <array>
+#include <functional>
+#include <memory>
+#include <optional>
+
+class cPatchImage;
+class PropertyBag;
+class QMimeData;
+class QTimer;
+
+// The console's push button: an owner-drawn face cut from nine-patch images, one per visual state,
+// cross-faded on every state change. The face is composed into an image of the button's size when
+// something that alters it changes; painting only puts the ready image on screen.
+//
+// Every procedure catches what goes wrong inside it and ends there; nothing escapes to the host and
+// nothing is shown to the operator. The per-state accessors report an entry index above 8 through
+// their result (`ok` false, or a false return) instead.
 class ctxPatchButton : public QWidget
 {
     Q_OBJECT
+    Q_PROPERTY(int Style READ Style WRITE setStyle)
+    Q_PROPERTY(bool Enabled READ Enabled WRITE setEnabledState)
+    Q_PROPERTY(double Opacity READ Opacity WRITE setOpacity)
+    Q_PROPERTY(double AnimationDuration READ AnimationDuration WRITE setAnimationDuration)
+    Q_PROPERTY(QString Caption READ Caption WRITE setCaption)
+    Q_PROPERTY(QFont Font READ Font WRITE setFont)
+    Q_PROPERTY(qint32 ForeColor READ ForeColor WRITE setForeColor)
+    Q_PROPERTY(bool ManualFocus READ ManualFocus WRITE setManualFocus)
+    Q_PROPERTY(QVariant Picture READ Picture WRITE setPicture)
+    Q_PROPERTY(qint32 MaskColor READ MaskColor WRITE setMaskColor)
+    Q_PROPERTY(bool AutoRedraw READ AutoRedraw WRITE setAutoRedraw)
+    Q_PROPERTY(qint32 ButtonState READ ButtonState WRITE setButtonState)
+    Q_PROPERTY(qint32 OLEDropMode READ OLEDropMode WRITE setOLEDropMode)
+    Q_PROPERTY(bool Value READ Value WRITE setValue)
+    Q_PROPERTY(qint16 DownButton READ DownButton)
+
 public:
+    // The visual conditions; the state is a set of them.
+    enum StateBit : qint32 {
+        StateHover = 1,
+        StatePressed = 2,
+        StateDisabled = 4,
+        StateFocused = 8,
+    };
+    // Mouse buttons and shift keys as the host's mouse and key events carry them.
+    enum MouseButtonBit : int { vbLeftButton = 1, vbRightButton = 2, vbMiddleButton = 4 };
+    enum ShiftBit : int { vbShiftMask = 1, vbCtrlMask = 2, vbAltMask = 4 };
+    // Results of pvHitTest.
+    enum HitResult : int { HitOutside = 0, HitTransparent = 1, HitHit = 3 };
+    // The host's scale modes for mouse positions.
+    enum ScaleMode : int {
+        ScaleTwip = 1,
+        ScalePoint = 2,
+        ScalePixel = 3,
+        ScaleCharacter = 4,
+        ScaleInch = 5,
+        ScaleMillimeter = 6,
+        ScaleCentimeter = 7,
+    };
+
+    static constexpr int StateEntries = 9; // entries 0..8 of the per-state table
+    static constexpr qint32 DefaultForeColor = olecolor::ButtonText;
+    static constexpr qint32 DefaultMaskColor = 0xFF00FF;
+
+    // What the button keeps for one entry of its per-state table.
+    struct ButtonStateAttributes
+    {
+        QByteArray ImageArray;
+        std::shared_ptr<cPatchImage> Image;
+        double ImageOpacity = 1.0;
+        double ImageZoom = 1.0;
+        std::optional<QFont> TextFont;
+        qint32 TextFlags = 5;
+        qint32 TextColor = -1;
+        double TextOpacity = 1.0;
+        double TextOffsetX = 0.0;
+        double TextOffsetY = 0.0;
+        qint32 ShadowColor = olecolor::ButtonShadow;
+        double ShadowOpacity = 0.5;
+        double ShadowOffsetX = 0.0;
+        double ShadowOffsetY = 0.0;
+    };
+    using StateTable = std::array<ButtonStateAttributes, StateEntries>;
+
+    // How a caption is laid out for a set of text flags.
+    struct StringFormat
+    {
+        Qt::Alignment alignment = Qt::AlignLeft | Qt::AlignTop;
+        bool rightToLeft = false;
+        bool vertical = false;
+        bool noWrap = false;
+        bool noClip = false;
+    };
+
     explicit ctxPatchButton(QWidget *parent = nullptr);
+    ~ctxPatchButton() override;
 
-    QString Caption() const { return m_caption; }
-    void setCaption(const QString &caption);
-
+    // ---- control-wide properties ----
     int Style() const { return m_style; }
     void setStyle(int style);
     using QWidget::setStyle;
 
+    // The control's own enabled flag (a disabled host disables it too, without changing this).
+    bool Enabled() const;
+    void setEnabledState(bool enabled);
+
     double Opacity() const { return m_opacity; }
     void setOpacity(double opacity);
 
+    // Seconds a state change takes to cross-fade.
     double AnimationDuration() const { return m_animationDuration; }
     void setAnimationDuration(double seconds);
 
-    // An OLE colour (red + 256 * green + 65536 * blue).
+    QString Caption() const { return m_caption; }
+    void setCaption(const QString &caption);
+
+    // The widget's font; QWidget::setFont writes it and every change rebuilds the faces.
+    QFont Font() const { return font(); }
+
+    // An OLE colour (red + 256 * green + 65536 * blue, or a system colour).
     qint32 ForeColor() const { return m_foreColor; }
     void setForeColor(qint32 colour);
 
-    bool Enabled() const { return isEnabled(); }
-    void setEnabledState(bool enabled) { setEnabled(enabled); }
+    bool ManualFocus() const { return m_manualFocus; }
+    void setManualFocus(bool manual);
 
-    // The face as it is put on screen.
+    // Shown centred instead of the caption. A QImage or QPixmap is a bitmap picture: drawn opaque,
+    // its alpha channel dropped, with MaskColor for transparency. A QIcon is an icon: its own alpha is
+    // kept (an icon without any alpha is drawn opaque). A QPicture is a metafile, rendered at its own
+    // size. Anything else, or an invalid QVariant, means no picture.
+    QVariant Picture() const { return m_picture; }
+    void setPicture(const QVariant &picture);
+
+    // The colour of Picture drawn transparent; -1 for none.
+    qint32 MaskColor() const { return m_maskColor; }
+    void setMaskColor(qint32 colour);
+
+    bool AutoRedraw() const { return m_autoRedraw; }
+    void setAutoRedraw(bool autoRedraw);
+
+    qint32 ButtonState() const { return m_state; }
+    void setButtonState(qint32 state);
+
+    qint32 OLEDropMode() const { return m_oleDropMode; }
+    void setOLEDropMode(qint32 mode);
+
+    // Always false; writing true clicks the button.
+    bool Value() const { return false; }
+    void setValue(bool value);
+
+    // The mouse button of the last press (1 left, 2 right, 4 middle); 0 after CancelMode.
+    qint16 DownButton() const { return m_downButton; }
+
+    // ---- per-state attributes ----
+    // eState picks the table entry (0..8); omitted or negative means the entry of the current state.
+    // An entry above 8 (also a current state above 8) is out of range: getters then give the reset
+    // value and set *ok to false, setters change nothing and return false.
+    QByteArray ButtonImageArray(int eState = -1, bool *ok = nullptr) const;
+    bool setButtonImageArray(const QByteArray &bytes, int eState = -1);
+    // The entry's nine-patch picture with its marker frame hidden; null when the entry has none. The
+    // setter loads a copy, so the caller keeps its own image.
+    QImage ButtonImageBitmap(int eState = -1, bool *ok = nullptr) const;
+    bool setButtonImageBitmap(const QImage &image, int eState = -1);
+    double ButtonImageOpacity(int eState = -1, bool *ok = nullptr) const;
+    bool setButtonImageOpacity(double value, int eState = -1);
+    double ButtonImageZoom(int eState = -1, bool *ok = nullptr) const;
+    bool setButtonImageZoom(double value, int eState = -1);
+    // std::nullopt: the entry uses the control's Font.
+    std::optional<QFont> ButtonTextFont(int eState = -1, bool *ok = nullptr) const;
+    bool setButtonTextFont(const std::optional<QFont> &font, int eState = -1);
+    qint32 ButtonTextFlags(int eState = -1, bool *ok = nullptr) const;
+    bool setButtonTextFlags(qint32 value, int eState = -1);
+    qint32 ButtonTextColor(int eState = -1, bool *ok = nullptr) const;
+    bool setButtonTextColor(qint32 value, int eState = -1);
+    double ButtonTextOpacity(int eState = -1, bool *ok = nullptr) const;
+    bool setButtonTextOpacity(double value, int eState = -1);
+    double ButtonTextOffsetX(int eState = -1, bool *ok = nullptr) const;
+    bool setButtonTextOffsetX(double value, int eState = -1);
+    double ButtonTextOffsetY(int eState = -1, bool *ok = nullptr) const;
+    bool setButtonTextOffsetY(double value, int eState = -1);
+    qint32 ButtonShadowColor(int eState = -1, bool *ok = nullptr) const;
+    bool setButtonShadowColor(qint32 value, int eState = -1);
+    double ButtonShadowOpacity(int eState = -1, bool *ok = nullptr) const;
+    bool setButtonShadowOpacity(double value, int eState = -1);
+    double ButtonShadowOffsetX(int eState = -1, bool *ok = nullptr) const;
+    bool setButtonShadowOffsetX(double value, int eState = -1);
+    double ButtonShadowOffsetY(int eState = -1, bool *ok = nullptr) const;
+    bool setButtonShadowOffsetY(double value, int eState = -1);
+
+    // ---- persistence ----
+    // The values of a new button placed by a designer; the caption is the host's name for it.
+    void InitProperties();
+    // Each key through its property's write path, Style first, so the stored (or default) colour and
+    // duration replace what the style set.
+    void ReadProperties(const PropertyBag &bag);
+    void WriteProperties(PropertyBag &bag) const;
+
+    // ---- painting and inspection ----
+    // The control as it is put on screen, on a transparent background.
     QImage render() const;
+    // The composed faces (ARGB32, not premultiplied); null until the first paint.
+    const QImage &currentFace() const { return m_face; }
+    const QImage &previousFace() const { return m_previousFace; }
+    const QImage &focusLayer() const { return m_focusLayer; }
+    // Share of the new face in the cross-fade, 0..1, and the opacity the face is drawn with now.
+    double animationProgress() const { return m_progress; }
+    double faceOpacity() const { return m_faceOpacity; }
+    bool facesPrepared() const { return m_prepared; }
+    bool frameTimerActive() const;
 
-    QSize sizeHint() const override { return {40, 25}; }
+    // The host's scale mode from its "ScaleUnits" name (the host widget's dynamic property of that
+    // name; Twip when it has none).
+    static int scaleModeFromName(const QString &name);
+    int hostScaleMode() const;
+
+    // The entry that supplies the face for a state.
+    static int pvResolveEntry(const StateTable &table, qint32 state);
+    // Cross-fade in place, byte by byte: dst = (dst * dstWeight + src * srcWeight) / 255. Both are
+    // taken as 32-bit ARGB (not premultiplied); the parts outside the source stay as they are.
+    static bool pvMergeBitmap(QImage &dst, const QImage &src, int dstWeight, int srcWeight);
+    // An OLE colour with an opacity as straight ARGB; system colours come from the palette.
+    static QRgb pvTranslateColor(qint32 oleColour, double opacity, const QPalette &palette);
+    static StringFormat pvPrepareStringFormat(qint32 flags);
+    // The font a face's caption is drawn with: the family (or the generic sans-serif one when no such
+    // family is installed), size in points, and the four attributes.
+    static bool pvPrepareFont(const QFont &font, QFont &out);
+    // The picture as it is drawn, with the mask colour keyed out; null when there is none.
+    static bool pvPreparePicture(const QVariant &picture, qint32 maskColour, const QPalette &palette, QImage &out);
+
+    // The clock the animation runs on, in seconds. Tests replace it; an empty function restores the
+    // monotonic clock.
+    static void setClock(std::function<double()> clock);
+    static double pvTimer();
+
+    const StateTable &stateTable() const { return m_table; }
+
+public slots:
+    void Refresh();
+    void Repaint();
+    void CancelMode();
+    // The animation frame; run by the frame timer, not for hosts.
+    void TimerProc();
 
 signals:
     void Click();
+    void DblClick();
+    void ContextMenu();
+    // Lets the host draw on a face being built. The client rectangle and the caption may be changed.
+    void OwnerDraw(QPainter *hGraphics, const QFont &hFont, qint32 ButtonState, int &ClientLeft, int &ClientTop,
+                   int &ClientWidth, int &ClientHeight, QString &Caption, const QImage &hPicture);
+    // Asks the host to note this button so it can end its hover later through CancelMode.
+    void RegisterCancelMode(ctxPatchButton *oCtl, bool &Handled);
+    void KeyDown(int KeyCode, int Shift);
+    void KeyPress(int &KeyAscii);
+    void KeyUp(int KeyCode, int Shift);
+    void AccessKeyPress(int &KeyAscii);
+    // Positions in the host's scale units.
+    void MouseDown(int &Button, int &Shift, double X, double Y);
+    void MouseMove(int &Button, int &Shift, double X, double Y);
+    void MouseUp(int &Button, int &Shift, double X, double Y);
+    void OLECompleteDrag(int &Effect);
+    void OLEDragDrop(const QMimeData *Data, int &Effect, int &Button, int &Shift, double X, double Y);
+    void OLEDragOver(const QMimeData *Data, int &Effect, int &Button, int &Shift, double X, double Y,
+                     int &State);
+    void OLEGiveFeedback(int &Effect, bool &DefaultCursors);
+    void OLESetData(QMimeData *Data, int &DataFormat);
+    void OLEStartDrag(QMimeData *Data, int &AllowedEffects);
+    // A persisted property changed (its name), so the host's stored layout is out of date.
+    void propertyChanged(const QString &name);
 
 protected:
+    bool event(QEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
-    void keyPressEvent(QKeyEvent *event) override;
-    void enterEvent(QEnterEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
     void leaveEvent(QEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void keyReleaseEvent(QKeyEvent *event) override;
+    void focusInEvent(QFocusEvent *event) override;
+    void focusOutEvent(QFocusEvent *event) override;
     void changeEvent(QEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dragMoveEvent(QDragMoveEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
 
 private:
-    QColor faceColour() const;
+    ButtonStateAttributes *entry(int eState, bool *ok);
+    const ButtonStateAttributes *entry(int eState, bool *ok) const;
+    template<typename T>
+    T readEntry(int eState, bool *ok, T ButtonStateAttributes::*field) const;
+    template<typename T>
+    bool writeEntry(int eState, const T &value, T ButtonStateAttributes::*field);
+    void entryImageChanged(const ButtonStateAttributes *changed);
 
-    QString m_caption;
+    void pvSetStyle(int style);
+    void pvFillTall(int base, qint32 foreColor, double shadowOpacity, qint32 shadowColor, double shadowOffsetY,
+                    qint32 normalTextColor);
+    void pvFillFlat(int base, qint32 foreColor, double shadowOpacity, qint32 shadowColor, double shadowOffsetY,
+                    int skip);
+    void pvFillOutline(int base, qint32 foreColor, double shadowOpacity, qint32 shadowColor, double shadowOffsetY,
+                       qint32 activeTextColor, int activeOffset);
+    void pvFillCard(int cell);
+    void resetTable();
+
+    bool pvPrepareBitmap(qint32 eState, QImage &focusLayer, QImage &face);
+    bool pvPrepareAttribs(double opacity);
+    bool pvPaintControl(QPainter &painter);
+    static bool pvCreateDib(int width, int height, QImage &dib);
+    bool paintTo(QPainter &painter);
+    void pvRefresh();
+    void sizeChanged();
+    void drawCaption(QPainter &painter, const QString &caption, const QFont &font, QRgb colour, const QRectF &rect,
+                     const StringFormat &format) const;
+    double faceOpacityFor(qint32 state) const;
+
+    void pvState(qint32 mask, bool set);
+    bool pvStartAnimation(double duration, double opacityStart, double opacityEnd);
+    bool pvAnimateState(double elapsed, double opacityStart, double opacityEnd);
+    void pvHandleMouseDown(int button, int shift, double x, double y);
+    void pvHandleClick();
+    int pvHitTest(double x, double y) const;
+    bool pvRegisterCancelMode();
+    double toHostX(double pixels) const;
+    double toHostY(double pixels) const;
+    bool insideRect(double x, double y) const;
+    void updateAccessKey();
+
+    void reportChange(const char *name);
+
+    // control-wide values
     int m_style = 0;
     double m_opacity = 1.0;
     double m_animationDuration = 0.0;
-    qint32 m_foreColor = 0;
-    bool m_pressed = false;
-    bool m_hover = false;
+    QString m_caption;
+    qint32 m_foreColor = DefaultForeColor;
+    bool m_manualFocus = false;
+    QVariant m_picture;
+    qint32 m_maskColor = DefaultMaskColor;
+    bool m_autoRedraw = false;
+    qint32 m_oleDropMode = 0;
+    qint32 m_state = 0;
+    StateTable m_table;
+
+    // the last press
+    qint16 m_downButton = 0;
+    int m_downShift = 0;
+    double m_downX = 0.0;
+    double m_downY = 0.0;
+
+    // painting
+    QFont m_captionFont;
+    QImage m_pictureImage;
+    QImage m_face;
+    QImage m_previousFace;
+    QImage m_focusLayer;
+    QImage m_blend; // reused for every cross-fade frame
+    QImage m_cache; // the composed control while AutoRedraw is on
+    double m_faceOpacity = 1.0;
+    bool m_prepared = false;
+
+    // animation
+    double m_animationStart = 0.0;
+    double m_animationEnd = 0.0;
+    double m_opacityStart = 1.0;
+    double m_opacityEnd = 1.0;
+    double m_progress = 1.0;
+    QTimer *m_frameTimer = nullptr;
+
+    int m_accessKeyId = 0;
 };

@@ -1,0 +1,150 @@
+#include "PropertyBag.h"
+#include "StoredLayout.h"
+
+#include <QFont>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+class tst_PropertyBag : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void valuesSurviveTheTextForm_data()
+    {
+        QTest::addColumn<QVariant>("value");
+        QTest::newRow("plain caption") << QVariant(u"Open Console"_s);
+        QTest::newRow("caption with quotes, backslash and line breaks") << QVariant(u"a \"b\" \\ c\r\nd\te"_s);
+        QTest::newRow("control characters and non-ASCII") << QVariant(QString(u"\u0001x\u00e9\u4e2d\u007f"_s));
+        QTest::newRow("empty caption") << QVariant(QString());
+        QTest::newRow("style") << QVariant(10);
+        QTest::newRow("negative") << QVariant(-1);
+        QTest::newRow("system colour") << QVariant(qint32(0x80000012u));
+        QTest::newRow("opacity") << QVariant(0.5);
+        QTest::newRow("whole seconds stay a number with a point") << QVariant(2.0);
+        QTest::newRow("True") << QVariant(true);
+        QTest::newRow("False") << QVariant(false);
+        QFont verdana(u"Verdana"_s);
+        verdana.setPointSizeF(11.25);
+        QTest::newRow("font") << QVariant(verdana);
+        QFont styled(u"Some \"Family\""_s);
+        styled.setPointSizeF(8);
+        styled.setBold(true);
+        styled.setItalic(true);
+        styled.setUnderline(true);
+        styled.setStrikeOut(true);
+        QTest::newRow("font with every attribute") << QVariant(styled);
+    }
+
+    void valuesSurviveTheTextForm()
+    {
+        QFETCH(QVariant, value);
+        PropertyBag bag;
+        bag.WriteProperty(u"Key"_s, value);
+        PropertyBag read;
+        QStringList errors;
+        read.readText(bag.toText(), &errors);
+        QVERIFY2(errors.isEmpty(), qPrintable(errors.join(u'\n')));
+        const QVariant back = read.ReadProperty(u"key"_s);
+        QCOMPARE(back.metaType(), value.metaType());
+        QVERIFY2(PropertyBag::sameValue(back, value), qPrintable(bag.toText()));
+        QCOMPARE(read.toText(), bag.toText());
+    }
+
+    void unreadableLinesAreSkipped_data()
+    {
+        QTest::addColumn<QString>("line");
+        QTest::newRow("no value") << u"Style ="_s;
+        QTest::newRow("no equals sign") << u"Style 6"_s;
+        QTest::newRow("unterminated string") << u"Caption = \"open"_s;
+        QTest::newRow("text after a string") << u"Caption = \"a\" b"_s;
+        QTest::newRow("bad escape") << u"Caption = \"\\q\""_s;
+        QTest::newRow("number out of range") << u"Style = 99999999999"_s;
+        QTest::newRow("hex too long") << u"ForeColor = &H123456789"_s;
+        QTest::newRow("not a finite number") << u"Opacity = 1e999"_s;
+        QTest::newRow("bare word") << u"Enabled = Maybe"_s;
+        QTest::newRow("font without a size") << u"Font = Font(\"Verdana\")"_s;
+        QTest::newRow("font of negative size") << u"Font = Font(\"Verdana\", -3)"_s;
+        QTest::newRow("font with an unknown attribute") << u"Font = Font(\"Verdana\", 9, Heavy)"_s;
+        QTest::newRow("name with a blank") << u"Fore Color = 5"_s;
+    }
+
+    void unreadableLinesAreSkipped()
+    {
+        QFETCH(QString, line);
+        PropertyBag bag;
+        QStringList errors;
+        bag.readText(u"Style = 6\n"_s + line + u"\nCaption = \"ok\"\n"_s, &errors);
+        QCOMPARE(errors.size(), 1);
+        QVERIFY2(errors.first().startsWith(u"line 2:"_s), qPrintable(errors.first()));
+        QCOMPARE(bag.keys(), (QStringList{u"Style"_s, u"Caption"_s}));
+    }
+
+    void keysIgnoreCaseAndKeepTheirOrder()
+    {
+        PropertyBag bag;
+        bag.WriteProperty(u"Style"_s, 6);
+        bag.WriteProperty(u"Caption"_s, u"a"_s);
+        bag.WriteProperty(u"STYLE"_s, 8);
+        QCOMPARE(bag.keys(), (QStringList{u"Style"_s, u"Caption"_s}));
+        QCOMPARE(bag.ReadProperty(u"style"_s, 0).toInt(), 8);
+        QVERIFY(bag.contains(u"CAPTION"_s));
+    }
+
+    void defaultsAreLeftOut()
+    {
+        PropertyBag bag;
+        bag.WriteProperty(u"Opacity"_s, 0.5, 1.0);
+        QVERIFY(bag.contains(u"Opacity"_s));
+        bag.WriteProperty(u"Opacity"_s, 1.0, 1.0); // back to the default: the key goes
+        QVERIFY(bag.isEmpty());
+        bag.WriteProperty(u"AnimationDuration"_s, double(0.2f), 0.2); // a single-precision 0.2 is 0.2
+        bag.WriteProperty(u"Style"_s, 0, 0);
+        bag.WriteProperty(u"Enabled"_s, true, true);
+        bag.WriteProperty(u"Caption"_s, QString(), QString());
+        QVERIFY2(bag.isEmpty(), qPrintable(bag.toText()));
+    }
+
+    void readingConvertsToTheDefaultsType_data()
+    {
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<QVariant>("defaultValue");
+        QTest::addColumn<QVariant>("expected");
+        QTest::newRow("integer for a number") << u"1"_s << QVariant(0.5) << QVariant(1.0);
+        QTest::newRow("number for an integer, rounded") << u"6.0"_s << QVariant(0) << QVariant(6);
+        QTest::newRow("integer for a flag") << u"-1"_s << QVariant(false) << QVariant(true);
+        QTest::newRow("text that is no integer") << u"\"six\""_s << QVariant(3) << QVariant(3);
+        QTest::newRow("font for an integer") << u"Font(\"A\", 9)"_s << QVariant(7) << QVariant(7);
+        QTest::newRow("huge number for an integer") << u"1e20"_s << QVariant(2) << QVariant(2);
+    }
+
+    void readingConvertsToTheDefaultsType()
+    {
+        QFETCH(QString, stored);
+        QFETCH(QVariant, defaultValue);
+        QFETCH(QVariant, expected);
+        PropertyBag bag;
+        QVERIFY(bag.readLine(u"Key = "_s + stored));
+        const QVariant read = bag.ReadProperty(u"Key"_s, defaultValue);
+        QCOMPARE(read.metaType(), expected.metaType());
+        QCOMPARE(read, expected);
+    }
+
+    void layoutSectionsAndErrors()
+    {
+        QStringList errors;
+        const auto sections = StoredLayout::parse(u"' comment\nStyle = 1\n[a]\nStyle = 6\n[b\n[ b ]\nCaption = \"x\"\n"
+                                                  u"Opacity = nope\n"_s,
+                                                  &errors);
+        QCOMPARE(sections.size(), 2);
+        QCOMPARE(sections[0].name, u"a"_s);
+        QCOMPARE(sections[0].bag.ReadProperty(u"Style"_s).toInt(), 6);
+        QCOMPARE(sections[1].name, u"b"_s);
+        QCOMPARE(sections[1].bag.keys(), QStringList{u"Caption"_s});
+        QCOMPARE(errors.size(), 3); // the property before any section, "[b", the unreadable opacity
+    }
+};
+
+QTEST_MAIN(tst_PropertyBag)
+#include "tst_PropertyBag.moc"

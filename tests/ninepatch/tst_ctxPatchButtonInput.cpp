@@ -1,0 +1,340 @@
+#include "ButtonTestSupport.h"
+#include "ctxPatchButton.h"
+
+#include <QApplication>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <cmath>
+#include <limits>
+
+using namespace Qt::StringLiterals;
+using namespace buttontest;
+
+namespace {
+
+constexpr int Hover = ctxPatchButton::StateHover;
+constexpr int Pressed = ctxPatchButton::StatePressed;
+constexpr int Focused = ctxPatchButton::StateFocused;
+
+} // namespace
+
+// A window that ends hovers itself, as a host may.
+class CancellingHost : public QWidget
+{
+    Q_OBJECT
+public:
+    Q_INVOKABLE void RegisterCancelMode(ctxPatchButton *button) { registered.append(button); }
+    QList<ctxPatchButton *> registered;
+};
+
+class tst_ctxPatchButtonInput : public QObject
+{
+    Q_OBJECT
+
+    // A 60 x 30 button at (20, 20) of a shown window; its face is blue with 2-pixel corners of the
+    // given colour.
+    std::unique_ptr<QWidget> m_host;
+    ctxPatchButton *m_button = nullptr;
+
+    bool makeButton(QRgb corner = 0x00000000u, QWidget *host = nullptr)
+    {
+        m_host.reset(host ? host : new QWidget);
+        m_host->resize(200, 100);
+        m_button = new ctxPatchButton(m_host.get());
+        m_button->setGeometry(20, 20, 60, 30);
+        m_button->setButtonImageBitmap(solidPatch(0xFF0000FFu, 2, corner), 0);
+        m_host->show();
+        if (!QTest::qWaitForWindowExposed(m_host.get()))
+            return false;
+        // The shown window is active and has focused its first button; the tests start without focus.
+        m_button->clearFocus();
+        // The pointer starts away from the button (a move to where it already is would be dropped).
+        QTest::mouseMove(m_host.get(), QPoint(190, 90));
+        m_button->render(); // faces prepared: state changes now fade
+        return m_button->ButtonState() == 0;
+    }
+
+private slots:
+    void cleanup()
+    {
+        m_host.reset();
+        ctxPatchButton::setClock({});
+    }
+
+    void mouseSequences_data()
+    {
+        QTest::addColumn<QStringList>("steps");
+        QTest::addColumn<QRgb>("corner");
+        QTest::addColumn<int>("clicks");
+        QTest::addColumn<int>("menus");
+        QTest::addColumn<int>("stateAfterPress"); // -1: not checked
+        QTest::addColumn<int>("finalState");
+        const QRgb clear = 0x00000000u;
+        QTest::newRow("left click") << QStringList{u"move 30 15"_s, u"press 30 15"_s, u"release 30 15"_s} << clear << 1
+                                    << 0 << (Hover | Pressed | Focused) << (Hover | Focused);
+        QTest::newRow("press on a transparent corner, release inside")
+            << QStringList{u"press 1 1"_s, u"release 1 1"_s} << clear << 1 << 0 << 0 << 0;
+        QTest::newRow("press on a half-transparent corner presses")
+            << QStringList{u"press 1 1"_s, u"release 1 1"_s} << qRgba(0, 0, 0, 128) << 1 << 0 << (Pressed | Focused)
+            << Focused;
+        QTest::newRow("out and back in with the button held")
+            << QStringList{u"move 30 15"_s, u"press 30 15"_s, u"move -10 15"_s, u"check 9"_s, u"move 30 15"_s,
+                           u"check 11"_s, u"release 30 15"_s}
+            << clear << 1 << 0 << -1 << (Hover | Focused);
+        QTest::newRow("released outside") << QStringList{u"move 30 15"_s, u"press 30 15"_s, u"release 70 15"_s}
+                                          << clear << 0 << 0 << -1 << Focused;
+        QTest::newRow("right button") << QStringList{u"rpress 30 15"_s, u"rrelease 30 15"_s} << clear << 0 << 1 << 0
+                                      << 0;
+        QTest::newRow("double click") << QStringList{u"press 30 15"_s, u"release 30 15"_s, u"dclick 30 15"_s,
+                                                     u"release 30 15"_s}
+                                      << clear << 2 << 0 << -1 << Focused;
+    }
+
+    void mouseSequences()
+    {
+        QFETCH(QStringList, steps);
+        QFETCH(QRgb, corner);
+        QFETCH(int, clicks);
+        QFETCH(int, menus);
+        QFETCH(int, stateAfterPress);
+        QFETCH(int, finalState);
+        QVERIFY(makeButton(corner));
+        ctxPatchButton *b = m_button;
+        QSignalSpy click(b, &ctxPatchButton::Click);
+        QSignalSpy menu(b, &ctxPatchButton::ContextMenu);
+        QSignalSpy dbl(b, &ctxPatchButton::DblClick);
+        for (const QString &step : steps) {
+            const QStringList w = step.split(u' ');
+            if (w[0] == "check"_L1) {
+                QCOMPARE(b->ButtonState(), w[1].toInt());
+                continue;
+            }
+            const QPoint at(w[1].toInt(), w[2].toInt());
+            if (w[0] == "move"_L1)
+                QTest::mouseMove(b, at);
+            else if (w[0] == "press"_L1)
+                QTest::mousePress(b, Qt::LeftButton, {}, at);
+            else if (w[0] == "release"_L1)
+                QTest::mouseRelease(b, Qt::LeftButton, {}, at);
+            else if (w[0] == "rpress"_L1)
+                QTest::mousePress(b, Qt::RightButton, {}, at);
+            else if (w[0] == "rrelease"_L1)
+                QTest::mouseRelease(b, Qt::RightButton, {}, at);
+            else if (w[0] == "dclick"_L1)
+                QTest::mouseDClick(b, Qt::LeftButton, {}, at);
+            if (w[0].endsWith("press"_L1) && stateAfterPress >= 0)
+                QCOMPARE(b->ButtonState(), stateAfterPress);
+        }
+        QCOMPARE(click.count(), clicks);
+        QCOMPARE(menu.count(), menus);
+        QCOMPARE(dbl.count(), steps.contains(u"dclick 30 15"_s) ? 1 : 0);
+        QCOMPARE(b->ButtonState(), finalState);
+    }
+
+    void mouseUpHandlerCanSuppressTheClick()
+    {
+        QVERIFY(makeButton());
+        QSignalSpy click(m_button, &ctxPatchButton::Click);
+        connect(m_button, &ctxPatchButton::MouseUp, this, [](int &button, int &, double, double) { button = -1; });
+        QTest::mouseClick(m_button, Qt::LeftButton, {}, QPoint(30, 15));
+        QCOMPARE(click.count(), 0);
+    }
+
+    void mousePositionsInHostUnits_data()
+    {
+        QTest::addColumn<QString>("units");
+        QTest::addColumn<double>("perInch"); // units per inch; 0: pixels
+        QTest::newRow("no scale named: twips") << QString() << 1440.0;
+        QTest::newRow("Pixel") << u"Pixel"_s << 0.0;
+        QTest::newRow("Point") << u"Point"_s << 72.0;
+        QTest::newRow("Millimeter") << u"Millimeter"_s << 25.4;
+        QTest::newRow("unknown name: twips") << u"Furlong"_s << 1440.0;
+    }
+
+    void mousePositionsInHostUnits()
+    {
+        QFETCH(QString, units);
+        QFETCH(double, perInch);
+        QVERIFY(makeButton());
+        if (!units.isEmpty())
+            m_host->setProperty("ScaleUnits", units);
+        double x = -1;
+        double y = -1;
+        connect(m_button, &ctxPatchButton::MouseDown, this, [&](int &, int &, double hx, double hy) {
+            x = hx;
+            y = hy;
+        });
+        QTest::mousePress(m_button, Qt::LeftButton, {}, QPoint(12, 6));
+        QTest::mouseRelease(m_button, Qt::LeftButton, {}, QPoint(12, 6));
+        const double dpiX = m_button->logicalDpiX();
+        const double dpiY = m_button->logicalDpiY();
+        QCOMPARE(x, perInch == 0 ? 12.0 : 12.0 * perInch / dpiX);
+        QCOMPARE(y, perInch == 0 ? 6.0 : 6.0 * perInch / dpiY);
+    }
+
+    void keys_data()
+    {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<int>("clicks");
+        QTest::addColumn<int>("keyCode");
+        QTest::newRow("Enter") << int(Qt::Key_Return) << 1 << 13;
+        QTest::newRow("keypad Enter") << int(Qt::Key_Enter) << 1 << 13;
+        QTest::newRow("Space") << int(Qt::Key_Space) << 1 << 32;
+        QTest::newRow("a letter") << int(Qt::Key_A) << 0 << 65;
+        QTest::newRow("Escape") << int(Qt::Key_Escape) << 0 << 27;
+    }
+
+    void keys()
+    {
+        QFETCH(int, key);
+        QFETCH(int, clicks);
+        QFETCH(int, keyCode);
+        QVERIFY(makeButton());
+        m_button->setButtonState(Focused);
+        QSignalSpy click(m_button, &ctxPatchButton::Click);
+        QSignalSpy down(m_button, &ctxPatchButton::KeyDown);
+        QSignalSpy up(m_button, &ctxPatchButton::KeyUp);
+        QTest::keyClick(m_button, Qt::Key(key));
+        QCOMPARE(click.count(), clicks);
+        QCOMPARE(down.count(), 1);
+        QCOMPARE(down.first().first().toInt(), keyCode);
+        QCOMPARE(up.count(), 1);
+        QCOMPARE(m_button->ButtonState(), Focused); // 8 -> 10 -> 8 for a click
+    }
+
+    void keyPressHandlerCanSwallowTheKey()
+    {
+        QVERIFY(makeButton());
+        QSignalSpy click(m_button, &ctxPatchButton::Click);
+        connect(m_button, &ctxPatchButton::KeyPress, this, [](int &ascii) { ascii = 0; });
+        QTest::keyClick(m_button, Qt::Key_Space);
+        QCOMPARE(click.count(), 0);
+    }
+
+    void manualFocusKeepsTheFocusBitOff_data()
+    {
+        QTest::addColumn<bool>("manual");
+        QTest::newRow("ManualFocus False") << false;
+        QTest::newRow("ManualFocus True") << true;
+    }
+
+    void manualFocusKeepsTheFocusBitOff()
+    {
+        QFETCH(bool, manual);
+        QVERIFY(makeButton());
+        m_button->setManualFocus(manual);
+        QVERIFY(QTest::qWaitForWindowActive(m_host.get()));
+        m_button->setFocus();
+        QVERIFY(m_button->hasFocus());
+        QCOMPARE(m_button->ButtonState() & Focused, manual ? 0 : Focused);
+        m_button->clearFocus();
+        QTest::mousePress(m_button, Qt::LeftButton, {}, QPoint(30, 15));
+        QCOMPARE(m_button->ButtonState() & (Pressed | Focused), manual ? Pressed : Pressed | Focused);
+        QTest::mouseRelease(m_button, Qt::LeftButton, {}, QPoint(30, 15));
+    }
+
+    void fadeProgress_data()
+    {
+        QTest::addColumn<double>("duration");
+        QTest::addColumn<double>("elapsed");
+        QTest::addColumn<double>("progress");
+        const double nan = std::numeric_limits<double>::quiet_NaN();
+        QTest::newRow("a quarter of 0.2 s") << 0.2 << 0.05 << 0.25;
+        QTest::newRow("0.2 s after a change of 0.2 s") << 0.2 << 0.2 << 1.0;
+        QTest::newRow("later still") << 0.2 << 0.5 << 1.0;
+        QTest::newRow("no duration: at once") << 0.0 << 0.0 << 1.0;
+        QTest::newRow("a duration that is no number: at once") << nan << 0.0 << 1.0;
+        QTest::newRow("an endless duration: at once") << std::numeric_limits<double>::infinity() << 0.0 << 1.0;
+    }
+
+    void fadeProgress()
+    {
+        QFETCH(double, duration);
+        QFETCH(double, elapsed);
+        QFETCH(double, progress);
+        ManualClock clock;
+        QVERIFY(makeButton());
+        m_button->setAnimationDuration(duration);
+        m_button->setButtonState(Hover);
+        for (int frame = 0; frame < 50; ++frame) // frames alone do not move the fade on
+            m_button->TimerProc();
+        QCOMPARE(m_button->animationProgress(), progress == 1.0 && elapsed == 0 ? 1.0 : 0.0);
+        clock.advance(elapsed);
+        m_button->TimerProc();
+        QVERIFY(qAbs(m_button->animationProgress() - progress) < 1e-9);
+        QCOMPARE(m_button->frameTimerActive(), progress < 1.0);
+    }
+
+    void fadeRunsOnItsFrameTimerToTheEnd()
+    {
+        auto now = std::make_shared<double>(50.0);
+        int reads = 0;
+        // Every frame finds the clock 5 ms on.
+        ctxPatchButton::setClock([now, &reads] {
+            ++reads;
+            return *now += 0.005;
+        });
+        QVERIFY(makeButton());
+        m_button->setAnimationDuration(0.2);
+        const double start = *now;
+        m_button->setButtonState(Hover);
+        QVERIFY(m_button->frameTimerActive());
+        QTRY_COMPARE(m_button->animationProgress(), 1.0);
+        QVERIFY(!m_button->frameTimerActive());
+        QVERIFY2(*now - start >= 0.2 && *now - start < 0.25, qPrintable(QString::number(*now - start)));
+        QVERIFY(reads >= 40);
+    }
+
+    void cancelModeAndHidingEndHoverAndPress()
+    {
+        ManualClock clock;
+        QVERIFY(makeButton());
+        m_button->setAnimationDuration(1.0);
+        QTest::mouseMove(m_button, QPoint(30, 15));
+        QTest::mousePress(m_button, Qt::LeftButton, {}, QPoint(30, 15));
+        QCOMPARE(m_button->DownButton(), qint16(1));
+        m_button->CancelMode();
+        QCOMPARE(m_button->ButtonState(), Focused);
+        QCOMPARE(m_button->DownButton(), qint16(0));
+
+        m_button->setButtonState(Hover | Focused);
+        QVERIFY(m_button->frameTimerActive());
+        m_button->hide();
+        QCOMPARE(m_button->ButtonState() & (Hover | Pressed), 0);
+        QVERIFY(!m_button->frameTimerActive());
+        QVERIFY(m_button->previousFace().isNull());
+        QCOMPARE(m_button->animationProgress(), 1.0);
+        QTest::mouseRelease(m_host.get(), Qt::LeftButton, {}, QPoint(50, 35));
+    }
+
+    void leavingEndsTheHover()
+    {
+        QVERIFY(makeButton());
+        QTest::mouseMove(m_button, QPoint(30, 15));
+        QCOMPARE(m_button->ButtonState(), Hover);
+        QEvent leave(QEvent::Leave);
+        QApplication::sendEvent(m_button, &leave);
+        QCOMPARE(m_button->ButtonState(), 0);
+    }
+
+    void hostIsAskedToRegisterTheButton()
+    {
+        auto *host = new CancellingHost;
+        QVERIFY(makeButton(0, host));
+        QTest::mouseMove(m_button, QPoint(30, 15));
+        QCOMPARE(host->registered, QList<ctxPatchButton *>{m_button});
+        host->registered.first()->CancelMode();
+        QCOMPARE(m_button->ButtonState(), 0);
+
+        // A handler that takes the request keeps it from the host.
+        connect(m_button, &ctxPatchButton::RegisterCancelMode, this,
+                [](ctxPatchButton *, bool &handled) { handled = true; });
+        QTest::mouseMove(m_button, QPoint(31, 15));
+        QCOMPARE(host->registered.size(), 1);
+        QCOMPARE(m_button->ButtonState(), Hover);
+    }
+};
+
+QTEST_MAIN(tst_ctxPatchButtonInput)
+#include "tst_ctxPatchButtonInput.moc"
