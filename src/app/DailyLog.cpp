@@ -41,12 +41,15 @@ bool DailyLog::writePending()
 
 bool DailyLog::append(const QString &path, const QByteArray &bytes)
 {
-    QDir().mkpath(m_folder);
     QFile file(path);
     // Unbuffered, so a full disk shows in the write itself and not only when the file is closed.
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered))
-        return false;
-    const qint64 before = file.size();
+    constexpr QIODevice::OpenMode mode = QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered;
+    if (!file.open(mode)) {
+        // The folder is made when it is missing: the first entry of a new installation, or after it was removed.
+        if (!QDir().mkpath(m_folder) || !file.open(mode))
+            return false;
+    }
+    const qint64 before = file.pos();
     if (file.write(bytes) == bytes.size()) {
         file.close();
         return file.error() == QFileDevice::NoError;

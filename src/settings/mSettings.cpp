@@ -37,6 +37,7 @@ void ensurePaths(QString &File)
 void setProgramFolder(const QString &folder)
 {
     folderOverride = folder;
+    resetPaths();
 }
 
 QString programFolder()
@@ -50,6 +51,9 @@ void resetPaths()
     IniFile2.clear();
     IniFile3.clear();
     IniFileT.clear();
+    // Built at once: a caller that hands IniFile2 to an operation before any other settings access would
+    // otherwise pass an empty path, which every operation takes for IniFile.
+    BuildIniPaths();
 }
 
 void BuildIniPaths()

@@ -7,17 +7,17 @@
 // written through these functions; nothing else touches the files. Every value is text.
 namespace mSettings {
 
-// The four file paths, empty until the first operation builds them.
+// The four file paths; built from the program folder when it is set (and by the first operation otherwise).
 extern QString IniFile;  // Vorn.ini: window, port, units, designs
 extern QString IniFile2; // Vorn2.ini: the command catalogues
 extern QString IniFile3; // Vorn3.ini: path only
 extern QString IniFileT; // VornT.ini: path only
 
-// The folder BuildIniPaths puts the files in; defaults to the executable's folder. Set it before the
-// first settings operation.
+// The folder BuildIniPaths puts the files in; defaults to the executable's folder. Setting it builds the
+// four paths anew.
 void setProgramFolder(const QString &folder);
 QString programFolder();
-// Forgets the four paths, so that the next operation builds them anew (tests use a fresh folder each).
+// Builds the four paths anew from the program folder (tests use a fresh folder each).
 void resetPaths();
 
 // Fills each of the four paths that is still empty.
