@@ -242,6 +242,10 @@ public:
     // monotonic clock.
     static void setClock(std::function<double()> clock);
     static double pvTimer();
+    // The delay of the one-shot frame timer. 0, the default, starts the next frame at the next pass of
+    // the event loop, so a fade draws as many frames as the loop allows.
+    static void setFrameInterval(int milliseconds);
+    static int frameInterval();
 
     const StateTable &stateTable() const { return m_table; }
 
