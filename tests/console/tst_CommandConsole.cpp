@@ -60,7 +60,6 @@ private slots:
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.write(Catalogue);
         f.close();
-        mSettings::resetPaths(); // the console must find the catalogue by itself
 
         m_platform.emplace();
         m_platform->folder = m_dir->path();
