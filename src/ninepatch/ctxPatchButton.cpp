@@ -63,32 +63,32 @@ double unitRange(double v)
     return std::clamp(v, 0.0, 1.0);
 }
 
-int vbButton(Qt::MouseButton b)
+int hostButton(Qt::MouseButton b)
 {
     switch (b) {
-    case Qt::LeftButton: return ctxPatchButton::vbLeftButton;
-    case Qt::RightButton: return ctxPatchButton::vbRightButton;
-    case Qt::MiddleButton: return ctxPatchButton::vbMiddleButton;
+    case Qt::LeftButton: return ctxPatchButton::MouseLeft;
+    case Qt::RightButton: return ctxPatchButton::MouseRight;
+    case Qt::MiddleButton: return ctxPatchButton::MouseMiddle;
     default: return 0;
     }
 }
 
-int vbButtons(Qt::MouseButtons b)
+int hostButtons(Qt::MouseButtons b)
 {
-    return (b & Qt::LeftButton ? ctxPatchButton::vbLeftButton : 0)
-           | (b & Qt::RightButton ? ctxPatchButton::vbRightButton : 0)
-           | (b & Qt::MiddleButton ? ctxPatchButton::vbMiddleButton : 0);
+    return (b & Qt::LeftButton ? ctxPatchButton::MouseLeft : 0)
+           | (b & Qt::RightButton ? ctxPatchButton::MouseRight : 0)
+           | (b & Qt::MiddleButton ? ctxPatchButton::MouseMiddle : 0);
 }
 
-int vbShift(Qt::KeyboardModifiers m)
+int hostShift(Qt::KeyboardModifiers m)
 {
-    return (m & Qt::ShiftModifier ? ctxPatchButton::vbShiftMask : 0)
-           | (m & Qt::ControlModifier ? ctxPatchButton::vbCtrlMask : 0)
-           | (m & Qt::AltModifier ? ctxPatchButton::vbAltMask : 0);
+    return (m & Qt::ShiftModifier ? ctxPatchButton::ShiftKey : 0)
+           | (m & Qt::ControlModifier ? ctxPatchButton::CtrlKey : 0)
+           | (m & Qt::AltModifier ? ctxPatchButton::AltKey : 0);
 }
 
 // Key codes as the host's key events know them (letters and digits are their capital ASCII codes).
-int vbKeyCode(int key)
+int hostKeyCode(int key)
 {
     if ((key >= Qt::Key_A && key <= Qt::Key_Z) || (key >= Qt::Key_0 && key <= Qt::Key_9))
         return key;
@@ -141,7 +141,7 @@ int characterCode(const QKeyEvent *event)
     }
 }
 
-int vbEffects(Qt::DropActions actions)
+int hostEffects(Qt::DropActions actions)
 {
     return (actions & Qt::CopyAction ? 1 : 0) | (actions & Qt::MoveAction ? 2 : 0) | (actions & Qt::LinkAction ? 4 : 0);
 }
@@ -856,11 +856,14 @@ bool ctxPatchButton::pvPreparePicture(const QVariant &picture, qint32 maskColour
                 image = bitmap.convertToFormat(QImage::Format_RGB32).convertToFormat(QImage::Format_ARGB32);
         } else if (picture.typeId() == QMetaType::QIcon) {
             const QIcon icon = picture.value<QIcon>();
-            QSize size(32, 32);
+            // The largest size the icon holds; an icon that names none is drawn at the usual 32 x 32.
+            QSize size;
             const QList<QSize> sizes = icon.availableSizes();
             for (const QSize &s : sizes)
-                if (size == QSize(32, 32) || qint64(s.width()) * s.height() > qint64(size.width()) * size.height())
+                if (!size.isValid() || qint64(s.width()) * s.height() > qint64(size.width()) * size.height())
                     size = s;
+            if (!size.isValid() || size.isEmpty())
+                size = QSize(32, 32);
             if (!icon.isNull()) {
                 image = icon.pixmap(size, 1.0).toImage().convertToFormat(QImage::Format_ARGB32);
                 keepOrFillAlpha(image);
@@ -1444,7 +1447,7 @@ void ctxPatchButton::pvHandleMouseDown(int button, int shift, double x, double y
     m_downShift = s;
     m_downX = x;
     m_downY = y;
-    if (b != vbLeftButton || pvHitTest(x, y) == HitOutside)
+    if (b != MouseLeft || pvHitTest(x, y) == HitOutside)
         return;
     pvRegisterCancelMode();
     if (!self)
@@ -1466,7 +1469,7 @@ void ctxPatchButton::mousePressEvent(QMouseEvent *event)
 {
     event->accept();
     try {
-        pvHandleMouseDown(vbButton(event->button()), vbShift(event->modifiers()), event->position().x(),
+        pvHandleMouseDown(hostButton(event->button()), hostShift(event->modifiers()), event->position().x(),
                           event->position().y());
     } catch (...) {
     }
@@ -1481,7 +1484,7 @@ void ctxPatchButton::mouseDoubleClickEvent(QMouseEvent *event)
     event->accept();
     try {
         QPointer<ctxPatchButton> self(this);
-        pvHandleMouseDown(vbLeftButton, m_downShift, m_downX, m_downY);
+        pvHandleMouseDown(MouseLeft, m_downShift, m_downX, m_downY);
         if (self)
             emit DblClick();
     } catch (...) {
@@ -1495,8 +1498,8 @@ void ctxPatchButton::mouseMoveEvent(QMouseEvent *event)
         QPointer<ctxPatchButton> self(this);
         const double x = event->position().x();
         const double y = event->position().y();
-        int b = vbButtons(event->buttons());
-        int s = vbShift(event->modifiers());
+        int b = hostButtons(event->buttons());
+        int s = hostShift(event->modifiers());
         emit MouseMove(b, s, toHostX(x), toHostY(y));
         if (!self || b == -1)
             return;
@@ -1507,7 +1510,7 @@ void ctxPatchButton::mouseMoveEvent(QMouseEvent *event)
                     return;
                 pvState(StateHover, true);
             }
-            pvState(StatePressed, (b & vbLeftButton) != 0);
+            pvState(StatePressed, (b & MouseLeft) != 0);
         } else {
             pvState(StatePressed, false);
         }
@@ -1522,19 +1525,19 @@ void ctxPatchButton::mouseReleaseEvent(QMouseEvent *event)
         QPointer<ctxPatchButton> self(this);
         const double x = event->position().x();
         const double y = event->position().y();
-        int b = vbButton(event->button());
-        int s = vbShift(event->modifiers());
+        int b = hostButton(event->button());
+        int s = hostShift(event->modifiers());
         emit MouseUp(b, s, toHostX(x), toHostY(y));
         if (!self || b == -1)
             return;
-        if (b & vbLeftButton)
+        if (b & MouseLeft)
             pvState(StatePressed, false);
         const bool inside = insideRect(x, y);
         if (b != 0 && inside) {
-            if (m_downButton & b & vbLeftButton) {
+            if (m_downButton & b & MouseLeft) {
                 repaint();
                 emit Click();
-            } else if (m_downButton & b & vbRightButton) {
+            } else if (m_downButton & b & MouseRight) {
                 emit ContextMenu();
             }
         }
@@ -1560,7 +1563,7 @@ void ctxPatchButton::keyPressEvent(QKeyEvent *event)
 {
     try {
         QPointer<ctxPatchButton> self(this);
-        emit KeyDown(vbKeyCode(event->key()), vbShift(event->modifiers()));
+        emit KeyDown(hostKeyCode(event->key()), hostShift(event->modifiers()));
         if (!self)
             return;
         int ascii = characterCode(event);
@@ -1584,7 +1587,7 @@ void ctxPatchButton::keyPressEvent(QKeyEvent *event)
 void ctxPatchButton::keyReleaseEvent(QKeyEvent *event)
 {
     try {
-        emit KeyUp(vbKeyCode(event->key()), vbShift(event->modifiers()));
+        emit KeyUp(hostKeyCode(event->key()), hostShift(event->modifiers()));
     } catch (...) {
     }
     event->ignore();
@@ -1705,9 +1708,9 @@ void ctxPatchButton::dragMoveEvent(QDragMoveEvent *event)
         return;
     }
     try {
-        int effect = vbEffects(event->possibleActions());
-        int b = vbButtons(event->buttons());
-        int s = vbShift(event->modifiers());
+        int effect = hostEffects(event->possibleActions());
+        int b = hostButtons(event->buttons());
+        int s = hostShift(event->modifiers());
         int state = event->type() == QEvent::DragEnter ? 0 : 2; // entering, over
         emit OLEDragOver(event->mimeData(), effect, b, s, toHostX(event->position().x()),
                          toHostY(event->position().y()), state);
@@ -1730,9 +1733,9 @@ void ctxPatchButton::dropEvent(QDropEvent *event)
         return;
     }
     try {
-        int effect = vbEffects(event->possibleActions());
-        int b = vbButtons(event->buttons());
-        int s = vbShift(event->modifiers());
+        int effect = hostEffects(event->possibleActions());
+        int b = hostButtons(event->buttons());
+        int s = hostShift(event->modifiers());
         emit OLEDragDrop(event->mimeData(), effect, b, s, toHostX(event->position().x()),
                          toHostY(event->position().y()));
         const Qt::DropAction action = dropAction(effect);

@@ -54,8 +54,8 @@ public:
         StateFocused = 8,
     };
     // Mouse buttons and shift keys as the host's mouse and key events carry them.
-    enum MouseButtonBit : int { vbLeftButton = 1, vbRightButton = 2, vbMiddleButton = 4 };
-    enum ShiftBit : int { vbShiftMask = 1, vbCtrlMask = 2, vbAltMask = 4 };
+    enum MouseButtonBit : int { MouseLeft = 1, MouseRight = 2, MouseMiddle = 4 };
+    enum ShiftBit : int { ShiftKey = 1, CtrlKey = 2, AltKey = 4 };
     // Results of pvHitTest.
     enum HitResult : int { HitOutside = 0, HitTransparent = 1, HitHit = 3 };
     // The host's scale modes for mouse positions.

@@ -58,16 +58,12 @@ private slots:
         QTest::newRow("no value") << u"Style ="_s;
         QTest::newRow("no equals sign") << u"Style 6"_s;
         QTest::newRow("unterminated string") << u"Caption = \"open"_s;
-        QTest::newRow("text after a string") << u"Caption = \"a\" b"_s;
         QTest::newRow("bad escape") << u"Caption = \"\\q\""_s;
         QTest::newRow("number out of range") << u"Style = 99999999999"_s;
-        QTest::newRow("hex too long") << u"ForeColor = &H123456789"_s;
         QTest::newRow("not a finite number") << u"Opacity = 1e999"_s;
         QTest::newRow("bare word") << u"Enabled = Maybe"_s;
         QTest::newRow("font without a size") << u"Font = Font(\"Verdana\")"_s;
-        QTest::newRow("font of negative size") << u"Font = Font(\"Verdana\", -3)"_s;
         QTest::newRow("font with an unknown attribute") << u"Font = Font(\"Verdana\", 9, Heavy)"_s;
-        QTest::newRow("name with a blank") << u"Fore Color = 5"_s;
     }
 
     void unreadableLinesAreSkipped()

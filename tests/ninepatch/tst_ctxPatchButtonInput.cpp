@@ -148,7 +148,6 @@ private slots:
         QTest::newRow("no scale named: twips") << QString() << 1440.0;
         QTest::newRow("Pixel") << u"Pixel"_s << 0.0;
         QTest::newRow("Point") << u"Point"_s << 72.0;
-        QTest::newRow("Millimeter") << u"Millimeter"_s << 25.4;
         QTest::newRow("unknown name: twips") << u"Furlong"_s << 1440.0;
     }
 

@@ -109,7 +109,7 @@ private slots:
         QTest::newRow("22 hover: none of its own") << 22 << 1 << u"card"_s << -1;
         QTest::newRow("28 normal") << 28 << 0 << u"card"_s << 6;
         QTest::newRow("28 focus") << 28 << 8 << u"card"_s << 7;
-        for (int entry : {0, 1, 2, 4, 8}) {
+        for (int entry : {0, 8}) {
             QTest::addRow("29, entry %d", entry) << 29 << entry << u"flat"_s << -1;
             QTest::addRow("-1, entry %d", entry) << -1 << entry << u"flat"_s << -1;
         }
