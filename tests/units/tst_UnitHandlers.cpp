@@ -1,73 +1,23 @@
-#include "../link/LinkTestSupport.h"
-#include "Comm1.h"
-#include "CommandSender.h"
-#include "PortFolder.h"
+#include "../designs/OperatorTestSupport.h"
 #include "UnitHandlers.h"
 #include "dUnit.h"
-#include "mSettings.h"
 
 #include <QDir>
-#include <QTemporaryDir>
-#include <QTest>
 
 using namespace Qt::Literals::StringLiterals;
 
-namespace {
-
-// Answers the not-OK box and records what was asked and started.
-class HandlerPlatform : public TestPlatform
-{
-public:
-    QString answer;
-    QStringList asked; // prompt, title, initial text of each box
-    QStringList started;
-    std::function<void()> onStart;
-
-    QString inputBox(const QString &prompt, const QString &title, const QString &initial) override
-    {
-        asked << prompt << title << initial;
-        return answer;
-    }
-    bool startDetached(const QString &program, const QStringList &) override
-    {
-        started << program;
-        if (onStart)
-            onStart();
-        return false; // as for a script that is not there
-    }
-};
-
-// Count boxes 0 to 10, as the window has them.
-class BoxHost : public TestHost
-{
-public:
-    using TestHost::TestHost;
-    QMap<int, QString> boxes;
-    std::optional<QString> countText(int n) const override
-    {
-        return n >= 0 && n <= 10 ? std::optional<QString>(boxes.value(n)) : std::nullopt;
-    }
-};
-
 enum class Event { Init, Update, Home, Save, Flush, STOPall };
-
-} // namespace
 
 class tst_UnitHandlers : public QObject
 {
     Q_OBJECT
 
 private:
-    QByteArray wire(int lines)
-    {
-        m_peer->waitReceived("\r\n", lines);
-        return m_peer->received();
-    }
     QList<int> checked()
     {
         QList<int> on;
-        for (int n = 0; n <= m_host->NoUnits(); ++n) {
-            if (m_host->unit(n).checked)
+        for (int n = 0; n <= m_w->host.NoUnits(); ++n) {
+            if (m_w->host.unit(n).checked)
                 on << n;
         }
         return on;
@@ -76,37 +26,17 @@ private:
 private slots:
     void init()
     {
-        m_dir.emplace();
-        mSettings::setProgramFolder(m_dir->path());
-        mSettings::resetPaths();
-        mSettings::BuildIniPaths();
-        const QString section = QStringLiteral("Internal Commands");
+        m_w.emplace();
+        QVERIFY(m_w->ready());
         for (const auto &[key, text] : {std::pair{"Id", "I"}, {"UPDATE", "UPD"}, {"HOME", "H"},
                                         {"Save Settings", "SV"}, {"Flush", "FL"}, {"STOP", "ST"}})
-            mSettings::WriteIni(mSettings::IniFile2, section, QLatin1String(key), QLatin1String(text));
-
-        m_platform.emplace();
-        m_platform->folder = m_dir->path();
-        m_host.emplace(*m_platform);
-        m_host->setUids({QStringLiteral("101"), QStringLiteral("102"), QStringLiteral("103"),
-                         QStringLiteral("104"), QStringLiteral("105")});
-        for (int n = 0; n <= 10; ++n)
-            m_host->boxes[n] = QString::number(n * 5);
-        m_peer = std::make_unique<PtyPeer>();
-        QVERIFY(m_peer->linkAs(m_dir->path(), 3));
-        m_ports = std::make_unique<PortFolder>(m_dir->path());
-        m_comm = std::make_unique<Comm1>(*m_ports);
-        m_comm->setCommPort(3);
-        QVERIFY(m_comm->setPortOpen(true));
-        m_sender = std::make_unique<CommandSender>(*m_host, *m_comm);
-        m_handlers = std::make_unique<UnitHandlers>(*m_host, *m_sender);
+            mSettings::WriteIni(mSettings::IniFile2, u"Internal Commands"_s, QLatin1String(key), QLatin1String(text));
+        m_handlers.emplace(m_w->host, m_w->sender);
     }
     void cleanup()
     {
         m_handlers.reset();
-        m_sender.reset();
-        m_comm.reset();
-        m_peer.reset();
+        m_w.reset();
     }
 
     void commandButtons_data()
@@ -116,19 +46,19 @@ private slots:
         QTest::addColumn<QByteArray>("line");
         QTest::addColumn<QString>("status");
         QTest::newRow("Home from All Units goes to every unit")
-            << Event::Home << 0 << QByteArray(">H,0,0\r\n") << QStringLiteral("Sending Command HOME to all UNITS - Pls Wait !");
+            << Event::Home << 0 << QByteArray(">H,0,0\r\n") << u"Sending Command HOME to all UNITS - Pls Wait !"_s;
         QTest::newRow("Home on unit 2 goes to unit 2 only")
-            << Event::Home << 2 << QByteArray(">H,102,0\r\n") << QStringLiteral("Sending Command HOME to UNIT 2 - Pls Wait !");
+            << Event::Home << 2 << QByteArray(">H,102,0\r\n") << u"Sending Command HOME to UNIT 2 - Pls Wait !"_s;
         QTest::newRow("Id on unit 3") << Event::Init << 3 << QByteArray(">I,103,0\r\n")
-                                      << QStringLiteral("Sending Command Id to UNIT 3 - Pls Wait !");
+                                      << u"Sending Command Id to UNIT 3 - Pls Wait !"_s;
         QTest::newRow("Save on unit 1") << Event::Save << 1 << QByteArray(">SV,101,0\r\n")
-                                        << QStringLiteral("Sending Command Save Settings to UNIT 1 - Pls Wait !");
+                                        << u"Sending Command Save Settings to UNIT 1 - Pls Wait !"_s;
         QTest::newRow("Flush on unit 5") << Event::Flush << 5 << QByteArray(">FL,105,0\r\n")
-                                         << QStringLiteral("Sending Command Flush to UNIT 5 - Pls Wait !");
+                                         << u"Sending Command Flush to UNIT 5 - Pls Wait !"_s;
         QTest::newRow("Stop from All Units") << Event::STOPall << 0 << QByteArray(">ST,0,0\r\n")
-                                             << QStringLiteral("Sending Command STOP to all UNITS - Pls Wait !");
+                                             << u"Sending Command STOP to all UNITS - Pls Wait !"_s;
         QTest::newRow("Update on unit 4") << Event::Update << 4 << QByteArray(">UPD,104,0\r\n")
-                                          << QStringLiteral("Sending Command UPDATE to UNIT 4 - Pls Wait !");
+                                          << u"Sending Command UPDATE to UNIT 4 - Pls Wait !"_s;
     }
     void commandButtons()
     {
@@ -139,7 +69,7 @@ private slots:
         // Through the panel's own signals, as the window connects them.
         dUnit panel;
         m_handlers->connectPanel(&panel, index);
-        m_host->unit(1).c3 = QStringLiteral("Count: 9");
+        m_w->host.unit(1).c3 = u"Count: 9"_s;
         switch (event) {
         case Event::Init: emit panel.Init(); break;
         case Event::Update: emit panel.Update(); break;
@@ -148,55 +78,54 @@ private slots:
         case Event::Flush: emit panel.Flush(); break;
         case Event::STOPall: emit panel.STOPall(); break;
         }
-        QCOMPARE(wire(1), line);
-        QCOMPARE(m_host->statuses, QStringList{status});
-        QCOMPARE(m_host->statusSecs, QList<int>{5});
-        QCOMPARE(m_host->unit(1).c3, QString()); // every send clears the panels
-        QCOMPARE(m_sender->history().value(0).toLatin1(), line.mid(1, line.size() - 3));
-        QCOMPARE(m_platform->started.size(), event == Event::Update ? 1 : 0);
+        QCOMPARE(m_w->wire(1), line);
+        QCOMPARE(m_w->host.statuses, QStringList{status});
+        QCOMPARE(m_w->host.statusSecs, QList<int>{5});
+        QCOMPARE(m_w->host.unit(1).c3, QString()); // every send clears the panels
+        QCOMPARE(m_w->sender.history().value(0).toLatin1(), line.mid(1, line.size() - 3));
+        QCOMPARE(m_w->platform.started.size(), event == Event::Update ? 1 : 0);
     }
 
     void updateStartsTheScriptAfterThePause()
     {
         QByteArray wireAtStart;
         QList<int> sleptAtStart;
-        m_platform->onStart = [&] {
-            wireAtStart = wire(1);
-            sleptAtStart = m_platform->sleeps;
+        m_w->platform.onStart = [&] {
+            wireAtStart = m_w->wire(1);
+            sleptAtStart = m_w->platform.sleeps;
         };
         m_handlers->Update(2);
         QCOMPARE(wireAtStart, QByteArray(">UPD,102,0\r\n"));
         QCOMPARE(sleptAtStart, QList<int>{500});
-        QCOMPARE(m_platform->started, QStringList{QDir::toNativeSeparators(m_dir->filePath(
 #ifdef Q_OS_WIN
-                                                     QStringLiteral("update.bat")
+        const QString script = u"update.bat"_s;
 #else
-                                                     QStringLiteral("update.sh")
+        const QString script = u"update.sh"_s;
 #endif
-                                                         ))});
+        QCOMPARE(m_w->platform.started, QStringList{QDir::toNativeSeparators(m_w->dir.filePath(script))});
         // The script is missing: nothing is shown about it.
-        QCOMPARE(m_host->statuses.size(), 1);
-        QCOMPARE(m_host->pane, QStringLiteral("\r\n"));
-        QVERIFY(m_host->log.isEmpty());
+        QCOMPARE(m_w->host.statuses.size(), 1);
+        QCOMPARE(m_w->host.pane, u"\r\n"_s);
+        QVERIFY(m_w->host.log.isEmpty());
     }
 
     void reportOK_data()
     {
         QTest::addColumn<int>("index");
-        QTest::addColumn<QString>("line");
-        QTest::newRow("All Units panel") << 0 << QStringLiteral(">>LAST OK - UNIT0");
-        QTest::newRow("unit 3") << 3 << QStringLiteral(">>LAST OK - UNIT3");
-        QTest::newRow("unit 12 has no count box but reports") << 12 << QStringLiteral(">>LAST OK - UNIT12");
+        QTest::newRow("All Units panel") << 0;
+        QTest::newRow("unit 3") << 3;
+        QTest::newRow("unit 12 has no count box but reports") << 12;
     }
     void reportOK()
     {
         QFETCH(int, index);
-        QFETCH(QString, line);
-        m_host->pane = QStringLiteral("earlier\r\n");
+        m_w->host.setUnits(12);
+        m_w->host.pane = u"earlier\r\n"_s;
         m_handlers->ReportOK(index);
-        QCOMPARE(m_host->pane, line + QStringLiteral("\r\nearlier\r\n"));
-        QCOMPARE(m_host->log, QStringList{line});
-        QVERIFY(m_platform->asked.isEmpty());
+        const QString line = u">>LAST OK - UNIT"_s + QString::number(index);
+        QCOMPARE(m_w->host.pane, line + u"\r\nearlier\r\n"_s);
+        QCOMPARE(m_w->host.log, QStringList{line});
+        QVERIFY(m_w->platform.asked.isEmpty());
     }
 
     void reportNotOK_data()
@@ -211,7 +140,6 @@ private slots:
         QTest::newRow("13.5 rounds up to even") << 3 << u"25"_s << u"13.5"_s << u">>LAST NOT OK 3 - 25 - 14"_s;
         QTest::newRow("blanks around the number") << 3 << u"25"_s << u" 7 "_s << u">>LAST NOT OK 3 - 25 - 7"_s;
         QTest::newRow("initial text accepted") << 2 << u"25"_s << u"25"_s << u">>LAST NOT OK 2 - 25 - 25"_s;
-        QTest::newRow("not a number") << 2 << u"25"_s << u"abc"_s << u">>LAST NOT OK 2 - 25 - 0"_s;
         QTest::newRow("number with trailing text") << 2 << u"25"_s << u"12abc"_s << u">>LAST NOT OK 2 - 25 - 0"_s;
         QTest::newRow("beyond 32 bits") << 2 << u"25"_s << u"3000000000"_s << u">>LAST NOT OK 2 - 25 - 0"_s;
         QTest::newRow("box text recorded as it stands") << 4 << u" 025x"_s << u"2"_s << u">>LAST NOT OK 4 -  025x - 2"_s;
@@ -223,27 +151,23 @@ private slots:
         QFETCH(QString, box);
         QFETCH(QString, answer);
         QFETCH(QString, line);
-        m_host->boxes[index] = box;
-        m_platform->answer = answer;
-        m_host->pane = QStringLiteral("earlier\r\n");
+        m_w->host.box(index)->setText(box);
+        m_w->platform.answer = answer;
+        m_w->host.pane = u"earlier\r\n"_s;
         m_handlers->ReportNotOK(index);
-        QCOMPARE(m_platform->asked,
-                 (QStringList{QStringLiteral("Enter Actual Count for Error"), QStringLiteral("Logging Error"), box}));
-        QCOMPARE(m_host->pane, line + QStringLiteral("\r\nearlier\r\n"));
-        QCOMPARE(m_host->log, QStringList{line});
+        QCOMPARE(m_w->platform.asked, (QStringList{u"Enter Actual Count for Error"_s, u"Logging Error"_s, box}));
+        QCOMPARE(m_w->host.pane, line + u"\r\nearlier\r\n"_s);
+        QCOMPARE(m_w->host.log, QStringList{line});
     }
 
     void reportNotOKOnUnitWithoutCountBox()
     {
-        QStringList uids;
-        for (int n = 1; n <= 12; ++n)
-            uids << QString::number(100 + n);
-        m_host->setUids(uids);
-        m_platform->answer = QStringLiteral("3");
+        m_w->host.setUnits(12);
+        m_w->platform.answer = u"3"_s;
         m_handlers->ReportNotOK(11);
-        QVERIFY(m_platform->asked.isEmpty());
-        QVERIFY(m_host->pane.isEmpty());
-        QVERIFY(m_host->log.isEmpty());
+        QVERIFY(m_w->platform.asked.isEmpty());
+        QVERIFY(m_w->host.pane.isEmpty());
+        QVERIFY(m_w->host.log.isEmpty());
     }
 
     void selectionSequence()
@@ -259,14 +183,8 @@ private slots:
     }
 
 private:
-    std::optional<QTemporaryDir> m_dir;
-    std::optional<HandlerPlatform> m_platform;
-    std::optional<BoxHost> m_host;
-    std::unique_ptr<PtyPeer> m_peer;
-    std::unique_ptr<PortFolder> m_ports;
-    std::unique_ptr<Comm1> m_comm;
-    std::unique_ptr<CommandSender> m_sender;
-    std::unique_ptr<UnitHandlers> m_handlers;
+    std::optional<OperatorWorld> m_w;
+    std::optional<UnitHandlers> m_handlers;
 };
 
 QTEST_MAIN(tst_UnitHandlers)
