@@ -13,6 +13,7 @@
 #include "ResponseProcessor.h"
 #include "Twips.h"
 #include "UnitHandlers.h"
+#include "StoredLayout.h"
 #include "ctxPatchButton.h"
 #include "dUnit.h"
 #include "mSettings.h"
@@ -112,14 +113,10 @@ void frmVorn::buildControls()
     pal.setColor(QPalette::WindowText, QColor(224, 224, 224));
     setPalette(pal);
 
-    auto button = [this](QWidget *parent, const char *name, const char *caption, int style, const char *tip) {
+    // The buttons' captions, styles and looks come from the stored layout, applied once all exist.
+    auto button = [](QWidget *parent, const char *name, const char *tip) {
         auto *b = new ctxPatchButton(parent);
         b->setObjectName(QLatin1String(name));
-        b->setCaption(QLatin1String(caption));
-        b->setStyle(style);
-        b->setForeColor(olecolor::rgb(255, 255, 255));
-        b->setFont(makeFont("Verdana", 11.25));
-        b->setAnimationDuration(0.2);
         if (tip)
             b->setToolTip(QLatin1String(tip));
         return b;
@@ -139,13 +136,13 @@ void frmVorn::buildControls()
 
     m_lstDesign = list("lstDesign");
     place(m_lstDesign, 120, 600, 2895, 4890);
-    m_cmdRemoveDesign = button(this, "cmdRemoveDesign", "-", 6, "Remove Design");
+    m_cmdRemoveDesign = button(this, "cmdRemoveDesign", "Remove Design");
     place(m_cmdRemoveDesign, 2640, 240, 375, 375);
-    m_cmdOpenConsole = button(this, "cmdOpenConsole", "Open Console", 6, nullptr);
+    m_cmdOpenConsole = button(this, "cmdOpenConsole", nullptr);
     place(m_cmdOpenConsole, 360, 5520, 2415, 615);
     m_txtCommand = lineEdit(this, "txtCommand");
     place(m_txtCommand, 120, 6240, 2500, 405);
-    m_cmdExecCommand = button(this, "cmdExecCommand", ">", 6, "Execute Command");
+    m_cmdExecCommand = button(this, "cmdExecCommand", "Execute Command");
     place(m_cmdExecCommand, 2640, 6255, 375, 375);
     m_lstCommands = list("lstCommands");
     place(m_lstCommands, 120, 6720, 2895, 3540);
@@ -164,7 +161,7 @@ void frmVorn::buildControls()
     place(m_picContainer2, 3480, 6360, 14295, 1455);
     m_txtDesign = lineEdit(m_picContainer2, "txtDesign");
     place(m_txtDesign, 240, 240, 2055, 405);
-    m_cmdDispense = button(m_picContainer2, "cmdDispense", "Dispense", 10, nullptr);
+    m_cmdDispense = button(m_picContainer2, "cmdDispense", nullptr);
     place(m_cmdDispense, 240, 780, 2055, 500);
     for (int n = 1; n <= 10; ++n) {
         m_txtNos[n] = lineEdit(m_picContainer2, "txtNos");
@@ -172,7 +169,7 @@ void frmVorn::buildControls()
         m_txtNos[n]->setText(n == 1 ? QStringLiteral("1") : QStringLiteral("0"));
         place(m_txtNos[n], 2520 + ((n - 1) % 5) * 2310, n <= 5 ? 240 : 840, 2055, 405);
     }
-    m_cmdAddDesign = button(m_picContainer2, "cmdAddDesign", "+", 6, nullptr);
+    m_cmdAddDesign = button(m_picContainer2, "cmdAddDesign", nullptr);
     place(m_cmdAddDesign, 13800, 240, 375, 375);
 
     m_txtOut = new MessagePane(this);
@@ -185,10 +182,11 @@ void frmVorn::buildControls()
     m_lblStatus->setFont(makeFont("Segoe UI", 15.75));
     place(m_lblStatus, 3360, 9960, 13935, 480);
 
-    m_cShow = button(this, "cShow", "A", 8, "Show All Messages");
+    m_cShow = button(this, "cShow", "Show All Messages");
     place(m_cShow, 17400, 8520, 500, 500);
-    m_cClearOut = button(this, "cClearOut", "C", 6, "Clear Output");
+    m_cClearOut = button(this, "cClearOut", "Clear Output");
     place(m_cClearOut, 0, 0, 500, 500);
+    StoredLayout::apply(this, StoredLayout::MainWindow);
     connect(m_cShow, &ctxPatchButton::Click, this, &frmVorn::cShow_Click);
     connect(m_cClearOut, &ctxPatchButton::Click, this, &frmVorn::cClearOut_Click);
 

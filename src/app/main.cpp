@@ -1,5 +1,6 @@
 #include "QtPlatform.h"
 #include "SignalCloser.h"
+#include "ctxPatchButton.h"
 #include "frmVorn.h"
 #include "mSettings.h"
 
@@ -40,6 +41,10 @@ int main(int argc, char *argv[])
         return 2;
     }
     mSettings::setProgramFolder(folder);
+
+    // The buttons' fades advance at most every 10 ms, the shortest period of a window timer they were
+    // designed for; a 0 ms timer would repaint thousands of times per fade and keep a core busy.
+    ctxPatchButton::setFrameInterval(10);
 
     QtPlatform platform(folder);
     frmVorn window(platform);

@@ -2,6 +2,7 @@
 
 #include "OleColor.h"
 #include "Twips.h"
+#include "StoredLayout.h"
 #include "ctxPatchButton.h"
 
 #include <QMouseEvent>
@@ -34,25 +35,23 @@ QLabel *makeLabel(QLabel *label, const char *name, const QString &text, qint32 t
     return label;
 }
 
+// The buttons and their tool tips; their captions, styles and looks come from the stored layout.
 struct ButtonSpec
 {
     Child child;
     const char *name;
-    const char *caption;
     const char *tip;
-    int style;
-    double opacity;
 };
 
 const ButtonSpec buttonSpecs[] = {
-    {cInit, "cInit", "Id", "Init this UNIT", 6, 1.0},
-    {cHome, "cHome", "H", "Home This Unit", 6, 1.0},
-    {cFlush, "cFlush", "Fl", "Flush And Count All", 6, 1.0},
-    {cUpd, "cUpd", "U", "Update this UNIT", 10, 1.0},
-    {cSave, "cSave", "S", "Save Settings to UNIT", 10, 1.0},
-    {cStop, "cStop", "ST", "STOP Current Operation", 9, 0.5},
-    {cYes, "cYes", "Y", "Last Output was OK", 8, 1.0},
-    {cNo, "cNo", "N", "Last Output was NOT OK", 9, 1.0},
+    {cInit, "cInit", "Init this UNIT"},
+    {cHome, "cHome", "Home This Unit"},
+    {cFlush, "cFlush", "Flush And Count All"},
+    {cUpd, "cUpd", "Update this UNIT"},
+    {cSave, "cSave", "Save Settings to UNIT"},
+    {cStop, "cStop", "STOP Current Operation"},
+    {cYes, "cYes", "Last Output was OK"},
+    {cNo, "cNo", "Last Output was NOT OK"},
 };
 
 } // namespace
@@ -112,20 +111,13 @@ dUnit::dUnit(QWidget *parent)
     m_children[lblCount] = m_lblCount;
     m_children[lblInfo] = m_lblInfo;
 
-    QFont buttonFont(QStringLiteral("Verdana"));
-    buttonFont.setPointSizeF(11.25);
     for (const ButtonSpec &spec : buttonSpecs) {
         auto *b = new ctxPatchButton(m_body);
         b->setObjectName(QLatin1String(spec.name));
-        b->setCaption(QLatin1String(spec.caption));
         b->setToolTip(QLatin1String(spec.tip));
-        b->setStyle(spec.style);
-        b->setOpacity(spec.opacity);
-        b->setFont(buttonFont);
-        b->setForeColor(olecolor::rgb(255, 255, 255));
-        b->setAnimationDuration(0.2);
         m_children[spec.child] = b;
     }
+    StoredLayout::apply(this, StoredLayout::UnitPanel);
     connect(button(cInit), &ctxPatchButton::Click, this, &dUnit::Init);
     connect(button(cUpd), &ctxPatchButton::Click, this, &dUnit::Update);
     connect(button(cHome), &ctxPatchButton::Click, this, &dUnit::Home);
