@@ -61,6 +61,8 @@ private slots:
     void storedPosition_data();
     void storedPosition();
     void settingsThatAreNotNumbers();
+    void badSettingsFiles_data();
+    void badSettingsFiles();
     void closeSavesPosition();
     void statusMessageReplacesTheOld();
     void statusDurations_data();
@@ -204,6 +206,49 @@ void tst_frmVorn::settingsThatAreNotNumbers()
     QCOMPARE(w.NoUnits(), 0);
     QCOMPARE(w.findChildren<dUnit *>().size(), 1); // only "All Units"
     QCOMPARE(w.comm().CommPort(), 1);              // unchanged
+}
+
+void tst_frmVorn::badSettingsFiles_data()
+{
+    QTest::addColumn<QByteArray>("ini");
+    QTest::addColumn<int>("units");
+    QByteArray garbage;
+    quint32 x = 12345;
+    for (int i = 0; i < 64 * 1024; ++i) {
+        x = x * 1103515245u + 12345u;
+        garbage.append(char(x >> 24));
+    }
+    QTest::newRow("binary garbage with NULs") << garbage << 5;
+    QTest::newRow("a 1 MB line") << QByteArray("[Settings]\r\nNoUnits=3\r\n" + QByteArray(1 << 20, 'x') + "\r\n") << 3;
+    QByteArray many;
+    for (int i = 0; i < 100000; ++i)
+        many += "[S" + QByteArray::number(i) + "]\r\nk=v\r\n";
+    QTest::newRow("100,000 sections") << many << 5;
+    QTest::newRow("a NoUnits no screen could hold") << QByteArray("[Settings]\r\nNoUnits=1000000000\r\n") << 100;
+}
+
+void tst_frmVorn::badSettingsFiles()
+{
+    QFETCH(QByteArray, ini);
+    QFETCH(int, units);
+    Fixture fx(ini);
+    {
+        frmVorn w(fx.platform);
+        w.load();
+        QCOMPARE(w.NoUnits(), units);
+        QCOMPARE(w.unitPanel(1)->caption1(), u"UNIT 1"_s);
+        w.close();
+    }
+    // The defaults were written back and the window's position stored, and nothing of the file was lost.
+    const QList<QByteArray> before = ini.split('\n');
+    const QList<QByteArray> after = fx.settings().split('\n');
+    qsizetype at = 0;
+    for (qsizetype i = 0; i + 1 < before.size(); ++i) { // every complete line, in its order
+        while (at < after.size() && after.at(at) != before.at(i))
+            ++at;
+        QVERIFY2(at < after.size(), qPrintable(u"line %1 lost"_s.arg(i)));
+    }
+    QCOMPARE(fx.read(u"UNIT1"_s, u"UID"_s), u"100"_s);
 }
 
 void tst_frmVorn::closeSavesPosition()
