@@ -68,11 +68,11 @@ QString positionText(double twipsValue)
 
 } // namespace
 
-frmVorn::frmVorn(Platform &platform, QWidget *parent)
+frmVorn::frmVorn(Platform &platform, PortFolder *ports, QWidget *parent)
     : QWidget(parent)
     , m_platform(platform)
-    , m_ports(std::make_unique<PortFolder>(platform.programFolder()))
-    , m_comm(std::make_unique<Comm1>(*m_ports))
+    , m_ownPorts(ports ? nullptr : std::make_unique<PortFolder>(platform.programFolder()))
+    , m_comm(std::make_unique<Comm1>(ports ? *ports : *m_ownPorts))
     , m_log(std::make_unique<DailyLog>(platform.programFolder(), [&platform] { return platform.now(); }))
     , m_sender(std::make_unique<CommandSender>(*this, *m_comm))
     , m_receiver(std::make_unique<ResponseProcessor>(*this, *m_comm, *m_sender))

@@ -37,7 +37,8 @@ public:
     static constexpr int StatusTimerInterval = 3000;
     static constexpr int ReceiveInterval = 400;
 
-    explicit frmVorn(Platform &platform, QWidget *parent = nullptr);
+    // ports: the port numbers the platform's device list uses too; the window makes its own when none is given.
+    explicit frmVorn(Platform &platform, PortFolder *ports = nullptr, QWidget *parent = nullptr);
     ~frmVorn() override;
 
     // The start-up sequence, run once before the window is first shown.
@@ -116,7 +117,7 @@ private:
     void saveWindowPosition();
 
     Platform &m_platform;
-    std::unique_ptr<PortFolder> m_ports;
+    std::unique_ptr<PortFolder> m_ownPorts;
     std::unique_ptr<Comm1> m_comm;
     std::unique_ptr<DailyLog> m_log;
     std::unique_ptr<CommandSender> m_sender;

@@ -47,7 +47,7 @@ int main(int argc, char *argv[])
     ctxPatchButton::setFrameInterval(10);
 
     QtPlatform platform(folder);
-    frmVorn window(platform);
+    frmVorn window(platform, &platform.ports());
     platform.setDialogParent(&window);
     SignalCloser closer(&window);
     window.load();
