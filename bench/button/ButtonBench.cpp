@@ -138,10 +138,11 @@ void fadeFigures(int count)
     QApplication::processEvents(); // the last frame's paint
     const double cpuMs = double(processNs() - cpuStart) / 1e6;
     const double wallMs = double(wall.nsecsElapsed()) / 1e6;
-    std::printf("frame timer %2d ms, %2d button(s), one 0.2 s fade: %6.1f ms wall, %6.1f ms CPU (%.0f%% of a core), %5d paints"
-                " (%.0f per button), %.3f ms CPU per paint\n",
-                ctxPatchButton::frameInterval(), count, wallMs, cpuMs, 100.0 * cpuMs / wallMs, counter.paints, double(counter.paints) / count,
-                counter.paints ? cpuMs / counter.paints : 0.0);
+    std::printf(
+        "frame timer %2d ms, %2d button(s), one 0.2 s fade: %6.1f ms wall, %6.1f ms CPU (%.0f%% of a core), %5d paints"
+        " (%.0f per button), %.3f ms CPU per paint\n",
+        ctxPatchButton::frameInterval(), count, wallMs, cpuMs, 100.0 * cpuMs / wallMs, counter.paints,
+        double(counter.paints) / count, counter.paints ? cpuMs / counter.paints : 0.0);
 }
 
 } // namespace

@@ -20,8 +20,7 @@ class BenchPlatform : public Platform
 public:
     explicit BenchPlatform(const QString &folder)
         : m_folder(folder)
-    {
-    }
+    {}
     void Sleep(int ms) override { QThread::msleep(ulong(ms)); }
     void DoEvents() override { QCoreApplication::processEvents(); }
     QDateTime now() const override { return QDateTime::currentDateTime(); }
@@ -107,17 +106,11 @@ inline QString controllerLine(int i)
 {
     const int uid = 101 + i % 5;
     switch (i % 6) {
-    case 0:
-        return QStringLiteral("R\t%1\t[F]\t%2").arg(uid).arg(i % 997);
-    case 1:
-        return QStringLiteral("R\t%1\t[c](%2)").arg(uid).arg(i % 211);
-    case 2:
-        return QStringLiteral("R\t%1\t[C]<-%2").arg(uid).arg(i % 7);
-    case 3:
-        return QStringLiteral("R\t%1\tNot Ack\t%2").arg(uid).arg(i);
-    case 4:
-        return QStringLiteral("R\t%1\tSent OK").arg(uid);
-    default:
-        return QStringLiteral("R\t%1\tBusy motor %2").arg(uid).arg(i % 3);
+    case 0: return QStringLiteral("R\t%1\t[F]\t%2").arg(uid).arg(i % 997);
+    case 1: return QStringLiteral("R\t%1\t[c](%2)").arg(uid).arg(i % 211);
+    case 2: return QStringLiteral("R\t%1\t[C]<-%2").arg(uid).arg(i % 7);
+    case 3: return QStringLiteral("R\t%1\tNot Ack\t%2").arg(uid).arg(i);
+    case 4: return QStringLiteral("R\t%1\tSent OK").arg(uid);
+    default: return QStringLiteral("R\t%1\tBusy motor %2").arg(uid).arg(i % 3);
     }
 }

@@ -10,11 +10,11 @@
 #include "cPatchImage.h"
 
 #include <QApplication>
-#include <qdrawutil.h>
 #include <QElapsedTimer>
 #include <QFont>
 #include <QPainter>
 #include <QPixmap>
+#include <qdrawutil.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -90,12 +90,12 @@ int runBenchmark()
         return 1;
     }
     // Qt's function gets the same inner picture and the same margins, without the marker frame.
-    const QPixmap pixmap = QPixmap::fromImage(
-        patch->Bitmap().copy(1, 1, patch->width() - 2, patch->height() - 2));
+    const QPixmap pixmap = QPixmap::fromImage(patch->Bitmap().copy(1, 1, patch->width() - 2, patch->height() - 2));
     const QMargins margins(9, 9, 9, 9);
 
-    std::printf("cPatchImage::DrawToGraphics vs qDrawBorderPixmap, flat cell 0 (21 x 21, 9/1/9),\n"
-                "smooth pixmap transform on, ARGB32 premultiplied target, thread CPU time, best of 41 alternating batches\n\n");
+    std::printf(
+        "cPatchImage::DrawToGraphics vs qDrawBorderPixmap, flat cell 0 (21 x 21, 9/1/9),\n"
+        "smooth pixmap transform on, ARGB32 premultiplied target, thread CPU time, best of 41 alternating batches\n\n");
     std::printf("%10s %14s %14s %8s %9s\n", "target", "cPatchImage", "Qt", "ratio", "max diff");
     double worstRatio = 0;
     for (int side : {24, 32, 48, 64, 96, 128, 192, 256, 384, 512}) {

@@ -52,20 +52,14 @@ int main(int argc, char *argv[])
         const QString last = u"S%1"_s.arg(sections - 1);
         const int runs = sections >= 100000 ? 5 : 50;
 
-        const double read = millisecondsPerRun(runs, [&](int) {
-            mSettings::ReadIni({}, last, u"k"_s, u"-"_s, false);
-        });
-        const double replace = millisecondsPerRun(runs, [&](int i) {
-            mSettings::WriteIni({}, last, u"k"_s, QString::number(i));
-        });
-        const double append = millisecondsPerRun(runs, [&](int i) {
-            mSettings::WriteIni({}, last, u"n%1"_s.arg(i), u"1"_s);
-        });
+        const double read = millisecondsPerRun(runs, [&](int) { mSettings::ReadIni({}, last, u"k"_s, u"-"_s, false); });
+        const double replace =
+            millisecondsPerRun(runs, [&](int i) { mSettings::WriteIni({}, last, u"k"_s, QString::number(i)); });
+        const double append =
+            millisecondsPerRun(runs, [&](int i) { mSettings::WriteIni({}, last, u"n%1"_s.arg(i), u"1"_s); });
         qint32 count = 0;
         QString name;
-        const double section = millisecondsPerRun(runs, [&](int) {
-            mSettings::ReadIniSection(name, last, count);
-        });
+        const double section = millisecondsPerRun(runs, [&](int) { mSettings::ReadIniSection(name, last, count); });
         std::printf("%10d %10lld %12.3f %12.3f %12.3f %12.3f\n", sections, static_cast<long long>(text.size()), read,
                     replace, append, section);
     }

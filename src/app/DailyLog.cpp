@@ -8,8 +8,7 @@
 DailyLog::DailyLog(const QString &programFolder, Clock clock)
     : m_folder(QDir(programFolder).filePath(QStringLiteral("Log")))
     , m_clock(std::move(clock))
-{
-}
+{}
 
 QString DailyLog::fileFor(const QDateTime &when) const
 {

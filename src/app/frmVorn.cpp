@@ -11,9 +11,9 @@
 #include "Platform.h"
 #include "PortFolder.h"
 #include "ResponseProcessor.h"
+#include "StoredLayout.h"
 #include "Twips.h"
 #include "UnitHandlers.h"
-#include "StoredLayout.h"
 #include "ctxPatchButton.h"
 #include "dUnit.h"
 #include "mSettings.h"
@@ -91,8 +91,8 @@ frmVorn::frmVorn(Platform &platform, PortFolder *ports, QWidget *parent)
     designControls.cmdRemoveDesign = m_cmdRemoveDesign;
     designControls.cmdDispense = m_cmdDispense;
     m_designs = std::make_unique<DesignBook>(*this, *m_sender, designControls);
-    m_console = std::make_unique<CommandConsole>(*m_sender,
-                                                 CommandConsole::Controls{m_lstCommands, m_txtCommand, m_cmdExecCommand});
+    m_console = std::make_unique<CommandConsole>(
+        *m_sender, CommandConsole::Controls{m_lstCommands, m_txtCommand, m_cmdExecCommand});
 
     m_tmrStatus.setInterval(StatusTimerInterval);
     connect(&m_tmrStatus, &LegacyTimer::timeout, this, &frmVorn::tmrStatus_Timer);
@@ -220,10 +220,22 @@ bool frmVorn::place(QWidget *w, double left, double top, double width, double he
     return true;
 }
 
-double frmVorn::twipsLeft() const { return twips::fromPixels(x(), dpi()); }
-double frmVorn::twipsTop() const { return twips::fromPixels(y(), dpi()); }
-double frmVorn::twipsWidth() const { return twips::fromPixels(width(), dpi()); }
-double frmVorn::twipsHeight() const { return twips::fromPixels(height(), dpi()); }
+double frmVorn::twipsLeft() const
+{
+    return twips::fromPixels(x(), dpi());
+}
+double frmVorn::twipsTop() const
+{
+    return twips::fromPixels(y(), dpi());
+}
+double frmVorn::twipsWidth() const
+{
+    return twips::fromPixels(width(), dpi());
+}
+double frmVorn::twipsHeight() const
+{
+    return twips::fromPixels(height(), dpi());
+}
 
 void frmVorn::load()
 {
@@ -265,12 +277,13 @@ void frmVorn::load()
 
 void frmVorn::initControls()
 {
-    if (const auto port = portNumber(ReadIni(QString(), Settings, QStringLiteral("Comm Port"), QStringLiteral("7"), true)))
+    if (const auto port =
+            portNumber(ReadIni(QString(), Settings, QStringLiteral("Comm Port"), QStringLiteral("7"), true)))
         m_comm->setCommPort(*port);
 
-    m_noUnits = qMin(numtext::readInt32(
-                         ReadIni(QString(), Settings, QStringLiteral("NoUnits"), QStringLiteral("5"), true)),
-                     MaxUnits);
+    m_noUnits =
+        qMin(numtext::readInt32(ReadIni(QString(), Settings, QStringLiteral("NoUnits"), QStringLiteral("5"), true)),
+             MaxUnits);
 
     dUnit *all = m_units.value(0);
     for (int n = 0; n <= m_noUnits; ++n) {

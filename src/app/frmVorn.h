@@ -32,7 +32,7 @@ class frmVorn : public QWidget, public ConsoleHost
 {
     Q_OBJECT
 public:
-    static constexpr double DefaultWidth = 18000;  // twips
+    static constexpr double DefaultWidth = 18000; // twips
     static constexpr double DefaultHeight = 11000; // twips
     static constexpr int StatusTimerInterval = 3000;
     static constexpr int ReceiveInterval = 400;

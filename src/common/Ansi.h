@@ -9,4 +9,4 @@
 namespace ansi {
 QByteArray encode(const QString &text);
 QString decode(const QByteArray &bytes);
-}
+} // namespace ansi

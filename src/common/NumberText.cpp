@@ -54,8 +54,7 @@ double read(const QString &text)
         if (negExp)
             return digits.startsWith('-') ? -0.0 : 0.0;
     }
-    return digits.startsWith('-') ? -std::numeric_limits<double>::infinity()
-                                  : std::numeric_limits<double>::infinity();
+    return digits.startsWith('-') ? -std::numeric_limits<double>::infinity() : std::numeric_limits<double>::infinity();
 }
 
 QString plain(double value)

@@ -34,14 +34,12 @@ QString canonical(const QString &path)
 
 PortFolder::PortFolder(const QString &programFolder)
     : PortFolder(programFolder, &listSerialDevices)
-{
-}
+{}
 
 PortFolder::PortFolder(const QString &programFolder, Lister lister)
     : m_folder(programFolder)
     , m_lister(lister ? std::move(lister) : Lister(&listSerialDevices))
-{
-}
+{}
 
 QString PortFolder::portsFolder() const
 {
@@ -180,8 +178,7 @@ QStringList PortFolder::deviceList()
         descriptions.insert(canonical(device.path), device.description);
     const QMap<int, QString> present = presentPorts();
     for (auto it = present.constBegin(); it != present.constEnd(); ++it) {
-        names.append(describe(descriptions.value(*it)) + QStringLiteral(" (COM") + QString::number(it.key())
-                     + u')');
+        names.append(describe(descriptions.value(*it)) + QStringLiteral(" (COM") + QString::number(it.key()) + u')');
     }
 #endif
     return names;

@@ -20,8 +20,8 @@ public:
     // A serial device as the serial port layer lists it.
     struct SerialDevice
     {
-        QString path;        // /dev/ttyUSB0; \\.\COM4 on Windows
-        QString name;        // ttyUSB0; COM4 on Windows
+        QString path; // /dev/ttyUSB0; \\.\COM4 on Windows
+        QString name; // ttyUSB0; COM4 on Windows
         QString description; // may be empty
     };
     using Lister = std::function<QList<SerialDevice>()>;

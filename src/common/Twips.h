@@ -8,7 +8,13 @@ namespace twips {
 
 constexpr double PerInch = 1440.0;
 
-inline int toPixels(double tw, double dpi = 96.0) { return qRound(tw * dpi / PerInch); }
-inline double fromPixels(int px, double dpi = 96.0) { return px * PerInch / dpi; }
+inline int toPixels(double tw, double dpi = 96.0)
+{
+    return qRound(tw * dpi / PerInch);
+}
+inline double fromPixels(int px, double dpi = 96.0)
+{
+    return px * PerInch / dpi;
+}
 
 } // namespace twips

@@ -120,19 +120,10 @@ bool CommandConsole::eventFilter(QObject *watched, QEvent *event)
     const auto *key = static_cast<QKeyEvent *>(event);
     switch (key->key()) {
     case Qt::Key_Return:
-    case Qt::Key_Enter:
-        cmdExecCommand_Click();
-        return true;
-    case Qt::Key_Up:
-        historyOlder();
-        return true;
-    case Qt::Key_Down:
-        historyNewer();
-        return true;
-    case Qt::Key_Escape:
-        clearEntry();
-        return true;
-    default:
-        return false;
+    case Qt::Key_Enter: cmdExecCommand_Click(); return true;
+    case Qt::Key_Up: historyOlder(); return true;
+    case Qt::Key_Down: historyNewer(); return true;
+    case Qt::Key_Escape: clearEntry(); return true;
+    default: return false;
     }
 }

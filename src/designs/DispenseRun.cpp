@@ -23,8 +23,8 @@ void DispenseRun::run(ConsoleHost &host, CommandSender &sender)
             unit->setCaption4(QString());
         }
         // The catalogue is read for every unit, so an edit of the file between two runs takes effect.
-        const QString body = CommandSender::GetCommandInternal(QStringLiteral("Count")) + u','
-            + numtext::plain(count) + u',' + host.countTag(n).value_or(QString());
+        const QString body = CommandSender::GetCommandInternal(QStringLiteral("Count")) + u',' + numtext::plain(count)
+            + u',' + host.countTag(n).value_or(QString());
         // The body holds its two commas already; the history keeps operator commands only.
         sender.SendCMD(body, true);
         host.platform().Sleep(SpacingMs);

@@ -139,8 +139,7 @@ void Comm1::onError()
     switch (m_serial->error()) {
     case QSerialPort::ReadError:
     case QSerialPort::WriteError:
-    case QSerialPort::ResourceError:
-        break;
+    case QSerialPort::ResourceError: break;
     default:
         // A wait with nothing to read reports TimeoutError, and clearing reports NoError: neither is a
         // fault of the link. Open failures are answered by setPortOpen itself.

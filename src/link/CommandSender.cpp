@@ -20,8 +20,7 @@ CommandSender::CommandSender(ConsoleHost &host, Comm1 &comm, QObject *parent)
     : QObject(parent)
     , m_host(host)
     , m_comm(comm)
-{
-}
+{}
 
 QString CommandSender::frame(QString tCmd)
 {

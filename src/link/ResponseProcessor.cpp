@@ -52,8 +52,7 @@ ResponseProcessor::ResponseProcessor(ConsoleHost &host, Comm1 &comm, CommandSend
     : m_host(host)
     , m_comm(comm)
     , m_sender(sender)
-{
-}
+{}
 
 void ResponseProcessor::receiveStep()
 {

@@ -18,10 +18,8 @@ bool isNumber(const QVariant &v)
     case QMetaType::Short:
     case QMetaType::UShort:
     case QMetaType::Double:
-    case QMetaType::Float:
-        return true;
-    default:
-        return false;
+    case QMetaType::Float: return true;
+    default: return false;
     }
 }
 
@@ -40,7 +38,7 @@ struct FontKey
     bool operator==(const FontKey &o) const
     {
         return family == o.family && float(size) == float(o.size) && bold == o.bold && italic == o.italic
-               && underline == o.underline && strikeOut == o.strikeOut;
+            && underline == o.underline && strikeOut == o.strikeOut;
     }
 };
 
@@ -86,8 +84,7 @@ class Reader
 public:
     explicit Reader(QStringView text)
         : m_text(text)
-    {
-    }
+    {}
     void skipBlanks()
     {
         while (m_pos < m_text.size() && (m_text[m_pos] == u' ' || m_text[m_pos] == u'\t'))
@@ -140,8 +137,7 @@ public:
                 m_pos += 4;
                 break;
             }
-            default:
-                return false;
+            default: return false;
             }
         }
         return false; // no closing quote
@@ -308,7 +304,7 @@ bool PropertyBag::sameValue(const QVariant &a, const QVariant &b)
 {
     if (a.typeId() == QMetaType::QFont || b.typeId() == QMetaType::QFont) {
         return a.typeId() == QMetaType::QFont && b.typeId() == QMetaType::QFont
-               && fontKey(a.value<QFont>()) == fontKey(b.value<QFont>());
+            && fontKey(a.value<QFont>()) == fontKey(b.value<QFont>());
     }
     if (isNumber(a) && isNumber(b)) {
         if (isFloating(a) || isFloating(b))
@@ -323,24 +319,20 @@ bool PropertyBag::sameValue(const QVariant &a, const QVariant &b)
 QString PropertyBag::formatValue(const QVariant &value)
 {
     switch (value.typeId()) {
-    case QMetaType::Bool:
-        return value.toBool() ? QStringLiteral("True") : QStringLiteral("False");
+    case QMetaType::Bool: return value.toBool() ? QStringLiteral("True") : QStringLiteral("False");
     case QMetaType::Int:
     case QMetaType::Short:
-    case QMetaType::UShort:
-        return QString::number(value.toInt());
+    case QMetaType::UShort: return QString::number(value.toInt());
     case QMetaType::UInt:
     case QMetaType::LongLong:
-    case QMetaType::ULongLong:
-        return QString::number(qint32(value.toLongLong()));
+    case QMetaType::ULongLong: return QString::number(qint32(value.toLongLong()));
     case QMetaType::Double:
-    case QMetaType::Float:
-        return number(value.toDouble());
+    case QMetaType::Float: return number(value.toDouble());
     case QMetaType::QFont: {
         const QFont f = value.value<QFont>();
         const FontKey k = fontKey(f);
         QString out = QStringLiteral("Font(") + quoted(k.family) + QStringLiteral(", ")
-                      + QString::number(k.size, 'g', QLocale::FloatingPointShortest);
+            + QString::number(k.size, 'g', QLocale::FloatingPointShortest);
         if (k.bold)
             out += QStringLiteral(", Bold");
         if (k.italic)
@@ -351,8 +343,7 @@ QString PropertyBag::formatValue(const QVariant &value)
             out += QStringLiteral(", Strikethrough");
         return out + QLatin1Char(')');
     }
-    default:
-        return quoted(value.toString());
+    default: return quoted(value.toString());
     }
 }
 

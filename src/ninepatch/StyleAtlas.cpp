@@ -9,7 +9,7 @@
 namespace {
 const QString ResourcePath = QStringLiteral(":/ninepatch/atlas.png");
 std::atomic<int> decodes{0};
-}
+} // namespace
 
 const StyleAtlas &StyleAtlas::instance()
 {

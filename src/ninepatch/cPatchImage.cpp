@@ -13,8 +13,7 @@
 
 namespace ninepatch {
 
-bool ParseMarkerLine(const QRgb *first, qsizetype step, int count, QRgb colourA, QRgb colourB,
-                     PatchSegments &segments)
+bool ParseMarkerLine(const QRgb *first, qsizetype step, int count, QRgb colourA, QRgb colourB, PatchSegments &segments)
 {
     segments.clear();
     segments.append(PatchSegment{});
@@ -95,14 +94,20 @@ struct Span
     bool empty() const { return end <= begin; }
 };
 
-Span intersect(Span a, Span b) { return Span{std::max(a.begin, b.begin), std::min(a.end, b.end)}; }
+Span intersect(Span a, Span b)
+{
+    return Span{std::max(a.begin, b.begin), std::min(a.end, b.end)};
+}
 
-QString procedureSource(const QString &procedure) { return QStringLiteral("cPatchImage.") + procedure; }
+QString procedureSource(const QString &procedure)
+{
+    return QStringLiteral("cPatchImage.") + procedure;
+}
 
 bool tooLarge(const QSize &size)
 {
     return size.width() > ninepatch::MaxImageSide || size.height() > ninepatch::MaxImageSide
-           || qint64(size.width()) * size.height() > ninepatch::MaxImagePixels;
+        || qint64(size.width()) * size.height() > ninepatch::MaxImagePixels;
 }
 
 QString tooLargeText(const QSize &size)
@@ -277,9 +282,7 @@ bool cPatchImage::ParseDataFrame(Error &error)
     const int w = m_bitmap.width();
     const int h = m_bitmap.height();
     if (w < MinImageSide || h < MinImageSide) {
-        error.description = QStringLiteral("The image is too small for a marker frame (%1 x %2 pixels).")
-                                .arg(w)
-                                .arg(h);
+        error.description = QStringLiteral("The image is too small for a marker frame (%1 x %2 pixels).").arg(w).arg(h);
         return false;
     }
     m_width = w;

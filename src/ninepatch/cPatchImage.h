@@ -37,8 +37,7 @@ constexpr qint64 MaxImagePixels = qint64(2048) * 2048;
 // to colourB tiled, everything else stretched (A is tested first, so A == B never gives a tiled run).
 // Run positions count from 1 because index 0 of the line is the pixel after the frame corner.
 // False, with `segments` left as a bare summary, when there is nothing to read.
-bool ParseMarkerLine(const QRgb *first, qsizetype step, int count, QRgb colourA, QRgb colourB,
-                     PatchSegments &segments);
+bool ParseMarkerLine(const QRgb *first, qsizetype step, int count, QRgb colourA, QRgb colourB, PatchSegments &segments);
 
 // The left and right (or top and bottom) margin that a bottom row (right column) describes: only a
 // line of exactly fixed, non-fixed, fixed gives margins; any other line gives none.
@@ -78,8 +77,7 @@ public:
     bool LoadFromBitmap(const QImage &hBitmap);
     bool LoadFromByteArray(const QByteArray &bytes);
 
-    bool CalcBoundingBox(int ClientWidth, int ClientHeight, int &Width, int &Height, int &ClientX,
-                         int &ClientY) const;
+    bool CalcBoundingBox(int ClientWidth, int ClientHeight, int &Width, int &Height, int &ClientX, int &ClientY) const;
     void CalcClientRect(int BoxWidth, int BoxHeight, int &X, int &Y, int &Width, int &Height) const;
 
     bool DrawToDC(QPaintDevice *hDstDC, int lX, int lY, int lWidth, int lHeight) const;

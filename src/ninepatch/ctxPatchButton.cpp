@@ -75,16 +75,14 @@ int hostButton(Qt::MouseButton b)
 
 int hostButtons(Qt::MouseButtons b)
 {
-    return (b & Qt::LeftButton ? ctxPatchButton::MouseLeft : 0)
-           | (b & Qt::RightButton ? ctxPatchButton::MouseRight : 0)
-           | (b & Qt::MiddleButton ? ctxPatchButton::MouseMiddle : 0);
+    return (b & Qt::LeftButton ? ctxPatchButton::MouseLeft : 0) | (b & Qt::RightButton ? ctxPatchButton::MouseRight : 0)
+        | (b & Qt::MiddleButton ? ctxPatchButton::MouseMiddle : 0);
 }
 
 int hostShift(Qt::KeyboardModifiers m)
 {
     return (m & Qt::ShiftModifier ? ctxPatchButton::ShiftKey : 0)
-           | (m & Qt::ControlModifier ? ctxPatchButton::CtrlKey : 0)
-           | (m & Qt::AltModifier ? ctxPatchButton::AltKey : 0);
+        | (m & Qt::ControlModifier ? ctxPatchButton::CtrlKey : 0) | (m & Qt::AltModifier ? ctxPatchButton::AltKey : 0);
 }
 
 // Key codes as the host's key events know them (letters and digits are their capital ASCII codes).
@@ -198,8 +196,8 @@ struct StyleRow
     double shadowOpacity;
     qint32 shadowColor;
     double shadowOffsetY;
-    qint32 last;       // tall: normal text colour; flat: skip; outline: active text colour
-    int activeOffset;  // outline only
+    qint32 last; // tall: normal text colour; flat: skip; outline: active text colour
+    int activeOffset; // outline only
 };
 
 // Styles 1 to 21; 22 to 28 are the cards.
@@ -271,8 +269,7 @@ void ctxPatchButton::setStyle(int style)
     m_style = style;
     try {
         pvSetStyle(style);
-    } catch (...) {
-    }
+    } catch (...) {}
     pvRefresh();
     reportChange("Style");
 }
@@ -368,8 +365,7 @@ void ctxPatchButton::setButtonState(qint32 state)
             pvState(gone, false);
         if (const qint32 added = state & ~m_state)
             pvState(added, true);
-    } catch (...) {
-    }
+    } catch (...) {}
     reportChange("ButtonState");
 }
 
@@ -386,8 +382,7 @@ void ctxPatchButton::setValue(bool value)
         return;
     try {
         pvHandleClick();
-    } catch (...) {
-    }
+    } catch (...) {}
 }
 
 bool ctxPatchButton::frameTimerActive() const
@@ -616,8 +611,7 @@ void ctxPatchButton::InitProperties()
         setManualFocus(false);
         setMaskColor(DefaultMaskColor);
         setAutoRedraw(false);
-    } catch (...) {
-    }
+    } catch (...) {}
 }
 
 void ctxPatchButton::ReadProperties(const PropertyBag &bag)
@@ -635,8 +629,7 @@ void ctxPatchButton::ReadProperties(const PropertyBag &bag)
         setManualFocus(bag.ReadProperty(QStringLiteral("ManualFocus"), false).toBool());
         setMaskColor(bag.ReadProperty(QStringLiteral("MaskColor"), DefaultMaskColor).toInt());
         setAutoRedraw(bag.ReadProperty(QStringLiteral("AutoRedraw"), false).toBool());
-    } catch (...) {
-    }
+    } catch (...) {}
 }
 
 void ctxPatchButton::WriteProperties(PropertyBag &bag) const
@@ -653,8 +646,7 @@ void ctxPatchButton::WriteProperties(PropertyBag &bag) const
         bag.WriteProperty(QStringLiteral("ManualFocus"), m_manualFocus, false);
         bag.WriteProperty(QStringLiteral("MaskColor"), m_maskColor, DefaultMaskColor);
         bag.WriteProperty(QStringLiteral("AutoRedraw"), m_autoRedraw, false);
-    } catch (...) {
-    }
+    } catch (...) {}
 }
 
 // ---------------------------------------------------------------------------------------------------------
@@ -683,8 +675,7 @@ void ctxPatchButton::pvSetStyle(int style)
             pvFillFlat(r.base, r.foreColor, r.shadowOpacity, r.shadowColor, r.shadowOffsetY, r.last);
             break;
         case StyleRow::Outline:
-            pvFillOutline(r.base, r.foreColor, r.shadowOpacity, r.shadowColor, r.shadowOffsetY, r.last,
-                          r.activeOffset);
+            pvFillOutline(r.base, r.foreColor, r.shadowOpacity, r.shadowColor, r.shadowOffsetY, r.last, r.activeOffset);
             break;
         }
     } else if (style >= 22 && style <= 28) {
@@ -843,15 +834,14 @@ QRgb ctxPatchButton::pvTranslateColor(qint32 oleColour, double opacity, const QP
     return qRgba(c.red(), c.green(), c.blue(), int(std::nearbyint(scaled)));
 }
 
-bool ctxPatchButton::pvPreparePicture(const QVariant &picture, qint32 maskColour, const QPalette &palette,
-                                      QImage &out)
+bool ctxPatchButton::pvPreparePicture(const QVariant &picture, qint32 maskColour, const QPalette &palette, QImage &out)
 {
     try {
         QImage image;
         if (picture.typeId() == QMetaType::QImage || picture.typeId() == QMetaType::QPixmap) {
             // A bitmap carries no alpha: its transparency is the mask colour's job.
-            const QImage bitmap = picture.typeId() == QMetaType::QImage ? picture.value<QImage>()
-                                                                         : picture.value<QPixmap>().toImage();
+            const QImage bitmap =
+                picture.typeId() == QMetaType::QImage ? picture.value<QImage>() : picture.value<QPixmap>().toImage();
             if (!bitmap.isNull())
                 image = bitmap.convertToFormat(QImage::Format_RGB32).convertToFormat(QImage::Format_ARGB32);
         } else if (picture.typeId() == QMetaType::QIcon) {
@@ -1020,9 +1010,9 @@ bool ctxPatchButton::pvPrepareBitmap(qint32 eState, QImage &focusLayer, QImage &
                     if ((eState & HoverAndPressed) == HoverAndPressed)
                         layout.translate(roundEven(e.TextOffsetX), roundEven(e.TextOffsetY));
                     if (!(e.ShadowOffsetX == 0 && e.ShadowOffsetY == 0 && e.Image)) {
-                        drawCaption(p, caption, captionFont, pvTranslateColor(e.ShadowColor, e.ShadowOpacity, palette()),
-                                    layout.translated(finiteOr(e.ShadowOffsetX, 0), finiteOr(e.ShadowOffsetY, 0)),
-                                    format);
+                        drawCaption(
+                            p, caption, captionFont, pvTranslateColor(e.ShadowColor, e.ShadowOpacity, palette()),
+                            layout.translated(finiteOr(e.ShadowOffsetX, 0), finiteOr(e.ShadowOffsetY, 0)), format);
                     }
                     drawCaption(p, caption, captionFont, pvTranslateColor(colour, e.TextOpacity, palette()), layout,
                                 format);
@@ -1174,8 +1164,7 @@ void ctxPatchButton::paintEvent(QPaintEvent *)
     try {
         QPainter painter(this);
         paintTo(painter);
-    } catch (...) {
-    }
+    } catch (...) {}
 }
 
 QImage ctxPatchButton::render() const
@@ -1216,8 +1205,7 @@ void ctxPatchButton::Refresh()
         }
         if (ok)
             update();
-    } catch (...) {
-    }
+    } catch (...) {}
 }
 
 void ctxPatchButton::Repaint()
@@ -1228,8 +1216,7 @@ void ctxPatchButton::Repaint()
             pvPrepareAttribs(faceOpacityFor(m_state));
         }
         Refresh();
-    } catch (...) {
-    }
+    } catch (...) {}
 }
 
 // ---------------------------------------------------------------------------------------------------------
@@ -1323,16 +1310,14 @@ void ctxPatchButton::TimerProc()
 {
     try {
         pvAnimateState(pvTimer() - m_animationStart, m_opacityStart, m_opacityEnd);
-    } catch (...) {
-    }
+    } catch (...) {}
 }
 
 void ctxPatchButton::CancelMode()
 {
     try {
         pvState(HoverAndPressed, false);
-    } catch (...) {
-    }
+    } catch (...) {}
     m_downButton = 0;
 }
 
@@ -1471,8 +1456,7 @@ void ctxPatchButton::mousePressEvent(QMouseEvent *event)
     try {
         pvHandleMouseDown(hostButton(event->button()), hostShift(event->modifiers()), event->position().x(),
                           event->position().y());
-    } catch (...) {
-    }
+    } catch (...) {}
 }
 
 void ctxPatchButton::mouseDoubleClickEvent(QMouseEvent *event)
@@ -1487,8 +1471,7 @@ void ctxPatchButton::mouseDoubleClickEvent(QMouseEvent *event)
         pvHandleMouseDown(MouseLeft, m_downShift, m_downX, m_downY);
         if (self)
             emit DblClick();
-    } catch (...) {
-    }
+    } catch (...) {}
 }
 
 void ctxPatchButton::mouseMoveEvent(QMouseEvent *event)
@@ -1514,8 +1497,7 @@ void ctxPatchButton::mouseMoveEvent(QMouseEvent *event)
         } else {
             pvState(StatePressed, false);
         }
-    } catch (...) {
-    }
+    } catch (...) {}
 }
 
 void ctxPatchButton::mouseReleaseEvent(QMouseEvent *event)
@@ -1543,8 +1525,7 @@ void ctxPatchButton::mouseReleaseEvent(QMouseEvent *event)
         }
         if (!inside && self)
             pvState(StateHover, false);
-    } catch (...) {
-    }
+    } catch (...) {}
 }
 
 void ctxPatchButton::leaveEvent(QEvent *event)
@@ -1554,8 +1535,7 @@ void ctxPatchButton::leaveEvent(QEvent *event)
     try {
         if (QGuiApplication::mouseButtons() == Qt::NoButton)
             pvState(StateHover, false);
-    } catch (...) {
-    }
+    } catch (...) {}
     QWidget::leaveEvent(event);
 }
 
@@ -1580,16 +1560,14 @@ void ctxPatchButton::keyPressEvent(QKeyEvent *event)
             return;
         }
         event->ignore();
-    } catch (...) {
-    }
+    } catch (...) {}
 }
 
 void ctxPatchButton::keyReleaseEvent(QKeyEvent *event)
 {
     try {
         emit KeyUp(hostKeyCode(event->key()), hostShift(event->modifiers()));
-    } catch (...) {
-    }
+    } catch (...) {}
     event->ignore();
 }
 
@@ -1615,8 +1593,7 @@ bool ctxPatchButton::event(QEvent *event)
                 emit AccessKeyPress(ascii);
                 if (self && ascii != 0)
                     pvHandleClick();
-            } catch (...) {
-            }
+            } catch (...) {}
             return true;
         }
     }
@@ -1628,8 +1605,7 @@ void ctxPatchButton::focusInEvent(QFocusEvent *event)
     try {
         if (!m_manualFocus)
             pvState(StateFocused, true);
-    } catch (...) {
-    }
+    } catch (...) {}
     QWidget::focusInEvent(event);
 }
 
@@ -1638,8 +1614,7 @@ void ctxPatchButton::focusOutEvent(QFocusEvent *event)
     try {
         if (!m_manualFocus)
             pvState(StateFocused, false);
-    } catch (...) {
-    }
+    } catch (...) {}
     QWidget::focusOutEvent(event);
 }
 
@@ -1647,9 +1622,7 @@ void ctxPatchButton::changeEvent(QEvent *event)
 {
     try {
         switch (event->type()) {
-        case QEvent::EnabledChange:
-            pvState(StateDisabled, !isEnabled());
-            break;
+        case QEvent::EnabledChange: pvState(StateDisabled, !isEnabled()); break;
         case QEvent::FontChange:
             pvPrepareFont(font(), m_captionFont);
             pvRefresh();
@@ -1662,11 +1635,9 @@ void ctxPatchButton::changeEvent(QEvent *event)
             pvRefresh();
             break;
         }
-        default:
-            break;
+        default: break;
         }
-    } catch (...) {
-    }
+    } catch (...) {}
     QWidget::changeEvent(event);
 }
 

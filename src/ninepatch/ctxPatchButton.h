@@ -275,8 +275,7 @@ signals:
     void MouseUp(int &Button, int &Shift, double X, double Y);
     void OLECompleteDrag(int &Effect);
     void OLEDragDrop(const QMimeData *Data, int &Effect, int &Button, int &Shift, double X, double Y);
-    void OLEDragOver(const QMimeData *Data, int &Effect, int &Button, int &Shift, double X, double Y,
-                     int &State);
+    void OLEDragOver(const QMimeData *Data, int &Effect, int &Button, int &Shift, double X, double Y, int &State);
     void OLEGiveFeedback(int &Effect, bool &DefaultCursors);
     void OLESetData(QMimeData *Data, int &DataFormat);
     void OLEStartDrag(QMimeData *Data, int &AllowedEffects);

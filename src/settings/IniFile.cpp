@@ -94,8 +94,7 @@ public:
         : m_data(data)
         , m_pos(from)
         , m_to(to)
-    {
-    }
+    {}
 
     bool next(Line &line)
     {
@@ -158,7 +157,7 @@ enum class Kind { Other, Section, Key };
 struct Parsed
 {
     Kind kind = Kind::Other;
-    QByteArrayView name;  // section or key name, trimmed
+    QByteArrayView name; // section or key name, trimmed
     QByteArrayView value; // key lines only, trimmed
 };
 
@@ -283,7 +282,8 @@ bool IniFile::isValidKey(const QString &key)
 {
     const QString name = trimBlanks(key);
     // A key starting with ';' or '#' would be written as a comment that no later read could find.
-    return !name.isEmpty() && !containsAny(name, {u'=', u'[', u'\r', u'\n', u'\0'}) && !name.startsWith(u';') && !name.startsWith(u'#');
+    return !name.isEmpty() && !containsAny(name, {u'=', u'[', u'\r', u'\n', u'\0'}) && !name.startsWith(u';')
+        && !name.startsWith(u'#');
 }
 
 bool IniFile::isValidValue(const QString &value)

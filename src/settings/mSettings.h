@@ -8,7 +8,7 @@
 namespace mSettings {
 
 // The four file paths; built from the program folder when it is set (and by the first operation otherwise).
-extern QString IniFile;  // Vorn.ini: window, port, units, designs
+extern QString IniFile; // Vorn.ini: window, port, units, designs
 extern QString IniFile2; // Vorn2.ini: the command catalogues
 extern QString IniFile3; // Vorn3.ini: path only
 extern QString IniFileT; // VornT.ini: path only

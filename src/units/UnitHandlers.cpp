@@ -18,8 +18,7 @@ UnitHandlers::UnitHandlers(ConsoleHost &host, CommandSender &sender, QObject *pa
     : QObject(parent)
     , m_host(host)
     , m_sender(sender)
-{
-}
+{}
 
 void UnitHandlers::connectPanel(dUnit *panel, int Index)
 {
@@ -92,8 +91,8 @@ void UnitHandlers::ReportNotOK(int Index)
         return;
     const QString answer = m_host.platform().inputBox(QStringLiteral("Enter Actual Count for Error"),
                                                       QStringLiteral("Logging Error"), *requested);
-    const QString line = QStringLiteral(">>LAST NOT OK ") + QString::number(Index) + QStringLiteral(" - ")
-        + *requested + QStringLiteral(" - ") + QString::number(actualCount(answer));
+    const QString line = QStringLiteral(">>LAST NOT OK ") + QString::number(Index) + QStringLiteral(" - ") + *requested
+        + QStringLiteral(" - ") + QString::number(actualCount(answer));
     m_host.prependOut(line + CrLf);
     m_host.LOG(line);
 }

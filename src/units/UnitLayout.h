@@ -6,7 +6,23 @@
 // really put the children placed before it, so rounding to device pixels never accumulates into gaps.
 namespace unitlayout {
 
-enum Child { UnitBody, picShadow, lblName, lblSize, lblCount, lblInfo, cInit, cHome, cFlush, cUpd, cSave, cStop, cYes, cNo, ChildCount };
+enum Child {
+    UnitBody,
+    picShadow,
+    lblName,
+    lblSize,
+    lblCount,
+    lblInfo,
+    cInit,
+    cHome,
+    cFlush,
+    cUpd,
+    cSave,
+    cStop,
+    cYes,
+    cNo,
+    ChildCount
+};
 
 struct Rect
 {

@@ -1,8 +1,8 @@
 #include "dUnit.h"
 
 #include "OleColor.h"
-#include "Twips.h"
 #include "StoredLayout.h"
+#include "Twips.h"
 #include "ctxPatchButton.h"
 
 #include <QMouseEvent>
@@ -44,14 +44,10 @@ struct ButtonSpec
 };
 
 const ButtonSpec buttonSpecs[] = {
-    {cInit, "cInit", "Init this UNIT"},
-    {cHome, "cHome", "Home This Unit"},
-    {cFlush, "cFlush", "Flush And Count All"},
-    {cUpd, "cUpd", "Update this UNIT"},
-    {cSave, "cSave", "Save Settings to UNIT"},
-    {cStop, "cStop", "STOP Current Operation"},
-    {cYes, "cYes", "Last Output was OK"},
-    {cNo, "cNo", "Last Output was NOT OK"},
+    {cInit, "cInit", "Init this UNIT"},        {cHome, "cHome", "Home This Unit"},
+    {cFlush, "cFlush", "Flush And Count All"}, {cUpd, "cUpd", "Update this UNIT"},
+    {cSave, "cSave", "Save Settings to UNIT"}, {cStop, "cStop", "STOP Current Operation"},
+    {cYes, "cYes", "Last Output was OK"},      {cNo, "cNo", "Last Output was NOT OK"},
 };
 
 } // namespace
@@ -69,8 +65,7 @@ public:
     explicit PixelTarget(const dUnit &unit)
         : m_unit(unit)
         , m_dpi(unit.dpi())
-    {
-    }
+    {}
     void place(Child c, const Rect &r) override
     {
         m_unit.m_children[c]->setGeometry(twips::toPixels(r.left, m_dpi), twips::toPixels(r.top, m_dpi),
@@ -150,14 +145,38 @@ void dUnit::setChecked(bool checked)
     setColour(m_lblName, QPalette::WindowText, checked ? CheckedColour : UncheckedColour);
 }
 
-QString dUnit::caption1() const { return m_lblName->text(); }
-void dUnit::setCaption1(const QString &text) { m_lblName->setText(text); }
-QString dUnit::caption2() const { return m_lblSize->text(); }
-void dUnit::setCaption2(const QString &text) { m_lblSize->setText(text); }
-QString dUnit::caption3() const { return m_lblCount->text(); }
-void dUnit::setCaption3(const QString &text) { m_lblCount->setText(text); }
-QString dUnit::caption4() const { return m_lblInfo->text(); }
-void dUnit::setCaption4(const QString &text) { m_lblInfo->setText(text); }
+QString dUnit::caption1() const
+{
+    return m_lblName->text();
+}
+void dUnit::setCaption1(const QString &text)
+{
+    m_lblName->setText(text);
+}
+QString dUnit::caption2() const
+{
+    return m_lblSize->text();
+}
+void dUnit::setCaption2(const QString &text)
+{
+    m_lblSize->setText(text);
+}
+QString dUnit::caption3() const
+{
+    return m_lblCount->text();
+}
+void dUnit::setCaption3(const QString &text)
+{
+    m_lblCount->setText(text);
+}
+QString dUnit::caption4() const
+{
+    return m_lblInfo->text();
+}
+void dUnit::setCaption4(const QString &text)
+{
+    m_lblInfo->setText(text);
+}
 
 qint32 dUnit::State() const
 {
@@ -186,8 +205,14 @@ void dUnit::Move(double left, double top, double width, double height)
         layoutChildren();
 }
 
-double dUnit::twipsWidth() const { return twips::fromPixels(width(), dpi()); }
-double dUnit::twipsHeight() const { return twips::fromPixels(height(), dpi()); }
+double dUnit::twipsWidth() const
+{
+    return twips::fromPixels(width(), dpi());
+}
+double dUnit::twipsHeight() const
+{
+    return twips::fromPixels(height(), dpi());
+}
 
 Rect dUnit::childRect(Child c) const
 {

@@ -30,12 +30,12 @@ class dUnit : public QWidget, public UnitView
     Q_OBJECT
 public:
     // The colours of the name line.
-    static constexpr qint32 CheckedColour = 65280;     // (0, 255, 0)
+    static constexpr qint32 CheckedColour = 65280; // (0, 255, 0)
     static constexpr qint32 UncheckedColour = 14737632; // (224, 224, 224)
     // The state colours.
-    static constexpr qint32 Idle = 4194304;       // dark navy: no answer since the last command
-    static constexpr qint32 Answered = 49152;     // green: an answer has just arrived
-    static constexpr qint32 Stuck = 255;          // red: stuck stone
+    static constexpr qint32 Idle = 4194304; // dark navy: no answer since the last command
+    static constexpr qint32 Answered = 49152; // green: an answer has just arrived
+    static constexpr qint32 Stuck = 255; // red: stuck stone
     static constexpr qint32 AnsweredEarlier = 32768; // dark green
 
     // The panel's size before the window sizes it, in twips.

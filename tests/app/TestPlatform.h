@@ -10,8 +10,7 @@ class TestPlatform : public Platform
 public:
     explicit TestPlatform(const QString &folder)
         : m_folder(folder)
-    {
-    }
+    {}
 
     QDateTime clock = QDateTime(QDate(2024, 7, 26), QTime(10, 0));
     int slept = 0;

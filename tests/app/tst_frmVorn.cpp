@@ -178,8 +178,7 @@ void tst_frmVorn::storedPosition_data()
     QTest::addColumn<double>("height");
     QTest::newRow("as stored") << QByteArray("Left=150\r\nwidth=12000\r\nheight=9000\r\n") << 150.0 << 12000.0
                                << 9000.0;
-    QTest::newRow("negative height and left") << QByteArray("Left=-300\r\nheight=-1\r\n") << 0.0 << 18000.0
-                                              << 11000.0;
+    QTest::newRow("negative height and left") << QByteArray("Left=-300\r\nheight=-1\r\n") << 0.0 << 18000.0 << 11000.0;
     QTest::newRow("zero width") << QByteArray("width=0\r\n") << 0.0 << 18000.0 << 11000.0;
     QTest::newRow("not numbers") << QByteArray("Left=abc\r\nwidth=wide\r\n") << 0.0 << 18000.0 << 11000.0;
 }
@@ -205,7 +204,7 @@ void tst_frmVorn::settingsThatAreNotNumbers()
     w.load();
     QCOMPARE(w.NoUnits(), 0);
     QCOMPARE(w.findChildren<dUnit *>().size(), 1); // only "All Units"
-    QCOMPARE(w.comm().CommPort(), 1);              // unchanged
+    QCOMPARE(w.comm().CommPort(), 1); // unchanged
 }
 
 void tst_frmVorn::badSettingsFiles_data()

@@ -92,12 +92,15 @@ private slots:
         QTest::addColumn<QByteArray>("lines");
         for (How how : {How::Enter, How::Button}) {
             const char *by = how == How::Enter ? "Enter: " : "button: ";
-            QTest::addRow("%sempty box, nothing checked", by) << how << QString() << QList<int>{} << QByteArray(">,0,0\r\n");
+            QTest::addRow("%sempty box, nothing checked", by)
+                << how << QString() << QList<int>{} << QByteArray(">,0,0\r\n");
             QTest::addRow("%sempty box, units 1 and 2 checked", by)
                 << how << QString() << QList<int>{1, 2} << QByteArray(">,101,0\r\n>,102,0\r\n");
-            QTest::addRow("%sframed text goes as typed", by) << how << u">C,12,101"_s << QList<int>{} << QByteArray(">C,12,101\r\n");
+            QTest::addRow("%sframed text goes as typed", by)
+                << how << u">C,12,101"_s << QList<int>{} << QByteArray(">C,12,101\r\n");
             QTest::addRow("%sno trimming", by) << how << u" HOME "_s << QList<int>{} << QByteArray("> HOME ,0,0\r\n");
-            QTest::addRow("%sAll Units checked too", by) << how << u"HOME"_s << QList<int>{0, 3} << QByteArray(">HOME,0,0\r\n");
+            QTest::addRow("%sAll Units checked too", by)
+                << how << u"HOME"_s << QList<int>{0, 3} << QByteArray(">HOME,0,0\r\n");
         }
     }
     void entrySentUnchanged()

@@ -74,7 +74,8 @@ private slots:
         QTest::newRow("numbers read from odd boxes")
             << u"abc"_s << QStringList{u"12"_s, u"abc"_s, QString(), u"007"_s, u"4"_s} << QByteArray("ABC=12,0,0,7,4");
         QTest::newRow("blanks around the name are not part of it")
-            << u"  ear ring\t"_s << QStringList{u"1"_s, u"2"_s, u"3"_s, u"4"_s, u"5"_s} << QByteArray("EAR RING=1,2,3,4,5");
+            << u"  ear ring\t"_s << QStringList{u"1"_s, u"2"_s, u"3"_s, u"4"_s, u"5"_s}
+            << QByteArray("EAR RING=1,2,3,4,5");
     }
     void addStoresTheBoxes()
     {
@@ -161,7 +162,8 @@ private slots:
         QTest::newRow("hand-written lower case") << 1 << QStringList{u"1"_s, u"6"_s, u"0"_s, u"12"_s, u"0"_s} + rest;
         QTest::newRow("fewer counts load as far as they go")
             << 2 << QStringList{u"7"_s, u"7"_s, u"x3"_s, u"x4"_s, u"x5"_s} + rest;
-        QTest::newRow("stored empty changes nothing") << 3 << QStringList{u"x1"_s, u"x2"_s, u"x3"_s, u"x4"_s, u"x5"_s} + rest;
+        QTest::newRow("stored empty changes nothing")
+            << 3 << QStringList{u"x1"_s, u"x2"_s, u"x3"_s, u"x4"_s, u"x5"_s} + rest;
     }
     void load()
     {

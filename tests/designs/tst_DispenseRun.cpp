@@ -83,9 +83,11 @@ private slots:
     {
         QTest::addColumn<int>("noUnits");
         QTest::addColumn<QByteArray>("lines");
-        QTest::newRow("seven units dispense from boxes 6 and 7") << 7 << QByteArray(">C,1,101\r\n>C,5,104\r\n>C,6,106\r\n>C,7,107\r\n");
+        QTest::newRow("seven units dispense from boxes 6 and 7")
+            << 7 << QByteArray(">C,1,101\r\n>C,5,104\r\n>C,6,106\r\n>C,7,107\r\n");
         QTest::newRow("three units ignore boxes 4 to 10") << 3 << QByteArray(">C,1,101\r\n");
-        QTest::newRow("units above 10 have no box") << 12 << QByteArray(">C,1,101\r\n>C,5,104\r\n>C,6,106\r\n>C,7,107\r\n>C,10,110\r\n");
+        QTest::newRow("units above 10 have no box")
+            << 12 << QByteArray(">C,1,101\r\n>C,5,104\r\n>C,6,106\r\n>C,7,107\r\n>C,10,110\r\n");
     }
     void unitsBeyondTheDesign()
     {

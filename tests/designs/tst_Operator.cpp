@@ -42,9 +42,9 @@ class Simulator
 public:
     explicit Simulator(const QString &dir)
     {
-        m_process.start(QStringLiteral(SIM_PATH),
-                        {u"--dir"_s, dir, u"--stone-ms"_s, u"5"_s, u"--seed"_s, u"1"_s, u"--trace"_s,
-                         dir + u"/trace.bin"_s});
+        m_process.start(
+            QStringLiteral(SIM_PATH),
+            {u"--dir"_s, dir, u"--stone-ms"_s, u"5"_s, u"--seed"_s, u"1"_s, u"--trace"_s, dir + u"/trace.bin"_s});
         QByteArray out;
         QDeadlineTimer deadline(kWaitMs);
         while (!out.contains('\n') && !deadline.hasExpired() && m_process.state() != QProcess::NotRunning) {
@@ -161,8 +161,8 @@ private slots:
         QCOMPARE(entry->text(), u"ID"_s);
         QTest::keyClick(entry, Qt::Key_Return);
         // The identification report of unit 2 lands in its settings section.
-        QTRY_VERIFY_WITH_TIMEOUT(mSettings::ReadIni(QString(), u"UNIT2"_s, u"INIT"_s, QString(), false).startsWith(u"ID:"_s),
-                                 kWaitMs);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            mSettings::ReadIni(QString(), u"UNIT2"_s, u"INIT"_s, QString(), false).startsWith(u"ID:"_s), kWaitMs);
         QVERIFY(readFile(m_dir->filePath(u"trace.bin"_s)).endsWith(">ID,102,0\r\n"));
         QCOMPARE(entry->text(), u"ID"_s);
     }

@@ -169,9 +169,9 @@ private:
             const ssize_t n = ::read(m_master, buf, sizeof buf);
             if (n <= 0)
                 continue;
-            const qint64 at = std::chrono::duration_cast<std::chrono::milliseconds>(
-                                  std::chrono::steady_clock::now() - m_start)
-                                  .count();
+            const qint64 at =
+                std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - m_start)
+                    .count();
             std::lock_guard lock(m_mutex);
             m_chunks.append({at, QByteArray(buf, qsizetype(n))});
         }
@@ -291,10 +291,7 @@ public:
     TestUnit &unit(int n) { return *m_units.at(size_t(n)); }
 
     int NoUnits() const override { return int(m_units.size()) - 1; }
-    UnitView *Unit(int n) override
-    {
-        return n >= 0 && size_t(n) < m_units.size() ? m_units[size_t(n)].get() : nullptr;
-    }
+    UnitView *Unit(int n) override { return n >= 0 && size_t(n) < m_units.size() ? m_units[size_t(n)].get() : nullptr; }
     std::optional<int> unitByUID(const QString &uid) const override
     {
         const auto it = m_byUid.constFind(uid);

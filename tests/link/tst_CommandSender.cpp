@@ -40,8 +40,8 @@ private slots:
         m_platform.emplace();
         m_platform->folder = m_dir->path();
         m_host.emplace(*m_platform);
-        m_host->setUids({QStringLiteral("101"), QStringLiteral("102"), QStringLiteral("103"),
-                         QStringLiteral("104"), QStringLiteral("105")});
+        m_host->setUids({QStringLiteral("101"), QStringLiteral("102"), QStringLiteral("103"), QStringLiteral("104"),
+                         QStringLiteral("105")});
         m_peer = std::make_unique<PtyPeer>();
         QVERIFY(m_peer->linkAs(m_dir->path(), 3));
         m_ports = std::make_unique<PortFolder>(m_dir->path(), noSerialDevices());
@@ -81,8 +81,8 @@ private slots:
         QTest::addColumn<QList<int>>("checked");
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QList<int>>("pauses");
-        QTest::newRow("no unit checked")
-            << QList<int>{} << QByteArray::fromHex("3E484F4D452C302C300D0A") << QList<int>{};
+        QTest::newRow("no unit checked") << QList<int>{} << QByteArray::fromHex("3E484F4D452C302C300D0A")
+                                         << QList<int>{};
         QTest::newRow("units 3 and 1 checked")
             << QList<int>{3, 1} << QByteArray(">HOME,101,0\r\n>HOME,103,0\r\n") << QList<int>{200, 200};
         QTest::newRow("all units panel too") << QList<int>{1, 0, 3} << QByteArray(">HOME,0,0\r\n") << QList<int>{};
@@ -116,21 +116,21 @@ private slots:
         QTest::addColumn<int>("index");
         QTest::addColumn<QString>("status");
         QTest::addColumn<QByteArray>("bytes");
-        QTest::newRow("home button of unit 2") << QStringLiteral("HOME") << 2
-                                               << QStringLiteral("Sending Command HOME to UNIT 2 - Pls Wait !")
-                                               << QByteArray::fromHex("3E482C3130322C300D0A");
-        QTest::newRow("home button of all units") << QStringLiteral("HOME") << 0
-                                                  << QStringLiteral("Sending Command HOME to all UNITS - Pls Wait !")
-                                                  << QByteArray(">H,0,0\r\n");
-        QTest::newRow("missing from the catalogue") << QStringLiteral("Flush") << 2
-                                                    << QStringLiteral("Sending Command Flush to UNIT 2 - Pls Wait !")
-                                                    << QByteArray(">,102,0\r\n");
-        QTest::newRow("stored as a dash") << QStringLiteral("Id") << 5
-                                          << QStringLiteral("Sending Command Id to UNIT 5 - Pls Wait !")
-                                          << QByteArray(">,105,0\r\n");
+        QTest::newRow("home button of unit 2")
+            << QStringLiteral("HOME") << 2 << QStringLiteral("Sending Command HOME to UNIT 2 - Pls Wait !")
+            << QByteArray::fromHex("3E482C3130322C300D0A");
+        QTest::newRow("home button of all units")
+            << QStringLiteral("HOME") << 0 << QStringLiteral("Sending Command HOME to all UNITS - Pls Wait !")
+            << QByteArray(">H,0,0\r\n");
+        QTest::newRow("missing from the catalogue")
+            << QStringLiteral("Flush") << 2 << QStringLiteral("Sending Command Flush to UNIT 2 - Pls Wait !")
+            << QByteArray(">,102,0\r\n");
+        QTest::newRow("stored as a dash")
+            << QStringLiteral("Id") << 5 << QStringLiteral("Sending Command Id to UNIT 5 - Pls Wait !")
+            << QByteArray(">,105,0\r\n");
         QTest::newRow("catalogue text with a comma")
-            << QStringLiteral("Save Settings") << 1 << QStringLiteral("Sending Command Save Settings to UNIT 1 - Pls Wait !")
-            << QByteArray(">SV,9,101\r\n");
+            << QStringLiteral("Save Settings") << 1
+            << QStringLiteral("Sending Command Save Settings to UNIT 1 - Pls Wait !") << QByteArray(">SV,9,101\r\n");
     }
     void internalCommands()
     {
@@ -200,8 +200,7 @@ private slots:
         for (int i = 0; i < CommandSender::MaxHistory + 10; ++i)
             m_sender->SendCMD(QString::number(i));
         QCOMPARE(m_sender->history().size(), CommandSender::MaxHistory);
-        QCOMPARE(m_sender->history().first(),
-                 QString::number(CommandSender::MaxHistory + 9) + QStringLiteral(",0,0"));
+        QCOMPARE(m_sender->history().first(), QString::number(CommandSender::MaxHistory + 9) + QStringLiteral(",0,0"));
     }
 
 private:

@@ -4,8 +4,8 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 
-#include <optional>
 #include <QTest>
+#include <optional>
 
 // Devices are plain files here: the port folder only links to them and never opens them.
 class tst_PortFolder : public QObject

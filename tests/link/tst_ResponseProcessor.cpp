@@ -80,14 +80,15 @@ private slots:
         QTest::addColumn<QString>("count");
         QTest::addColumn<QString>("info");
         const QString before = QStringLiteral("before");
-        QTest::newRow("count report") << QStringLiteral("x\t101\t[F]\t25") << 2 << QStringLiteral("Count: 25") << before;
+        QTest::newRow("count report") << QStringLiteral("x\t101\t[F]\t25") << 2 << QStringLiteral("Count: 25")
+                                      << before;
         QTest::newRow("count in lower case, padded")
             << QStringLiteral("x\t101\t[f]\t 0025 pcs") << 2 << QStringLiteral("Count: 25") << before;
-        QTest::newRow("fractional count") << QStringLiteral("x\t101\t[F]\t2.50") << 2 << QStringLiteral("Count: 2.5")
-                                          << before;
+        QTest::newRow("fractional count")
+            << QStringLiteral("x\t101\t[F]\t2.50") << 2 << QStringLiteral("Count: 2.5") << before;
         QTest::newRow("count report without a value") << QStringLiteral("x\t101\t[F]") << 2 << before << before;
-        QTest::newRow("count and identification") << QStringLiteral("x\t101\t[F] ID:\t3") << 2
-                                                  << QStringLiteral("Count: 3") << before;
+        QTest::newRow("count and identification")
+            << QStringLiteral("x\t101\t[F] ID:\t3") << 2 << QStringLiteral("Count: 3") << before;
         QTest::newRow("shortfall") << QStringLiteral("x\t101\t[C]<-7") << 2 << before << QStringLiteral("Short : 7");
         QTest::newRow("shortfall marker not in front")
             << QStringLiteral("x\t101\tok [c]<-9") << 2 << before << QStringLiteral("Short : 0");
@@ -193,7 +194,7 @@ private slots:
         QFETCH(QString, id);
         // A known unit answers first: its number must not carry over to the next line.
         const QString batch = QStringLiteral("x\t7\t[c](4)\r\n") + QStringLiteral("x\t") + id
-                              + QStringLiteral("\t[F] !!!\t5\r\ny\t") + id + QStringLiteral("\t[C]<-3\r\n");
+            + QStringLiteral("\t[F] !!!\t5\r\ny\t") + id + QStringLiteral("\t[C]<-3\r\n");
         m_processor->processResponse(batch);
         QCOMPARE(unit(5).c3, QStringLiteral("Count : 4"));
         QVERIFY(unit(5).c4.isEmpty());
@@ -224,8 +225,9 @@ private slots:
 
         QVERIFY(m_peer->waitReceived("\r\n"));
         QCOMPARE(m_peer->received(), QByteArray(">S,101,0\r\n"));
-        QCOMPARE(m_host->statuses, QStringList({QStringLiteral("Sending Command STOP to UNIT 2 - Pls Wait !"),
-                                                QStringLiteral("STUCK STONE ERROR- REMOVE MANUALLY")}));
+        QCOMPARE(m_host->statuses,
+                 QStringList({QStringLiteral("Sending Command STOP to UNIT 2 - Pls Wait !"),
+                              QStringLiteral("STUCK STONE ERROR- REMOVE MANUALLY")}));
         QCOMPARE(m_host->statusSecs, QList<int>({5, 10}));
         QCOMPARE(m_platform->sleeps, QList<int>({100, 100, 100, 100, 100}));
         QCOMPARE(unit(2).state, 255);
@@ -236,8 +238,9 @@ private slots:
             QCOMPARE(unit(n).state, 4194304);
         QCOMPARE(m_host->pane, QStringLiteral("\r\na\t101\t[F]!!!\t5\r\n"));
         // Nothing the controller said is missing from the log, in the order it came.
-        QCOMPARE(m_host->log, QStringList({QStringLiteral("a\t101\t[F]!!!\t5"), QStringLiteral("b\t102\t[c](3)"),
-                                           QStringLiteral("c\t10\t[F]\t9"), QStringLiteral("d\tdrained")}));
+        QCOMPARE(m_host->log,
+                 QStringList({QStringLiteral("a\t101\t[F]!!!\t5"), QStringLiteral("b\t102\t[c](3)"),
+                              QStringLiteral("c\t10\t[F]\t9"), QStringLiteral("d\tdrained")}));
         // The line that was still arriving when the drain ended is handled whole at the next tick.
         m_processor->receiveStep();
         QCOMPARE(m_host->log.last(), QStringLiteral("e partial"));
@@ -325,9 +328,9 @@ private slots:
         for (int i = 0; i < 10000; ++i)
             fields += "\t" + QByteArray::number(i);
         QTest::newRow("ten thousand fields") << fields + "\r\n";
-        QTest::newRow("odd identifiers")
-            << QByteArray("a\t1e400\t[F]!!!\t1\r\nb\t-0\t[F]\t2\r\nc\tnan\t[c](3)\r\nd\t1e-400\tID:x\r\n"
-                          "e\t101\t[F]\t1e400\r\nf\t101\t[F]\t-1e400\r\n");
+        QTest::newRow("odd identifiers") << QByteArray(
+            "a\t1e400\t[F]!!!\t1\r\nb\t-0\t[F]\t2\r\nc\tnan\t[c](3)\r\nd\t1e-400\tID:x\r\n"
+            "e\t101\t[F]\t1e400\r\nf\t101\t[F]\t-1e400\r\n");
     }
     void badInputIsLoggedWhole()
     {

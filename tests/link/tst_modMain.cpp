@@ -20,8 +20,7 @@ public:
         : m_comm(comm)
         , m_port(port)
         , m_script(std::move(script))
-    {
-    }
+    {}
     PtyPeer peer;
 
     void onSleep()
@@ -54,7 +53,6 @@ private:
     int m_probes = 0;
     bool m_heard = true;
 };
-
 
 class tst_modMain : public QObject
 {
@@ -182,8 +180,7 @@ private slots:
     {
         QTest::addColumn<Script>("script");
         QTest::addColumn<bool>("found");
-        QTest::newRow("split inside the product word")
-            << Script{{2, "Tessa"}, {5, "lor"}, {9, "an V2\r\n"}} << true;
+        QTest::newRow("split inside the product word") << Script{{2, "Tessa"}, {5, "lor"}, {9, "an V2\r\n"}} << true;
         QTest::newRow("after other talk") << Script{{1, "noise\r\n"}, {3, "x Tessaloran"}} << true;
         QTest::newRow("all lower case") << Script{{1, "tessaloran V2\r\n"}} << false;
         QTest::newRow("all capitals") << Script{{1, "TESSALORAN V2\r\n"}} << false;

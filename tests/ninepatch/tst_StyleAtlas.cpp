@@ -3,8 +3,8 @@
 #include "cPatchImage.h"
 
 #include <QPainter>
-#include <QtEndian>
 #include <QTest>
+#include <QtEndian>
 
 using namespace Qt::StringLiterals;
 
@@ -17,7 +17,9 @@ struct Runs
 
 PatchSegments segments(Runs r)
 {
-    return {{0, 1, r.before + r.after}, {0, 1, r.before}, {1, r.before + 1, r.middle},
+    return {{0, 1, r.before + r.after},
+            {0, 1, r.before},
+            {1, r.before + 1, r.middle},
             {0, r.before + r.middle + 1, r.after}};
 }
 

@@ -23,8 +23,13 @@ QImage picture(const QStringList &rows)
     for (int y = 0; y < image.height(); ++y)
         for (int x = 0; x < image.width(); ++x) {
             const char c = rows[y][x].toLatin1();
-            const QRgb p = c == '#' ? Mark : c == 'T' ? Tile : c == 'r' ? Red : c == 'g' ? Green
-                         : c == 'b' ? Blue : c == 'w' ? White : A;
+            const QRgb p = c == '#' ? Mark
+                : c == 'T'          ? Tile
+                : c == 'r'          ? Red
+                : c == 'g'          ? Green
+                : c == 'b'          ? Blue
+                : c == 'w'          ? White
+                                    : A;
             image.setPixel(x, y, p);
         }
     return image;
@@ -91,8 +96,7 @@ private slots:
         QTest::newRow("a pixel one alpha step from A stretches")
             << u"..~.."_s << Tile << PatchSegments{{0, 1, 4}, {0, 1, 2}, {1, 3, 1}, {0, 4, 2}};
         QTest::newRow("two separate marked runs make five runs")
-            << u".#.#."_s << Tile
-            << PatchSegments{{0, 2, 3}, {0, 1, 1}, {1, 2, 1}, {0, 3, 1}, {1, 4, 1}, {0, 5, 1}};
+            << u".#.#."_s << Tile << PatchSegments{{0, 2, 3}, {0, 1, 1}, {1, 2, 1}, {0, 3, 1}, {1, 4, 1}, {0, 5, 1}};
     }
     void parseMarkerLine()
     {
@@ -119,7 +123,8 @@ private slots:
         QTest::addColumn<int>("target");
         QTest::addColumn<QList<int>>("expected");
         QTest::newRow("a wide button") << u".........#........."_s << 50 << QList<int>{9, 32, 9};
-        QTest::newRow("a target narrower than the fixed total") << u".........#........."_s << 10 << QList<int>{9, 0, 9};
+        QTest::newRow("a target narrower than the fixed total")
+            << u".........#........."_s << 10 << QList<int>{9, 0, 9};
         QTest::newRow("a target of exactly the fixed total") << u".........#........."_s << 18 << QList<int>{9, 0, 9};
         QTest::newRow("a zero-sized target") << u"..#.."_s << 0 << QList<int>{2, 0, 2};
         QTest::newRow("two stretched runs of different sizes share equally")
@@ -155,8 +160,8 @@ private slots:
         QFETCH(QString, bottom);
         QFETCH(QMargins, expected);
         // Right column: fixed 1, stretched 2, fixed 1 gives top 1 and bottom 1.
-        const QImage image = picture({u"..##...T"_s, u"........"_s, u".wwwwww#"_s, u".wwwwww#"_s,
-                                      u"........"_s, u"."_s + bottom + u"."_s});
+        const QImage image = picture(
+            {u"..##...T"_s, u"........"_s, u".wwwwww#"_s, u".wwwwww#"_s, u"........"_s, u"."_s + bottom + u"."_s});
         cPatchImage patch;
         QVERIFY(patch.LoadFromBitmap(image));
         QCOMPARE(patch.contentMargins(), expected);
@@ -214,8 +219,8 @@ private slots:
     {
         cPatchImage patch;
         // Margins: left 1, right 1 from the bottom row; top 2, bottom 1 from the right column.
-        QVERIFY(patch.LoadFromBitmap(
-            picture({u"..#.."_s, u"....."_s, u"#...."_s, u"....#"_s, u"....."_s, u"..#.."_s})));
+        QVERIFY(
+            patch.LoadFromBitmap(picture({u"..#.."_s, u"....."_s, u"#...."_s, u"....#"_s, u"....."_s, u"..#.."_s})));
         QCOMPARE(patch.contentMargins(), QMargins(1, 2, 1, 1));
         int x = -1, y = -1, w = -1, h = -1;
         patch.CalcClientRect(40, 2, x, y, w, h);
@@ -252,8 +257,8 @@ private slots:
         cPatchImage patch;
         QVERIFY(patch.LoadFromBitmap(picture({u"..#.###.."_s, u"#rgrbbbr."_s, u"........."_s})));
         const QImage out = render(patch, {13, 1}, {0, 0, 13, 1});
-        QCOMPARE(row(out, 0), (QList<QRgb>{Red, Green, Green, Green, Green, Green, Red, Blue, Blue, Blue, Blue,
-                                            Blue, Red}));
+        QCOMPARE(row(out, 0),
+                 (QList<QRgb>{Red, Green, Green, Green, Green, Green, Red, Blue, Blue, Blue, Blue, Blue, Red}));
     }
 
     void tiledRunsRepeatAtOwnSizeFromCellCorner()

@@ -26,7 +26,7 @@ private slots:
         QSignalSpy changed(&b, &ctxPatchButton::propertyChanged);
         b.setStyle(6);
         QCOMPARE(b.ButtonTextColor(0), 0x123456); // no reset of the table
-        QVERIFY(b.facesPrepared());               // no rebuild
+        QVERIFY(b.facesPrepared()); // no rebuild
         QCOMPARE(changed.count(), 0);
         b.setStyle(8);
         QCOMPARE(b.ButtonTextColor(0), -1);
@@ -128,9 +128,9 @@ private slots:
         b->setMaskColor(-1);
         b->setAutoRedraw(true);
         b->WriteProperties(bag);
-        QCOMPARE(bag.keys(), (QStringList{u"Style"_s, u"Enabled"_s, u"Opacity"_s, u"AnimationDuration"_s,
-                                          u"Caption"_s, u"Font"_s, u"ForeColor"_s, u"ManualFocus"_s,
-                                          u"MaskColor"_s, u"AutoRedraw"_s}));
+        QCOMPARE(bag.keys(),
+                 (QStringList{u"Style"_s, u"Enabled"_s, u"Opacity"_s, u"AnimationDuration"_s, u"Caption"_s, u"Font"_s,
+                              u"ForeColor"_s, u"ManualFocus"_s, u"MaskColor"_s, u"AutoRedraw"_s}));
 
         b->ReadProperties(PropertyBag());
         QCOMPARE(b->Style(), 0);
@@ -252,10 +252,10 @@ private slots:
                 names.append(s.name);
         QVERIFY2(errors.isEmpty(), qPrintable(errors.join(u'\n')));
         names.sort();
-        QCOMPARE(names, (QStringList{u"cClearOut"_s, u"cFlush"_s, u"cHome"_s, u"cInit"_s, u"cNo"_s, u"cSave"_s,
-                                     u"cShow"_s, u"cStop"_s, u"cUpd"_s, u"cYes"_s, u"cmdAddDesign"_s,
-                                     u"cmdDispense"_s, u"cmdExecCommand"_s, u"cmdOpenConsole"_s,
-                                     u"cmdRemoveDesign"_s}));
+        QCOMPARE(names,
+                 (QStringList{u"cClearOut"_s, u"cFlush"_s, u"cHome"_s, u"cInit"_s, u"cNo"_s, u"cSave"_s, u"cShow"_s,
+                              u"cStop"_s, u"cUpd"_s, u"cYes"_s, u"cmdAddDesign"_s, u"cmdDispense"_s,
+                              u"cmdExecCommand"_s, u"cmdOpenConsole"_s, u"cmdRemoveDesign"_s}));
     }
 
     void savedLayoutLoadsIntoAnotherButton()

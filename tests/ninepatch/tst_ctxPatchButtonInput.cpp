@@ -80,11 +80,11 @@ private slots:
             << QStringList{u"press 1 1"_s, u"release 1 1"_s} << qRgba(0, 0, 0, 128) << 1 << 0 << (Pressed | Focused)
             << Focused;
         QTest::newRow("out and back in with the button held")
-            << QStringList{u"move 30 15"_s, u"press 30 15"_s, u"move -10 15"_s, u"check 9"_s, u"move 30 15"_s,
-                           u"check 11"_s, u"release 30 15"_s}
+            << QStringList{u"move 30 15"_s, u"press 30 15"_s, u"move -10 15"_s,  u"check 9"_s,
+                           u"move 30 15"_s, u"check 11"_s,    u"release 30 15"_s}
             << clear << 1 << 0 << -1 << (Hover | Focused);
-        QTest::newRow("released outside") << QStringList{u"move 30 15"_s, u"press 30 15"_s, u"release 70 15"_s}
-                                          << clear << 0 << 0 << -1 << Focused;
+        QTest::newRow("released outside")
+            << QStringList{u"move 30 15"_s, u"press 30 15"_s, u"release 70 15"_s} << clear << 0 << 0 << -1 << Focused;
         QTest::newRow("right button") << QStringList{u"rpress 30 15"_s, u"rrelease 30 15"_s} << clear << 0 << 1 << 0
                                       << 0;
         QTest::newRow("double click") << QStringList{u"press 30 15"_s, u"release 30 15"_s, u"dclick 30 15"_s,

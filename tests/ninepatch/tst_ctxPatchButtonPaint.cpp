@@ -30,7 +30,7 @@ QRect inkBox(const QImage &image)
 bool near(QRgb a, QRgb b, int tolerance = 2)
 {
     return qAbs(qRed(a) - qRed(b)) <= tolerance && qAbs(qGreen(a) - qGreen(b)) <= tolerance
-           && qAbs(qBlue(a) - qBlue(b)) <= tolerance && qAbs(qAlpha(a) - qAlpha(b)) <= tolerance;
+        && qAbs(qBlue(a) - qBlue(b)) <= tolerance && qAbs(qAlpha(a) - qAlpha(b)) <= tolerance;
 }
 
 QFont bigFont()
@@ -156,8 +156,8 @@ private slots:
         art.setPixel(0, 0, 0xFFFF00FFu);
         QTest::newRow("bitmap: drawn opaque") << QVariant(art) << qint32(-1) << 0xFFFF00FFu << Red;
         QTest::newRow("bitmap: the mask colour is transparent") << QVariant(art) << qint32(0xFF00FF) << 0u << Red;
-        QTest::newRow("icon: keeps its own alpha") << QVariant(QIcon(QPixmap::fromImage(art))) << qint32(-1)
-                                                   << 0xFFFF00FFu << 0x80FF0000u;
+        QTest::newRow("icon: keeps its own alpha")
+            << QVariant(QIcon(QPixmap::fromImage(art))) << qint32(-1) << 0xFFFF00FFu << 0x80FF0000u;
     }
 
     void pictureReplacesCaption()

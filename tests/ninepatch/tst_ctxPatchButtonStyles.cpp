@@ -25,7 +25,7 @@ QImage cellBitmap(const QString &familyName, int index)
 bool near(QRgb a, QRgb b)
 {
     return qAbs(qRed(a) - qRed(b)) <= 2 && qAbs(qGreen(a) - qGreen(b)) <= 2 && qAbs(qBlue(a) - qBlue(b)) <= 2
-           && qAbs(qAlpha(a) - qAlpha(b)) <= 2;
+        && qAbs(qAlpha(a) - qAlpha(b)) <= 2;
 }
 
 // Pixels that are invisible compare equal whatever colour they hold.

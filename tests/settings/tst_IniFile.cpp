@@ -58,18 +58,18 @@ private slots:
         QTest::newRow("first of two keys wins") << dup << u"Settings"_s << u"WIDTH"_s << u"1"_s;
         QTest::newRow("second copy of a section is not read") << dup << u"Settings"_s << u"height"_s << QString();
         QTest::newRow("LF file") << QByteArray("[A]\nk=v\n[B]\nk=w\n") << u"B"_s << u"k"_s << u"w"_s;
-        QTest::newRow("CR LF file, no final line end") << QByteArray("[A]\r\nk=v\r\n[B]\r\nk=w") << u"B"_s << u"k"_s
-                                                       << u"w"_s;
-        QTest::newRow("blanks and tabs trimmed") << QByteArray("  [ Unit 1 ]\t\r\n\t Comm Port \t= 7 \t\r\n")
-                                                 << u"Unit 1"_s << u"Comm Port"_s << u"7"_s;
-        QTest::newRow("value keeps later =") << QByteArray("[Internal Commands]\r\nGO=A=1,B=2\r\n")
-                                             << u"Internal Commands"_s << u"GO"_s << u"A=1,B=2"_s;
-        QTest::newRow("commented key is not read") << QByteArray("[A]\r\n;k=1\r\n# k=2\r\n") << u"A"_s << u"k"_s
-                                                   << QString();
-        QTest::newRow("key before any section is not read") << QByteArray("k=1\r\n[A]\r\n") << u"A"_s << u"k"_s
-                                                            << QString();
-        QTest::newRow("8-bit text round-trips") << QByteArray("[A]\r\nname=caf\xe9\r\n") << u"A"_s << u"name"_s
-                                                << u"caf\u00e9"_s;
+        QTest::newRow("CR LF file, no final line end")
+            << QByteArray("[A]\r\nk=v\r\n[B]\r\nk=w") << u"B"_s << u"k"_s << u"w"_s;
+        QTest::newRow("blanks and tabs trimmed")
+            << QByteArray("  [ Unit 1 ]\t\r\n\t Comm Port \t= 7 \t\r\n") << u"Unit 1"_s << u"Comm Port"_s << u"7"_s;
+        QTest::newRow("value keeps later =")
+            << QByteArray("[Internal Commands]\r\nGO=A=1,B=2\r\n") << u"Internal Commands"_s << u"GO"_s << u"A=1,B=2"_s;
+        QTest::newRow("commented key is not read")
+            << QByteArray("[A]\r\n;k=1\r\n# k=2\r\n") << u"A"_s << u"k"_s << QString();
+        QTest::newRow("key before any section is not read")
+            << QByteArray("k=1\r\n[A]\r\n") << u"A"_s << u"k"_s << QString();
+        QTest::newRow("8-bit text round-trips")
+            << QByteArray("[A]\r\nname=caf\xe9\r\n") << u"A"_s << u"name"_s << u"caf\u00e9"_s;
     }
 
     void read()
@@ -96,23 +96,23 @@ private slots:
         QTest::newRow("empty existing file, no leading blank line")
             << QByteArray("") << u"A"_s << u"k"_s << QByteArray("[A]\r\nk=V\r\n");
         QTest::newRow("replace keeps comments, indentation and spelling")
-            << QByteArray("; top\r\n[A]\r\n# note\r\n  Key = old ; not a comment\r\nz=1\r\n")
-            << u"a"_s << u"KEY"_s << QByteArray("; top\r\n[A]\r\n# note\r\n  Key=V\r\nz=1\r\n");
+            << QByteArray("; top\r\n[A]\r\n# note\r\n  Key = old ; not a comment\r\nz=1\r\n") << u"a"_s << u"KEY"_s
+            << QByteArray("; top\r\n[A]\r\n# note\r\n  Key=V\r\nz=1\r\n");
         QTest::newRow("new key after last key, before blank line and comment")
             << QByteArray("[A]\r\nx=1\r\n; about B\r\n\r\n[B]\r\ny=2\r\n") << u"A"_s << u"k"_s
             << QByteArray("[A]\r\nx=1\r\nk=V\r\n; about B\r\n\r\n[B]\r\ny=2\r\n");
-        QTest::newRow("new key in section without keys") << QByteArray("[A]\n\n[B]\n") << u"A"_s << u"k"_s
-                                                         << QByteArray("[A]\nk=V\n\n[B]\n");
+        QTest::newRow("new key in section without keys")
+            << QByteArray("[A]\n\n[B]\n") << u"A"_s << u"k"_s << QByteArray("[A]\nk=V\n\n[B]\n");
         QTest::newRow("new section after a blank line, LF kept")
             << QByteArray("[B]\ny=2\n") << u"A"_s << u"k"_s << QByteArray("[B]\ny=2\n\n[A]\nk=V\n");
         QTest::newRow("new section after existing blank line")
             << QByteArray("[B]\r\ny=2\r\n\r\n") << u"A"_s << u"k"_s << QByteArray("[B]\r\ny=2\r\n\r\n[A]\r\nk=V\r\n");
         QTest::newRow("file without final line end")
             << QByteArray("[A]\r\nx=1") << u"A"_s << u"k"_s << QByteArray("[A]\r\nx=1\r\nk=V");
-        QTest::newRow("file cut after a CR, new key") << QByteArray("[A]\r\nx=1\r") << u"A"_s << u"k"_s
-                                                      << QByteArray("[A]\r\nx=1\r\nk=V");
-        QTest::newRow("file cut after a CR, new section") << QByteArray("[B]\r\ny=2\r") << u"A"_s << u"k"_s
-                                                          << QByteArray("[B]\r\ny=2\r\n\r\n[A]\r\nk=V\r\n");
+        QTest::newRow("file cut after a CR, new key")
+            << QByteArray("[A]\r\nx=1\r") << u"A"_s << u"k"_s << QByteArray("[A]\r\nx=1\r\nk=V");
+        QTest::newRow("file cut after a CR, new section")
+            << QByteArray("[B]\r\ny=2\r") << u"A"_s << u"k"_s << QByteArray("[B]\r\ny=2\r\n\r\n[A]\r\nk=V\r\n");
         QTest::newRow("garbage and foreign lines kept byte for byte")
             << QByteArray("\xff\xfe junk\r\n[A]\r\nno equals here\r\n=orphan\r\n[B\r\n") << u"A"_s << u"k"_s
             << QByteArray("\xff\xfe junk\r\n[A]\r\nk=V\r\nno equals here\r\n=orphan\r\n[B\r\n");
@@ -202,12 +202,12 @@ private slots:
         QTest::addColumn<QString>("key");
         QTest::addColumn<QByteArray>("after");
         const QByteArray f = "[Designs]\r\n; keep\r\nRING=1\r\nSTAR=2\r\n[Other]\r\nRING=3\r\n";
-        QTest::newRow("key removed, rest kept") << f << u"ring"_s
-                                                << QByteArray("[Designs]\r\n; keep\r\nSTAR=2\r\n[Other]\r\nRING=3\r\n");
+        QTest::newRow("key removed, rest kept")
+            << f << u"ring"_s << QByteArray("[Designs]\r\n; keep\r\nSTAR=2\r\n[Other]\r\nRING=3\r\n");
         QTest::newRow("blank key removes nothing") << f << u" "_s << f;
         QTest::newRow("missing key removes nothing") << f << u"MOON"_s << f;
-        QTest::newRow("duplicates all go") << QByteArray("[Designs]\nA=1\nB=2\na=3") << u"A"_s
-                                           << QByteArray("[Designs]\nB=2\n");
+        QTest::newRow("duplicates all go")
+            << QByteArray("[Designs]\nA=1\nB=2\na=3") << u"A"_s << QByteArray("[Designs]\nB=2\n");
     }
 
     void remove()

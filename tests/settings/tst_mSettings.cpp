@@ -71,8 +71,10 @@ private slots:
         mSettings::WriteIni({}, s, u"Top"_s, u"600"_s);
         mSettings::WriteIni({}, s, u"width"_s, u"16500"_s);
         mSettings::WriteIni({}, s, u"height"_s, u"9000"_s);
-        QCOMPARE(contents(ini), "[Settings]\r\nShowMessages=A\r\nLeft=1215\r\nTop=600\r\nwidth=16500\r\n"
-                                "height=9000\r\nComm Port=7\r\nNoUnits=5\r\n" + units);
+        QCOMPARE(contents(ini),
+                 "[Settings]\r\nShowMessages=A\r\nLeft=1215\r\nTop=600\r\nwidth=16500\r\n"
+                 "height=9000\r\nComm Port=7\r\nNoUnits=5\r\n"
+                     + units);
     }
 
     void readIni_data()
@@ -86,8 +88,8 @@ private slots:
         const QByteArray healed = "[Settings]\r\nwidth=18000\r\nNoUnits=5\r\n";
         QTest::newRow("stored ~~~ read without write-back") << tilde << false << u"18000"_s << tilde;
         QTest::newRow("stored ~~~ healed by write-back") << tilde << true << u"18000"_s << healed;
-        QTest::newRow("stored ~~~ amid blanks") << QByteArray("[Settings]\r\nwidth =  ~~~\t\r\nNoUnits=5\r\n")
-                                                << true << u"18000"_s << healed;
+        QTest::newRow("stored ~~~ amid blanks")
+            << QByteArray("[Settings]\r\nwidth =  ~~~\t\r\nNoUnits=5\r\n") << true << u"18000"_s << healed;
         QTest::newRow("empty value is not missing")
             << QByteArray("[Settings]\r\nwidth=\r\n") << true << QString() << QByteArray("[Settings]\r\nwidth=\r\n");
         QTest::newRow("missing key added by write-back")
@@ -96,10 +98,10 @@ private slots:
         QTest::newRow("missing key without write-back leaves the file")
             << QByteArray("[Settings]\r\nNoUnits=5\r\n") << false << u"18000"_s
             << QByteArray("[Settings]\r\nNoUnits=5\r\n");
-        QTest::newRow("missing file without write-back is not created") << QByteArray() << false << u"18000"_s
-                                                                        << QByteArray();
-        QTest::newRow("value ~~~~ is a real value") << QByteArray("[Settings]\r\nwidth=~~~~\r\n") << true
-                                                    << u"~~~~"_s << QByteArray("[Settings]\r\nwidth=~~~~\r\n");
+        QTest::newRow("missing file without write-back is not created")
+            << QByteArray() << false << u"18000"_s << QByteArray();
+        QTest::newRow("value ~~~~ is a real value") << QByteArray("[Settings]\r\nwidth=~~~~\r\n") << true << u"~~~~"_s
+                                                    << QByteArray("[Settings]\r\nwidth=~~~~\r\n");
         const QByteArray withNul = QByteArray("[Settings]\r\nwidth=180") + '\0' + "00\r\n";
         QTest::newRow("value cut at its NUL") << withNul << true << u"180"_s << withNul;
     }
@@ -143,11 +145,10 @@ private slots:
         QTest::addColumn<QStringList>("entries");
         QTest::addColumn<int>("count");
 
-        QTest::newRow("single entry") << QByteArray("[Designs]\r\nRING=1,2,3,4,5\r\n") << QStringList{u"RING=1,2,3,4,5"_s}
-                                      << 1;
+        QTest::newRow("single entry") << QByteArray("[Designs]\r\nRING=1,2,3,4,5\r\n")
+                                      << QStringList{u"RING=1,2,3,4,5"_s} << 1;
         QTest::newRow("missing section keeps Count") << QByteArray("[Other]\r\nA=1\r\n") << QStringList() << -7;
-        QTest::newRow("only comments keeps Count") << QByteArray("[Designs]\r\n; none yet\r\n") << QStringList()
-                                                   << -7;
+        QTest::newRow("only comments keeps Count") << QByteArray("[Designs]\r\n; none yet\r\n") << QStringList() << -7;
         QTest::newRow("missing file keeps Count") << QByteArray() << QStringList() << -7;
         QTest::newRow("blanks around = dropped, comments skipped")
             << QByteArray("[Designs]\nA = 1\n; old\nB=\n\n[Next]\nC=3\n") << QStringList{u"A=1"_s, u"B="_s} << 2;

@@ -111,7 +111,8 @@ void tst_SimProcess::answersProbeAndCommandsAndTracesInput()
 {
     QTemporaryDir dir;
     const QString trace = dir.filePath(QStringLiteral("trace.bin"));
-    Sim sim(dir.path(), QStringLiteral("--seed 1 --stone-ms 20 --home-ms 20 --uids 102,101 --trace").split(u' ') << trace);
+    Sim sim(dir.path(),
+            QStringLiteral("--seed 1 --stone-ms 20 --home-ms 20 --uids 102,101 --trace").split(u' ') << trace);
     QCOMPARE(sim.link, QDir(dir.path()).absoluteFilePath(QStringLiteral("ports/COM7")));
     QCOMPARE(QFileInfo(sim.link).symLinkTarget(), sim.device);
 
@@ -122,8 +123,9 @@ void tst_SimProcess::answersProbeAndCommandsAndTracesInput()
     port.clear();
     QVERIFY(port.write(sent.mid(4)));
     const QByteArray got = port.waitFor("\t101\t[F]\t3\r\n");
-    QCOMPARE(got, QByteArray("1\t102\tSent OK\r\n2\t101\tSent OK\r\n3\t102\tL1L2:L1=1224 L2=2306\r\n"
-                             "4\t101\t[c](1)\r\n5\t101\t[c](2)\r\n6\t101\t[F]\t3\r\n"));
+    QCOMPARE(got,
+             QByteArray("1\t102\tSent OK\r\n2\t101\tSent OK\r\n3\t102\tL1L2:L1=1224 L2=2306\r\n"
+                        "4\t101\t[c](1)\r\n5\t101\t[c](2)\r\n6\t101\t[F]\t3\r\n"));
 
     QVERIFY(sim.stop());
     QVERIFY(!QFileInfo(sim.link).isSymLink());
@@ -153,7 +155,8 @@ void tst_SimProcess::signalReplacesNothingAndRemovesTheLink()
     QVERIFY(port.write("DP>\n"));
     QVERIFY(port.waitFor("Tessaloran").contains("Tessaloran"));
     QVERIFY(sim.stop(signal));
-    QVERIFY(QDir(dir.filePath(QStringLiteral("ports"))).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System));
+    QVERIFY(
+        QDir(dir.filePath(QStringLiteral("ports"))).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System));
 }
 
 void tst_SimProcess::splitLinesArriveInTwoPieces()
@@ -194,7 +197,8 @@ void tst_SimProcess::badOptionIsRefused()
 {
     QTemporaryDir dir;
     QProcess bad;
-    bad.start(QStringLiteral(SIM_PATH), {QStringLiteral("--dir"), dir.path(), QStringLiteral("--uids"), QStringLiteral("101,0")});
+    bad.start(QStringLiteral(SIM_PATH),
+              {QStringLiteral("--dir"), dir.path(), QStringLiteral("--uids"), QStringLiteral("101,0")});
     QVERIFY(bad.waitForFinished(kWaitMs));
     QCOMPARE(bad.exitCode(), 2);
     QVERIFY(bad.readAllStandardError().contains("--uids"));

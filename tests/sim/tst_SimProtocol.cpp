@@ -84,12 +84,12 @@ void tst_SimProtocol::lineSplitter_data()
     QTest::addColumn<QByteArrayList>("pieces");
     QTest::addColumn<QByteArrayList>("lines");
     QTest::newRow("probe ends with LF only") << QByteArrayList{"DP>\n"} << QByteArrayList{"DP>"};
-    QTest::newRow("lone CR, blank lines") << QByteArrayList{">ID,0,0\r\r\n\n>STOP,0,0\r"}
-                                          << QByteArrayList{">ID,0,0", ">STOP,0,0"};
-    QTest::newRow("CR LF split between reads") << QByteArrayList{">ID,0,0\r", "\n>STOP,0,0\r\n"}
-                                               << QByteArrayList{">ID,0,0", ">STOP,0,0"};
-    QTest::newRow("line in three pieces") << QByteArrayList{">CO", "UNT,12,", "101\r\n"}
-                                          << QByteArrayList{">COUNT,12,101"};
+    QTest::newRow("lone CR, blank lines")
+        << QByteArrayList{">ID,0,0\r\r\n\n>STOP,0,0\r"} << QByteArrayList{">ID,0,0", ">STOP,0,0"};
+    QTest::newRow("CR LF split between reads")
+        << QByteArrayList{">ID,0,0\r", "\n>STOP,0,0\r\n"} << QByteArrayList{">ID,0,0", ">STOP,0,0"};
+    QTest::newRow("line in three pieces")
+        << QByteArrayList{">CO", "UNT,12,", "101\r\n"} << QByteArrayList{">COUNT,12,101"};
     QTest::newRow("overlong line dropped, next one kept")
         << QByteArrayList{QByteArray(5000, 'x'), QByteArray(5000, 'y') + "\r\n>ID,0,0\n"}
         << QByteArrayList{"(overlong)", ">ID,0,0"};
@@ -198,8 +198,8 @@ void tst_SimProtocol::refusals_data()
     QTest::addColumn<QByteArray>("answer");
     QTest::newRow("count of zero") << QByteArray() << QByteArray(">COUNT,0,101") << QByteArray("0 101 Not Ack");
     QTest::newRow("count too large") << QByteArray() << QByteArray(">COUNT,100000,101") << QByteArray("0 101 Not Ack");
-    QTest::newRow("second count while dispensing") << QByteArray(">COUNT,50,102") << QByteArray(">COUNT,5,102")
-                                                   << QByteArray("0 102 Not Ack");
+    QTest::newRow("second count while dispensing")
+        << QByteArray(">COUNT,50,102") << QByteArray(">COUNT,5,102") << QByteArray("0 102 Not Ack");
     QTest::newRow("flush while homing") << QByteArray(">HOME,104,0") << QByteArray(">FLUSH,104,0")
                                         << QByteArray("0 104 Not Ack");
     QTest::newRow("address of no unit") << QByteArray() << QByteArray(">HOME,7,0") << QByteArray("0 7 Not Ack");
@@ -371,9 +371,10 @@ void tst_SimProtocol::commandLine_data()
     QTest::addColumn<QString>("args");
     QTest::addColumn<bool>("ok");
     QTest::newRow("defaults") << QString() << true;
-    QTest::newRow("everything set") << QStringLiteral("--dir /tmp/x --port 4 --uids 9,7 --stone-ms 20 --short-rate 0.25 "
-                                                      "--stuck-rate=1 --silent --split --split-ms 50 --flood 10 "
-                                                      "--garbage --seed 4000000000 --trace t.bin --greeting-delay-ms 800")
+    QTest::newRow("everything set") << QStringLiteral(
+        "--dir /tmp/x --port 4 --uids 9,7 --stone-ms 20 --short-rate 0.25 "
+        "--stuck-rate=1 --silent --split --split-ms 50 --flood 10 "
+        "--garbage --seed 4000000000 --trace t.bin --greeting-delay-ms 800")
                                     << true;
     QTest::newRow("UID 0 is the broadcast address") << QStringLiteral("--uids 101,0") << false;
     QTest::newRow("UID given twice") << QStringLiteral("--uids 101,101") << false;

@@ -28,8 +28,12 @@ private slots:
     {
         m_w.emplace();
         QVERIFY(m_w->ready());
-        for (const auto &[key, text] : {std::pair{"Id", "I"}, {"UPDATE", "UPD"}, {"HOME", "H"},
-                                        {"Save Settings", "SV"}, {"Flush", "FL"}, {"STOP", "ST"}})
+        for (const auto &[key, text] : {std::pair{"Id", "I"},
+                                        {"UPDATE", "UPD"},
+                                        {"HOME", "H"},
+                                        {"Save Settings", "SV"},
+                                        {"Flush", "FL"},
+                                        {"STOP", "ST"}})
             mSettings::WriteIni(mSettings::IniFile2, u"Internal Commands"_s, QLatin1String(key), QLatin1String(text));
         m_handlers.emplace(m_w->host, m_w->sender);
     }
@@ -55,10 +59,10 @@ private slots:
                                         << u"Sending Command Save Settings to UNIT 1 - Pls Wait !"_s;
         QTest::newRow("Flush on unit 5") << Event::Flush << 5 << QByteArray(">FL,105,0\r\n")
                                          << u"Sending Command Flush to UNIT 5 - Pls Wait !"_s;
-        QTest::newRow("Stop from All Units") << Event::STOPall << 0 << QByteArray(">ST,0,0\r\n")
-                                             << u"Sending Command STOP to all UNITS - Pls Wait !"_s;
-        QTest::newRow("Update on unit 4") << Event::Update << 4 << QByteArray(">UPD,104,0\r\n")
-                                          << u"Sending Command UPDATE to UNIT 4 - Pls Wait !"_s;
+        QTest::newRow("Stop from All Units")
+            << Event::STOPall << 0 << QByteArray(">ST,0,0\r\n") << u"Sending Command STOP to all UNITS - Pls Wait !"_s;
+        QTest::newRow("Update on unit 4")
+            << Event::Update << 4 << QByteArray(">UPD,104,0\r\n") << u"Sending Command UPDATE to UNIT 4 - Pls Wait !"_s;
     }
     void commandButtons()
     {
@@ -142,7 +146,8 @@ private slots:
         QTest::newRow("initial text accepted") << 2 << u"25"_s << u"25"_s << u">>LAST NOT OK 2 - 25 - 25"_s;
         QTest::newRow("number with trailing text") << 2 << u"25"_s << u"12abc"_s << u">>LAST NOT OK 2 - 25 - 0"_s;
         QTest::newRow("beyond 32 bits") << 2 << u"25"_s << u"3000000000"_s << u">>LAST NOT OK 2 - 25 - 0"_s;
-        QTest::newRow("box text recorded as it stands") << 4 << u" 025x"_s << u"2"_s << u">>LAST NOT OK 4 -  025x - 2"_s;
+        QTest::newRow("box text recorded as it stands")
+            << 4 << u" 025x"_s << u"2"_s << u">>LAST NOT OK 4 -  025x - 2"_s;
         QTest::newRow("All Units panel offers box 0") << 0 << u"7"_s << u"6"_s << u">>LAST NOT OK 0 - 7 - 6"_s;
     }
     void reportNotOK()

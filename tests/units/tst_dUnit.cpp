@@ -197,7 +197,7 @@ void tst_dUnit::buttonsRaiseTheirEvents()
     unit.show();
     QVERIFY(QTest::qWaitForWindowExposed(&unit));
     using Signal = void (dUnit::*)();
-    const Signal signals_[] = {&dUnit::Init, &dUnit::Update, &dUnit::Home, &dUnit::Save,
+    const Signal signals_[] = {&dUnit::Init,  &dUnit::Update,  &dUnit::Home,     &dUnit::Save,
                                &dUnit::Flush, &dUnit::STOPall, &dUnit::ReportOK, &dUnit::ReportNotOK};
     std::vector<std::unique_ptr<QSignalSpy>> spies;
     for (Signal s : signals_)

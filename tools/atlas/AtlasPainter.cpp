@@ -23,7 +23,10 @@ struct Rgb
     int b;
 };
 
-Rgb scaled(Rgb c, int num, int den) { return Rgb{c.r * num / den, c.g * num / den, c.b * num / den}; }
+Rgb scaled(Rgb c, int num, int den)
+{
+    return Rgb{c.r * num / den, c.g * num / den, c.b * num / den};
+}
 Rgb lighter(Rgb c, int den)
 {
     return Rgb{c.r + (255 - c.r) / den, c.g + (255 - c.g) / den, c.b + (255 - c.b) / den};
@@ -83,8 +86,8 @@ QRgb over(QRgb dst, Rgb c, int alpha)
     if (alpha <= 0)
         return dst;
     const int da = qAlpha(dst);
-    const int keep = da * (255 - alpha);            // destination weight, scaled by 255
-    const int outA255 = alpha * 255 + keep;         // result alpha, scaled by 255
+    const int keep = da * (255 - alpha); // destination weight, scaled by 255
+    const int outA255 = alpha * 255 + keep; // result alpha, scaled by 255
     const int outA = (outA255 + 127) / 255;
     if (outA == 0)
         return dst;
@@ -96,7 +99,13 @@ QRgb over(QRgb dst, Rgb c, int alpha)
 class Cell
 {
 public:
-    Cell(QImage &atlas, int x, int y, int w, int h) : m_atlas(atlas), m_x(x + 1), m_y(y + 1), m_w(w - 2), m_h(h - 2) {}
+    Cell(QImage &atlas, int x, int y, int w, int h)
+        : m_atlas(atlas)
+        , m_x(x + 1)
+        , m_y(y + 1)
+        , m_w(w - 2)
+        , m_h(h - 2)
+    {}
 
     // Paints a shape; the colour may depend on the inner row (gradients).
     void paint(const Shape &shape, const std::function<Rgb(int)> &colourOfRow, int alpha)
@@ -113,7 +122,8 @@ public:
     }
     void paint(const Shape &shape, Rgb colour, int alpha)
     {
-        paint(shape, [colour](int) { return colour; }, alpha);
+        paint(
+            shape, [colour](int) { return colour; }, alpha);
     }
 
 private:
@@ -142,8 +152,8 @@ void drawMarkers(QImage &atlas, int x, int y, int w, int h, Runs across, Runs do
         atlas.setPixel(x, y + 1 + i, p);
         atlas.setPixel(x + w - 1, y + 1 + i, p); // right column: the content margins
     }
-    for (const auto &[cx, cy] : {std::pair{x, y}, std::pair{x + w - 1, y}, std::pair{x, y + h - 1},
-                                 std::pair{x + w - 1, y + h - 1}})
+    for (const auto &[cx, cy] :
+         {std::pair{x, y}, std::pair{x + w - 1, y}, std::pair{x, y + h - 1}, std::pair{x + w - 1, y + h - 1}})
         atlas.setPixel(cx, cy, Clear);
 }
 
@@ -187,10 +197,10 @@ std::vector<FlatCell> flatCells()
     cells.push_back({Look::Solid, {135, 142, 149}, {}, false});
     cells.push_back({Look::Solid, {230, 229, 229}, edge, true});
     cells.push_back({Look::Ring, {160, 160, 160}, {}, false});
-    group({111, 184, 38});  // green 11..15
-    group({192, 30, 38});   // red 16..20
-    group({235, 193, 51});  // yellow 21..25
-    group({94, 173, 239});  // light blue 26..30
+    group({111, 184, 38}); // green 11..15
+    group({192, 30, 38}); // red 16..20
+    group({235, 193, 51}); // yellow 21..25
+    group({94, 173, 239}); // light blue 26..30
     group({248, 249, 250}); // near-white 31..35
     // Near-white on white needs a visible edge, outline and ring of a darker tone.
     const Rgb nearWhiteEdge = scaled({248, 249, 250}, 3, 4);
@@ -224,9 +234,7 @@ void drawFlat(QImage &atlas)
             cell.paint(fill(FlatFaceInside), c.colour, OutlineInsideAlpha);
             cell.paint(band(FlatFace, FlatFaceInside), c.border, 255);
             break;
-        case Look::Ring:
-            cell.paint(band(FlatRingOuter, FlatRingInner), c.colour, FlatRingAlpha);
-            break;
+        case Look::Ring: cell.paint(band(FlatRingOuter, FlatRingInner), c.colour, FlatRingAlpha); break;
         }
     }
 }
@@ -249,15 +257,15 @@ void drawTall(QImage &atlas)
     const Rgb green{82, 182, 83};
     const Rgb red{174, 31, 49};
     const std::array<Rgb, 10> faces{grey,
-                                     Rgb{229, 229, 229},
-                                     Rgb{214, 214, 214},
-                                     Rgb{244, 244, 244},
-                                     green,
-                                     scaled(green, 7, 8),
-                                     scaled(green, 3, 4),
-                                     red,
-                                     lighter(red, 8),
-                                     scaled(red, 7, 8)};
+                                    Rgb{229, 229, 229},
+                                    Rgb{214, 214, 214},
+                                    Rgb{244, 244, 244},
+                                    green,
+                                    scaled(green, 7, 8),
+                                    scaled(green, 3, 4),
+                                    red,
+                                    lighter(red, 8),
+                                    scaled(red, 7, 8)};
     for (int index = 0; index <= 10; ++index) {
         const int x = index * TallWidth;
         drawMarkers(atlas, x, TallTop, TallWidth, TallHeight, {8, 1, 8}, {9, 32, 9});
@@ -289,9 +297,9 @@ constexpr RoundRect CardRingInner{3, 3, 16, 16, 3};
 
 struct CardShadow
 {
-    int down;   // offset below the face
+    int down; // offset below the face
     int spread; // number of grown outlines, one pixel apart
-    int alpha;  // added by each outline; spread * alpha stays at most 10
+    int alpha; // added by each outline; spread * alpha stays at most 10
 };
 
 void drawCards(QImage &atlas)

@@ -2,8 +2,7 @@
 
 LineSplitter::LineSplitter(qsizetype maxLength)
     : m_maxLength(maxLength)
-{
-}
+{}
 
 QList<LineSplitter::Line> LineSplitter::push(const QByteArray &bytes)
 {

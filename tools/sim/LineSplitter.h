@@ -11,7 +11,7 @@ class LineSplitter
 public:
     struct Line
     {
-        QByteArray text;        // without its terminator; empty for an overlong line
+        QByteArray text; // without its terminator; empty for an overlong line
         bool overlong = false;
     };
 

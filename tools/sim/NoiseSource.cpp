@@ -2,8 +2,7 @@
 
 NoiseSource::NoiseSource(quint32 seed)
     : m_rng(seed ^ 0x9e3779b9u)
-{
-}
+{}
 
 int NoiseSource::uniform(int lo, int hi)
 {
@@ -49,24 +48,14 @@ NoiseSource::Report NoiseSource::floodReport(const QList<int> &uids)
         r.message = QByteArrayLiteral("[F]");
         r.value = k;
         break;
-    case 1:
-        r.message = QByteArrayLiteral("[C]<-") + k;
-        break;
+    case 1: r.message = QByteArrayLiteral("[C]<-") + k; break;
     case 2:
         r.message = QByteArrayLiteral("ID:TSL-DU UID=") + QByteArray::number(r.uid) + QByteArrayLiteral(" FW=2.31");
         break;
-    case 3:
-        r.message = QByteArrayLiteral("L1L2:L1=1180 L2=2340");
-        break;
-    case 4:
-        r.message = QByteArrayLiteral("Sent OK");
-        break;
-    case 5:
-        r.message = QByteArrayLiteral("Not Ack");
-        break;
-    default:
-        r.message = QByteArrayLiteral("[c](") + k + ')';
-        break;
+    case 3: r.message = QByteArrayLiteral("L1L2:L1=1180 L2=2340"); break;
+    case 4: r.message = QByteArrayLiteral("Sent OK"); break;
+    case 5: r.message = QByteArrayLiteral("Not Ack"); break;
+    default: r.message = QByteArrayLiteral("[c](") + k + ')'; break;
     }
     return r;
 }

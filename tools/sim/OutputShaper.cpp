@@ -5,8 +5,7 @@ OutputShaper::OutputShaper(const SimOptions &options, NoiseSource *noise)
     , m_splitMs(options.splitMs)
     , m_garbage(options.garbage)
     , m_noise(noise)
-{
-}
+{}
 
 QList<OutputShaper::Chunk> OutputShaper::shape(const QByteArray &line)
 {

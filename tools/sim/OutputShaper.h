@@ -14,7 +14,7 @@ public:
     struct Chunk
     {
         QByteArray bytes;
-        int pauseBeforeMs = 0;  // wait this long after the previous chunk before writing this one
+        int pauseBeforeMs = 0; // wait this long after the previous chunk before writing this one
     };
 
     OutputShaper(const SimOptions &options, NoiseSource *noise);

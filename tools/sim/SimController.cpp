@@ -123,8 +123,7 @@ void SimController::receiveLine(const QByteArray &line, qint64 nowMs)
         return;
     const SimRequest request = parseSimRequest(line);
     switch (request.kind) {
-    case SimRequest::Kind::Ignored:
-        return;
+    case SimRequest::Kind::Ignored: return;
     case SimRequest::Kind::Probe: {
         Event e;
         e.kind = Event::Kind::Text;
@@ -132,11 +131,8 @@ void SimController::receiveLine(const QByteArray &line, qint64 nowMs)
         schedule(nowMs + m_options.greetingDelayMs, e);
         return;
     }
-    case SimRequest::Kind::Malformed:
-        reply(nowMs, 0, kNotAck);
-        return;
-    case SimRequest::Kind::Command:
-        break;
+    case SimRequest::Kind::Malformed: reply(nowMs, 0, kNotAck); return;
+    case SimRequest::Kind::Command: break;
     }
 
     if (request.address == 0) {
@@ -232,8 +228,7 @@ void SimController::handle(const SimRequest &request, Unit &unit, qint64 nowMs)
     }
     case V::Id:
     case V::Stop:
-    case V::Unknown:
-        break;
+    case V::Unknown: break;
     }
 }
 
@@ -296,12 +291,9 @@ void SimController::run(qint64 atMs, const Event &event, QList<QByteArray> &out)
         unit.state = UnitState::Idle;
         out.append(formatLine(unit.uid, kFlushed));
         break;
-    case Event::Kind::Stone:
-        stone(atMs, unit, out);
-        break;
+    case Event::Kind::Stone: stone(atMs, unit, out); break;
     case Event::Kind::Text:
-    case Event::Kind::Reply:
-        break;
+    case Event::Kind::Reply: break;
     }
 }
 

@@ -17,8 +17,8 @@ struct SimRequest
 
     Kind kind = Kind::Ignored;
     Verb verb = Verb::Unknown;
-    qint64 address = -1;    // 0 = all units; -1 = not a number
-    qint64 count = -1;      // the dispense count; -1 = not a whole number
+    qint64 address = -1; // 0 = all units; -1 = not a number
+    qint64 count = -1; // the dispense count; -1 = not a whole number
 };
 
 SimRequest parseSimRequest(const QByteArray &line);
@@ -75,8 +75,8 @@ private:
         qint64 target = 0;
         qint64 count = 0;
         Failure failure = Failure::None;
-        qint64 failAt = 0;          // stones that fall before the failure
-        quint64 generation = 0;     // bumped to cancel a run's pending events
+        qint64 failAt = 0; // stones that fall before the failure
+        quint64 generation = 0; // bumped to cancel a run's pending events
     };
 
     struct Event
@@ -97,8 +97,8 @@ private:
     bool chance(double rate);
 
     SimOptions m_options;
-    std::map<int, Unit> m_units;                // ascending UID: the order in which "all units" answer
-    std::multimap<qint64, Event> m_events;      // equal times keep their insertion order
+    std::map<int, Unit> m_units; // ascending UID: the order in which "all units" answer
+    std::multimap<qint64, Event> m_events; // equal times keep their insertion order
     std::mt19937 m_rng;
     qint64 m_sequence = 0;
 };

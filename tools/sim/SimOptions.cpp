@@ -44,7 +44,10 @@ bool readInt(const QCommandLineParser &p, const char *name, int min, int max, in
     const qlonglong v = text.toLongLong(&ok);
     if (!ok || v < min || v > max) {
         *error = QStringLiteral("--%1: expected a whole number from %2 to %3, got \"%4\"")
-                     .arg(key).arg(min).arg(max).arg(p.value(key));
+                     .arg(key)
+                     .arg(min)
+                     .arg(max)
+                     .arg(p.value(key));
         return false;
     }
     *out = int(v);
@@ -113,16 +116,12 @@ bool parseSimOptions(const QStringList &args, SimOptions *options, QString *erro
         }
     }
     const int maxMs = 3600 * 1000;
-    if (!readInt(p, "port", 1, 255, &o.port, error)
-        || !readInt(p, "stone-ms", 1, maxMs, &o.stoneMs, error)
+    if (!readInt(p, "port", 1, 255, &o.port, error) || !readInt(p, "stone-ms", 1, maxMs, &o.stoneMs, error)
         || !readInt(p, "progress-every", 1, 1000000, &o.progressEvery, error)
-        || !readInt(p, "home-ms", 0, maxMs, &o.homeMs, error)
-        || !readInt(p, "flush-ms", 0, maxMs, &o.flushMs, error)
+        || !readInt(p, "home-ms", 0, maxMs, &o.homeMs, error) || !readInt(p, "flush-ms", 0, maxMs, &o.flushMs, error)
         || !readInt(p, "greeting-delay-ms", 0, maxMs, &o.greetingDelayMs, error)
-        || !readInt(p, "split-ms", 0, maxMs, &o.splitMs, error)
-        || !readInt(p, "flood", 0, 100000, &o.flood, error)
-        || !readRate(p, "short-rate", &o.shortRate, error)
-        || !readRate(p, "stuck-rate", &o.stuckRate, error))
+        || !readInt(p, "split-ms", 0, maxMs, &o.splitMs, error) || !readInt(p, "flood", 0, 100000, &o.flood, error)
+        || !readRate(p, "short-rate", &o.shortRate, error) || !readRate(p, "stuck-rate", &o.stuckRate, error))
         return false;
 
     if (p.isSet(QStringLiteral("uids"))) {
@@ -148,7 +147,8 @@ bool parseSimOptions(const QStringList &args, SimOptions *options, QString *erro
         bool ok = false;
         const qulonglong v = p.value(QStringLiteral("seed")).trimmed().toULongLong(&ok);
         if (!ok || v > std::numeric_limits<quint32>::max()) {
-            *error = QStringLiteral("--seed: expected a whole number from 0 to %1").arg(std::numeric_limits<quint32>::max());
+            *error =
+                QStringLiteral("--seed: expected a whole number from 0 to %1").arg(std::numeric_limits<quint32>::max());
             return false;
         }
         o.seed = quint32(v);
@@ -174,9 +174,9 @@ QString simUsage()
 {
     QCommandLineParser p;
     addOptions(p);
-    p.setApplicationDescription(QStringLiteral(
-        "Simulates a Tessaloran dispenser controller on a pseudo-terminal linked as <dir>/ports/COMn.\n"
-        "Prints \"ready: <link> -> <device>\" once the port can be opened."));
+    p.setApplicationDescription(
+        QStringLiteral("Simulates a Tessaloran dispenser controller on a pseudo-terminal linked as <dir>/ports/COMn.\n"
+                       "Prints \"ready: <link> -> <device>\" once the port can be opened."));
     QString text = p.helpText();
     // helpText() names the running executable; there may be none (tests) or it may be renamed.
     const qsizetype eol = text.indexOf(QLatin1Char('\n'));

@@ -14,18 +14,18 @@ struct SimOptions
     int port = 7;
     QList<int> uids = defaultSimUids();
 
-    int stoneMs = 150;          // one stone falling
-    int progressEvery = 1;      // a "[c](k)" report every this many stones
-    int homeMs = 600;           // homing run before the "L1L2:" report
-    int flushMs = 400;          // emptying the unit before "FLUSHED"
-    double shortRate = 0.0;     // chance per dispense that the hopper runs dry
-    double stuckRate = 0.0;     // chance per dispense that a stone jams
+    int stoneMs = 150; // one stone falling
+    int progressEvery = 1; // a "[c](k)" report every this many stones
+    int homeMs = 600; // homing run before the "L1L2:" report
+    int flushMs = 400; // emptying the unit before "FLUSHED"
+    double shortRate = 0.0; // chance per dispense that the hopper runs dry
+    double stuckRate = 0.0; // chance per dispense that a stone jams
 
     bool silent = false;
     int greetingDelayMs = 0;
     bool split = false;
     int splitMs = 500;
-    int flood = 0;              // unsolicited report lines per second
+    int flood = 0; // unsolicited report lines per second
     bool garbage = false;
     bool seedGiven = false;
     quint32 seed = 0;

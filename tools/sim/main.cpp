@@ -26,7 +26,9 @@ bool installSignalHandlers()
 {
     if (::pipe2(g_signalPipe, O_CLOEXEC | O_NONBLOCK) != 0)
         return false;
-    struct sigaction sa{};
+    struct sigaction sa
+    {
+    };
     sa.sa_handler = onSignal;
     sigemptyset(&sa.sa_mask);
     sa.sa_flags = SA_RESTART;
@@ -70,8 +72,7 @@ int main(int argc, char **argv)
     QSocketNotifier signalNotifier(qintptr(g_signalPipe[0]), QSocketNotifier::Read);
     QObject::connect(&signalNotifier, &QSocketNotifier::activated, &app, [] {
         char drain[16];
-        while (::read(g_signalPipe[0], drain, sizeof drain) > 0) {
-        }
+        while (::read(g_signalPipe[0], drain, sizeof drain) > 0) {}
         QCoreApplication::quit();
     });
 
