@@ -28,6 +28,23 @@ QString displayText(const QString &text)
     return out;
 }
 
+// The text with every line cut to at most maxLength characters (keeping each line's start).
+QString cutLongLines(const QString &text, qsizetype maxLength)
+{
+    QString out;
+    out.reserve(text.size());
+    qsizetype lineLength = 0;
+    for (const QChar c : text) {
+        if (c == u'\n') {
+            lineLength = 0;
+        } else if (++lineLength > maxLength) {
+            continue;
+        }
+        out.append(c);
+    }
+    return out;
+}
+
 } // namespace
 
 MessagePane::MessagePane(QWidget *parent)
@@ -70,13 +87,28 @@ void MessagePane::flush()
     m_waiting.clear();
     m_waitingLines = 0;
 
-    QTextCursor cursor(document());
+    QTextDocument *doc = document();
+    QTextCursor cursor(doc);
     cursor.beginEditBlock();
     cursor.movePosition(QTextCursor::Start);
-    cursor.insertText(joined);
-    if (document()->blockCount() > MaxLines) {
-        const QTextBlock keepLast = document()->findBlockByNumber(MaxLines - 1);
-        cursor.setPosition(keepLast.position() + keepLast.length() - 1);
+    cursor.insertText(cutLongLines(joined, MaxLineLength));
+    // The text's first line ran into the old top line: cut the joined line's older end.
+    if (const QTextBlock top = doc->firstBlock(); top.length() - 1 > MaxLineLength) {
+        cursor.setPosition(top.position() + MaxLineLength);
+        cursor.setPosition(top.position() + top.length() - 1, QTextCursor::KeepAnchor);
+        cursor.removeSelectedText();
+    }
+    // Drop the bottom lines beyond the line and character bounds.
+    QTextBlock firstDropped;
+    if (doc->blockCount() > MaxLines)
+        firstDropped = doc->findBlockByNumber(MaxLines);
+    if (doc->characterCount() > MaxCharacters) {
+        const QTextBlock over = doc->findBlock(MaxCharacters);
+        if (over.isValid() && over.blockNumber() > 0 && (!firstDropped.isValid() || over < firstDropped))
+            firstDropped = over;
+    }
+    if (firstDropped.isValid()) {
+        cursor.setPosition(firstDropped.position() - 1);
         cursor.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
         cursor.removeSelectedText();
     }

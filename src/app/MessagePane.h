@@ -5,12 +5,17 @@
 
 // The message pane: the newest text on top. Text is put in front of what is there, never by rewriting the
 // whole text; texts that arrive within one pass of the event loop are joined and inserted in one go. The
-// pane keeps the newest MaxLines lines; older (bottom) lines are dropped, the log keeps everything.
+// pane keeps the newest MaxLines lines and MaxCharacters characters; older (bottom) lines are dropped, and
+// a line longer than MaxLineLength shows its newest (leading) part only. The log keeps everything.
 class MessagePane : public QPlainTextEdit
 {
     Q_OBJECT
 public:
     static constexpr int MaxLines = 10000;
+    // In mode F the answers of one command run together on one line, the newest first; a line no one can
+    // read is cut so that laying it out stays cheap.
+    static constexpr int MaxLineLength = 16384;
+    static constexpr int MaxCharacters = 4000000;
 
     explicit MessagePane(QWidget *parent = nullptr);
 

@@ -73,6 +73,7 @@ private slots:
     void filterModeAtStart();
     void paneShowsNewestOnTopAndClears();
     void paneKeepsTheNewestLines();
+    void paneCutsLinesNoOneCanRead();
     void logGoesToTheProgramFolder();
     void sigtermClosesLikeTheOperator();
 };
@@ -411,6 +412,37 @@ void tst_frmVorn::paneKeepsTheNewestLines()
     const QStringList lines = pane.text().split(u'\n');
     QCOMPARE(lines.first(), u"10599"_s);
     QCOMPARE(lines.at(MessagePane::MaxLines - 2), u"601"_s);
+}
+
+void tst_frmVorn::paneCutsLinesNoOneCanRead()
+{
+    MessagePane pane;
+    // Important-messages mode: answers run together on one line, the newest first, over many passes.
+    for (int pass = 0; pass < 3; ++pass) {
+        for (int i = 0; i < 5000; ++i)
+            pane.prepend(u"%1|"_s.arg(pass * 5000 + i, 5, 10, QLatin1Char('0')));
+        pane.flush();
+    }
+    QString top = pane.text().section(u'\n', 0, 0);
+    QCOMPARE(top.size(), MessagePane::MaxLineLength);
+    QVERIFY(top.startsWith(u"14999|14998|"_s));
+
+    // A line of a megabyte with no line end, then ordinary lines: each shows at most its start.
+    pane.clearOut();
+    pane.prepend(QString(1 << 20, u'x') + u"\r\n"_s);
+    pane.prepend(u"1\t101\t[F]\t25\r\n"_s);
+    const QStringList lines = pane.text().split(u'\n');
+    QCOMPARE(lines.at(0), u"1\t101\t[F]\t25"_s);
+    QCOMPARE(lines.at(1), QString(MessagePane::MaxLineLength, u'x'));
+
+    // Long lines fill the character bound before the line bound: the oldest give way.
+    pane.clearOut();
+    const QString line = QString(MessagePane::MaxLineLength, u'y') + u"\r\n"_s;
+    for (int i = 0; i < 400; ++i)
+        pane.prepend(line);
+    pane.flush();
+    QVERIFY(pane.document()->characterCount() <= MessagePane::MaxCharacters);
+    QVERIFY(pane.lineCount() < 400);
 }
 
 void tst_frmVorn::logGoesToTheProgramFolder()
