@@ -36,14 +36,14 @@ QLabel *makeLabel(QLabel *label, const char *name, const QString &text, qint32 t
 }
 
 // The buttons and their tool tips; their captions, styles and looks come from the stored layout.
-struct ButtonSpec
+struct ButtonEntry
 {
     Child child;
     const char *name;
     const char *tip;
 };
 
-const ButtonSpec buttonSpecs[] = {
+const ButtonEntry buttonTable[] = {
     {cInit, "cInit", "Init this UNIT"},        {cHome, "cHome", "Home This Unit"},
     {cFlush, "cFlush", "Flush And Count All"}, {cUpd, "cUpd", "Update this UNIT"},
     {cSave, "cSave", "Save Settings to UNIT"}, {cStop, "cStop", "STOP Current Operation"},
@@ -106,11 +106,11 @@ dUnit::dUnit(QWidget *parent)
     m_children[lblCount] = m_lblCount;
     m_children[lblInfo] = m_lblInfo;
 
-    for (const ButtonSpec &spec : buttonSpecs) {
+    for (const ButtonEntry &entry : buttonTable) {
         auto *b = new ctxPatchButton(m_body);
-        b->setObjectName(QLatin1String(spec.name));
-        b->setToolTip(QLatin1String(spec.tip));
-        m_children[spec.child] = b;
+        b->setObjectName(QLatin1String(entry.name));
+        b->setToolTip(QLatin1String(entry.tip));
+        m_children[entry.child] = b;
     }
     StoredLayout::apply(this, StoredLayout::UnitPanel);
     connect(button(cInit), &ctxPatchButton::Click, this, &dUnit::Init);

@@ -6,7 +6,7 @@
 
 namespace {
 
-struct Spec
+struct OptionEntry
 {
     const char *name;
     const char *valueName; // nullptr: a flag
@@ -14,7 +14,7 @@ struct Spec
 };
 
 // Kept in one table so the parser and the usage text cannot drift apart.
-const Spec kSpecs[] = {
+const OptionEntry kOptions[] = {
     {"dir", "FOLDER", "Program folder; the port is linked as FOLDER/ports/COMn (default: current folder)."},
     {"port", "N", "Port number n of the link ports/COMn (default 7)."},
     {"uids", "LIST", "Comma-separated UIDs of the units (default 101,102,103,104,105)."},
@@ -73,7 +73,7 @@ bool readRate(const QCommandLineParser &p, const char *name, double *out, QStrin
 void addOptions(QCommandLineParser &p)
 {
     p.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-    for (const Spec &s : kSpecs) {
+    for (const OptionEntry &s : kOptions) {
         if (s.valueName)
             p.addOption(QCommandLineOption(QLatin1String(s.name), QLatin1String(s.help), QLatin1String(s.valueName)));
         else
