@@ -1,3 +1,4 @@
+#include "IniFile.h"
 #include "SimController.h"
 #include "SimOptions.h"
 
@@ -5,49 +6,27 @@
 #include <QTest>
 
 // The demo program folder's settings must drive the simulator: every command the console can take from
-// them has to be one the simulator understands, and the units must be the ones it simulates.
+// them has to be one the simulator understands, and the units must be the ones it simulates. They are read
+// with the console's own settings engine.
 namespace {
 
-QByteArray readExample(const char *name)
+QString example(const char *name)
 {
-    QFile f(QStringLiteral(EXAMPLES_DIR "/") + QLatin1String(name));
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    return QStringLiteral(EXAMPLES_DIR "/") + QLatin1String(name);
 }
 
-// key=value entries of one section, in file order.
-QList<QByteArrayList> section(const QByteArray &file, const QByteArray &name)
+QByteArray value(const char *file, const QByteArray &section, const QByteArray &key)
 {
-    QList<QByteArrayList> entries;
-    bool inside = false;
-    for (const QByteArray &raw : file.split('\n')) {
-        const QByteArray line = raw.trimmed();
-        const qsizetype eq = line.indexOf('=');
-        if (line.startsWith('['))
-            inside = (line == '[' + name + ']');
-        else if (inside && eq > 0)
-            entries.append({line.left(eq), line.mid(eq + 1)});
-    }
-    return entries;
+    return IniFile::readValue(example(file), QString::fromLatin1(section), QString::fromLatin1(key))
+        .value_or(QString())
+        .toLatin1();
 }
 
-QByteArray value(const QByteArray &file, const QByteArray &sectionName, const QByteArray &key)
+bool crLfOnly(const char *name)
 {
-    for (const QByteArrayList &e : section(file, sectionName)) {
-        if (e.at(0) == key)
-            return e.at(1);
-    }
-    return {};
-}
-
-// What the demo units answer to one line, message fields only.
-QByteArrayList answers(const QByteArray &line)
-{
-    SimController c(SimOptions{});
-    c.receiveLine(line, 0);
-    QByteArrayList messages;
-    for (const QByteArray &l : c.takeDue(0))
-        messages.append(l.split('\t').value(2).trimmed());
-    return messages;
+    QFile f(example(name));
+    const QByteArray all = f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    return !all.isEmpty() && all.count('\n') == all.count("\r\n");
 }
 
 } // namespace
@@ -57,74 +36,67 @@ class tst_DemoSettings : public QObject
     Q_OBJECT
 
 private slots:
-    void internalCommandsAreUnderstood_data();
-    void internalCommandsAreUnderstood();
-    void standardCommandsAreUnderstood();
-    void unitsAndDesignsFitTheSimulator();
+    void commandsAreUnderstood_data()
+    {
+        QTest::addColumn<QByteArray>("line");
+        QTest::addColumn<int>("units");
+        // Built as the console builds them: unit buttons put the UID second, the dispense run third, the
+        // "All Units" panel addresses 0.
+        for (const char *name : {"Id", "UPDATE", "HOME", "Save Settings", "Flush", "STOP", "Count"}) {
+            const QByteArray text = value("Vorn2.ini", "Internal Commands", name);
+            QVERIFY(!text.contains(',')); // the console adds the address and fillers itself
+            if (QByteArray(name) == "Count") {
+                QTest::addRow("%s", name) << '>' + text + ",12,101" << 1;
+            } else {
+                QTest::addRow("%s for one unit", name) << '>' + text + ",101,0" << 1;
+                QTest::addRow("%s for all units", name) << '>' + text + ",0,0" << 5;
+            }
+        }
+        const QStringList standard = IniFile::readSection(example("Vorn2.ini"), QStringLiteral("Standard Commands"));
+        QVERIFY(standard.size() >= 5);
+        for (const QString &entry : standard) {
+            // Catalogue text goes to all units, ",0" added until the body holds two commas.
+            QByteArray line = '>' + entry.section(QLatin1Char('='), 1).toLatin1();
+            while (line.count(',') < 2)
+                line += ",0";
+            QTest::addRow("catalogue: %s", qPrintable(entry)) << line << 5;
+        }
+    }
+
+    void commandsAreUnderstood()
+    {
+        QFETCH(QByteArray, line);
+        SimController c(SimOptions{});
+        c.receiveLine(line, 0);
+        QByteArrayList messages;
+        for (const QByteArray &l : c.takeDue(0))
+            messages.append(l.split('\t').value(2).trimmed());
+        QTEST(int(messages.count("Sent OK")), "units");
+        QVERIFY(!messages.contains("Not Ack"));
+    }
+
+    void unitsAndDesignsFitTheSimulator()
+    {
+        QVERIFY(crLfOnly("Vorn.ini") && crLfOnly("Vorn2.ini")); // as the console's own files
+        QCOMPARE(value("Vorn.ini", "Settings", "Comm Port").toInt(), SimOptions().port);
+        QCOMPARE(value("Vorn.ini", "Settings", "NoUnits"), QByteArray("5"));
+        for (int n = 1; n <= 5; ++n) {
+            const QByteArray unit = "UNIT" + QByteArray::number(n);
+            QCOMPARE(value("Vorn.ini", unit, "UID").toInt(), SimOptions().uids.value(n - 1));
+            QVERIFY(value("Vorn.ini", unit, "SIZE").toDouble() > 0);
+        }
+        const QStringList designs = IniFile::readSection(example("Vorn.ini"), QStringLiteral("Designs"));
+        QVERIFY(designs.size() >= 3);
+        for (const QString &d : designs) {
+            const QString name = d.section(QLatin1Char('='), 0, 0);
+            QCOMPARE(name, name.toUpper()); // the console stores design names in upper case
+            const QStringList counts = d.section(QLatin1Char('='), 1).split(QLatin1Char(','));
+            QCOMPARE(counts.size(), 5);
+            for (const QString &c : counts) // plain decimal, in the units' range
+                QVERIFY(QString::number(c.toInt()) == c && c.toInt() >= 0 && c.toInt() <= SimController::kMaxCount);
+        }
+    }
 };
-
-void tst_DemoSettings::internalCommandsAreUnderstood_data()
-{
-    QTest::addColumn<QByteArray>("name");
-    for (const char *name : {"Id", "UPDATE", "HOME", "Save Settings", "Flush", "STOP", "Count"})
-        QTest::newRow(name) << QByteArray(name);
-}
-
-void tst_DemoSettings::internalCommandsAreUnderstood()
-{
-    QFETCH(QByteArray, name);
-    const QByteArray file = readExample("Vorn2.ini");
-    QCOMPARE(file.count('\n'), file.count("\r\n")); // CR LF line ends, as the console's own files
-    const QByteArray text = value(file, "Internal Commands", name);
-    QVERIFY(!text.isEmpty() && text != "-");
-    QVERIFY(!text.contains(',')); // the console adds the address and fillers itself
-
-    // Built as the console builds it: unit buttons put the UID second, the dispense run third.
-    if (name == "Count") {
-        QCOMPARE(answers('>' + text + ",12,101").value(0), QByteArray("Sent OK"));
-    } else {
-        QCOMPARE(answers('>' + text + ",101,0").value(0), QByteArray("Sent OK"));
-        QCOMPARE(answers('>' + text + ",0,0").count("Sent OK"), 5); // from the "All Units" panel
-    }
-}
-
-void tst_DemoSettings::standardCommandsAreUnderstood()
-{
-    const QList<QByteArrayList> commands = section(readExample("Vorn2.ini"), "Standard Commands");
-    QVERIFY(commands.size() >= 5);
-    for (const QByteArrayList &e : commands) {
-        // Framed as the console frames catalogue text for all units: ",0" until the body holds two commas.
-        QByteArray line = '>' + e.at(1);
-        while (line.count(',') < 2)
-            line += ",0";
-        QVERIFY2(answers(line).count("Sent OK") == 5, e.at(0).constData());
-        QVERIFY2(!answers(line).contains("Not Ack"), e.at(0).constData());
-    }
-}
-
-void tst_DemoSettings::unitsAndDesignsFitTheSimulator()
-{
-    const QByteArray file = readExample("Vorn.ini");
-    QCOMPARE(file.count('\n'), file.count("\r\n"));
-    QCOMPARE(value(file, "Settings", "Comm Port").toInt(), SimOptions().port);
-    QCOMPARE(value(file, "Settings", "NoUnits"), QByteArray("5"));
-    for (int n = 1; n <= 5; ++n) {
-        const QByteArray unit = "UNIT" + QByteArray::number(n);
-        QCOMPARE(value(file, unit, "UID").toInt(), SimOptions().uids.value(n - 1));
-        QVERIFY(value(file, unit, "SIZE").toDouble() > 0);
-    }
-
-    const QList<QByteArrayList> designs = section(file, "Designs");
-    QVERIFY(designs.size() >= 3);
-    QCOMPARE(value(file, "Designs", "RING"), QByteArray("12,0,4,0,0"));
-    for (const QByteArrayList &d : designs) {
-        QCOMPARE(d.at(0), d.at(0).toUpper()); // the console stores design names in upper case
-        const QByteArrayList counts = d.at(1).split(',');
-        QCOMPARE(counts.size(), 5);
-        for (const QByteArray &c : counts) // plain decimal, in the units' range
-            QVERIFY(QByteArray::number(c.toInt()) == c && c.toInt() >= 0 && c.toInt() <= SimController::kMaxCount);
-    }
-}
 
 QTEST_GUILESS_MAIN(tst_DemoSettings)
 #include "tst_DemoSettings.moc"
