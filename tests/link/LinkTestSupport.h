@@ -1,19 +1,23 @@
 #pragma once
 
-// What the controller-link tests share: a pseudo-terminal that plays the controller's end of the line,
-// a platform whose sleeps are virtual (or real, where the wire spacing is the subject), and a host with
-// plain unit panels, a pane, a status line and a log that the tests read back.
+// What the controller-link tests share: a pseudo-terminal playing the controller's end of the line, a
+// platform whose sleeps are virtual (or real where the wire spacing is the subject), a host whose panels,
+// pane, status line and log the tests read back, and a rig wiring them to one console.
 
+#include "Comm1.h"
+#include "CommandSender.h"
 #include "ConsoleHost.h"
 #include "Platform.h"
 #include "PortFolder.h"
+#include "ResponseProcessor.h"
+#include "mSettings.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
-#include <QList>
 #include <QMap>
+#include <QTemporaryDir>
 #include <QThread>
 
 #include <atomic>
@@ -30,20 +34,12 @@
 #include <unistd.h>
 #include <vector>
 
-// The controller's end of a pseudo-terminal. The console opens the slave through the link ports/COMn; a
-// thread reads what the console writes, with the time each piece arrived.
+// The controller's end. A thread records what the console writes and when each piece arrived.
 class PtyPeer
 {
 public:
-    struct Chunk
-    {
-        qint64 atMs; // since the peer was made
-        QByteArray bytes;
-    };
-
     PtyPeer()
     {
-        m_start = std::chrono::steady_clock::now();
         m_master = ::posix_openpt(O_RDWR | O_NOCTTY);
         if (m_master < 0 || ::grantpt(m_master) != 0 || ::unlockpt(m_master) != 0)
             return;
@@ -68,9 +64,8 @@ public:
     // Links this line as port n of the program folder.
     bool linkAs(const QString &programFolder, int n) const
     {
-        const QString dir = programFolder + QStringLiteral("/ports");
-        QDir().mkpath(dir);
-        const QString link = dir + QStringLiteral("/COM") + QString::number(n);
+        QDir().mkpath(programFolder + QStringLiteral("/ports"));
+        const QString link = programFolder + QStringLiteral("/ports/COM") + QString::number(n);
         QFile::remove(link);
         return QFile::link(m_slaveName, link);
     }
@@ -81,41 +76,36 @@ public:
         int before = 0;
         ::ioctl(m_slave, FIONREAD, &before);
         writeAll(bytes);
-        waitQueued(before + int(bytes.size()));
+        for (int i = 0, queued = 0; i < 2000; ++i) {
+            if (::ioctl(m_slave, FIONREAD, &queued) != 0 || queued >= before + bytes.size())
+                return;
+            std::this_thread::sleep_for(std::chrono::microseconds(500));
+        }
     }
     // Writes without waiting for the other side (large amounts, from another thread).
     void writeAll(const QByteArray &bytes)
     {
-        qsizetype done = 0;
-        while (done < bytes.size() && m_master >= 0) {
+        for (qsizetype done = 0; done < bytes.size() && m_master >= 0;) {
             const ssize_t n = ::write(m_master, bytes.constData() + done, size_t(bytes.size() - done));
-            if (n > 0) {
+            pollfd p{m_master, POLLOUT, 0};
+            if (n > 0)
                 done += n;
-            } else {
-                pollfd p{m_master, POLLOUT, 0};
+            else
                 ::poll(&p, 1, 50);
-            }
         }
     }
 
-    // Everything the console wrote so far.
     QByteArray received() const
     {
         std::lock_guard lock(m_mutex);
         QByteArray all;
-        for (const Chunk &c : m_chunks)
-            all += c.bytes;
+        for (const auto &chunk : m_chunks)
+            all += chunk.second;
         return all;
     }
-    QList<Chunk> chunks() const
+    bool waitReceived(const QByteArray &needle, int times = 1) const
     {
-        std::lock_guard lock(m_mutex);
-        return m_chunks;
-    }
-    // Waits until what the console wrote holds `needle` at least `times` times.
-    bool waitReceived(const QByteArray &needle, int times = 1, int timeoutMs = 2000) const
-    {
-        const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(2);
         while (received().count(needle) < times) {
             if (std::chrono::steady_clock::now() > until)
                 return false;
@@ -123,16 +113,14 @@ public:
         }
         return true;
     }
-    // The moment the console's nth line (ending in CR LF, counted from 0) was complete.
+    // Milliseconds since the peer was made at which the console's nth line (from 0) was complete.
     qint64 lineTime(int n) const
     {
         std::lock_guard lock(m_mutex);
         int seen = 0;
-        for (const Chunk &c : m_chunks) {
-            seen += int(c.bytes.count("\r\n"));
-            if (seen > n)
-                return c.atMs;
-        }
+        for (const auto &chunk : m_chunks)
+            if ((seen += int(chunk.second.count("\r\n"))) > n)
+                return chunk.first;
         return -1;
     }
 
@@ -150,41 +138,29 @@ public:
     }
 
 private:
-    void waitQueued(int bytes) const
-    {
-        for (int i = 0; i < 2000; ++i) {
-            int queued = 0;
-            if (::ioctl(m_slave, FIONREAD, &queued) != 0 || queued >= bytes)
-                return;
-            std::this_thread::sleep_for(std::chrono::microseconds(500));
-        }
-    }
     void readLoop()
     {
         char buf[65536];
         while (!m_stop) {
             pollfd p{m_master, POLLIN, 0};
-            if (::poll(&p, 1, 10) <= 0)
-                continue;
-            const ssize_t n = ::read(m_master, buf, sizeof buf);
+            const ssize_t n = ::poll(&p, 1, 10) > 0 ? ::read(m_master, buf, sizeof buf) : 0;
             if (n <= 0)
                 continue;
-            const qint64 at =
-                std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - m_start)
-                    .count();
+            const auto at = std::chrono::steady_clock::now() - m_start;
             std::lock_guard lock(m_mutex);
-            m_chunks.append({at, QByteArray(buf, qsizetype(n))});
+            m_chunks.append(
+                {std::chrono::duration_cast<std::chrono::milliseconds>(at).count(), QByteArray(buf, qsizetype(n))});
         }
     }
 
     int m_master = -1;
     int m_slave = -1;
     QString m_slaveName;
-    std::chrono::steady_clock::time_point m_start;
+    const std::chrono::steady_clock::time_point m_start = std::chrono::steady_clock::now();
     std::thread m_reader;
     std::atomic_bool m_stop{false};
     mutable std::mutex m_mutex;
-    QList<Chunk> m_chunks;
+    QList<std::pair<qint64, QByteArray>> m_chunks;
 };
 
 // The machine's own serial devices stay out of the tests' port folders.
@@ -193,19 +169,16 @@ inline PortFolder::Lister noSerialDevices()
     return [] { return QList<PortFolder::SerialDevice>{}; };
 }
 
-// Sleeps advance a virtual clock (and really sleep when realSleep is set); hooks let a test act as the
-// controller at chosen moments of a blocking wait.
+// Sleeps advance a virtual clock; hooks let a test act as the controller during a blocking wait.
 class TestPlatform : public Platform
 {
 public:
     bool realSleep = false;
     qint64 virtualMs = 0;
     QList<int> sleeps;
-    int doEventsCalls = 0;
     int deviceListCalls = 0;
     QStringList devices;
     QString folder;
-    QDateTime base = QDateTime(QDate(2024, 7, 26), QTime(14, 5, 0));
     std::function<void(int)> onSleep;
     std::function<void()> onDoEvents;
 
@@ -220,21 +193,16 @@ public:
     }
     void DoEvents() override
     {
-        ++doEventsCalls;
         if (onDoEvents)
             onDoEvents();
         QCoreApplication::processEvents();
     }
-    QDateTime now() const override { return base.addMSecs(virtualMs); }
+    QDateTime now() const override { return QDateTime(QDate(2024, 7, 26), QTime(14, 5)).addMSecs(virtualMs); }
     double monotonicSeconds() const override { return double(virtualMs) / 1000.0; }
     bool askYesNo(const QString &, const QString &) override { return false; }
     QString inputBox(const QString &, const QString &, const QString &) override { return {}; }
     bool startDetached(const QString &, const QStringList &) override { return false; }
-    QStringList deviceList() override
-    {
-        ++deviceListCalls;
-        return devices;
-    }
+    QStringList deviceList() override { return ++deviceListCalls, devices; }
     QString programFolder() const override { return folder; }
 };
 
@@ -256,14 +224,21 @@ public:
     QString Tag() const override { return tag; }
 };
 
+// Panel 0 is "All Units"; panels 1.. carry the UIDs given, the first panel of a UID keeping its key as the
+// layout pass does.
 class TestHost : public ConsoleHost
 {
 public:
-    explicit TestHost(TestPlatform &platform)
+    TestHost(TestPlatform &platform, const QStringList &uids)
         : m_platform(platform)
     {
-        setUids({QStringLiteral("100"), QStringLiteral("100"), QStringLiteral("100"), QStringLiteral("100"),
-                 QStringLiteral("100")});
+        m_units.push_back(std::make_unique<TestUnit>());
+        for (const QString &uid : uids) {
+            m_units.push_back(std::make_unique<TestUnit>());
+            m_units.back()->tag = uid;
+            if (!m_byUid.contains(uid))
+                m_byUid.insert(uid, int(m_units.size()) - 1);
+        }
     }
 
     QString pane;
@@ -273,29 +248,13 @@ public:
     int statusTimerStarts = 0;
     QStringList log;
 
-    // Units 1 to uids.size() with these UIDs, registered as the layout pass does: the first unit of a UID
-    // keeps its key.
-    void setUids(const QStringList &uids)
-    {
-        m_units.clear();
-        m_byUid.clear();
-        m_units.push_back(std::make_unique<TestUnit>());
-        for (const QString &uid : uids) {
-            auto unit = std::make_unique<TestUnit>();
-            unit->tag = uid;
-            if (!m_byUid.contains(uid))
-                m_byUid.insert(uid, int(m_units.size()));
-            m_units.push_back(std::move(unit));
-        }
-    }
     TestUnit &unit(int n) { return *m_units.at(size_t(n)); }
 
     int NoUnits() const override { return int(m_units.size()) - 1; }
     UnitView *Unit(int n) override { return n >= 0 && size_t(n) < m_units.size() ? m_units[size_t(n)].get() : nullptr; }
     std::optional<int> unitByUID(const QString &uid) const override
     {
-        const auto it = m_byUid.constFind(uid);
-        return it == m_byUid.constEnd() ? std::nullopt : std::optional<int>(*it);
+        return m_byUid.contains(uid) ? std::optional<int>(m_byUid.value(uid)) : std::nullopt;
     }
     std::optional<QString> countText(int) const override { return std::nullopt; }
     void setCountText(int, const QString &) override {}
@@ -315,4 +274,40 @@ private:
     TestPlatform &m_platform;
     std::vector<std::unique_ptr<TestUnit>> m_units;
     QMap<QString, int> m_byUid;
+};
+
+// One console in a fresh program folder whose command catalogue knows HOME, Id (stored as a dash),
+// Save Settings and STOP. With a port number, a controller is linked there and the port is open.
+struct LinkRig
+{
+    explicit LinkRig(int port, const QStringList &uids = {})
+        : host(platform, uids)
+    {
+        mSettings::setProgramFolder(dir.path());
+        mSettings::resetPaths();
+        mSettings::BuildIniPaths();
+        const QMap<QString, QString> catalogue{{QStringLiteral("HOME"), QStringLiteral("H")},
+                                               {QStringLiteral("Id"), QStringLiteral("-")},
+                                               {QStringLiteral("Save Settings"), QStringLiteral("SV,9")},
+                                               {QStringLiteral("STOP"), QStringLiteral("S")}};
+        for (auto it = catalogue.begin(); it != catalogue.end(); ++it)
+            mSettings::WriteIni(mSettings::IniFile2, QStringLiteral("Internal Commands"), it.key(), it.value());
+        mSettings::resetPaths(); // the console must find the catalogue by itself
+        platform.folder = dir.path();
+        if (port > 0) {
+            comm.setCommPort(port);
+            ok = ok && peer->isValid() && peer->linkAs(dir.path(), port) && comm.setPortOpen(true);
+        }
+    }
+    TestUnit &unit(int n) { return host.unit(n); }
+
+    QTemporaryDir dir;
+    TestPlatform platform;
+    TestHost host;
+    std::unique_ptr<PtyPeer> peer = std::make_unique<PtyPeer>();
+    PortFolder ports{dir.path(), noSerialDevices()};
+    Comm1 comm{ports};
+    CommandSender sender{host, comm};
+    ResponseProcessor processor{host, comm, sender};
+    bool ok = dir.isValid();
 };

@@ -3,9 +3,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
-
 #include <QTest>
-#include <optional>
 
 // Devices are plain files here: the port folder only links to them and never opens them.
 class tst_PortFolder : public QObject
@@ -15,17 +13,17 @@ class tst_PortFolder : public QObject
 private:
     QString device(const QString &name)
     {
-        const QString path = m_dir->filePath(QStringLiteral("dev/") + name);
         QDir().mkpath(m_dir->filePath(QStringLiteral("dev")));
-        QFile f(path);
+        QFile f(m_dir->filePath(QStringLiteral("dev/") + name));
         f.open(QIODevice::WriteOnly);
-        return path;
-    }
-    PortFolder::Lister lister(const QList<PortFolder::SerialDevice> *devices)
-    {
-        return [devices] { return *devices; };
+        return f.fileName();
     }
     QString folder() const { return m_dir->filePath(QStringLiteral("prog")); }
+    std::unique_ptr<PortFolder> ports()
+    {
+        return std::make_unique<PortFolder>(folder(), [this] { return m_devices; });
+    }
+    static QString canonical(const QString &path) { return QFileInfo(path).canonicalFilePath(); }
 
 private slots:
     void init()
@@ -36,87 +34,70 @@ private slots:
         m_devices.clear();
     }
 
-    void linkedPortResolvesToItsDevice()
-    {
-        const QString dev = device(QStringLiteral("ttyUSB0"));
-        PortFolder ports(folder(), lister(&m_devices));
-        QDir().mkpath(ports.portsFolder());
-        QVERIFY(QFile::link(dev, ports.linkPath(4)));
-        QCOMPARE(ports.devicePath(4), QFileInfo(dev).canonicalFilePath());
-        // Nothing linked: the link path itself, which fails to open like a missing port.
-        QCOMPARE(ports.devicePath(9), ports.linkPath(9));
-    }
-
     void listNamesEachLinkedPresentPort()
     {
         const QString a = device(QStringLiteral("ttyUSB0"));
-        const QString b = device(QStringLiteral("ttyACM0"));
         m_devices = {{a, QStringLiteral("ttyUSB0"), QStringLiteral("USB Serial Device")}};
-        PortFolder ports(folder(), lister(&m_devices));
-        QDir().mkpath(ports.portsFolder());
-        QVERIFY(QFile::link(a, ports.linkPath(4)));
-        QVERIFY(QFile::link(b, ports.linkPath(12)));
-        QVERIFY(QFile::link(m_dir->filePath(QStringLiteral("dev/gone")), ports.linkPath(2)));
-        QFile junk(ports.portsFolder() + QStringLiteral("/COM07"));
+        auto p = ports();
+        QVERIFY(QDir().mkpath(p->portsFolder()));
+        QVERIFY(QFile::link(a, p->linkPath(4)));
+        // Not a listed serial device (a pseudo-terminal, say): named without a description.
+        QVERIFY(QFile::link(device(QStringLiteral("ttyACM0")), p->linkPath(12)));
+        QVERIFY(QFile::link(m_dir->filePath(QStringLiteral("dev/gone")), p->linkPath(2)));
+        QFile junk(p->portsFolder() + QStringLiteral("/COM07"));
         junk.open(QIODevice::WriteOnly);
-        // b is not a listed serial device (a pseudo-terminal, say): its name comes without a description.
-        QCOMPARE(ports.deviceList(),
+        QCOMPARE(p->deviceList(),
                  QStringList({QStringLiteral("USB Serial Device (COM4)"), QStringLiteral("Serial Port (COM12)")}));
+        QCOMPARE(p->devicePath(4), canonical(a));
     }
 
     void unlinkedDevicesGetTheLowestFreeNumbersInPathOrder()
     {
         const QString usb1 = device(QStringLiteral("ttyUSB1"));
-        const QString usb0 = device(QStringLiteral("ttyUSB0"));
         const QString acm0 = device(QStringLiteral("ttyACM0"));
         const QString linked = device(QStringLiteral("ttyS0"));
         m_devices = {{usb1, QStringLiteral("ttyUSB1"), QString()},
-                     {usb0, QStringLiteral("ttyUSB0"), QStringLiteral("FT232R")},
+                     {device(QStringLiteral("ttyUSB0")), QStringLiteral("ttyUSB0"), QStringLiteral("FT232R")},
                      {linked, QStringLiteral("ttyS0"), QString()},
                      {acm0, QStringLiteral("ttyACM0"), QStringLiteral("Dispenser")}};
-        PortFolder ports(folder(), lister(&m_devices));
-        QDir().mkpath(ports.portsFolder());
-        QVERIFY(QFile::link(linked, ports.linkPath(1)));
+        auto p = ports();
+        QVERIFY(QDir().mkpath(p->portsFolder()));
+        QVERIFY(QFile::link(linked, p->linkPath(1)));
         // An unplugged adapter keeps its number.
-        QVERIFY(QFile::link(m_dir->filePath(QStringLiteral("dev/unplugged")), ports.linkPath(3)));
-
-        QCOMPARE(ports.deviceList(),
-                 QStringList({QStringLiteral("Serial Port (COM1)"), QStringLiteral("Dispenser (COM2)"),
-                              QStringLiteral("FT232R (COM4)"), QStringLiteral("Serial Port (COM5)")}));
-        QCOMPARE(QFileInfo(ports.linkPath(2)).symLinkTarget(), QFileInfo(acm0).absoluteFilePath());
-        // The numbers stick: asking again changes nothing.
-        QCOMPARE(ports.deviceList().size(), 4);
-        PortFolder again(folder(), lister(&m_devices));
-        QCOMPARE(again.devicePath(5), QFileInfo(usb1).canonicalFilePath());
+        QVERIFY(QFile::link(m_dir->filePath(QStringLiteral("dev/unplugged")), p->linkPath(3)));
+        const QStringList expected{QStringLiteral("Serial Port (COM1)"), QStringLiteral("Dispenser (COM2)"),
+                                   QStringLiteral("FT232R (COM4)"), QStringLiteral("Serial Port (COM5)")};
+        QCOMPARE(p->deviceList(), expected);
+        QCOMPARE(QFileInfo(p->linkPath(2)).symLinkTarget(), QFileInfo(acm0).absoluteFilePath());
+        QCOMPARE(p->deviceList(), expected); // the numbers stick
+        QCOMPARE(ports()->devicePath(5), canonical(usb1));
     }
 
     void unwritableFolderKeepsNumbersInMemory()
     {
         const QString usb0 = device(QStringLiteral("ttyUSB0"));
         m_devices = {{usb0, QStringLiteral("ttyUSB0"), QString()}};
-        // A file where the ports folder should be: no link can be made there.
-        QFile blocker(folder() + QStringLiteral("/ports"));
+        QFile blocker(folder() + QStringLiteral("/ports")); // a file where the folder should be
         QVERIFY(blocker.open(QIODevice::WriteOnly));
         blocker.close();
-        PortFolder ports(folder(), lister(&m_devices));
-        QCOMPARE(ports.deviceList(), QStringList({QStringLiteral("Serial Port (COM1)")}));
-        QCOMPARE(ports.devicePath(1), QFileInfo(usb0).canonicalFilePath());
-        QCOMPARE(ports.deviceList(), QStringList({QStringLiteral("Serial Port (COM1)")}));
-        QCOMPARE(ports.memoryNumbers().size(), 1);
-        // The serial link has its own port folder, which never asked for the device list: it must open
-        // the same device under the same number.
-        PortFolder linkSide(folder(), lister(&m_devices));
-        QCOMPARE(linkSide.devicePath(1), QFileInfo(usb0).canonicalFilePath());
+        auto p = ports();
+        QCOMPARE(p->deviceList(), QStringList({QStringLiteral("Serial Port (COM1)")}));
+        QCOMPARE(p->devicePath(1), canonical(usb0));
+        QCOMPARE(p->deviceList(), QStringList({QStringLiteral("Serial Port (COM1)")}));
+        QCOMPARE(p->memoryNumbers().size(), 1);
+        // The serial link's own port folder never asked for the list: same device under the same number.
+        QCOMPARE(ports()->devicePath(1), canonical(usb0));
     }
 
     void adapterPluggedInLaterIsFoundByItsNumber()
     {
-        PortFolder ports(folder(), lister(&m_devices));
-        QCOMPARE(ports.deviceList(), QStringList());
+        auto p = ports();
+        QCOMPARE(p->deviceList(), QStringList());
         const QString usb0 = device(QStringLiteral("ttyUSB0"));
         m_devices = {{usb0, QStringLiteral("ttyUSB0"), QString()}};
-        QCOMPARE(ports.devicePath(1), QFileInfo(usb0).canonicalFilePath());
-        QVERIFY(QFileInfo(ports.linkPath(1)).isSymLink());
+        QCOMPARE(p->devicePath(1), canonical(usb0));
+        QVERIFY(QFileInfo(p->linkPath(1)).isSymLink());
+        QCOMPARE(p->devicePath(9), p->linkPath(9)); // nothing there: fails to open like a missing port
     }
 
 private:

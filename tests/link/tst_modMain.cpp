@@ -1,17 +1,11 @@
-#include "Comm1.h"
-#include "CommandSender.h"
 #include "LinkTestSupport.h"
-#include "PortFolder.h"
-#include "ResponseProcessor.h"
 #include "modMain.h"
 
-#include <QElapsedTimer>
-#include <QTemporaryDir>
 #include <QTest>
 
 using Script = QMap<int, QByteArray>;
 
-// Plays a controller on one pseudo-terminal: once a probe line has come in on a fresh open of its port, it
+// A controller on its own pseudo-terminal: once a probe line has come in on a fresh open of its port, it
 // writes the scripted pieces just before the probe's read number r (1 to 51) takes them.
 class Controller
 {
@@ -22,6 +16,8 @@ public:
         , m_script(std::move(script))
     {}
     PtyPeer peer;
+    int probes = 0;
+    bool heard = true; // every probe line came in before its pause was over
 
     void onSleep()
     {
@@ -31,27 +27,18 @@ public:
             m_open = m_comm.openCount();
             m_sleep = 0;
         }
-        ++m_sleep;
-        if (m_sleep == 2) { // the pause after the probe line
-            ++m_probes;
-            m_heard = m_heard && peer.waitReceived("DP>\n", m_probes);
-        }
-        const int read = m_sleep - 2;
-        if (m_script.contains(read))
-            peer.send(m_script.value(read));
+        if (++m_sleep == 2) // the pause after the probe line
+            heard = peer.waitReceived("DP>\n", ++probes) && heard;
+        if (m_script.contains(m_sleep - 2))
+            peer.send(m_script.value(m_sleep - 2));
     }
-    int probes() const { return m_probes; }
-    // Every probe line came in before its pause was over.
-    bool heard() const { return m_heard; }
 
 private:
     Comm1 &m_comm;
     int m_port;
-    QMap<int, QByteArray> m_script;
+    Script m_script;
     quint64 m_open = 0;
     int m_sleep = 0;
-    int m_probes = 0;
-    bool m_heard = true;
 };
 
 class tst_modMain : public QObject
@@ -61,23 +48,18 @@ class tst_modMain : public QObject
 private:
     Controller &controller(int port, Script script = {})
     {
-        m_controllers.push_back(std::make_unique<Controller>(*m_comm, port, std::move(script)));
-        Controller &c = *m_controllers.back();
-        c.peer.linkAs(m_dir->path(), port);
-        return c;
+        m_controllers.push_back(std::make_unique<Controller>(m_rig->comm, port, std::move(script)));
+        m_controllers.back()->peer.linkAs(m_rig->dir.path(), port);
+        return *m_controllers.back();
     }
     static Script greeting() { return {{1, "Tessaloran Dispenser V2\r\n"}}; }
+    int findPort(const QString &configured) { return modMain::FindPort(m_rig->comm, m_rig->platform, configured); }
 
 private slots:
     void init()
     {
-        m_dir.emplace();
-        m_platform.emplace();
-        m_platform->folder = m_dir->path();
-        m_ports = std::make_unique<PortFolder>(m_dir->path(), noSerialDevices());
-        m_comm = std::make_unique<Comm1>(*m_ports);
-        m_controllers.clear();
-        m_platform->onSleep = [this](int) {
+        m_rig.emplace(0);
+        m_rig->platform.onSleep = [this](int) {
             for (auto &c : m_controllers)
                 c->onSleep();
         };
@@ -85,7 +67,7 @@ private slots:
     }
     void cleanup()
     {
-        m_comm.reset();
+        m_rig.reset();
         m_controllers.clear();
     }
 
@@ -114,47 +96,41 @@ private slots:
     void configuredPortAnswers()
     {
         Controller &c = controller(7, greeting());
-        QCOMPARE(modMain::FindPort(*m_comm, *m_platform, QStringLiteral("7")), 7);
+        QCOMPARE(findPort(QStringLiteral("7")), 7);
         QCOMPARE(modMain::FoundPort, 7);
-        QCOMPARE(m_platform->deviceListCalls, 0);
+        QCOMPARE(m_rig->platform.deviceListCalls, 0);
         QCOMPARE(c.peer.received(), QByteArray("DP>\n"));
-        QVERIFY(m_comm->PortOpen());
-        QCOMPARE(m_comm->CommPort(), 7);
-        QCOMPARE(m_platform->virtualMs, 150); // open, probe line, first read
+        QVERIFY(m_rig->comm.PortOpen());
+        QCOMPARE(m_rig->comm.CommPort(), 7);
+        QCOMPARE(m_rig->platform.virtualMs, 150); // open, probe line, first read
     }
 
     void deviceListAfterASilentConfiguredPort()
     {
         Controller &silent = controller(7);
         Controller &answering = controller(4, greeting());
-        m_platform->devices = {QStringLiteral("Printer Port (LPT1)"), QStringLiteral("Modem on COM 3"),
-                               QStringLiteral("USB Serial Device (COM4)")};
-        QCOMPARE(modMain::FindPort(*m_comm, *m_platform, QStringLiteral("7")), 4);
+        m_rig->platform.devices = {QStringLiteral("Printer Port (LPT1)"), QStringLiteral("Modem on COM 3"),
+                                   QStringLiteral("USB Serial Device (COM4)")};
+        QCOMPARE(findPort(QStringLiteral("7")), 4);
         QCOMPARE(modMain::FoundPort, 4);
-        QCOMPARE(silent.probes(), 1);
-        QCOMPARE(answering.probes(), 1);
-        QVERIFY(silent.heard() && answering.heard());
+        QCOMPARE(silent.probes, 1);
+        QCOMPARE(answering.probes, 1);
+        QVERIFY(silent.heard && answering.heard);
         // A silent port: 50 ms after opening, 50 after the probe line, 51 reads 50 ms apart.
-        QCOMPARE(m_platform->virtualMs, 2650 + 150);
+        QCOMPARE(m_rig->platform.virtualMs, 2650 + 150);
     }
 
-    void configuredPortInTheListIsProbedAgain()
+    void nothingAnswers()
     {
         Controller &silent = controller(7);
-        m_platform->devices = {QStringLiteral("USB Serial Device (COM7)")};
-        QCOMPARE(modMain::FindPort(*m_comm, *m_platform, QStringLiteral("7")), 0);
+        Controller &skipped = controller(3, greeting());
+        m_rig->platform.devices = {QStringLiteral("Modem on COM 3 (COM3)"), QStringLiteral("USB Serial Device (com3)"),
+                                   QStringLiteral("USB Serial Device (COM7)")};
+        QCOMPARE(findPort(QStringLiteral("7")), 0);
         QCOMPARE(modMain::FoundPort, 0);
-        QCOMPARE(silent.probes(), 2);
-        QCOMPARE(silent.peer.received(), QByteArray("DP>\nDP>\n"));
-    }
-
-    void skippedNamesAreNeverProbed()
-    {
-        Controller &c = controller(3, greeting());
-        m_platform->devices = {QStringLiteral("Modem on COM 3 (COM3)"), QStringLiteral("USB Serial Device (com3)")};
-        QCOMPARE(modMain::FindPort(*m_comm, *m_platform, QString()), 0);
-        QCOMPARE(c.peer.received(), QByteArray());
-        QCOMPARE(m_platform->virtualMs, 0);
+        QCOMPARE(silent.peer.received(), QByteArray("DP>\nDP>\n")); // the configured port is in the list too
+        QCOMPARE(skipped.peer.received(), QByteArray());
+        QCOMPARE(m_rig->platform.virtualMs, 2 * 2650);
     }
 
     void configuredPortTextWithoutANumber_data()
@@ -170,10 +146,10 @@ private slots:
         QFETCH(QString, configured);
         Controller &c7 = controller(7, greeting());
         Controller &c2 = controller(2, greeting());
-        m_platform->devices = {QStringLiteral("USB Serial Device (COM2)")};
-        QCOMPARE(modMain::FindPort(*m_comm, *m_platform, configured), 2);
-        QCOMPARE(c7.probes(), 0);
-        QCOMPARE(c2.probes(), 1);
+        m_rig->platform.devices = {QStringLiteral("USB Serial Device (COM2)")};
+        QCOMPARE(findPort(configured), 2);
+        QCOMPARE(c7.probes, 0);
+        QCOMPARE(c2.probes, 1);
     }
 
     void greetingOnAProbe_data()
@@ -192,52 +168,36 @@ private slots:
         QFETCH(Script, script);
         QFETCH(bool, found);
         controller(6, script);
-        QCOMPARE(modMain::ProbePort(*m_comm, *m_platform, 6), found);
+        QCOMPARE(modMain::ProbePort(m_rig->comm, m_rig->platform, 6), found);
         if (!found)
-            QCOMPARE(m_platform->virtualMs, 2650);
+            QCOMPARE(m_rig->platform.virtualMs, 2650);
     }
 
     void missingPortCostsOnePause()
     {
-        QVERIFY(!modMain::ProbePort(*m_comm, *m_platform, 9));
-        QCOMPARE(m_platform->sleeps, QList<int>({50}));
+        QVERIFY(!modMain::ProbePort(m_rig->comm, m_rig->platform, 9));
+        QCOMPARE(m_rig->platform.sleeps, QList<int>({50}));
     }
 
     void receivePollDuringAProbeLeavesTheGreeting()
     {
         Controller &c = controller(7);
-        TestHost host(*m_platform);
-        CommandSender sender(host, *m_comm);
-        ResponseProcessor processor(host, *m_comm, sender);
         // The greeting lands just before the probe lets the window's events, and so the poll, run.
-        m_platform->onDoEvents = [&] {
-            if (c.probes() == 1 && !c.peer.received().isEmpty() && host.statusTimerStarts == 0) {
+        bool sent = false;
+        m_rig->platform.onDoEvents = [&] {
+            if (c.probes == 1 && !c.peer.received().isEmpty() && !sent) {
                 c.peer.send("x\t100\tTessaloran V2\r\n");
-                host.statusTimerStarts = -1;
+                sent = true;
             }
-            processor.receiveStep();
+            m_rig->processor.receiveStep();
         };
-        QCOMPARE(modMain::FindPort(*m_comm, *m_platform, QStringLiteral("7")), 7);
-        QCOMPARE(host.statusTimerStarts, -1);
-        QVERIFY(host.log.isEmpty());
-    }
-
-    void silentPortTakesAboutTwoAndAHalfSeconds()
-    {
-        controller(8);
-        m_platform->realSleep = true;
-        QElapsedTimer clock;
-        clock.start();
-        QVERIFY(!modMain::ProbePort(*m_comm, *m_platform, 8));
-        const qint64 took = clock.elapsed();
-        QVERIFY2(took >= 2600 && took < 5000, qPrintable(QString::number(took)));
+        QCOMPARE(findPort(QStringLiteral("7")), 7);
+        QVERIFY(sent);
+        QVERIFY(m_rig->host.log.isEmpty());
     }
 
 private:
-    std::optional<QTemporaryDir> m_dir;
-    std::optional<TestPlatform> m_platform;
-    std::unique_ptr<PortFolder> m_ports;
-    std::unique_ptr<Comm1> m_comm;
+    std::optional<LinkRig> m_rig;
     std::vector<std::unique_ptr<Controller>> m_controllers;
 };
 
