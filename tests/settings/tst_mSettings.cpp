@@ -1,12 +1,12 @@
+#include "IniTestFiles.h"
 #include "mSettings.h"
 
-#include <QFile>
 #include <QTemporaryDir>
-#include <QTest>
 
 #include <memory>
 
 using namespace Qt::StringLiterals;
+using mSettings::ReadIni;
 
 class tst_mSettings : public QObject
 {
@@ -14,18 +14,6 @@ class tst_mSettings : public QObject
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
-
-    static QByteArray contents(const QString &path)
-    {
-        QFile file(path);
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    }
-    static void put(const QString &path, const QByteArray &bytes)
-    {
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(bytes);
-    }
 
 private slots:
     void init()
@@ -38,43 +26,33 @@ private slots:
 
     void firstRunCreatesSelfDocumentingFile()
     {
-        using mSettings::ReadIni;
-        const QString s = u"Settings"_s;
-        QCOMPARE(ReadIni({}, s, u"ShowMessages"_s, u"A"_s, true), u"A"_s);
-        QCOMPARE(ReadIni({}, s, u"Left"_s, u"0"_s, true), u"0"_s);
-        QCOMPARE(ReadIni({}, s, u"Top"_s, u"0"_s, true), u"0"_s);
-        QCOMPARE(ReadIni({}, s, u"width"_s, u"18000"_s, true), u"18000"_s);
-        QCOMPARE(ReadIni({}, s, u"height"_s, u"11000"_s, true), u"11000"_s);
-        QCOMPARE(ReadIni({}, s, u"Comm Port"_s, u"7"_s, true), u"7"_s);
-        QCOMPARE(ReadIni({}, s, u"NoUnits"_s, u"5"_s, true), u"5"_s);
-        for (int n = 1; n <= 5; ++n) {
-            QCOMPARE(ReadIni({}, u"UNIT%1"_s.arg(n), u"SIZE"_s, u"1.0"_s, true), u"1.0"_s);
-            QCOMPARE(ReadIni({}, u"UNIT%1"_s.arg(n), u"UID"_s, u"100"_s, true), u"100"_s);
-        }
-        QByteArray units;
+        // The console's start-up reads, each with its default and write-back.
+        auto start = [] {
+            for (const QString &kv : {u"ShowMessages=A"_s, u"Left=0"_s, u"Top=0"_s, u"width=18000"_s, u"height=11000"_s,
+                                      u"Comm Port=7"_s, u"NoUnits=5"_s}) {
+                const QString v = kv.section(u'=', 1);
+                QCOMPARE(ReadIni({}, u"Settings"_s, kv.section(u'=', 0, 0), v, true), v);
+            }
+            for (int n = 1; n <= 5; ++n) {
+                QCOMPARE(ReadIni({}, u"UNIT%1"_s.arg(n), u"SIZE"_s, u"1.0"_s, true), u"1.0"_s);
+                QCOMPARE(ReadIni({}, u"UNIT%1"_s.arg(n), u"UID"_s, u"100"_s, true), u"100"_s);
+            }
+        };
+        QByteArray expected = "[Settings]\r\nShowMessages=A\r\nLeft=0\r\nTop=0\r\nwidth=18000\r\n"
+                              "height=11000\r\nComm Port=7\r\nNoUnits=5\r\n";
         for (int n = 1; n <= 5; ++n)
-            units += "\r\n[UNIT" + QByteArray::number(n) + "]\r\nSIZE=1.0\r\nUID=100\r\n";
-        const QByteArray settings = "[Settings]\r\nShowMessages=A\r\nLeft=0\r\nTop=0\r\nwidth=18000\r\n"
-                                    "height=11000\r\nComm Port=7\r\nNoUnits=5\r\n";
-        const QString ini = m_dir->filePath(u"Vorn.ini"_s);
-        QCOMPARE(mSettings::IniFile, ini);
-        QCOMPARE(contents(ini), settings + units);
-        QVERIFY(!QFile::exists(mSettings::IniFile3));
-        QVERIFY(!QFile::exists(mSettings::IniFileT));
-
-        // A second start finds every key and changes nothing.
-        QCOMPARE(ReadIni({}, s, u"width"_s, u"1"_s, true), u"18000"_s);
-        QCOMPARE(contents(ini), settings + units);
+            expected += "\r\n[UNIT" + QByteArray::number(n) + "]\r\nSIZE=1.0\r\nUID=100\r\n";
+        start();
+        QCOMPARE(mSettings::IniFile, m_dir->filePath(u"Vorn.ini"_s));
+        QCOMPARE(contents(mSettings::IniFile), expected);
+        QVERIFY(!QFile::exists(mSettings::IniFile3) && !QFile::exists(mSettings::IniFileT));
+        start(); // a second start changes nothing
+        QCOMPARE(contents(mSettings::IniFile), expected);
 
         // Closing the window stores its position in place.
-        mSettings::WriteIni({}, s, u"Left"_s, u"1215"_s);
-        mSettings::WriteIni({}, s, u"Top"_s, u"600"_s);
-        mSettings::WriteIni({}, s, u"width"_s, u"16500"_s);
-        mSettings::WriteIni({}, s, u"height"_s, u"9000"_s);
-        QCOMPARE(contents(ini),
-                 "[Settings]\r\nShowMessages=A\r\nLeft=1215\r\nTop=600\r\nwidth=16500\r\n"
-                 "height=9000\r\nComm Port=7\r\nNoUnits=5\r\n"
-                     + units);
+        mSettings::WriteIni({}, u"Settings"_s, u"Left"_s, u"1215"_s);
+        mSettings::WriteIni({}, u"Settings"_s, u"height"_s, u"9000"_s);
+        QCOMPARE(contents(mSettings::IniFile), expected.replace("Left=0", "Left=1215").replace("=11000", "=9000"));
     }
 
     void readIni_data()
@@ -113,30 +91,20 @@ private slots:
         mSettings::BuildIniPaths();
         if (!file.isEmpty())
             put(mSettings::IniFile, file);
-        QTEST(mSettings::ReadIni(mSettings::IniFile, u"Settings"_s, u"width"_s, u"18000"_s, writeBack), "result");
+        QTEST(ReadIni(mSettings::IniFile, u"Settings"_s, u"width"_s, u"18000"_s, writeBack), "result");
         QTEST(contents(mSettings::IniFile), "after");
         QCOMPARE(QFile::exists(mSettings::IniFile), !file.isEmpty() || writeBack);
     }
 
-    void readIniCutsAt259_data()
-    {
-        QTest::addColumn<int>("stored");
-        QTest::addColumn<int>("returned");
-        QTest::newRow("short value") << 10 << 10;
-        QTest::newRow("value that just fits") << 259 << 259;
-        QTest::newRow("value one too long") << 260 << 259;
-        QTest::newRow("300-character command text") << 300 << 259;
-    }
-
     void readIniCutsAt259()
     {
-        QFETCH(int, stored);
-        QString value;
-        for (int i = 0; i < stored; ++i)
-            value += QChar(u'a' + i % 26);
-        mSettings::WriteIni({}, u"Standard Commands"_s, u"LONG"_s, value);
-        QTEST(int(mSettings::ReadIni({}, u"Standard Commands"_s, u"LONG"_s, u"-"_s, true).size()), "returned");
-        QVERIFY(value.startsWith(mSettings::ReadIni({}, u"Standard Commands"_s, u"LONG"_s, u"-"_s, true)));
+        for (const int stored : {259, 260}) {
+            QString value;
+            for (int i = 0; i < stored; ++i)
+                value += QChar(u'a' + i % 26);
+            mSettings::WriteIni({}, u"Standard Commands"_s, u"LONG"_s, value);
+            QCOMPARE(ReadIni({}, u"Standard Commands"_s, u"LONG"_s, u"-"_s, true), value.left(259));
+        }
     }
 
     void readIniSection_data()
@@ -145,20 +113,16 @@ private slots:
         QTest::addColumn<QStringList>("entries");
         QTest::addColumn<int>("count");
 
-        QTest::newRow("single entry") << QByteArray("[Designs]\r\nRING=1,2,3,4,5\r\n")
-                                      << QStringList{u"RING=1,2,3,4,5"_s} << 1;
         QTest::newRow("missing section keeps Count") << QByteArray("[Other]\r\nA=1\r\n") << QStringList() << -7;
         QTest::newRow("only comments keeps Count") << QByteArray("[Designs]\r\n; none yet\r\n") << QStringList() << -7;
         QTest::newRow("missing file keeps Count") << QByteArray() << QStringList() << -7;
         QTest::newRow("blanks around = dropped, comments skipped")
             << QByteArray("[Designs]\nA = 1\n; old\nB=\n\n[Next]\nC=3\n") << QStringList{u"A=1"_s, u"B="_s} << 2;
-
         QByteArray big = "[Designs]\r\n";
         QStringList all;
         for (int i = 0; i < 60; ++i) {
-            const QString entry = u"DESIGN%1=%2,%2,%2,%2,%2"_s.arg(i).arg(100 + i);
-            big += entry.toLatin1() + "\r\n";
-            all += entry;
+            all += u"DESIGN%1=%2,%2,%2,%2,%2"_s.arg(i).arg(100 + i);
+            big += all.last().toLatin1() + "\r\n";
         }
         QTest::newRow("several hundred characters read whole in order") << big << all << 60;
     }
@@ -180,11 +144,8 @@ private slots:
     {
         mSettings::BuildIniPaths();
         put(mSettings::IniFile, "[Designs]\r\nRING=1\r\nSTAR=2\r\n");
-        mSettings::DeleteIni({}, u"Designs"_s, u"  "_s);
-        QCOMPARE(contents(mSettings::IniFile), "[Designs]\r\nRING=1\r\nSTAR=2\r\n");
         mSettings::DeleteIni({}, u"Designs"_s, u"ring"_s);
         QCOMPARE(contents(mSettings::IniFile), "[Designs]\r\nSTAR=2\r\n");
-        QCOMPARE(mSettings::ReadIni({}, u"Designs"_s, u"RING"_s, u"-"_s, false), u"-"_s);
     }
 
     void cutAtNul_data()
@@ -194,7 +155,6 @@ private slots:
         QTest::newRow("no NUL") << u"COM7"_s << u"COM7"_s;
         QTest::newRow("NUL first") << QString(QChar(u'\0')) + u"x"_s << QString();
         QTest::newRow("NUL in the middle") << u"ab"_s + QChar(u'\0') + u"cd"_s + QChar(u'\0') << u"ab"_s;
-        QTest::newRow("empty") << QString() << QString();
     }
 
     void cutAtNul()
@@ -209,7 +169,6 @@ private slots:
         QTest::addColumn<QString>("prefix");
         QTest::newRow("plain folder") << u"/opt/vorn"_s << u"/opt/vorn/"_s;
         QTest::newRow("folder ending in /") << u"/opt/vorn/"_s << u"/opt/vorn/"_s;
-        QTest::newRow("root of the file system") << u"/"_s << u"/"_s;
 #ifndef Q_OS_WIN
         QTest::newRow("folder ending in a backslash") << u"/opt/vorn\\"_s << u"/opt/vorn\\"_s;
 #else
