@@ -1,5 +1,7 @@
 #pragma once
 
+#include "StyleAtlas.h"
+#include "cPatchImage.h"
 #include "ctxPatchButton.h"
 
 #include <QBuffer>
@@ -11,9 +13,10 @@ namespace buttontest {
 
 constexpr QRgb Frame = 0x00FFFFFFu; // fixed marker and frame corner: transparent white
 constexpr QRgb Stretch = 0xFF000000u;
+constexpr QRgb Red = 0xFFFF0000u, Green = 0xFF00FF00u, Blue = 0xFF0000FFu, White = 0xFFFFFFFFu;
 
-// A nine-patch picture of one colour whose single middle row and column stretch. With `corner` > 0
-// it keeps fixed corners of that size in `cornerColour` (and the edges between them in `colour`).
+// A one-colour nine-patch whose middle row and column stretch; `corner` > 0 gives fixed corners of
+// that size in `cornerColour`.
 inline QImage solidPatch(QRgb colour, int corner = 0, QRgb cornerColour = 0)
 {
     const int side = 2 * corner + 3;
@@ -43,27 +46,39 @@ class ManualClock
 {
 public:
     ManualClock()
-        : m_now(std::make_shared<double>(1000.0))
     {
-        auto now = m_now;
-        ctxPatchButton::setClock([now] { return *now; });
+        ctxPatchButton::setClock([now = m_now] { return *now; });
     }
     ~ManualClock() { ctxPatchButton::setClock({}); }
     ManualClock(const ManualClock &) = delete;
     ManualClock &operator=(const ManualClock &) = delete;
-
     void advance(double seconds) { *m_now += seconds; }
-    double now() const { return *m_now; }
-    std::shared_ptr<double> handle() const { return m_now; }
 
 private:
-    std::shared_ptr<double> m_now;
+    std::shared_ptr<double> m_now = std::make_shared<double>(1000.0);
 };
 
 // Straight ARGB copies, so pixels compare as the colours they are.
 inline QImage straight(const QImage &image)
 {
     return image.convertToFormat(QImage::Format_ARGB32);
+}
+
+inline bool near(QRgb a, QRgb b, int tolerance = 2)
+{
+    return qAbs(qRed(a) - qRed(b)) <= tolerance && qAbs(qGreen(a) - qGreen(b)) <= tolerance
+        && qAbs(qBlue(a) - qBlue(b)) <= tolerance && qAbs(qAlpha(a) - qAlpha(b)) <= tolerance;
+}
+
+inline StyleAtlas::Family family(QStringView name)
+{
+    return name == u"flat" ? StyleAtlas::Flat : name == u"tall" ? StyleAtlas::Tall : StyleAtlas::Card;
+}
+
+inline std::shared_ptr<cPatchImage> cell(QStringView familyName, int index)
+{
+    const StyleAtlas::Family f = family(familyName);
+    return StyleAtlas::instance().pvResExtract(index, f.top, f.cellWidth, f.cellHeight);
 }
 
 } // namespace buttontest
