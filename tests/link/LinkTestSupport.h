@@ -34,13 +34,13 @@
 #include <unistd.h>
 #include <vector>
 
-// The controller's end. A thread records what the console writes and when each piece arrived.
+// The controller's end. A thread records what the console writes and when each of its lines was complete.
 class PtyPeer
 {
 public:
     PtyPeer()
     {
-        m_master = ::posix_openpt(O_RDWR | O_NOCTTY);
+        m_master = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
         if (m_master < 0 || ::grantpt(m_master) != 0 || ::unlockpt(m_master) != 0)
             return;
         m_slaveName = QString::fromLocal8Bit(::ptsname(m_master));
@@ -51,21 +51,16 @@ public:
             ::cfmakeraw(&t);
             ::tcsetattr(m_slave, TCSANOW, &t);
         }
-        ::fcntl(m_master, F_SETFL, ::fcntl(m_master, F_GETFL) | O_NONBLOCK);
         m_reader = std::thread([this] { readLoop(); });
     }
     ~PtyPeer() { hangUp(); }
-    PtyPeer(const PtyPeer &) = delete;
-    PtyPeer &operator=(const PtyPeer &) = delete;
 
     bool isValid() const { return m_master >= 0 && m_slave >= 0; }
     QString slaveName() const { return m_slaveName; }
-
-    // Links this line as port n of the program folder.
-    bool linkAs(const QString &programFolder, int n) const
+    bool linkAs(const QString &programFolder, int port) const
     {
+        const QString link = programFolder + QStringLiteral("/ports/COM") + QString::number(port);
         QDir().mkpath(programFolder + QStringLiteral("/ports"));
-        const QString link = programFolder + QStringLiteral("/ports/COM") + QString::number(n);
         QFile::remove(link);
         return QFile::link(m_slaveName, link);
     }
@@ -73,14 +68,11 @@ public:
     // Writes as the controller; returns once the console's side can read all of it.
     void send(const QByteArray &bytes)
     {
-        int before = 0;
+        int before = 0, queued = 0;
         ::ioctl(m_slave, FIONREAD, &before);
         writeAll(bytes);
-        for (int i = 0, queued = 0; i < 2000; ++i) {
-            if (::ioctl(m_slave, FIONREAD, &queued) != 0 || queued >= before + bytes.size())
-                return;
+        for (int i = 0; i < 2000 && ::ioctl(m_slave, FIONREAD, &queued) == 0 && queued < before + bytes.size(); ++i)
             std::this_thread::sleep_for(std::chrono::microseconds(500));
-        }
     }
     // Writes without waiting for the other side (large amounts, from another thread).
     void writeAll(const QByteArray &bytes)
@@ -98,16 +90,12 @@ public:
     QByteArray received() const
     {
         std::lock_guard lock(m_mutex);
-        QByteArray all;
-        for (const auto &chunk : m_chunks)
-            all += chunk.second;
-        return all;
+        return m_received;
     }
     bool waitReceived(const QByteArray &needle, int times = 1) const
     {
-        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(2);
-        while (received().count(needle) < times) {
-            if (std::chrono::steady_clock::now() > until)
+        for (int ms = 0; received().count(needle) < times; ++ms) {
+            if (ms > 2000)
                 return false;
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
@@ -117,11 +105,7 @@ public:
     qint64 lineTime(int n) const
     {
         std::lock_guard lock(m_mutex);
-        int seen = 0;
-        for (const auto &chunk : m_chunks)
-            if ((seen += int(chunk.second.count("\r\n"))) > n)
-                return chunk.first;
-        return -1;
+        return m_lineTimes.value(n, -1);
     }
 
     // The controller goes away: both ends closed, the device node disappears.
@@ -130,10 +114,9 @@ public:
         m_stop = true;
         if (m_reader.joinable())
             m_reader.join();
-        if (m_slave >= 0)
-            ::close(m_slave);
-        if (m_master >= 0)
-            ::close(m_master);
+        for (int fd : {m_slave, m_master})
+            if (fd >= 0)
+                ::close(fd);
         m_slave = m_master = -1;
     }
 
@@ -144,12 +127,13 @@ private:
         while (!m_stop) {
             pollfd p{m_master, POLLIN, 0};
             const ssize_t n = ::poll(&p, 1, 10) > 0 ? ::read(m_master, buf, sizeof buf) : 0;
-            if (n <= 0)
-                continue;
             const auto at = std::chrono::steady_clock::now() - m_start;
             std::lock_guard lock(m_mutex);
-            m_chunks.append(
-                {std::chrono::duration_cast<std::chrono::milliseconds>(at).count(), QByteArray(buf, qsizetype(n))});
+            for (ssize_t i = 0; i < n; ++i) {
+                m_received += buf[i];
+                if (m_received.endsWith("\r\n"))
+                    m_lineTimes.append(std::chrono::duration_cast<std::chrono::milliseconds>(at).count());
+            }
         }
     }
 
@@ -160,7 +144,8 @@ private:
     std::thread m_reader;
     std::atomic_bool m_stop{false};
     mutable std::mutex m_mutex;
-    QList<std::pair<qint64, QByteArray>> m_chunks;
+    QByteArray m_received;
+    QList<qint64> m_lineTimes;
 };
 
 // The machine's own serial devices stay out of the tests' port folders.
@@ -202,7 +187,11 @@ public:
     bool askYesNo(const QString &, const QString &) override { return false; }
     QString inputBox(const QString &, const QString &, const QString &) override { return {}; }
     bool startDetached(const QString &, const QStringList &) override { return false; }
-    QStringList deviceList() override { return ++deviceListCalls, devices; }
+    QStringList deviceList() override
+    {
+        ++deviceListCalls;
+        return devices;
+    }
     QString programFolder() const override { return folder; }
 };
 
@@ -224,20 +213,16 @@ public:
     QString Tag() const override { return tag; }
 };
 
-// Panel 0 is "All Units"; panels 1.. carry the UIDs given, the first panel of a UID keeping its key as the
-// layout pass does.
+// Panel 0 is "All Units"; panels 1.. carry the UIDs given.
 class TestHost : public ConsoleHost
 {
 public:
     TestHost(TestPlatform &platform, const QStringList &uids)
         : m_platform(platform)
     {
-        m_units.push_back(std::make_unique<TestUnit>());
-        for (const QString &uid : uids) {
+        for (int n = 0; n <= uids.size(); ++n) {
             m_units.push_back(std::make_unique<TestUnit>());
-            m_units.back()->tag = uid;
-            if (!m_byUid.contains(uid))
-                m_byUid.insert(uid, int(m_units.size()) - 1);
+            m_units.back()->tag = n ? uids.at(n - 1) : QString();
         }
     }
 
@@ -254,7 +239,10 @@ public:
     UnitView *Unit(int n) override { return n >= 0 && size_t(n) < m_units.size() ? m_units[size_t(n)].get() : nullptr; }
     std::optional<int> unitByUID(const QString &uid) const override
     {
-        return m_byUid.contains(uid) ? std::optional<int>(m_byUid.value(uid)) : std::nullopt;
+        for (size_t n = 1; n < m_units.size(); ++n)
+            if (m_units[n]->tag == uid)
+                return int(n);
+        return std::nullopt;
     }
     std::optional<QString> countText(int) const override { return std::nullopt; }
     void setCountText(int, const QString &) override {}
@@ -273,7 +261,6 @@ public:
 private:
     TestPlatform &m_platform;
     std::vector<std::unique_ptr<TestUnit>> m_units;
-    QMap<QString, int> m_byUid;
 };
 
 // One console in a fresh program folder whose command catalogue knows HOME, Id (stored as a dash),

@@ -2,6 +2,8 @@
 
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 class tst_CommandSender : public QObject
 {
     Q_OBJECT
@@ -16,9 +18,7 @@ private:
 private slots:
     void init()
     {
-        m_rig.emplace(3,
-                      QStringList{QStringLiteral("101"), QStringLiteral("102"), QStringLiteral("103"),
-                                  QStringLiteral("104"), QStringLiteral("105")});
+        m_rig.emplace(3, QStringList{u"101"_s, u"102"_s, u"103"_s, u"104"_s, u"105"_s});
         QVERIFY(m_rig->ok);
     }
     void cleanup() { m_rig.reset(); }
@@ -27,12 +27,12 @@ private slots:
     {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QByteArray>("line");
-        QTest::newRow("no comma gets two fillers") << QStringLiteral("HOME") << QByteArray(">HOME,0,0\r\n");
-        QTest::newRow("one comma gets one filler") << QStringLiteral("HOME,101") << QByteArray(">HOME,101,0\r\n");
-        QTest::newRow("framed already") << QStringLiteral(">C,12,101") << QByteArray(">C,12,101\r\n");
-        QTest::newRow("lead only") << QStringLiteral(">HOME") << QByteArray(">HOME,0,0\r\n");
+        QTest::newRow("no comma gets two fillers") << u"HOME"_s << QByteArray(">HOME,0,0\r\n");
+        QTest::newRow("one comma gets one filler") << u"HOME,101"_s << QByteArray(">HOME,101,0\r\n");
+        QTest::newRow("framed already") << u">C,12,101"_s << QByteArray(">C,12,101\r\n");
+        QTest::newRow("lead only") << u">HOME"_s << QByteArray(">HOME,0,0\r\n");
         QTest::newRow("empty text") << QString() << QByteArray(">,0,0\r\n");
-        QTest::newRow("empty fields") << QStringLiteral(",,") << QByteArray(">,,\r\n");
+        QTest::newRow("empty fields") << u",,"_s << QByteArray(">,,\r\n");
     }
     void framing()
     {
@@ -59,7 +59,7 @@ private slots:
         m_rig->platform.realSleep = true;
         for (int n : checked)
             m_rig->unit(n).checked = true;
-        m_rig->sender.SendCMDtoSelected(QStringLiteral("HOME"));
+        m_rig->sender.SendCMDtoSelected(u"HOME"_s);
         const int lines = int(bytes.count("\r\n"));
         QCOMPARE(wire(lines), bytes);
         QCOMPARE(m_rig->platform.sleeps, lines > 1 ? QList<int>(lines, 200) : QList<int>{});
@@ -75,21 +75,17 @@ private slots:
         QTest::addColumn<int>("index");
         QTest::addColumn<QString>("status");
         QTest::addColumn<QByteArray>("bytes");
-        QTest::newRow("home button of unit 2")
-            << QStringLiteral("HOME") << 2 << QStringLiteral("Sending Command HOME to UNIT 2 - Pls Wait !")
-            << QByteArray::fromHex("3E482C3130322C300D0A");
+        QTest::newRow("home button of unit 2") << u"HOME"_s << 2 << u"Sending Command HOME to UNIT 2 - Pls Wait !"_s
+                                               << QByteArray::fromHex("3E482C3130322C300D0A");
         QTest::newRow("home button of all units")
-            << QStringLiteral("HOME") << 0 << QStringLiteral("Sending Command HOME to all UNITS - Pls Wait !")
-            << QByteArray(">H,0,0\r\n");
+            << u"HOME"_s << 0 << u"Sending Command HOME to all UNITS - Pls Wait !"_s << QByteArray(">H,0,0\r\n");
         QTest::newRow("missing from the catalogue")
-            << QStringLiteral("Flush") << 2 << QStringLiteral("Sending Command Flush to UNIT 2 - Pls Wait !")
-            << QByteArray(">,102,0\r\n");
+            << u"Flush"_s << 2 << u"Sending Command Flush to UNIT 2 - Pls Wait !"_s << QByteArray(">,102,0\r\n");
         QTest::newRow("stored as a dash")
-            << QStringLiteral("Id") << 5 << QStringLiteral("Sending Command Id to UNIT 5 - Pls Wait !")
-            << QByteArray(">,105,0\r\n");
+            << u"Id"_s << 5 << u"Sending Command Id to UNIT 5 - Pls Wait !"_s << QByteArray(">,105,0\r\n");
         QTest::newRow("catalogue text with a comma")
-            << QStringLiteral("Save Settings") << 1
-            << QStringLiteral("Sending Command Save Settings to UNIT 1 - Pls Wait !") << QByteArray(">SV,9,101\r\n");
+            << u"Save Settings"_s << 1 << u"Sending Command Save Settings to UNIT 1 - Pls Wait !"_s
+            << QByteArray(">SV,9,101\r\n");
     }
     void internalCommands()
     {
@@ -125,18 +121,18 @@ private slots:
         }
         for (int n = 1; n <= 5; ++n) {
             m_rig->unit(n).state = 49152;
-            m_rig->unit(n).c3 = QStringLiteral("Count: 25");
-            m_rig->unit(n).c4 = QStringLiteral("STUCK STN");
+            m_rig->unit(n).c3 = u"Count: 25"_s;
+            m_rig->unit(n).c4 = u"STUCK STN"_s;
         }
-        m_rig->unit(0).c3 = QStringLiteral("untouched");
-        m_rig->host.pane = QStringLiteral("older answers");
-        m_rig->sender.SendCMD(QStringLiteral("HOME,104"));
+        m_rig->unit(0).c3 = u"untouched"_s;
+        m_rig->host.pane = u"older answers"_s;
+        m_rig->sender.SendCMD(u"HOME,104"_s);
         for (int n = 1; n <= 5; ++n) {
             QCOMPARE(m_rig->unit(n).state, 4194304);
             QVERIFY(m_rig->unit(n).c3.isEmpty() && m_rig->unit(n).c4.isEmpty());
         }
-        QCOMPARE(m_rig->unit(0).c3, QStringLiteral("untouched"));
-        QCOMPARE(m_rig->host.pane, QStringLiteral("\r\nolder answers"));
+        QCOMPARE(m_rig->unit(0).c3, u"untouched"_s);
+        QCOMPARE(m_rig->host.pane, u"\r\nolder answers"_s);
         QVERIFY(m_rig->host.log.isEmpty());
         QCOMPARE(m_rig->comm.PortOpen(), !bytes.isEmpty());
         if (bytes.isEmpty())
@@ -147,14 +143,14 @@ private slots:
     void historyNewestFirstWithoutTheLead()
     {
         CommandSender &sender = m_rig->sender;
-        sender.SendCMD(QStringLiteral("HOME"));
-        sender.SendCMD(QStringLiteral(">C,12,101"), true); // a dispense line stays out
-        sender.SendCMD(QStringLiteral(">X,1"));
-        QCOMPARE(sender.history(), QStringList({QStringLiteral("X,1,0"), QStringLiteral("HOME,0,0")}));
+        sender.SendCMD(u"HOME"_s);
+        sender.SendCMD(u">C,12,101"_s, true); // a dispense line stays out
+        sender.SendCMD(u">X,1"_s);
+        QCOMPARE(sender.history(), QStringList({u"X,1,0"_s, u"HOME,0,0"_s}));
         for (int i = 0; i < CommandSender::MaxHistory + 10; ++i)
             sender.SendCMD(QString::number(i));
         QCOMPARE(sender.history().size(), CommandSender::MaxHistory);
-        QCOMPARE(sender.history().first(), QString::number(CommandSender::MaxHistory + 9) + QStringLiteral(",0,0"));
+        QCOMPARE(sender.history().first(), QString::number(CommandSender::MaxHistory + 9) + u",0,0"_s);
     }
 
 private:

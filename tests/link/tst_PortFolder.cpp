@@ -5,6 +5,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 // Devices are plain files here: the port folder only links to them and never opens them.
 class tst_PortFolder : public QObject
 {
@@ -13,12 +15,12 @@ class tst_PortFolder : public QObject
 private:
     QString device(const QString &name)
     {
-        QDir().mkpath(m_dir->filePath(QStringLiteral("dev")));
-        QFile f(m_dir->filePath(QStringLiteral("dev/") + name));
+        QDir().mkpath(m_dir->filePath(u"dev"_s));
+        QFile f(m_dir->filePath(u"dev/"_s + name));
         f.open(QIODevice::WriteOnly);
         return f.fileName();
     }
-    QString folder() const { return m_dir->filePath(QStringLiteral("prog")); }
+    QString folder() const { return m_dir->filePath(u"prog"_s); }
     std::unique_ptr<PortFolder> ports()
     {
         return std::make_unique<PortFolder>(folder(), [this] { return m_devices; });
@@ -36,37 +38,36 @@ private slots:
 
     void listNamesEachLinkedPresentPort()
     {
-        const QString a = device(QStringLiteral("ttyUSB0"));
-        m_devices = {{a, QStringLiteral("ttyUSB0"), QStringLiteral("USB Serial Device")}};
+        const QString a = device(u"ttyUSB0"_s);
+        m_devices = {{a, u"ttyUSB0"_s, u"USB Serial Device"_s}};
         auto p = ports();
         QVERIFY(QDir().mkpath(p->portsFolder()));
         QVERIFY(QFile::link(a, p->linkPath(4)));
         // Not a listed serial device (a pseudo-terminal, say): named without a description.
-        QVERIFY(QFile::link(device(QStringLiteral("ttyACM0")), p->linkPath(12)));
-        QVERIFY(QFile::link(m_dir->filePath(QStringLiteral("dev/gone")), p->linkPath(2)));
-        QFile junk(p->portsFolder() + QStringLiteral("/COM07"));
+        QVERIFY(QFile::link(device(u"ttyACM0"_s), p->linkPath(12)));
+        QVERIFY(QFile::link(m_dir->filePath(u"dev/gone"_s), p->linkPath(2)));
+        QFile junk(p->portsFolder() + u"/COM07"_s);
         junk.open(QIODevice::WriteOnly);
-        QCOMPARE(p->deviceList(),
-                 QStringList({QStringLiteral("USB Serial Device (COM4)"), QStringLiteral("Serial Port (COM12)")}));
+        QCOMPARE(p->deviceList(), QStringList({u"USB Serial Device (COM4)"_s, u"Serial Port (COM12)"_s}));
         QCOMPARE(p->devicePath(4), canonical(a));
     }
 
     void unlinkedDevicesGetTheLowestFreeNumbersInPathOrder()
     {
-        const QString usb1 = device(QStringLiteral("ttyUSB1"));
-        const QString acm0 = device(QStringLiteral("ttyACM0"));
-        const QString linked = device(QStringLiteral("ttyS0"));
-        m_devices = {{usb1, QStringLiteral("ttyUSB1"), QString()},
-                     {device(QStringLiteral("ttyUSB0")), QStringLiteral("ttyUSB0"), QStringLiteral("FT232R")},
-                     {linked, QStringLiteral("ttyS0"), QString()},
-                     {acm0, QStringLiteral("ttyACM0"), QStringLiteral("Dispenser")}};
+        const QString usb1 = device(u"ttyUSB1"_s);
+        const QString acm0 = device(u"ttyACM0"_s);
+        const QString linked = device(u"ttyS0"_s);
+        m_devices = {{usb1, u"ttyUSB1"_s, QString()},
+                     {device(u"ttyUSB0"_s), u"ttyUSB0"_s, u"FT232R"_s},
+                     {linked, u"ttyS0"_s, QString()},
+                     {acm0, u"ttyACM0"_s, u"Dispenser"_s}};
         auto p = ports();
         QVERIFY(QDir().mkpath(p->portsFolder()));
         QVERIFY(QFile::link(linked, p->linkPath(1)));
         // An unplugged adapter keeps its number.
-        QVERIFY(QFile::link(m_dir->filePath(QStringLiteral("dev/unplugged")), p->linkPath(3)));
-        const QStringList expected{QStringLiteral("Serial Port (COM1)"), QStringLiteral("Dispenser (COM2)"),
-                                   QStringLiteral("FT232R (COM4)"), QStringLiteral("Serial Port (COM5)")};
+        QVERIFY(QFile::link(m_dir->filePath(u"dev/unplugged"_s), p->linkPath(3)));
+        const QStringList expected{u"Serial Port (COM1)"_s, u"Dispenser (COM2)"_s, u"FT232R (COM4)"_s,
+                                   u"Serial Port (COM5)"_s};
         QCOMPARE(p->deviceList(), expected);
         QCOMPARE(QFileInfo(p->linkPath(2)).symLinkTarget(), QFileInfo(acm0).absoluteFilePath());
         QCOMPARE(p->deviceList(), expected); // the numbers stick
@@ -75,15 +76,15 @@ private slots:
 
     void unwritableFolderKeepsNumbersInMemory()
     {
-        const QString usb0 = device(QStringLiteral("ttyUSB0"));
-        m_devices = {{usb0, QStringLiteral("ttyUSB0"), QString()}};
-        QFile blocker(folder() + QStringLiteral("/ports")); // a file where the folder should be
+        const QString usb0 = device(u"ttyUSB0"_s);
+        m_devices = {{usb0, u"ttyUSB0"_s, QString()}};
+        QFile blocker(folder() + u"/ports"_s); // a file where the folder should be
         QVERIFY(blocker.open(QIODevice::WriteOnly));
         blocker.close();
         auto p = ports();
-        QCOMPARE(p->deviceList(), QStringList({QStringLiteral("Serial Port (COM1)")}));
+        QCOMPARE(p->deviceList(), QStringList({u"Serial Port (COM1)"_s}));
         QCOMPARE(p->devicePath(1), canonical(usb0));
-        QCOMPARE(p->deviceList(), QStringList({QStringLiteral("Serial Port (COM1)")}));
+        QCOMPARE(p->deviceList(), QStringList({u"Serial Port (COM1)"_s}));
         QCOMPARE(p->memoryNumbers().size(), 1);
         // The serial link's own port folder never asked for the list: same device under the same number.
         QCOMPARE(ports()->devicePath(1), canonical(usb0));
@@ -93,8 +94,8 @@ private slots:
     {
         auto p = ports();
         QCOMPARE(p->deviceList(), QStringList());
-        const QString usb0 = device(QStringLiteral("ttyUSB0"));
-        m_devices = {{usb0, QStringLiteral("ttyUSB0"), QString()}};
+        const QString usb0 = device(u"ttyUSB0"_s);
+        m_devices = {{usb0, u"ttyUSB0"_s, QString()}};
         QCOMPARE(p->devicePath(1), canonical(usb0));
         QVERIFY(QFileInfo(p->linkPath(1)).isSymLink());
         QCOMPARE(p->devicePath(9), p->linkPath(9)); // nothing there: fails to open like a missing port

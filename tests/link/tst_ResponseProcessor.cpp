@@ -3,6 +3,8 @@
 #include <QRandomGenerator>
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 // Units 1 to 5 are registered under UIDs 100, 101, 102, 10 and 7.
 class tst_ResponseProcessor : public QObject
 {
@@ -15,7 +17,7 @@ private:
     // The lines of a text as the log must hold them: cut at CR LF, empty lines left out.
     static QStringList linesOf(const QString &text)
     {
-        QStringList lines = text.split(QStringLiteral("\r\n"));
+        QStringList lines = text.split(u"\r\n"_s);
         lines.removeAll(QString());
         return lines;
     }
@@ -23,40 +25,36 @@ private:
 private slots:
     void init()
     {
-        m_rig.emplace(5,
-                      QStringList{QStringLiteral("100"), QStringLiteral("101"), QStringLiteral("102"),
-                                  QStringLiteral("10"), QStringLiteral("7")});
+        m_rig.emplace(5, QStringList{u"100"_s, u"101"_s, u"102"_s, u"10"_s, u"7"_s});
         QVERIFY(m_rig->ok);
     }
     void cleanup() { m_rig.reset(); }
 
+    // key: where the unit's section of the settings keeps the message field, empty for nothing kept.
     void messageMarkers_data()
     {
         QTest::addColumn<QString>("line");
         QTest::addColumn<int>("unit");
         QTest::addColumn<QString>("count");
         QTest::addColumn<QString>("info");
-        const QString before = QStringLiteral("before");
-        QTest::newRow("count report") << QStringLiteral("x\t101\t[F]\t25") << 2 << QStringLiteral("Count: 25")
-                                      << before;
+        QTest::addColumn<QString>("key");
+        const QString was = u"before"_s, none;
+        QTest::newRow("count report") << u"x\t101\t[F]\t25"_s << 2 << u"Count: 25"_s << was << none;
         QTest::newRow("count in lower case, padded")
-            << QStringLiteral("x\t101\t[f]\t 0025 pcs") << 2 << QStringLiteral("Count: 25") << before;
-        QTest::newRow("fractional count")
-            << QStringLiteral("x\t101\t[F]\t2.50") << 2 << QStringLiteral("Count: 2.5") << before;
-        QTest::newRow("count report without a value") << QStringLiteral("x\t101\t[F]") << 2 << before << before;
-        QTest::newRow("count and identification")
-            << QStringLiteral("x\t101\t[F] ID:\t3") << 2 << QStringLiteral("Count: 3") << before;
-        QTest::newRow("shortfall") << QStringLiteral("x\t101\t[C]<-7") << 2 << before << QStringLiteral("Short : 7");
-        QTest::newRow("shortfall marker not in front")
-            << QStringLiteral("x\t101\tok [c]<-9") << 2 << before << QStringLiteral("Short : 0");
-        QTest::newRow("bracket count") << QStringLiteral("x\t101\t[c](12)") << 2 << QStringLiteral("Count : 12")
-                                       << before;
-        QTest::newRow("identifier with a fraction")
-            << QStringLiteral("x\t 101.4\t[F]\t5") << 2 << QStringLiteral("Count: 5") << before;
+            << u"x\t101\t[f]\t 0025 pcs"_s << 2 << u"Count: 25"_s << was << none;
+        QTest::newRow("fractional count") << u"x\t101\t[F]\t2.50"_s << 2 << u"Count: 2.5"_s << was << none;
+        QTest::newRow("count report without a value") << u"x\t101\t[F]"_s << 2 << was << was << none;
+        QTest::newRow("count and identification") << u"x\t101\t[F] ID:\t3"_s << 2 << u"Count: 3"_s << was << none;
+        QTest::newRow("shortfall") << u"x\t101\t[C]<-7"_s << 2 << was << u"Short : 7"_s << none;
+        QTest::newRow("shortfall marker not in front") << u"x\t101\tok [c]<-9"_s << 2 << was << u"Short : 0"_s << none;
+        QTest::newRow("bracket count") << u"x\t101\t[c](12)"_s << 2 << u"Count : 12"_s << was << none;
+        QTest::newRow("identifier with a fraction") << u"x\t 101.4\t[F]\t5"_s << 2 << u"Count: 5"_s << was << none;
         QTest::newRow("identifier half way rounds to even")
-            << QStringLiteral("x\t100.5\t[F]\t5") << 1 << QStringLiteral("Count: 5") << before;
-        QTest::newRow("two fields carry no message") << QStringLiteral("[F]\t101") << 2 << before << before;
-        QTest::newRow("unknown message") << QStringLiteral("x\t101\thello\t5") << 2 << before << before;
+            << u"x\t100.5\t[F]\t5"_s << 1 << u"Count: 5"_s << was << none;
+        QTest::newRow("two fields carry no message") << u"[F]\t101"_s << 2 << was << was << none;
+        QTest::newRow("unknown message") << u"x\t101\thello\t5"_s << 2 << was << was << none;
+        QTest::newRow("identification") << u"x\t102\tID:V2.1 SN 0077\tmore"_s << 3 << was << was << u"INIT"_s;
+        QTest::newRow("homing") << u"x\t102\tl1l2: 340 / 512\tmore"_s << 3 << was << was << u"HOME"_s;
     }
     void messageMarkers()
     {
@@ -64,21 +62,26 @@ private slots:
         QFETCH(int, unit);
         QFETCH(QString, count);
         QFETCH(QString, info);
+        QFETCH(QString, key);
         for (int n = 1; n <= 5; ++n)
-            this->unit(n).c3 = this->unit(n).c4 = QStringLiteral("before");
-        m_rig->processor.processResponse(line + QStringLiteral("\r\n"));
+            this->unit(n).c3 = this->unit(n).c4 = u"before"_s;
+        m_rig->processor.processResponse(line + u"\r\n"_s);
         QCOMPARE(this->unit(unit).c3, count);
         QCOMPARE(this->unit(unit).c4, info);
         QCOMPARE(host().log, QStringList{line});
-        QCOMPARE(host().pane, line + QStringLiteral("\r\n"));
+        QCOMPARE(host().pane, line + u"\r\n"_s);
         QVERIFY(host().statuses.isEmpty());
         mSettings::BuildIniPaths();
-        QVERIFY(!QFile::exists(mSettings::IniFile)); // no INIT or HOME written
+        if (key.isEmpty())
+            QVERIFY(!QFile::exists(mSettings::IniFile));
+        else
+            QCOMPARE(mSettings::ReadIni(mSettings::IniFile, u"UNIT%1"_s.arg(unit), key, QString(), false),
+                     line.section(u'\t', 2, 2));
     }
 
     void answeringUnitsTurnGreen()
     {
-        m_rig->processor.processResponse(QStringLiteral("x\t101\tok\r\n"));
+        m_rig->processor.processResponse(u"x\t101\tok\r\n"_s);
         // UID 10 is a prefix of 101: both light up, as the controller's lines have always been matched.
         QList<qint32> states;
         for (int n = 1; n <= 5; ++n)
@@ -89,11 +92,11 @@ private slots:
 
     void sentOkIsStampedAndNotInterpreted()
     {
-        const QString line = QStringLiteral("x\t101\tsent ok\t[F]\t9");
+        const QString line = u"x\t101\tsent ok\t[F]\t9"_s;
         m_rig->platform.virtualMs = (3 * 3600 + 7 * 60) * 1000; // 17:12
         m_rig->processor.processResponse(line);
-        QCOMPARE(host().log, QStringList({QStringLiteral("\r\n2024-07-26-17-12"), line}));
-        QCOMPARE(host().pane, line + QStringLiteral("\r\n"));
+        QCOMPARE(host().log, QStringList({u"\r\n2024-07-26-17-12"_s, line}));
+        QCOMPARE(host().pane, line + u"\r\n"_s);
         QCOMPARE(unit(2).state, 4194304);
         QVERIFY(unit(2).c3.isEmpty());
     }
@@ -102,58 +105,39 @@ private slots:
     {
         QTest::addColumn<QString>("mode");
         QTest::addColumn<QString>("pane");
-        QTest::newRow("all messages") << QStringLiteral("A") << QStringLiteral("c\r\nb Not Ack\r\na\r\n\r\nold");
-        QTest::newRow("important only") << QStringLiteral("F") << QStringLiteral("ca\r\nold");
+        QTest::newRow("all messages") << u"A"_s << u"c\r\nb Not Ack\r\na\r\n\r\nold"_s;
+        QTest::newRow("important only") << u"F"_s << u"ca\r\nold"_s;
     }
     void filterModes()
     {
         QFETCH(QString, mode);
         QFETCH(QString, pane);
         host().mode = mode;
-        host().pane = QStringLiteral("old");
-        m_rig->sender.SendCMD(QStringLiteral("HOME"));
-        m_rig->processor.processResponse(QStringLiteral("a\r\nb Not Ack\r\nc\r\n"));
+        host().pane = u"old"_s;
+        m_rig->sender.SendCMD(u"HOME"_s);
+        m_rig->processor.processResponse(u"a\r\nb Not Ack\r\nc\r\n"_s);
         QCOMPARE(host().pane, pane);
-        QCOMPARE(host().log, QStringList({QStringLiteral("a"), QStringLiteral("b Not Ack"), QStringLiteral("c")}));
-    }
-
-    void reportsStoredInTheUnitSection_data()
-    {
-        QTest::addColumn<QString>("message");
-        QTest::addColumn<QString>("key");
-        QTest::newRow("identification") << QStringLiteral("ID:V2.1 SN 0077") << QStringLiteral("INIT");
-        QTest::newRow("homing") << QStringLiteral("l1l2: 340 / 512") << QStringLiteral("HOME");
-    }
-    void reportsStoredInTheUnitSection()
-    {
-        QFETCH(QString, message);
-        QFETCH(QString, key);
-        m_rig->processor.processResponse(QStringLiteral("x\t102\t") + message + QStringLiteral("\tmore\r\n"));
-        mSettings::BuildIniPaths();
-        QCOMPARE(mSettings::ReadIni(mSettings::IniFile, QStringLiteral("UNIT3"), key, QStringLiteral("none"), false),
-                 message);
-        QCOMPARE(unit(3).state, 49152);
+        QCOMPARE(host().log, QStringList({u"a"_s, u"b Not Ack"_s, u"c"_s}));
     }
 
     void unknownIdentifierTouchesNoUnit_data()
     {
         QTest::addColumn<QString>("id");
-        QTest::newRow("not registered") << QStringLiteral("999");
-        QTest::newRow("registered ones as its prefix") << QStringLiteral("1000");
-        QTest::newRow("too large for any unit") << QStringLiteral("1e400");
-        QTest::newRow("negative zero") << QStringLiteral("-0");
-        QTest::newRow("not a number") << QStringLiteral("nan");
+        QTest::newRow("not registered") << u"999"_s;
+        QTest::newRow("registered ones as its prefix") << u"1000"_s;
+        QTest::newRow("too large for any unit") << u"1e400"_s;
+        QTest::newRow("negative zero") << u"-0"_s;
+        QTest::newRow("not a number") << u"nan"_s;
         QTest::newRow("empty") << QString();
-        QTest::newRow("beyond 32 bits") << QStringLiteral("99999999999");
+        QTest::newRow("beyond 32 bits") << u"99999999999"_s;
     }
     void unknownIdentifierTouchesNoUnit()
     {
         QFETCH(QString, id);
         // A known unit answers first: its number must not carry over to the next line.
-        const QString batch = QStringLiteral("x\t7\t[c](4)\r\nx\t") + id + QStringLiteral("\t[F] !!!\t5\r\ny\t") + id
-            + QStringLiteral("\t[C]<-3\r\n");
+        const QString batch = u"x\t7\t[c](4)\r\nx\t"_s + id + u"\t[F] !!!\t5\r\ny\t"_s + id + u"\t[C]<-3\r\n"_s;
         m_rig->processor.processResponse(batch);
-        QCOMPARE(unit(5).c3, QStringLiteral("Count : 4"));
+        QCOMPARE(unit(5).c3, u"Count : 4"_s);
         QVERIFY(unit(5).c4.isEmpty());
         for (int n : {1, 2, 3, 4})
             QCOMPARE(unit(n).state, 4194304);
@@ -167,7 +151,7 @@ private slots:
     void stuckStoneStopsTheUnit()
     {
         for (int n = 1; n <= 5; ++n)
-            unit(n).c3 = QStringLiteral("Count : 1");
+            unit(n).c3 = u"Count : 1"_s;
         // The controller keeps talking while the unit stops.
         int drainSleep = 0;
         m_rig->platform.onSleep = [&](int) {
@@ -181,26 +165,25 @@ private slots:
 
         QVERIFY(m_rig->peer->waitReceived("\r\n"));
         QCOMPARE(m_rig->peer->received(), QByteArray(">S,101,0\r\n"));
-        QCOMPARE(host().statuses,
-                 QStringList({QStringLiteral("Sending Command STOP to UNIT 2 - Pls Wait !"),
-                              QStringLiteral("STUCK STONE ERROR- REMOVE MANUALLY")}));
+        QCOMPARE(
+            host().statuses,
+            QStringList({u"Sending Command STOP to UNIT 2 - Pls Wait !"_s, u"STUCK STONE ERROR- REMOVE MANUALLY"_s}));
         QCOMPARE(host().statusSecs, QList<int>({5, 10}));
         QCOMPARE(m_rig->platform.sleeps, QList<int>({100, 100, 100, 100, 100}));
         QCOMPARE(unit(2).state, 255);
-        QCOMPARE(unit(2).c4, QStringLiteral("STUCK STN"));
+        QCOMPARE(unit(2).c4, u"STUCK STN"_s);
         for (int n = 1; n <= 5; ++n) {
             QVERIFY(unit(n).c3.isEmpty());
             QCOMPARE(unit(n).state, n == 2 ? 255 : 4194304);
         }
-        QCOMPARE(host().pane, QStringLiteral("\r\na\t101\t[F]!!!\t5\r\n"));
+        QCOMPARE(host().pane, u"\r\na\t101\t[F]!!!\t5\r\n"_s);
         // Nothing the controller said is missing from the log, in the order it came.
         QCOMPARE(host().log,
-                 QStringList({QStringLiteral("a\t101\t[F]!!!\t5"), QStringLiteral("b\t102\t[c](3)"),
-                              QStringLiteral("c\t10\t[F]\t9"), QStringLiteral("d\tdrained")}));
+                 QStringList({u"a\t101\t[F]!!!\t5"_s, u"b\t102\t[c](3)"_s, u"c\t10\t[F]\t9"_s, u"d\tdrained"_s}));
         // The line still arriving when the drain ended is handled whole at the next tick.
         tick();
-        QCOMPARE(host().log.last(), QStringLiteral("e partial"));
-        QVERIFY(host().pane.startsWith(QStringLiteral("e partial\r\n")));
+        QCOMPARE(host().log.last(), u"e partial"_s);
+        QVERIFY(host().pane.startsWith(u"e partial\r\n"_s));
     }
 
     void lineInPiecesIsHandledWhole_data()
@@ -209,14 +192,12 @@ private slots:
         QTest::addColumn<QString>("count");
         QTest::addColumn<QStringList>("log");
         QTest::newRow("count split inside the number")
-            << QList<QByteArray>{"x\t101\t[F]\t2", "5\r\n"} << QStringLiteral("Count: 25")
-            << QStringList{QStringLiteral("x\t101\t[F]\t25")};
-        QTest::newRow("split between CR and LF")
-            << QList<QByteArray>{"x\t101\t[F]\t25\r", "\nnext\r\n"} << QStringLiteral("Count: 25")
-            << QStringList{QStringLiteral("x\t101\t[F]\t25"), QStringLiteral("next")};
+            << QList<QByteArray>{"x\t101\t[F]\t2", "5\r\n"} << u"Count: 25"_s << QStringList{u"x\t101\t[F]\t25"_s};
+        QTest::newRow("split between CR and LF") << QList<QByteArray>{"x\t101\t[F]\t25\r", "\nnext\r\n"}
+                                                 << u"Count: 25"_s << QStringList{u"x\t101\t[F]\t25"_s, u"next"_s};
         QTest::newRow("three pieces, the last unterminated")
-            << QList<QByteArray>{"x\t1", "01\t[c](1", "2)\r\nlast words"} << QStringLiteral("Count : 12")
-            << QStringList{QStringLiteral("x\t101\t[c](12)"), QStringLiteral("last words")};
+            << QList<QByteArray>{"x\t1", "01\t[c](1", "2)\r\nlast words"} << u"Count : 12"_s
+            << QStringList{u"x\t101\t[c](12)"_s, u"last words"_s};
     }
     void lineInPiecesIsHandledWhole()
     {
@@ -248,7 +229,7 @@ private slots:
         QVERIFY(m_rig->comm.PortOpen());
         m_rig->peer->send("x\t101\t[F]\t3\r\n");
         tick();
-        QCOMPARE(unit(2).c3, QStringLiteral("Count: 3"));
+        QCOMPARE(unit(2).c3, u"Count: 3"_s);
     }
 
     void badInputIsLoggedWhole_data()
@@ -285,7 +266,7 @@ private slots:
         writer.join();
         tick();
         QStringList logged = host().log;
-        logged.removeIf([](const QString &entry) { return entry.startsWith(QStringLiteral("\r\n")); });
+        logged.removeIf([](const QString &entry) { return entry.startsWith(u"\r\n"_s); });
         QCOMPARE(logged.size(), linesOf(QString::fromLatin1(bytes)).size());
         QVERIFY(logged == linesOf(QString::fromLatin1(bytes)));
         QVERIFY(host().statuses.isEmpty()); // no unit number came out of the odd identifiers

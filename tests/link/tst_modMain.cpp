@@ -3,6 +3,8 @@
 
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 using Script = QMap<int, QByteArray>;
 
 // A controller on its own pseudo-terminal: once a probe line has come in on a fresh open of its port, it
@@ -75,16 +77,16 @@ private slots:
     {
         QTest::addColumn<QString>("name");
         QTest::addColumn<int>("port");
-        QTest::newRow("usb adapter") << QStringLiteral("USB Serial Device (COM4)") << 4;
-        QTest::newRow("two digits") << QStringLiteral("Prolific USB-to-Serial Comm Port (COM12)") << 12;
-        QTest::newRow("a word in other capitals") << QStringLiteral("Communications Port (COM1)") << 1;
-        QTest::newRow("COM followed by a space") << QStringLiteral("Modem on COM 3") << 0;
-        QTest::newRow("COM later followed by a space") << QStringLiteral("COM5 bridge COM 3") << 0;
-        QTest::newRow("no number after COM") << QStringLiteral("COMPORT (COM9)") << 0;
-        QTest::newRow("lower case com") << QStringLiteral("USB Serial Device (com4)") << 0;
-        QTest::newRow("printer") << QStringLiteral("Printer Port (LPT1)") << 0;
-        QTest::newRow("zero") << QStringLiteral("Odd (COM0)") << 0;
-        QTest::newRow("huge") << QStringLiteral("Odd (COM99999999999)") << 0;
+        QTest::newRow("usb adapter") << u"USB Serial Device (COM4)"_s << 4;
+        QTest::newRow("two digits") << u"Prolific USB-to-Serial Comm Port (COM12)"_s << 12;
+        QTest::newRow("a word in other capitals") << u"Communications Port (COM1)"_s << 1;
+        QTest::newRow("COM followed by a space") << u"Modem on COM 3"_s << 0;
+        QTest::newRow("COM later followed by a space") << u"COM5 bridge COM 3"_s << 0;
+        QTest::newRow("no number after COM") << u"COMPORT (COM9)"_s << 0;
+        QTest::newRow("lower case com") << u"USB Serial Device (com4)"_s << 0;
+        QTest::newRow("printer") << u"Printer Port (LPT1)"_s << 0;
+        QTest::newRow("zero") << u"Odd (COM0)"_s << 0;
+        QTest::newRow("huge") << u"Odd (COM99999999999)"_s << 0;
     }
     void portNumberOfADeviceName()
     {
@@ -96,7 +98,7 @@ private slots:
     void configuredPortAnswers()
     {
         Controller &c = controller(7, greeting());
-        QCOMPARE(findPort(QStringLiteral("7")), 7);
+        QCOMPARE(findPort(u"7"_s), 7);
         QCOMPARE(modMain::FoundPort, 7);
         QCOMPARE(m_rig->platform.deviceListCalls, 0);
         QCOMPARE(c.peer.received(), QByteArray("DP>\n"));
@@ -105,51 +107,43 @@ private slots:
         QCOMPARE(m_rig->platform.virtualMs, 150); // open, probe line, first read
     }
 
-    void deviceListAfterASilentConfiguredPort()
+    void deviceListAfterTheConfiguredPort_data()
     {
+        QTest::addColumn<QString>("configured");
+        QTest::addColumn<int>("silentProbes");
+        QTest::newRow("configured port silent") << u"7"_s << 1;
+        QTest::newRow("configured as zero") << u"0"_s << 0;
+        QTest::newRow("nothing configured") << QString() << 0;
+        QTest::newRow("configured text not a number") << u"COM7"_s << 0;
+        QTest::newRow("negative") << u"-7"_s << 0;
+    }
+    void deviceListAfterTheConfiguredPort()
+    {
+        QFETCH(QString, configured);
+        QFETCH(int, silentProbes);
         Controller &silent = controller(7);
         Controller &answering = controller(4, greeting());
-        m_rig->platform.devices = {QStringLiteral("Printer Port (LPT1)"), QStringLiteral("Modem on COM 3"),
-                                   QStringLiteral("USB Serial Device (COM4)")};
-        QCOMPARE(findPort(QStringLiteral("7")), 4);
+        m_rig->platform.devices = {u"Printer Port (LPT1)"_s, u"Modem on COM 3"_s, u"USB Serial Device (COM4)"_s};
+        QCOMPARE(findPort(configured), 4);
         QCOMPARE(modMain::FoundPort, 4);
-        QCOMPARE(silent.probes, 1);
+        QCOMPARE(silent.probes, silentProbes);
         QCOMPARE(answering.probes, 1);
         QVERIFY(silent.heard && answering.heard);
         // A silent port: 50 ms after opening, 50 after the probe line, 51 reads 50 ms apart.
-        QCOMPARE(m_rig->platform.virtualMs, 2650 + 150);
+        QCOMPARE(m_rig->platform.virtualMs, 2650 * silentProbes + 150);
     }
 
     void nothingAnswers()
     {
         Controller &silent = controller(7);
         Controller &skipped = controller(3, greeting());
-        m_rig->platform.devices = {QStringLiteral("Modem on COM 3 (COM3)"), QStringLiteral("USB Serial Device (com3)"),
-                                   QStringLiteral("USB Serial Device (COM7)")};
-        QCOMPARE(findPort(QStringLiteral("7")), 0);
+        m_rig->platform.devices = {u"Modem on COM 3 (COM3)"_s, u"USB Serial Device (com3)"_s,
+                                   u"USB Serial Device (COM7)"_s};
+        QCOMPARE(findPort(u"7"_s), 0);
         QCOMPARE(modMain::FoundPort, 0);
         QCOMPARE(silent.peer.received(), QByteArray("DP>\nDP>\n")); // the configured port is in the list too
         QCOMPARE(skipped.peer.received(), QByteArray());
         QCOMPARE(m_rig->platform.virtualMs, 2 * 2650);
-    }
-
-    void configuredPortTextWithoutANumber_data()
-    {
-        QTest::addColumn<QString>("configured");
-        QTest::newRow("zero") << QStringLiteral("0");
-        QTest::newRow("empty") << QString();
-        QTest::newRow("not a number") << QStringLiteral("COM7");
-        QTest::newRow("negative") << QStringLiteral("-7");
-    }
-    void configuredPortTextWithoutANumber()
-    {
-        QFETCH(QString, configured);
-        Controller &c7 = controller(7, greeting());
-        Controller &c2 = controller(2, greeting());
-        m_rig->platform.devices = {QStringLiteral("USB Serial Device (COM2)")};
-        QCOMPARE(findPort(configured), 2);
-        QCOMPARE(c7.probes, 0);
-        QCOMPARE(c2.probes, 1);
     }
 
     void greetingOnAProbe_data()
@@ -191,7 +185,7 @@ private slots:
             }
             m_rig->processor.receiveStep();
         };
-        QCOMPARE(findPort(QStringLiteral("7")), 7);
+        QCOMPARE(findPort(u"7"_s), 7);
         QVERIFY(sent);
         QVERIFY(m_rig->host.log.isEmpty());
     }
