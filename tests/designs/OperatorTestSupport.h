@@ -44,102 +44,72 @@ public:
     }
 };
 
+// Units 1 to count with UIDs 101, 102, ...
+inline QStringList uidsFor(int count)
+{
+    QStringList uids;
+    for (int n = 1; n <= count; ++n)
+        uids << QString::number(100 + n);
+    return uids;
+}
+
 // Count boxes 0 to 10 as the window has them; box n carries the UID of unit n in its Tag.
 class BoxHost : public TestHost
 {
 public:
-    BoxHost(TestPlatform &platform, QWidget *window)
-        : TestHost(platform)
+    BoxHost(TestPlatform &platform, QWidget *window, int units)
+        : TestHost(platform, uidsFor(units))
     {
         for (int n = 0; n <= 10; ++n) {
-            m_boxes[size_t(n)] = new QLineEdit(window);
+            m_boxes[size_t(n)] = new QLineEdit(n == 1 ? QStringLiteral("1") : QStringLiteral("0"), window);
             m_boxes[size_t(n)]->move(0, 30 * n);
-            m_boxes[size_t(n)]->setText(n == 1 ? QStringLiteral("1") : QStringLiteral("0"));
+            m_boxes[size_t(n)]->setProperty("Tag", uidsFor(units).value(n - 1, QStringLiteral("100")));
         }
     }
-    // Units 1 to count with UIDs 101, 102, ...
-    void setUnits(int count)
-    {
-        QStringList uids;
-        for (int n = 1; n <= count; ++n)
-            uids << QString::number(100 + n);
-        setUids(uids);
-        for (int n = 1; n <= 10; ++n)
-            m_boxes[size_t(n)]->setProperty("Tag", uids.value(n - 1, QStringLiteral("100")));
-    }
-    QLineEdit *box(int n) { return m_boxes[size_t(n)]; }
+    QLineEdit *box(int n) const { return n >= 0 && n <= 10 ? m_boxes[size_t(n)] : nullptr; }
     QStringList boxTexts() const
     {
         QStringList texts;
         for (int n = 1; n <= 10; ++n)
-            texts << m_boxes[size_t(n)]->text();
+            texts << box(n)->text();
         return texts;
     }
     void setBoxTexts(const QStringList &texts)
     {
         for (int n = 1; n <= texts.size() && n <= 10; ++n)
-            m_boxes[size_t(n)]->setText(texts.at(n - 1));
+            box(n)->setText(texts.at(n - 1));
     }
 
     std::optional<QString> countText(int n) const override
     {
-        return n >= 0 && n <= 10 ? std::optional<QString>(m_boxes[size_t(n)]->text()) : std::nullopt;
+        return box(n) ? std::optional<QString>(box(n)->text()) : std::nullopt;
     }
     void setCountText(int n, const QString &text) override
     {
-        if (n >= 0 && n <= 10)
-            m_boxes[size_t(n)]->setText(text);
+        if (box(n))
+            box(n)->setText(text);
     }
     std::optional<QString> countTag(int n) const override
     {
-        return n >= 0 && n <= 10 ? std::optional<QString>(m_boxes[size_t(n)]->property("Tag").toString())
-                                 : std::nullopt;
+        return box(n) ? std::optional<QString>(box(n)->property("Tag").toString()) : std::nullopt;
     }
 
 private:
     std::array<QLineEdit *, 11> m_boxes{};
 };
 
-// One test's world: settings in a fresh folder, units 1 to 5 (UIDs 101 to 105), the port open on a line
-// whose controller end the test reads.
-struct OperatorWorld
+inline void writeFile(const QString &path, const QByteArray &bytes)
 {
-    QTemporaryDir dir;
-    OperatorPlatform platform;
-    QWidget window;
-    BoxHost host{platform, &window};
-    PtyPeer peer;
-    PortFolder ports{dir.path()};
-    Comm1 comm{ports};
-    CommandSender sender{host, comm};
+    QFile f(path);
+    if (f.open(QIODevice::WriteOnly))
+        f.write(bytes);
+}
 
-    OperatorWorld()
-    {
-        mSettings::setProgramFolder(dir.path());
-        platform.folder = dir.path();
-        host.setUnits(5);
-        if (peer.linkAs(dir.path(), 3) && comm.setCommPort(3))
-            comm.setPortOpen(true);
-    }
-    bool ready() const { return peer.isValid() && comm.PortOpen(); }
-    // What the console wrote, once it holds that many lines.
-    QByteArray wire(int lines)
-    {
-        peer.waitReceived("\r\n", lines);
-        return peer.received();
-    }
-    static void writeFile(const QString &path, const QByteArray &bytes)
-    {
-        QFile f(path);
-        if (f.open(QIODevice::WriteOnly))
-            f.write(bytes);
-    }
-    static QByteArray readFile(const QString &path)
-    {
-        QFile f(path);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
-};
+inline QByteArray readFile(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
 
 // A real double click on a row: press, release, double click, release.
 inline void doubleClickRow(QListWidget *list, QListWidgetItem *item)
@@ -151,3 +121,33 @@ inline void doubleClickRow(QListWidget *list, QListWidgetItem *item)
     QTest::mouseDClick(view, Qt::LeftButton, {}, at);
     QTest::mouseRelease(view, Qt::LeftButton, {}, at);
 }
+
+// One test's world: settings in a fresh folder, units 1 to n (UIDs 101, 102, ...), the port open on a
+// line whose controller end the test reads.
+struct OperatorWorld
+{
+    QTemporaryDir dir;
+    OperatorPlatform platform;
+    QWidget window;
+    BoxHost host;
+    PtyPeer peer;
+    PortFolder ports{dir.path(), noSerialDevices()};
+    Comm1 comm{ports};
+    CommandSender sender{host, comm};
+
+    explicit OperatorWorld(int units = 5)
+        : host(platform, &window, units)
+    {
+        mSettings::setProgramFolder(dir.path());
+        platform.folder = dir.path();
+        if (peer.linkAs(dir.path(), 3) && comm.setCommPort(3))
+            comm.setPortOpen(true);
+    }
+    bool ready() const { return peer.isValid() && comm.PortOpen(); }
+    // What the console wrote, once it holds that many lines.
+    QByteArray wire(int lines)
+    {
+        peer.waitReceived("\r\n", lines);
+        return peer.received();
+    }
+};

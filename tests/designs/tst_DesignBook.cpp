@@ -9,14 +9,13 @@ using namespace Qt::Literals::StringLiterals;
 namespace {
 const QByteArray StoredDesigns = "[Designs]\r\nRING=12,0,4,0,0\r\npendant=1,6,0,12,0\r\nSHORT=7,007\r\nBLANK=\r\n";
 const QString Exists = u"Design Exists - Pls Delete Old Definition Before Adding"_s;
+const QString NotAllowed = u"Design Name not allowed"_s;
 } // namespace
 
 class tst_DesignBook : public QObject
 {
     Q_OBJECT
 
-private:
-    QByteArray file() const { return OperatorWorld::readFile(mSettings::IniFile); }
     QStringList rows() const
     {
         QStringList names;
@@ -33,21 +32,19 @@ private:
 private slots:
     void init()
     {
-        m_w.emplace();
-        OperatorWorld::writeFile(mSettings::IniFile, StoredDesigns);
+        m_w.emplace(10); // ten units: a design still holds five counts
+        writeFile(mSettings::IniFile, StoredDesigns);
         m_list = new QListWidget(&m_w->window);
         m_list->setGeometry(200, 0, 200, 300);
         m_name = new QLineEdit(&m_w->window);
         m_name->move(200, 320);
-        m_add = new ctxPatchButton(&m_w->window);
-        m_remove = new ctxPatchButton(&m_w->window);
         DesignBook::Controls c;
         c.lstDesign = m_list;
         c.txtDesign = m_name;
         for (int n = 1; n <= 10; ++n)
             c.txtNos << m_w->host.box(n);
-        c.cmdAddDesign = m_add;
-        c.cmdRemoveDesign = m_remove;
+        c.cmdAddDesign = m_add = new ctxPatchButton(&m_w->window);
+        c.cmdRemoveDesign = m_remove = new ctxPatchButton(&m_w->window);
         m_book.emplace(m_w->host, m_w->sender, c);
         m_book->fillDesigns();
     }
@@ -82,12 +79,11 @@ private slots:
         QFETCH(QString, typed);
         QFETCH(QStringList, counts);
         QFETCH(QByteArray, line);
-        m_w->host.setUnits(10); // ten units: a design still holds five counts
-        m_w->host.setBoxTexts(counts + QStringList{u"9"_s, u"9"_s, u"9"_s, u"9"_s, u"9"_s});
+        m_w->host.setBoxTexts(counts + QStringList(5, u"9"_s));
         m_name->setText(typed);
         emit m_add->Click();
         QCOMPARE(rows().constLast().toLatin1(), line.left(line.indexOf('=')));
-        QCOMPARE(file(), StoredDesigns + line + "\r\n");
+        QCOMPARE(readFile(mSettings::IniFile), StoredDesigns + line + "\r\n");
         QVERIFY(m_w->host.statuses.isEmpty()); // success is not announced
     }
 
@@ -99,12 +95,12 @@ private slots:
         QTest::newRow("empty name") << QString() << u"Enter Design Name"_s << 3;
         QTest::newRow("listed in another case") << u"ring"_s << Exists << 5;
         QTest::newRow("hand-written lower case blocks upper case") << u"PENDANT"_s << Exists << 5;
-        QTest::newRow("equals sign") << u"A=B"_s << u"Design Name not allowed"_s << 3;
-        QTest::newRow("bracket") << u"[SETTINGS"_s << u"Design Name not allowed"_s << 3;
-        QTest::newRow("only blanks") << u"   "_s << u"Design Name not allowed"_s << 3;
-        QTest::newRow("read as a comment") << u";RING"_s << u"Design Name not allowed"_s << 3;
+        QTest::newRow("equals sign") << u"A=B"_s << NotAllowed << 3;
+        QTest::newRow("bracket") << u"[SETTINGS"_s << NotAllowed << 3;
+        QTest::newRow("only blanks") << u"   "_s << NotAllowed << 3;
+        QTest::newRow("read as a comment") << u";RING"_s << NotAllowed << 3;
 #ifndef Q_OS_WIN
-        QTest::newRow("character the file cannot hold") << u"RING \u20AC"_s << u"Design Name not allowed"_s << 3;
+        QTest::newRow("character the file cannot hold") << u"RING \u20AC"_s << NotAllowed << 3;
 #endif
     }
     void addRefused()
@@ -119,7 +115,7 @@ private slots:
         QCOMPARE(m_w->host.statuses, QStringList{status});
         QCOMPARE(m_w->host.statusSecs, QList<int>{secs});
         QCOMPARE(rows().size(), 4);
-        QCOMPARE(file(), StoredDesigns);
+        QCOMPARE(readFile(mSettings::IniFile), StoredDesigns);
         QCOMPARE(m_name->hasFocus(), typed.isEmpty()); // only the empty name sends the operator back
         // Line breaks and NULs cannot be typed into the box, but would be refused as well.
         for (const QString &name : {u"A\nB"_s, u"A\rB"_s, QStringLiteral("A\0B")})
@@ -142,95 +138,81 @@ private slots:
         emit m_remove->Click();
         QCOMPARE(m_w->platform.asked,
                  (QStringList{u"Delete Design Definition for Design pendant"_s, u"Caution - Deleting Design"_s}));
-        if (yes) {
-            QCOMPARE(rows(), (QStringList{u"RING"_s, u"SHORT"_s, u"BLANK"_s}));
-            QCOMPARE(file(), QByteArray("[Designs]\r\nRING=12,0,4,0,0\r\nSHORT=7,007\r\nBLANK=\r\n"));
-            emit m_remove->Click(); // nothing is left selected: the neighbour is safe
-            QCOMPARE(m_w->platform.asked.size(), 2);
-        } else {
-            QCOMPARE(rows().size(), 4);
-            QCOMPARE(file(), StoredDesigns);
-        }
+        QCOMPARE(readFile(mSettings::IniFile),
+                 yes ? QByteArray("[Designs]\r\nRING=12,0,4,0,0\r\nSHORT=7,007\r\nBLANK=\r\n") : StoredDesigns);
+        QCOMPARE(rows(),
+                 yes ? (QStringList{u"RING"_s, u"SHORT"_s, u"BLANK"_s})
+                     : (QStringList{u"RING"_s, u"pendant"_s, u"SHORT"_s, u"BLANK"_s}));
+        emit m_remove->Click(); // after Yes nothing is left selected: the neighbour is safe
+        QCOMPARE(m_w->platform.asked.size(), yes ? 2 : 4);
     }
 
     void load_data()
     {
         QTest::addColumn<int>("row");
+        QTest::addColumn<bool>("goneFromFile");
         QTest::addColumn<QStringList>("expected");
-        const QStringList rest{u"a"_s, u"b"_s, u"c"_s, u"d"_s, u"e"_s};
-        QTest::newRow("five counts") << 0 << QStringList{u"12"_s, u"0"_s, u"4"_s, u"0"_s, u"0"_s} + rest;
-        QTest::newRow("hand-written lower case") << 1 << QStringList{u"1"_s, u"6"_s, u"0"_s, u"12"_s, u"0"_s} + rest;
+        QTest::addColumn<QString>("status");
+        const QStringList before{u"x1"_s, u"x2"_s, u"x3"_s, u"x4"_s, u"x5"_s};
+        QTest::newRow("five counts") << 0 << false << QStringList{u"12"_s, u"0"_s, u"4"_s, u"0"_s, u"0"_s} << QString();
+        QTest::newRow("hand-written lower case")
+            << 1 << false << QStringList{u"1"_s, u"6"_s, u"0"_s, u"12"_s, u"0"_s} << QString();
         QTest::newRow("fewer counts load as far as they go")
-            << 2 << QStringList{u"7"_s, u"7"_s, u"x3"_s, u"x4"_s, u"x5"_s} + rest;
-        QTest::newRow("stored empty changes nothing")
-            << 3 << QStringList{u"x1"_s, u"x2"_s, u"x3"_s, u"x4"_s, u"x5"_s} + rest;
+            << 2 << false << QStringList{u"7"_s, u"7"_s, u"x3"_s, u"x4"_s, u"x5"_s} << QString();
+        QTest::newRow("stored empty changes nothing") << 3 << false << before << QString();
+        QTest::newRow("listed but gone from the file") << 0 << true << before << u"Design Not Available in Database"_s;
     }
     void load()
     {
         QFETCH(int, row);
+        QFETCH(bool, goneFromFile);
         QFETCH(QStringList, expected);
+        QFETCH(QString, status);
         showWindow();
-        m_w->host.setBoxTexts({u"x1"_s, u"x2"_s, u"x3"_s, u"x4"_s, u"x5"_s, u"a"_s, u"b"_s, u"c"_s, u"d"_s, u"e"_s});
+        const QStringList rest{u"a"_s, u"b"_s, u"c"_s, u"d"_s, u"e"_s}; // boxes 6 to 10 are never loaded
+        m_w->host.setBoxTexts(QStringList{u"x1"_s, u"x2"_s, u"x3"_s, u"x4"_s, u"x5"_s} + rest);
+        if (goneFromFile)
+            mSettings::DeleteIni(mSettings::IniFile, u"Designs"_s, m_list->item(row)->text());
         doubleClickRow(m_list, m_list->item(row));
-        QCOMPARE(m_name->text(), m_list->item(row)->text());
-        QCOMPARE(m_w->host.boxTexts(), expected);
-        QVERIFY(m_w->host.statuses.isEmpty());
+        QCOMPARE(m_w->host.boxTexts(), expected + rest);
+        QCOMPARE(m_w->host.statuses, status.isEmpty() ? QStringList() : QStringList{status});
+        QCOMPARE(m_w->host.statusSecs, status.isEmpty() ? QList<int>() : QList<int>{3});
+        if (!goneFromFile)
+            QCOMPARE(m_name->text(), m_list->item(row)->text());
     }
 
-    void loadOfADesignGoneFromTheFile()
-    {
-        mSettings::DeleteIni(mSettings::IniFile, u"Designs"_s, u"RING"_s);
-        const QStringList before = m_w->host.boxTexts();
-        m_book->lstDesign_DblClick(m_list->item(0));
-        QCOMPARE(m_w->host.statuses, QStringList{u"Design Not Available in Database"_s});
-        QCOMPARE(m_w->host.statusSecs, QList<int>{3});
-        QCOMPARE(m_w->host.boxTexts(), before);
-    }
-
-    void enterFindsWithoutLoading_data()
-    {
-        QTest::addColumn<QString>("typed");
-        QTest::addColumn<int>("row");
-        QTest::newRow("found in any case") << u"Short"_s << 2;
-        QTest::newRow("not listed selects nothing") << u"NOPE"_s << -1;
-    }
     void enterFindsWithoutLoading()
     {
-        QFETCH(QString, typed);
-        QFETCH(int, row);
-        QSignalSpy returns(m_name, &QLineEdit::returnPressed);
-        QTest::keyClicks(m_name, typed); // other keys reach the box
         const QStringList before = m_w->host.boxTexts();
-        QTest::keyClick(m_name, Qt::Key_Return);
-        QCOMPARE(returns.count(), 0); // consumed
-        QCOMPARE(m_list->currentRow(), row);
-        QCOMPARE(m_list->selectedItems().size(), row < 0 ? 0 : 1);
+        QSignalSpy returns(m_name, &QLineEdit::returnPressed);
+        for (const auto &[typed, row] : {std::pair{u"NOPE"_s, -1}, {u"Short"_s, 2}}) {
+            m_name->clear();
+            QTest::keyClicks(m_name, typed); // other keys reach the box
+            QTest::keyClick(m_name, Qt::Key_Return);
+            QCOMPARE(m_list->currentRow(), row); // not listed selects nothing; found in any case
+            QCOMPARE(m_list->selectedItems().size(), row < 0 ? 0 : 1);
+            QCOMPARE(m_name->text(), typed);
+        }
         QCOMPARE(m_w->host.boxTexts(), before);
-        QVERIFY(m_w->host.statuses.isEmpty());
-        QCOMPARE(m_name->text(), typed);
+        QCOMPARE(returns.count(), 0); // consumed
     }
 
-    void focusSelectsTheText_data()
-    {
-        QTest::addColumn<bool>("byMouse");
-        QTest::newRow("by keyboard") << false;
-        QTest::newRow("by a click into the box") << true;
-    }
     void focusSelectsTheText()
     {
-        QFETCH(bool, byMouse);
         showWindow();
         m_name->setText(u"RING"_s);
         m_w->host.box(3)->setText(u"25"_s);
-        for (QLineEdit *box : {m_name, m_w->host.box(3)}) {
-            m_list->setFocus();
-            QTRY_VERIFY(m_list->hasFocus());
-            if (byMouse)
-                QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(box->width() - 4, box->height() / 2));
-            else
-                box->setFocus(Qt::OtherFocusReason);
-            QTRY_VERIFY(box->hasFocus());
-            QTRY_COMPARE(box->selectedText(), box->text());
+        for (bool byMouse : {false, true}) {
+            for (QLineEdit *box : {m_name, m_w->host.box(3)}) {
+                m_list->setFocus();
+                QTRY_VERIFY(m_list->hasFocus());
+                if (byMouse) // the click would otherwise put the cursor where it landed
+                    QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(box->width() - 4, box->height() / 2));
+                else
+                    box->setFocus(Qt::OtherFocusReason);
+                QTRY_VERIFY(box->hasFocus());
+                QTRY_COMPARE(box->selectedText(), box->text());
+            }
         }
     }
 
