@@ -148,12 +148,6 @@ private:
     QList<qint64> m_lineTimes;
 };
 
-// The machine's own serial devices stay out of the tests' port folders.
-inline PortFolder::Lister noSerialDevices()
-{
-    return [] { return QList<PortFolder::SerialDevice>{}; };
-}
-
 // Sleeps advance a virtual clock; hooks let a test act as the controller during a blocking wait.
 class TestPlatform : public Platform
 {
@@ -292,7 +286,7 @@ struct LinkRig
     TestPlatform platform;
     TestHost host;
     std::unique_ptr<PtyPeer> peer = std::make_unique<PtyPeer>();
-    PortFolder ports{dir.path(), noSerialDevices()};
+    PortFolder ports{dir.path(), [] { return QList<PortFolder::SerialDevice>{}; }}; // none of the machine's own
     Comm1 comm{ports};
     CommandSender sender{host, comm};
     ResponseProcessor processor{host, comm, sender};
