@@ -76,71 +76,45 @@ private slots:
         QCOMPARE(atlasPixel(f, index, f.cellWidth - 1, 0), Frame);
     }
 
-    void faceColours_data()
+    void cellLooks_data()
     {
         QTest::addColumn<QString>("family");
         QTest::addColumn<int>("index");
-        QTest::addColumn<QRgb>("colour");
-        const auto add = [](const QString &family, int index, QRgb colour) {
-            QTest::addRow("%s %d", qPrintable(family), index) << family << index << colour;
-        };
-        for (const auto &[index, colour] : std::initializer_list<std::pair<int, QRgb>>{{0, qRgb(83, 130, 204)},
-                                                                                       {5, qRgb(255, 255, 255)},
-                                                                                       {7, qRgb(246, 246, 246)},
-                                                                                       {8, qRgb(135, 142, 149)},
-                                                                                       {9, qRgb(230, 229, 229)},
-                                                                                       {11, qRgb(111, 184, 38)},
-                                                                                       {16, qRgb(192, 30, 38)},
-                                                                                       {21, qRgb(235, 193, 51)},
-                                                                                       {26, qRgb(94, 173, 239)},
-                                                                                       {31, qRgb(248, 249, 250)},
-                                                                                       {36, qRgb(53, 58, 64)}})
-            add(u"flat"_s, index, colour);
-        add(u"tall"_s, 4, qRgb(82, 182, 83));
-        add(u"tall"_s, 7, qRgb(174, 31, 49));
-        for (int i = 0; i < 7; ++i)
-            add(u"card"_s, i, qRgb(255, 255, 255));
-    }
-    void faceColours()
-    {
-        QFETCH(QString, family);
-        QFETCH(int, index);
-        QFETCH(QRgb, colour);
-        QCOMPARE(centre(buttontest::family(family), index), colour);
-    }
-
-    void outlineFacesHaveAnOpaqueEdgeAroundANearlyClearInside()
-    {
-        const StyleAtlas::Family f = StyleAtlas::Flat;
-        for (int index : {1, 6, 12, 17, 22, 27, 32, 37}) {
-            const QRgb inside = centre(f, index);
-            QVERIFY2(qAlpha(inside) > 0 && qAlpha(inside) <= 16, qPrintable(QString::number(index)));
-            QCOMPARE(qAlpha(atlasPixel(f, index, 10, 3)), 255); // the face's top edge, where it is straight
-            QCOMPARE(qAlpha(atlasPixel(f, index, 3, 10)), 255);
+        QTest::addColumn<QPoint>("at"); // in the cell; (-1, -1): its centre
+        QTest::addColumn<int>("minAlpha");
+        QTest::addColumn<int>("maxAlpha");
+        QTest::addColumn<QRgb>("colour"); // 0: not compared
+        const QPoint centre(-1, -1);
+        QTest::newRow("flat 0: blue face") << u"flat"_s << 0 << centre << 255 << 255 << qRgb(83, 130, 204);
+        QTest::newRow("flat 8: grey face") << u"flat"_s << 8 << centre << 255 << 255 << qRgb(135, 142, 149);
+        QTest::newRow("flat 21: yellow face") << u"flat"_s << 21 << centre << 255 << 255 << qRgb(235, 193, 51);
+        QTest::newRow("tall 7: red face") << u"tall"_s << 7 << centre << 255 << 255 << qRgb(174, 31, 49);
+        QTest::newRow("card 3: white face") << u"card"_s << 3 << centre << 255 << 255 << qRgb(255, 255, 255);
+        for (int i : {1, 22, 37}) {
+            QTest::addRow("flat %d: outline nearly clear inside", i) << u"flat"_s << i << centre << 1 << 16 << 0u;
+            QTest::addRow("flat %d: outline opaque at its edge", i)
+                << u"flat"_s << i << QPoint(10, 3) << 255 << 255 << 0u;
         }
+        for (int i : {4, 40}) {
+            QTest::addRow("flat %d: ring clear inside", i) << u"flat"_s << i << centre << 0 << 0 << 0u;
+            QTest::addRow("flat %d: ring band", i) << u"flat"_s << i << QPoint(2, 10) << 128 << 128 << 0u;
+        }
+        QTest::newRow("tall 10: focus ring band") << u"tall"_s << 10 << QPoint(9, 2) << 64 << 64 << qRgb(56, 131, 251);
+        QTest::newRow("card 7: focus ring band") << u"card"_s << 7 << QPoint(2, 11) << 64 << 64 << qRgb(56, 131, 251);
     }
-
-    void ringsAreClearInsideAtTheirAlpha_data()
-    {
-        QTest::addColumn<QString>("family");
-        QTest::addColumn<int>("index");
-        QTest::addColumn<int>("alpha");
-        for (int i : {4, 10, 15, 20, 25, 30, 35, 40})
-            QTest::addRow("flat %d", i) << u"flat"_s << i << 128;
-        QTest::newRow("tall 10") << u"tall"_s << 10 << 64;
-        QTest::newRow("card 7") << u"card"_s << 7 << 64;
-    }
-    void ringsAreClearInsideAtTheirAlpha()
+    void cellLooks()
     {
         QFETCH(QString, family);
         QFETCH(int, index);
-        QFETCH(int, alpha);
+        QFETCH(QPoint, at);
+        QFETCH(int, minAlpha);
+        QFETCH(int, maxAlpha);
+        QFETCH(QRgb, colour);
         const StyleAtlas::Family f = buttontest::family(family);
-        QCOMPARE(qAlpha(centre(f, index)), 0);
-        QCOMPARE(qAlpha(atlasPixel(f, index, f.cellWidth / 2, 2)), alpha); // inside the ring band
-        QCOMPARE(qAlpha(atlasPixel(f, index, 2, f.cellHeight / 2)), alpha);
-        if (family != "flat"_L1)
-            QCOMPARE(atlasPixel(f, index, f.cellWidth / 2, 2) | 0xFF000000u, qRgb(56, 131, 251));
+        const QRgb pixel = at.x() < 0 ? centre(f, index) : atlasPixel(f, index, at.x(), at.y());
+        QVERIFY2(qAlpha(pixel) >= minAlpha && qAlpha(pixel) <= maxAlpha, qPrintable(QString::number(qAlpha(pixel))));
+        if (colour)
+            QCOMPARE(pixel | 0xFF000000u, colour);
     }
 
     void cardsHaveAFaintShadowExceptCell3()

@@ -169,27 +169,20 @@ private slots:
         QTest::addColumn<int>("entry");
         QTest::addColumn<QString>("family");
         QTest::addColumn<int>("cell"); // -1: no image
-        QTest::newRow("7 normal") << 7 << 0 << u"flat"_s << 5;
-        QTest::newRow("7 hover") << 7 << 1 << u"flat"_s << 7;
-        QTest::newRow("7 pressed") << 7 << 2 << u"flat"_s << 9;
-        QTest::newRow("7 focus") << 7 << 8 << u"flat"_s << 10;
-        QTest::newRow("15 normal") << 15 << 0 << u"flat"_s << 6;
-        QTest::newRow("15 hover") << 15 << 1 << u"flat"_s << 8;
-        QTest::newRow("15 pressed") << 15 << 2 << u"flat"_s << 8;
-        QTest::newRow("15 focus") << 15 << 8 << u"flat"_s << 9;
-        QTest::newRow("14 hover, one cell back") << 14 << 1 << u"flat"_s << 0;
-        QTest::newRow("1 normal") << 1 << 0 << u"tall"_s << 0;
-        QTest::newRow("3 pressed") << 3 << 2 << u"tall"_s << 9;
-        QTest::newRow("3 disabled") << 3 << 4 << u"tall"_s << 3;
-        QTest::newRow("4 hover") << 4 << 1 << u"tall"_s << 5;
-        QTest::newRow("22 normal") << 22 << 0 << u"card"_s << 0;
-        QTest::newRow("22 hover: none of its own") << 22 << 1 << u"card"_s << -1;
-        QTest::newRow("28 normal") << 28 << 0 << u"card"_s << 6;
-        QTest::newRow("28 focus") << 28 << 8 << u"card"_s << 7;
-        for (int entry : {0, 8}) {
-            QTest::addRow("29, entry %d", entry) << 29 << entry << u"flat"_s << -1;
-            QTest::addRow("-1, entry %d", entry) << -1 << entry << u"flat"_s << -1;
-        }
+        const auto add = [](int style, const QString &family, std::initializer_list<std::pair<int, int>> cells) {
+            for (const auto &[entry, cell] : cells)
+                QTest::addRow("style %d, entry %d", style, entry) << style << entry << family << cell;
+        };
+        add(7, u"flat"_s, {{0, 5}, {1, 7}, {2, 9}, {8, 10}});
+        add(15, u"flat"_s, {{0, 6}, {1, 8}, {2, 8}, {8, 9}});
+        add(14, u"flat"_s, {{1, 0}}); // one cell back
+        add(1, u"tall"_s, {{0, 0}});
+        add(3, u"tall"_s, {{2, 9}, {4, 3}});
+        add(4, u"tall"_s, {{0, 0}, {1, 5}});
+        add(22, u"card"_s, {{0, 0}, {1, -1}}); // no hover face of its own
+        add(28, u"card"_s, {{0, 6}, {8, 7}});
+        add(29, u"flat"_s, {{0, -1}, {8, -1}});
+        add(-1, u"flat"_s, {{0, -1}, {8, -1}});
     }
     void stylesTakeTheirCells()
     {
@@ -213,9 +206,7 @@ private slots:
         QTest::addColumn<double>("duration");
         QTest::addColumn<qint32>("normalText");
         QTest::addColumn<double>("normalShadow");
-        QTest::newRow("6 blue flat") << 6 << qint32(0xFFFFFF) << 0.2 << -1 << 0.2;
         QTest::newRow("7 white flat") << 7 << qint32(0x575049) << 0.2 << -1 << 0.8;
-        QTest::newRow("5 red tall with red text") << 5 << qint32(0xFFFFFF) << 0.2 << qint32(0x3124CB) << 0.8;
         QTest::newRow("14 blue outline") << 14 << qint32(0xCF7F46) << 0.2 << -1 << 0.0;
         QTest::newRow("22 card keeps the duration") << 22 << qint32(0) << 1.5 << -1 << 0.5;
         QTest::newRow("29 changes nothing but the table") << 29 << qint32(0x123456) << 1.5 << -1 << 0.5;
@@ -275,35 +266,13 @@ private slots:
         QCOMPARE(client, QRect(9, 9, qMax(0, size.width() - 18), qMax(0, size.height() - 18)));
     }
 
-    void fallbackFaces()
-    {
-        ctxPatchButton card; // style 22 has no hover face: hovering shows the normal one
-        card.resize(50, 30);
-        card.setStyle(22);
-        card.render();
-        const QImage normal = card.currentFace();
-        card.setButtonState(ctxPatchButton::StateHover);
-        QCOMPARE(card.currentFace(), normal);
-
-        ctxPatchButton flat; // a disabled flat button is its normal face faded
-        flat.resize(50, 30);
-        flat.setStyle(9);
-        flat.setAnimationDuration(0);
-        flat.render();
-        const QImage enabled = flat.currentFace();
-        flat.setEnabledState(false);
-        QCOMPARE(flat.currentFace(), enabled);
-        QCOMPARE(flat.faceOpacity(), 0.65);
-    }
-
-    void showButtonSwitchesBetweenGreenAndYellow()
+    void styleChangedWhileFocusedRebuildsFaceAndRing()
     {
         ctxPatchButton b;
         b.resize(33, 33);
         b.setStyle(8);
         b.setButtonState(ctxPatchButton::StateFocused);
         b.render();
-        QCOMPARE(straight(b.currentFace()).pixel(16, 16), qRgb(111, 184, 38));
         b.setStyle(10);
         // The face and the focus ring come from the new style, not the old one.
         ctxPatchButton fresh;
@@ -311,7 +280,6 @@ private slots:
         fresh.setStyle(10);
         fresh.setButtonState(ctxPatchButton::StateFocused);
         QCOMPARE(b.render(), fresh.render());
-        QCOMPARE(straight(b.currentFace()).pixel(16, 16), qRgb(235, 193, 51));
         QCOMPARE(b.focusLayer(), fresh.focusLayer());
     }
 
@@ -325,45 +293,6 @@ private slots:
         QCOMPARE(StyleAtlas::decodeCount(), 1);
     }
 
-    void storedLayoutsHoldTheConsoleButtons_data()
-    {
-        QTest::addColumn<QString>("layout");
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<int>("style");
-        QTest::addColumn<QString>("caption");
-        QTest::addColumn<double>("opacity");
-        QTest::newRow("cmdDispense") << QString(StoredLayout::MainWindow) << u"cmdDispense"_s << 10 << u"Dispense"_s
-                                     << 1.0;
-        QTest::newRow("cShow") << QString(StoredLayout::MainWindow) << u"cShow"_s << 8 << u"A"_s << 1.0;
-        QTest::newRow("cmdOpenConsole") << QString(StoredLayout::MainWindow) << u"cmdOpenConsole"_s << 6
-                                        << u"Open Console"_s << 1.0;
-        QTest::newRow("cStop") << QString(StoredLayout::UnitPanel) << u"cStop"_s << 9 << u"ST"_s << 0.5;
-        QTest::newRow("cNo") << QString(StoredLayout::UnitPanel) << u"cNo"_s << 9 << u"N"_s << 1.0;
-    }
-    void storedLayoutsHoldTheConsoleButtons()
-    {
-        QFETCH(QString, layout);
-        QFETCH(QString, name);
-        QFETCH(int, style);
-        QFETCH(QString, caption);
-        QFETCH(double, opacity);
-        QWidget host;
-        auto *b = new ctxPatchButton(new QWidget(&host)); // buttons may sit in containers
-        b->setObjectName(name);
-        auto *other = new ctxPatchButton(&host);
-        other->setObjectName(u"somethingElse"_s);
-        QCOMPARE(StoredLayout::apply(&host, layout), 1);
-        QCOMPARE(b->Style(), style);
-        QCOMPARE(b->Caption(), caption);
-        QCOMPARE(b->Opacity(), opacity);
-        QCOMPARE(b->AnimationDuration(), 0.2);
-        QCOMPARE(b->ForeColor(), 0xFFFFFF);
-        QCOMPARE(b->font().family(), u"Verdana"_s);
-        QCOMPARE(b->font().pointSizeF(), 11.25);
-        QVERIFY(!b->font().bold() && !b->font().italic() && !b->font().underline() && !b->font().strikeOut());
-        QCOMPARE(other->Style(), 0);
-    }
-
     void everyStoredButtonWritesBackAsStored()
     {
         QStringList errors;
@@ -372,9 +301,11 @@ private slots:
             for (const StoredLayout::Section &s : StoredLayout::read(layout, &errors)) {
                 names.append(s.name);
                 QWidget host;
-                auto *b = new ctxPatchButton(&host);
+                auto *b = new ctxPatchButton(new QWidget(&host)); // buttons may sit in containers
                 b->setObjectName(s.name);
+                auto *other = new ctxPatchButton(&host);
                 QCOMPARE(StoredLayout::apply(&host, layout), 1);
+                QCOMPARE(other->Style(), 0);
                 PropertyBag written;
                 b->WriteProperties(written);
                 QCOMPARE(written.keys(), s.bag.keys());

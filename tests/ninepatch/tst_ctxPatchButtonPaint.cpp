@@ -66,68 +66,54 @@ private slots:
         QCOMPARE(b.focusLayer().isNull(), state == 0);
     }
 
-    void captionColour_data()
-    {
-        QTest::addColumn<qint32>("entryColour");
-        QTest::addColumn<QRgb>("expected");
-        QTest::newRow("-1 takes ForeColor (red)") << qint32(-1) << Red;
-        QTest::newRow("an entry colour overrides it") << qint32(0x00FF00) << 0xFF00FF00u;
-    }
-
-    void captionColour()
-    {
-        QFETCH(qint32, entryColour);
-        QFETCH(QRgb, expected);
-        ctxPatchButton b;
-        b.resize(80, 40);
-        b.setFont(bigFont());
-        b.setCaption(u"HH"_s);
-        b.setForeColor(0x0000FF); // red
-        b.setButtonTextColor(entryColour, 0);
-        b.setButtonShadowOpacity(0, 0);
-        const QImage shown = straight(b.render());
-        int solid = 0;
-        for (int y = 0; y < shown.height(); ++y)
-            for (int x = 0; x < shown.width(); ++x)
-                if (qAlpha(shown.pixel(x, y)) == 255) {
-                    ++solid;
-                    QVERIFY(near(shown.pixel(x, y), expected, 3));
-                }
-        QVERIFY(solid > 20);
-    }
-
-    void captionPlacement_data()
+    void caption_data()
     {
         QTest::addColumn<int>("flags");
         QTest::addColumn<int>("state");
+        QTest::addColumn<qint32>("entryColour");
+        QTest::addColumn<QRgb>("colour");
         QTest::addColumn<QString>("point"); // of the caption's ink box
         QTest::addColumn<QRect>("within");
-        QTest::newRow("flags 0: top left") << 0 << 0 << u"top left"_s << QRect(0, 0, 6, 12);
-        QTest::newRow("reset flags 5: centred") << 5 << 0 << u"centre"_s << QRect(98, 35, 4, 31);
-        QTest::newRow("flags 10: bottom right") << 10 << 0 << u"bottom right"_s << QRect(191, 81, 9, 19);
-        QTest::newRow("hover and pressed: shifted by the text offset") << 0 << 3 << u"top left"_s << QRect(6, 9, 6, 12);
-        QTest::newRow("pressed alone: not shifted") << 0 << 2 << u"top left"_s << QRect(0, 0, 6, 12);
+        QTest::newRow("flags 0: top left; colour -1 takes ForeColor (red)")
+            << 0 << 0 << -1 << Red << u"top left"_s << QRect(0, 0, 6, 12);
+        QTest::newRow("reset flags 5: centred; an entry colour overrides ForeColor")
+            << 5 << 0 << 0x00FF00 << Green << u"centre"_s << QRect(98, 35, 4, 31);
+        QTest::newRow("flags 10: bottom right") << 10 << 0 << -1 << Red << u"bottom right"_s << QRect(191, 81, 9, 19);
+        QTest::newRow("hover and pressed: shifted by the text offset")
+            << 0 << 3 << -1 << Red << u"top left"_s << QRect(6, 9, 6, 12);
+        QTest::newRow("pressed alone: not shifted") << 0 << 2 << -1 << Red << u"top left"_s << QRect(0, 0, 6, 12);
     }
-    void captionPlacement()
+    void caption()
     {
         QFETCH(int, flags);
         QFETCH(int, state);
+        QFETCH(qint32, entryColour);
+        QFETCH(QRgb, colour);
         QFETCH(QString, point);
         QFETCH(QRect, within);
         ctxPatchButton b;
         b.resize(200, 100);
         b.setFont(bigFont());
         b.setCaption(u"MM"_s);
+        b.setForeColor(0x0000FF); // red
+        b.setButtonTextColor(entryColour, 0);
         b.setButtonTextFlags(flags, 0);
         b.setButtonTextOffsetX(6.4, 0); // whole pixels: 6
         b.setButtonTextOffsetY(9, 0);
         b.setButtonShadowOpacity(0, 0);
         b.setButtonState(state);
-        const QRect box = inkBox(b.render());
+        const QImage shown = straight(b.render());
+        const QRect box = inkBox(shown);
         const QPoint at = point == "centre"_L1 ? box.center()
             : point == "top left"_L1           ? box.topLeft()
                                                : box.bottomRight();
         QVERIFY2(!box.isEmpty() && within.contains(at), qPrintable(u"%1,%2"_s.arg(at.x()).arg(at.y())));
+        int solid = 0;
+        for (int y = box.top(); y <= box.bottom(); ++y)
+            for (int x = box.left(); x <= box.right(); ++x)
+                if (qAlpha(shown.pixel(x, y)) == 255 && ++solid)
+                    QVERIFY(near(shown.pixel(x, y), colour, 3));
+        QVERIFY(solid > 20);
     }
 
     void pictureReplacesCaption_data()
