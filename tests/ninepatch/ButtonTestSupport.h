@@ -42,20 +42,15 @@ inline QByteArray png(const QImage &image)
 }
 
 // Puts the animation on a clock the test moves; the monotonic clock comes back at the end.
-class ManualClock
+struct ManualClock
 {
-public:
     ManualClock()
     {
-        ctxPatchButton::setClock([now = m_now] { return *now; });
+        ctxPatchButton::setClock([this] { return now; });
     }
     ~ManualClock() { ctxPatchButton::setClock({}); }
     ManualClock(const ManualClock &) = delete;
-    ManualClock &operator=(const ManualClock &) = delete;
-    void advance(double seconds) { *m_now += seconds; }
-
-private:
-    std::shared_ptr<double> m_now = std::make_shared<double>(1000.0);
+    double now = 1000.0;
 };
 
 // Straight ARGB copies, so pixels compare as the colours they are.

@@ -203,12 +203,12 @@ private slots:
         QCOMPARE(b->render(), normalLook);
         QVERIFY(b->frameTimerActive());
 
-        clock.advance(0.5);
+        clock.now += 0.5;
         b->TimerProc();
         QCOMPARE(b->animationProgress(), 0.5);
         QCOMPARE(b->faceOpacity(), 0.75); // half way between the two faces' opacities
 
-        clock.advance(0.5);
+        clock.now += 0.5;
         b->TimerProc();
         QCOMPARE(b->animationProgress(), 1.0);
         QVERIFY(!b->frameTimerActive());
