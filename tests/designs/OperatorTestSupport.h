@@ -131,7 +131,7 @@ struct OperatorWorld
     QWidget window;
     BoxHost host;
     PtyPeer peer;
-    PortFolder ports{dir.path(), noSerialDevices()};
+    PortFolder ports{dir.path(), [] { return QList<PortFolder::SerialDevice>{}; }}; // none of the machine's own
     Comm1 comm{ports};
     CommandSender sender{host, comm};
 
