@@ -474,7 +474,7 @@ std::optional<QString> frmVorn::countTag(int n) const
 
 int frmVorn::FindPort(const QString &port)
 {
-    return modMain::FindPort(*m_comm, m_platform, port);
+    return modMain::FindPort(*m_comm, m_platform, port, [this] { return m_closed; });
 }
 
 void frmVorn::fillDesigns()

@@ -66,7 +66,7 @@ bool ProbePort(Comm1 &comm, Platform &platform, qint32 port)
     return found;
 }
 
-qint32 FindPort(Comm1 &comm, Platform &platform, const QString &Port)
+qint32 FindPort(Comm1 &comm, Platform &platform, const QString &Port, const std::function<bool()> &stop)
 {
     qint32 result = 0;
     const double configured = numtext::read(Port);
@@ -78,6 +78,8 @@ qint32 FindPort(Comm1 &comm, Platform &platform, const QString &Port)
     if (result <= 0) {
         const QStringList devices = platform.deviceList();
         for (const QString &name : devices) {
+            if (stop && stop())
+                break;
             const qint32 n = portNumberOf(name);
             if (n > 0 && ProbePort(comm, platform, n)) {
                 result = n;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <functional>
 
 class Comm1;
 class Platform;
@@ -13,7 +14,9 @@ namespace modMain {
 extern qint32 FoundPort;
 
 // Port: the configured port number as text. Returns the port found, or 0; sets FoundPort to the same.
-qint32 FindPort(Comm1 &comm, Platform &platform, const QString &Port);
+// stop, when given, is asked before each further probe: a search that is no longer wanted (the window was
+// closed meanwhile) ends without walking the rest of the device list.
+qint32 FindPort(Comm1 &comm, Platform &platform, const QString &Port, const std::function<bool()> &stop = {});
 
 // Probes one port: true when the greeting arrived. Leaves the port open whatever the outcome.
 bool ProbePort(Comm1 &comm, Platform &platform, qint32 port);

@@ -146,6 +146,19 @@ private slots:
         QCOMPARE(m_rig->platform.virtualMs, 2 * 2650);
     }
 
+    void searchNoLongerWantedEnds()
+    {
+        Controller &silent = controller(7);
+        Controller &answering = controller(4, greeting());
+        m_rig->platform.devices = {u"USB Serial Device (COM7)"_s, u"USB Serial Device (COM4)"_s};
+        int asked = 0;
+        // The window is closed while the first listed port is probed: the rest of the list is not walked.
+        const auto stop = [&asked] { return ++asked > 1; };
+        QCOMPARE(modMain::FindPort(m_rig->comm, m_rig->platform, u"0"_s, stop), 0);
+        QCOMPARE(silent.probes, 1);
+        QCOMPARE(answering.probes, 0);
+    }
+
     void greetingOnAProbe_data()
     {
         QTest::addColumn<Script>("script");
