@@ -216,6 +216,10 @@ private slots:
     void vanishedPortIsReopenedOnceItIsBack()
     {
         m_rig->peer->hangUp();
+        // Gone as an unplugged adapter is: its link now points nowhere (a pseudo-terminal's number may be
+        // handed to another program at once).
+        const QString link = m_rig->dir.filePath(u"ports/COM5"_s);
+        QVERIFY(QFile::remove(link) && QFile::link(m_rig->dir.filePath(u"unplugged"_s), link));
         for (int i = 0; i < 5; ++i)
             QCoreApplication::processEvents();
         tick();
