@@ -70,8 +70,7 @@ void DesignBook::fillDesigns()
     if (!m_c.lstDesign)
         return;
     m_c.lstDesign->clear();
-    mSettings::BuildIniPaths();
-    QString file = mSettings::IniFile;
+    QString file; // Vorn.ini
     qint32 count = 0;
     const QStringList entries = mSettings::ReadIniSection(file, Designs, count);
     for (const QString &entry : entries)
@@ -91,8 +90,7 @@ int DesignBook::DesignPresent(const QString &Des) const
 
 QString DesignBook::GetDesign(const QString &Des)
 {
-    mSettings::BuildIniPaths();
-    const QString value = mSettings::ReadIni(mSettings::IniFile, Designs, Des, QStringLiteral("-"), false);
+    const QString value = mSettings::ReadIni(QString(), Designs, Des, QStringLiteral("-"), false);
     if (value == QLatin1String("-")) {
         m_host.SetStatus(QStringLiteral("Design Not Available in Database"), NoticeSecs);
         return QString();
@@ -127,8 +125,7 @@ void DesignBook::cmdAddDesign_Click()
     QStringList counts;
     for (int n = 1; n <= DesignCounts; ++n)
         counts.append(numtext::plain(numtext::read(m_host.countText(n).value_or(QString()))));
-    mSettings::BuildIniPaths();
-    mSettings::WriteIni(mSettings::IniFile, Designs, name, counts.join(u','));
+    mSettings::WriteIni(QString(), Designs, name, counts.join(u','));
 }
 
 void DesignBook::cmdRemoveDesign_Click()
@@ -143,8 +140,7 @@ void DesignBook::cmdRemoveDesign_Click()
     if (!m_host.platform().askYesNo(QStringLiteral("Delete Design Definition for Design ") + name,
                                     QStringLiteral("Caution - Deleting Design")))
         return;
-    mSettings::BuildIniPaths();
-    mSettings::DeleteIni(mSettings::IniFile, Designs, name);
+    mSettings::DeleteIni(QString(), Designs, name);
     // The box may have taken the list away meanwhile.
     const int row = m_c.lstDesign->row(item);
     if (row >= 0)

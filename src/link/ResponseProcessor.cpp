@@ -176,13 +176,11 @@ bool ResponseProcessor::processLine(const QString &line)
                 return true;
             }
         } else if (instrQS(message, QStringLiteral("ID:"))) {
-            mSettings::BuildIniPaths();
-            mSettings::WriteIni(mSettings::IniFile, QStringLiteral("UNIT") + QString::number(*u),
-                                QStringLiteral("INIT"), message);
+            mSettings::WriteIni(QString(), QStringLiteral("UNIT") + QString::number(*u), QStringLiteral("INIT"),
+                                message);
         } else if (instrQS(message, QStringLiteral("L1L2:"))) {
-            mSettings::BuildIniPaths();
-            mSettings::WriteIni(mSettings::IniFile, QStringLiteral("UNIT") + QString::number(*u),
-                                QStringLiteral("HOME"), message);
+            mSettings::WriteIni(QString(), QStringLiteral("UNIT") + QString::number(*u), QStringLiteral("HOME"),
+                                message);
         } else if (instrQS(message, QStringLiteral("[C]<-"))) {
             unit->setCaption4(QStringLiteral("Short : ") + numtext::plain(numtext::read(message.mid(5))));
         } else if (instrQS(message, QStringLiteral("[c]("))) {

@@ -42,19 +42,9 @@ bool isBlank(QChar c)
     return c == u' ' || c == u'\t';
 }
 
-QByteArrayView trimBlanks(QByteArrayView text)
-{
-    qsizetype begin = 0;
-    qsizetype end = text.size();
-    while (begin < end && isBlank(text[begin]))
-        ++begin;
-    while (end > begin && isBlank(text[end - 1]))
-        --end;
-    return text.sliced(begin, end - begin);
-}
-
 // Only spaces and tabs: QString::trimmed would also strip characters that the file keeps.
-QString trimBlanks(const QString &text)
+template<typename Text>
+Text trimBlanks(const Text &text)
 {
     qsizetype begin = 0;
     qsizetype end = text.size();
