@@ -41,6 +41,7 @@ public:
     QString c3, c4, tag;
     qint32 state = 4194304;
     bool checked = false;
+    QString caption1() const override { return QString(); }
     QString caption3() const override { return c3; }
     void setCaption3(const QString &t) override { c3 = t; }
     QString caption4() const override { return c4; }

@@ -19,6 +19,7 @@
 #include "mSettings.h"
 #include "modMain.h"
 
+#include <QAction>
 #include <QCloseEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -77,6 +78,7 @@ frmVorn::frmVorn(Platform &platform, PortFolder *ports, QWidget *parent)
     , m_sender(std::make_unique<CommandSender>(*this, *m_comm))
     , m_receiver(std::make_unique<ResponseProcessor>(*this, *m_comm, *m_sender))
     , m_unitHandlers(std::make_unique<UnitHandlers>(*this, *m_sender))
+    , m_search(std::make_unique<modMain::FindPort>(*m_comm, platform))
 {
     setObjectName(QStringLiteral("frmVorn"));
     setWindowTitle(QStringLiteral("TESSALORAN Dispenser"));
@@ -101,6 +103,22 @@ frmVorn::frmVorn(Platform &platform, PortFolder *ports, QWidget *parent)
     m_timer1->setObjectName(QStringLiteral("Timer1"));
     m_timer1->setInterval(ReceiveInterval);
     connect(m_timer1, &QTimer::timeout, this, [this] { m_receiver->receiveStep(); });
+
+    connect(m_search.get(), &modMain::FindPort::probingConfiguredPort, this, [this](qint32 port) {
+        SetStatus(QStringLiteral("Looking for the controller on Port ") + QString::number(port));
+    });
+    connect(m_search.get(), &modMain::FindPort::probingDeviceList, this, [this](int ports) {
+        SetStatus(QStringLiteral("Looking for the controller: ") + QString::number(ports) + QStringLiteral(" ports"));
+    });
+    connect(m_search.get(), &modMain::FindPort::finished, this, &frmVorn::searchFinished);
+    // A controller plugged in after the start is found without a restart.
+    auto *searchAgain = new QAction(QStringLiteral("Search for the controller"), this);
+    searchAgain->setShortcut(QKeySequence(Qt::Key_F5));
+    searchAgain->setShortcutContext(Qt::WindowShortcut);
+    addAction(searchAgain);
+    m_lblStatus->setContextMenuPolicy(Qt::ActionsContextMenu);
+    m_lblStatus->addAction(searchAgain);
+    connect(searchAgain, &QAction::triggered, this, &frmVorn::searchController);
 }
 
 frmVorn::~frmVorn() = default;
@@ -268,10 +286,33 @@ void frmVorn::load()
     resize(twips::toPixels(width, d), twips::toPixels(height, d));
     initControls();
 
-    const int found = FindPort(QString::number(m_comm->CommPort()));
-    if (found >= 1) {
-        SetStatus(QStringLiteral("Tessaloran Controller found on Port ") + QString::number(modMain::FoundPort), 3);
-        WriteIni(QString(), Settings, QStringLiteral("Comm Port"), QString::number(modMain::FoundPort));
+    // The search waits for the window to be on screen: the operator sees what it is doing meanwhile.
+    QTimer::singleShot(0, this, &frmVorn::searchController);
+}
+
+void frmVorn::searchController()
+{
+    if (m_closed || m_search->isRunning())
+        return;
+    m_sender->setSearching(true);
+    setCursor(Qt::BusyCursor);
+    m_search->start(QString::number(m_comm->CommPort()));
+}
+
+bool frmVorn::isSearching() const
+{
+    return m_search->isRunning();
+}
+
+void frmVorn::searchFinished(qint32 port)
+{
+    unsetCursor();
+    m_sender->setSearching(false);
+    if (port >= 1) {
+        SetStatus(QStringLiteral("Tessaloran Controller found on Port ") + QString::number(port), 3);
+        WriteIni(QString(), Settings, QStringLiteral("Comm Port"), QString::number(port));
+    } else {
+        SetStatus(QStringLiteral("No controller found - press F5 to search again"));
     }
 }
 
@@ -362,6 +403,8 @@ void frmVorn::saveWindowPosition()
     WriteIni(QString(), Settings, QStringLiteral("Top"), positionText(twipsTop()));
     WriteIni(QString(), Settings, QStringLiteral("width"), positionText(twipsWidth()));
     WriteIni(QString(), Settings, QStringLiteral("height"), positionText(twipsHeight()));
+    m_search->cancel();
+    m_sender->setSearching(false);
     m_comm->setPortOpen(false);
     m_timer1->stop();
     emit closed();
@@ -471,11 +514,6 @@ std::optional<QString> frmVorn::countTag(int n) const
 }
 
 // --- calls into the other subsystems ------------------------------------------------------------------
-
-int frmVorn::FindPort(const QString &port)
-{
-    return modMain::FindPort(*m_comm, m_platform, port, [this] { return m_closed; });
-}
 
 void frmVorn::fillDesigns()
 {

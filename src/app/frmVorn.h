@@ -10,6 +10,9 @@
 #include <memory>
 
 class Comm1;
+namespace modMain {
+class FindPort;
+}
 class CommandConsole;
 class CommandSender;
 class DesignBook;
@@ -88,8 +91,10 @@ public:
     // The clear button's click.
     void cClearOut_Click();
 
-    // The controller search: the configured port first, then the device list.
-    int FindPort(const QString &port);
+    // The controller search: the configured port first, then the device list. It runs while the window
+    // is on screen; F5 and the status line's context menu start it again.
+    void searchController();
+    bool isSearching() const;
     // Fill the design list and the command list from the settings.
     void fillDesigns();
     void FillCommands();
@@ -115,6 +120,7 @@ private:
     void setFilterMode(bool all);
     void tmrStatus_Timer();
     void saveWindowPosition();
+    void searchFinished(qint32 port);
 
     Platform &m_platform;
     std::unique_ptr<PortFolder> m_ownPorts;
@@ -125,6 +131,7 @@ private:
     std::unique_ptr<UnitHandlers> m_unitHandlers;
     std::unique_ptr<DesignBook> m_designs;
     std::unique_ptr<CommandConsole> m_console;
+    std::unique_ptr<modMain::FindPort> m_search;
 
     QListWidget *m_lstDesign = nullptr;
     ctxPatchButton *m_cmdRemoveDesign = nullptr;

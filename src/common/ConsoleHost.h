@@ -11,6 +11,8 @@ class UnitView
 public:
     virtual ~UnitView() = default;
 
+    // The panel's name line ("UNIT 3").
+    virtual QString caption1() const = 0;
     virtual QString caption3() const = 0;
     virtual void setCaption3(const QString &text) = 0;
     virtual QString caption4() const = 0;

@@ -15,7 +15,10 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPointer>
 #include <QTimer>
+#include <cmath>
+#include <utility>
 
 namespace {
 
@@ -53,8 +56,14 @@ DesignBook::DesignBook(ConsoleHost &host, CommandSender &sender, const Controls 
         connect(m_c.cmdAddDesign, &ctxPatchButton::Click, this, &DesignBook::cmdAddDesign_Click);
     if (m_c.cmdRemoveDesign)
         connect(m_c.cmdRemoveDesign, &ctxPatchButton::Click, this, &DesignBook::cmdRemoveDesign_Click);
-    if (m_c.cmdDispense)
+    if (m_c.cmdDispense) {
         connect(m_c.cmdDispense, &ctxPatchButton::Click, this, &DesignBook::cmdDispense_Click);
+        // The button reports the second press of a double click as a double click, and its release as a
+        // click: that click is no second run.
+        connect(m_c.cmdDispense, &ctxPatchButton::MouseDown, this,
+                [this](int &, int &, double, double) { m_secondClick = false; });
+        connect(m_c.cmdDispense, &ctxPatchButton::DblClick, this, [this] { m_secondClick = true; });
+    }
     if (m_c.lstDesign)
         connect(m_c.lstDesign, &QListWidget::itemDoubleClicked, this, &DesignBook::lstDesign_DblClick);
     if (m_c.txtDesign)
@@ -123,8 +132,11 @@ void DesignBook::cmdAddDesign_Click()
     }
     m_c.lstDesign->addItem(name);
     QStringList counts;
-    for (int n = 1; n <= DesignCounts; ++n)
-        counts.append(numtext::plain(numtext::read(m_host.countText(n).value_or(QString()))));
+    for (int n = 1; n <= DesignCounts; ++n) {
+        const double count = numtext::read(m_host.countText(n).value_or(QString()));
+        // A number too large to hold has no text that would read back as the same count.
+        counts.append(std::isfinite(count) ? numtext::plain(count) : QStringLiteral("0"));
+    }
     mSettings::WriteIni(QString(), Designs, name, counts.join(u','));
 }
 
@@ -164,7 +176,25 @@ void DesignBook::lstDesign_DblClick(QListWidgetItem *item)
 
 void DesignBook::cmdDispense_Click()
 {
+    if (std::exchange(m_secondClick, false) || m_dispensing)
+        return;
+    m_dispensing = true;
+    const QPointer<ctxPatchButton> button = m_c.cmdDispense;
+    const bool hadFocus = button && button->hasFocus();
+    if (button) {
+        button->setEnabled(false);
+        button->repaint(); // the run blocks the window: the disabled face must be on screen now
+    }
     DispenseRun::run(m_host, m_sender);
+    // Clicks made during the run's pauses are waiting in the queue: they reach the button while it is still
+    // disabled, and so start nothing.
+    m_host.platform().DoEvents();
+    if (button) {
+        button->setEnabled(true);
+        if (hadFocus)
+            button->setFocus();
+    }
+    m_dispensing = false;
 }
 
 void DesignBook::findDesign()

@@ -69,4 +69,8 @@ private:
     ConsoleHost &m_host;
     CommandSender &m_sender;
     Controls m_c;
+    // A dispense run is going: one at a time.
+    bool m_dispensing = false;
+    // The next click of the dispense button ends a double click.
+    bool m_secondClick = false;
 };

@@ -5,28 +5,66 @@
 #include "NumberText.h"
 #include "Platform.h"
 
+#include <QStringList>
 #include <cmath>
+
+bool DispenseRun::isStoneCount(double count)
+{
+    return count >= 1 && count <= MaxCount && std::floor(count) == count;
+}
 
 void DispenseRun::run(ConsoleHost &host, CommandSender &sender)
 {
+    if (!sender.mayLeave())
+        return;
+    // Once a line has not gone out whole the run stops: the operator is told which units did not get their
+    // count, and nothing is resent by itself, so no unit ever dispenses twice.
+    bool lost = false;
+    QStringList notSent;
     for (int n = 1; n <= host.NoUnits(); ++n) {
         const std::optional<QString> text = host.countText(n);
         if (!text)
             continue;
         const double count = numtext::read(*text);
-        // A number too large to hold is no count a unit could dispense; its text would mean nothing on
-        // the line.
-        if (!(count > 0) || !std::isfinite(count))
+        if (!(count > 0))
             continue;
-        if (UnitView *unit = host.Unit(n)) {
+        const QString uid = host.countTag(n).value_or(QString());
+        UnitView *unit = host.Unit(n);
+        if (lost) {
+            if (isStoneCount(count) && CommandSender::isUnitAddress(uid) && unit)
+                notSent.append(unit->caption1());
+            continue;
+        }
+        // A fraction or a number too large for any unit means nothing on the line.
+        if (!isStoneCount(count)) {
+            host.SetStatus(QStringLiteral("UNIT ") + QString::number(n)
+                               + QStringLiteral(": count not sent (whole numbers up to 999999)"),
+                           NoticeSecs);
+            continue;
+        }
+        if (!sender.checkAddress(n, uid))
+            continue;
+        if (unit) {
             unit->setCaption3(QString());
             unit->setCaption4(QString());
         }
         // The catalogue is read for every unit, so an edit of the file between two runs takes effect.
-        const QString body = CommandSender::GetCommandInternal(QStringLiteral("Count")) + u',' + numtext::plain(count)
-            + u',' + host.countTag(n).value_or(QString());
+        const QString body =
+            CommandSender::GetCommandInternal(QStringLiteral("Count")) + u',' + numtext::plain(count) + u',' + uid;
         // The body holds its two commas already; the history keeps operator commands only.
-        sender.SendCMD(body, true);
+        if (!sender.SendCMD(body, true, CommandSender::NotSent::Silent)) {
+            lost = true;
+            if (unit)
+                notSent.append(unit->caption1());
+            continue;
+        }
         host.platform().Sleep(SpacingMs);
+    }
+    if (lost) {
+        const QString report =
+            QStringLiteral("Dispense stopped: port lost. Not sent: ") + notSent.join(QStringLiteral(", "));
+        host.SetStatus(report);
+        host.prependOut(report + QStringLiteral("\r\n"));
+        host.LOG(report);
     }
 }

@@ -11,6 +11,13 @@ public:
     // Lines go out this far apart, so that each unit has taken its line before the next one starts.
     static constexpr int SpacingMs = 200;
 
-    // Units 1 to NoUnits in ascending order; units without a count box (above 10) are skipped.
+    // The largest count a unit is sent.
+    static constexpr double MaxCount = 999999;
+    static constexpr int NoticeSecs = 5;
+
+    // Units 1 to NoUnits in ascending order; units without a count box (above 10), without a valid UID or
+    // with a count that is not a whole number from 1 to MaxCount are skipped.
     static void run(ConsoleHost &host, CommandSender &sender);
+
+    static bool isStoneCount(double count);
 };

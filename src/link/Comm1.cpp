@@ -78,15 +78,9 @@ bool Comm1::setPortOpen(bool open)
 
 bool Comm1::Output(const QString &text)
 {
-    if (!m_serial->isOpen() || m_failed)
+    // The caller's pauses between lines must be pauses on the wire: wait until the line has left.
+    if (!post(text))
         return false;
-    const QByteArray bytes = ansi::encode(text);
-    if (bytes.isEmpty())
-        return true;
-    if (m_serial->write(bytes) != bytes.size())
-        return false;
-    // write() only buffers; the caller's pauses between lines must be pauses on the wire.
-    m_serial->flush();
     QElapsedTimer clock;
     clock.start();
     while (m_serial->isOpen() && !m_failed && m_serial->bytesToWrite() > 0) {
@@ -95,6 +89,18 @@ bool Comm1::Output(const QString &text)
             break;
     }
     return m_serial->isOpen() && !m_failed && m_serial->bytesToWrite() == 0;
+}
+
+bool Comm1::post(const QString &text)
+{
+    if (!m_serial->isOpen() || m_failed)
+        return false;
+    const QByteArray bytes = ansi::encode(text);
+    if (m_serial->write(bytes) != bytes.size())
+        return false;
+    // Hands what the line takes now to the driver, without waiting; the event loop writes the rest.
+    m_serial->flush();
+    return true;
 }
 
 bool Comm1::pull()

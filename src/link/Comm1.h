@@ -28,6 +28,10 @@ public:
     // closed or the write failed.
     bool Output(const QString &text);
 
+    // Writes the text without waiting for the line to take it (the controller probe, which must not hold
+    // the window). False when the port is closed or the write was refused.
+    bool post(const QString &text);
+
     // Received characters waiting. Pulls what the operating system holds first, so bytes that arrived
     // while the window thread slept are counted. -1 when reading the port failed (the port is closed, or
     // the device has gone).
@@ -50,6 +54,9 @@ public:
         Comm1 &m_comm;
     };
     bool pollPaused() const { return m_pollPauses > 0; }
+
+    // The port numbers this link resolves; a probe of another port makes a link of its own from them.
+    PortFolder &ports() const { return m_ports; }
 
     // Opens attempted so far; tells one session on a port from the next.
     quint64 openCount() const { return m_generation; }

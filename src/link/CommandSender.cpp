@@ -34,9 +34,11 @@ QString CommandSender::frame(QString tCmd)
     return tCmd;
 }
 
-void CommandSender::SendCMD(QString tCmd, bool NoAdd)
+bool CommandSender::SendCMD(QString tCmd, bool NoAdd, NotSent notSent)
 {
     tCmd = frame(std::move(tCmd));
+    if (!mayLeave())
+        return false;
 
     if (!NoAdd) {
         m_history.prepend(tCmd.mid(1));
@@ -60,7 +62,56 @@ void CommandSender::SendCMD(QString tCmd, bool NoAdd)
     }
     m_host.prependOut(CrLf);
 
-    m_comm.Output(tCmd + CrLf);
+    if (m_comm.Output(tCmd + CrLf))
+        return true;
+    // A line the controller may not have had must never pass for sent: the operator decides what to redo.
+    const QString text = QStringLiteral("Not sent: ") + tCmd;
+    if (notSent == NotSent::Report)
+        m_host.SetStatus(text);
+    if (notSent != NotSent::Silent)
+        m_host.LOG(text);
+    return false;
+}
+
+bool CommandSender::mayLeave()
+{
+    if (!m_searching)
+        return true;
+    m_host.SetStatus(QStringLiteral("Still looking for the controller"));
+    return false;
+}
+
+bool CommandSender::isUnitAddress(const QString &uid)
+{
+    bool nonZero = false;
+    for (const QChar c : uid) {
+        if (c < u'0' || c > u'9')
+            return false;
+        nonZero = nonZero || c != u'0';
+    }
+    return nonZero;
+}
+
+bool CommandSender::checkAddress(int n, const QString &uid)
+{
+    if (isUnitAddress(uid))
+        return true;
+    m_host.SetStatus(QStringLiteral("UNIT ") + QString::number(n) + QStringLiteral(" has no valid UID"), NoticeSecs);
+    return false;
+}
+
+bool CommandSender::sendInternal(const QString &tCmd, int Index, NotSent notSent)
+{
+    if (!mayLeave())
+        return false;
+    if (Index != 0) {
+        const UnitView *unit = m_host.Unit(Index);
+        if (!unit || !checkAddress(Index, unit->Tag()))
+            return false;
+    }
+    // The builder runs first: its notice is on the status line before the panels are reset.
+    const QString body = CreateCMD(tCmd, Index);
+    return SendCMD(body, false, notSent);
 }
 
 QString CommandSender::CreateCMD(const QString &tCmd, int Index)
@@ -82,6 +133,8 @@ QString CommandSender::CreateCMD(const QString &tCmd, int Index)
 
 void CommandSender::SendCMDtoSelected(const QString &tCmd)
 {
+    if (!mayLeave())
+        return;
     const int units = m_host.NoUnits();
     bool all = false;
     if (UnitView *panel0 = m_host.Unit(0); panel0 && panel0->isChecked()) {
@@ -101,7 +154,7 @@ void CommandSender::SendCMDtoSelected(const QString &tCmd)
     }
     for (int n = 1; n <= units; ++n) {
         UnitView *unit = m_host.Unit(n);
-        if (!unit || !unit->isChecked())
+        if (!unit || !unit->isChecked() || !checkAddress(n, unit->Tag()))
             continue;
         SendCMD(tCmd + u',' + unit->Tag());
         m_host.platform().Sleep(InterCommandMs);

@@ -18,14 +18,35 @@ public:
 
     CommandSender(ConsoleHost &host, Comm1 &comm, QObject *parent = nullptr);
 
+    // What the operator is told of a line that did not go out whole: "Not sent: " and the framed line on
+    // the status line and in the log, in the log only (the caller has a message of its own for the status
+    // line), or nothing (the caller reports the lines it could not send together).
+    enum class NotSent { Report, LogOnly, Silent };
+
     // Frames tCmd and writes it. Before the line every unit panel is reset to idle and a fresh top line
-    // is opened in the message pane. With NoAdd false the command enters the history.
-    void SendCMD(QString tCmd, bool NoAdd = false);
+    // is opened in the message pane. With NoAdd false the command enters the history. True when the line
+    // went out whole. While the controller is being looked for nothing is sent and the status line says so.
+    bool SendCMD(QString tCmd, bool NoAdd = false, NotSent notSent = NotSent::Report);
     // The catalogue text of an internal command addressed to unit Index (0: all units), with the
     // sending notice on the status line.
     QString CreateCMD(const QString &tCmd, int Index);
     // Sends tCmd once to all units, or once to each checked unit, 200 ms apart.
     void SendCMDtoSelected(const QString &tCmd);
+    // Sends internal command tCmd to unit Index (0: all units), as CreateCMD builds it. A unit without a
+    // valid UID gets nothing: its address would be empty or 0, and 0 addresses every unit.
+    bool sendInternal(const QString &tCmd, int Index, NotSent notSent = NotSent::Report);
+
+    // Whether a UID can address one unit: a whole number from 1 up, as stored. "0" is every unit's.
+    static bool isUnitAddress(const QString &uid);
+    // Whether unit n can be addressed; if not, the status line says so.
+    bool checkAddress(int n, const QString &uid);
+
+    // While the controller is being looked for, the link belongs to the search: nothing is sent.
+    void setSearching(bool searching) { m_searching = searching; }
+    bool searching() const { return m_searching; }
+    // When searching, says so on the status line; true when a command may go out now.
+    bool mayLeave();
+
     // The text stored for an internal command, or empty when it has none ("-" counts as none).
     static QString GetCommandInternal(const QString &CMD);
 
@@ -43,4 +64,5 @@ private:
     ConsoleHost &m_host;
     Comm1 &m_comm;
     QStringList m_history;
+    bool m_searching = false;
 };

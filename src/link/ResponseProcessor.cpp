@@ -89,6 +89,20 @@ void ResponseProcessor::take(const QString &text)
         return;
     }
     QString combined = std::exchange(m_held, {}) + text;
+    if (m_heldFromDrain) {
+        // The line that was cut off at the end of a stuck-stone drain is drained text too: logged, never
+        // acted upon (a second stuck stone in it must not send a second STOP).
+        const qsizetype end = combined.indexOf(CrLf);
+        if (end < 0) {
+            m_held = std::move(combined);
+            if (m_held.size() > MaxHeldTail)
+                flushHeld();
+            return;
+        }
+        m_heldFromDrain = false;
+        logOnly(combined.left(end), 0);
+        combined.remove(0, end + 2);
+    }
     const qsizetype cut = combined.lastIndexOf(CrLf);
     if (cut < 0) {
         m_held = std::move(combined);
@@ -107,7 +121,10 @@ void ResponseProcessor::flushHeld()
     if (m_held.isEmpty())
         return;
     const QString line = std::exchange(m_held, {});
-    processResponse(line);
+    if (std::exchange(m_heldFromDrain, false))
+        logOnly(line, 0);
+    else
+        processResponse(line);
 }
 
 void ResponseProcessor::processResponse(const QString &tTemp)
@@ -140,6 +157,7 @@ void ResponseProcessor::processResponse(const QString &tTemp)
             } else {
                 m_held = std::move(after);
             }
+            m_heldFromDrain = !m_held.isEmpty();
             return;
         }
         if (end < 0)
@@ -176,11 +194,9 @@ bool ResponseProcessor::processLine(const QString &line)
                 return true;
             }
         } else if (instrQS(message, QStringLiteral("ID:"))) {
-            mSettings::WriteIni(QString(), QStringLiteral("UNIT") + QString::number(*u), QStringLiteral("INIT"),
-                                message);
+            storeReported(*u, QStringLiteral("INIT"), message);
         } else if (instrQS(message, QStringLiteral("L1L2:"))) {
-            mSettings::WriteIni(QString(), QStringLiteral("UNIT") + QString::number(*u), QStringLiteral("HOME"),
-                                message);
+            storeReported(*u, QStringLiteral("HOME"), message);
         } else if (instrQS(message, QStringLiteral("[C]<-"))) {
             unit->setCaption4(QStringLiteral("Short : ") + numtext::plain(numtext::read(message.mid(5))));
         } else if (instrQS(message, QStringLiteral("[c]("))) {
@@ -223,8 +239,12 @@ void ResponseProcessor::stuckStone(int u)
 {
     if (UnitView *unit = m_host.Unit(u))
         unit->setState(unitcolour::Stuck);
-    m_sender.SendCMD(m_sender.CreateCMD(QStringLiteral("STOP"), u));
-    m_host.SetStatus(StuckMessage, StuckStatusSecs);
+    // A STOP that did not go out must not pass for sent: the unit is still running.
+    if (m_sender.sendInternal(QStringLiteral("STOP"), u, CommandSender::NotSent::LogOnly))
+        m_host.SetStatus(StuckMessage, StuckStatusSecs);
+    else
+        m_host.SetStatus(QStringLiteral("STOP NOT SENT - STOP UNIT ") + QString::number(u) + QStringLiteral(" BY HAND"),
+                         StuckStatusSecs);
     // The unit keeps talking while it stops; that chatter is not to be acted upon.
     for (int i = 0; i < DrainRounds; ++i) {
         m_drained += m_comm.Input();
@@ -234,6 +254,13 @@ void ResponseProcessor::stuckStone(int u)
         unit->setState(unitcolour::Stuck);
         unit->setCaption4(QStringLiteral("STUCK STN"));
     }
+}
+
+void ResponseProcessor::storeReported(int u, const QString &key, const QString &message)
+{
+    // A settings read gives back no more than this; a longer value (garbage on the line) would only make
+    // every later read of the file slower.
+    mSettings::WriteIni(QString(), QStringLiteral("UNIT") + QString::number(u), key, message.left(MaxStoredValue));
 }
 
 void ResponseProcessor::logOnly(const QString &text, qsizetype from)

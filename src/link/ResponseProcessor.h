@@ -15,6 +15,8 @@ class ResponseProcessor
 public:
     // An unterminated line is held for its continuation up to this size; a longer one is taken as it stands.
     static constexpr qsizetype MaxHeldTail = 4 * 1024 * 1024;
+    // What a unit reports into the settings ("ID:", "L1L2:") is stored up to this many characters.
+    static constexpr qsizetype MaxStoredValue = 259;
 
     ResponseProcessor(ConsoleHost &host, Comm1 &comm, CommandSender &sender);
 
@@ -37,6 +39,8 @@ private:
     void stuckStone(int u);
     // Logs the lines of text from position from on, without showing or interpreting them.
     void logOnly(const QString &text, qsizetype from);
+    // Stores a unit's report under key of its settings section.
+    void storeReported(int u, const QString &key, const QString &message);
     // Takes a freshly read text: complete lines are processed, the unterminated rest is held.
     void take(const QString &text);
     void flushHeld();
@@ -46,6 +50,8 @@ private:
     CommandSender &m_sender;
     QString m_held;
     QString m_drained;
+    // The held text was cut off at the end of a stuck-stone drain: it is logged, never interpreted.
+    bool m_heldFromDrain = false;
     bool m_inStep = false;
     // Filled per batch: "\t" + UID of units 1 to NoUnits, for the highlight.
     QList<QString> m_tabTags;

@@ -1,8 +1,9 @@
 #include "modMain.h"
 
-#include "Comm1.h"
 #include "NumberText.h"
 #include "Platform.h"
+
+#include <QSet>
 
 namespace modMain {
 
@@ -13,11 +14,6 @@ namespace {
 // The controller's product word; only this capitalisation counts.
 const QString Greeting = QStringLiteral("Tessaloran");
 const QString ProbeLine = QStringLiteral("DP>\n");
-
-constexpr int ProbeSettleMs = 50;
-constexpr int ReadIntervalMs = 50;
-// The greeting is looked for after each read; the read that makes the count exceed this is the last.
-constexpr int MaxReads = 50;
 
 } // namespace
 
@@ -30,66 +26,198 @@ qint32 portNumberOf(const QString &name)
     return n > 0 ? n : 0;
 }
 
-bool ProbePort(Comm1 &comm, Platform &platform, qint32 port)
+// --- ProbePort ----------------------------------------------------------------------------------------
+
+ProbePort::ProbePort(Comm1 &comm, qint32 port, QObject *parent)
+    : QObject(parent)
+    , m_comm(comm)
+    , m_port(port)
 {
-    // The receive poll may tick while this waits; it must not take the greeting.
-    const Comm1::PollPause pause(comm);
-
-    comm.setPortOpen(false);
-    // A number the port cannot take would leave the previous port set, and the controller found there
-    // would be reported under the wrong number.
-    if (!comm.setCommPort(port))
-        return false;
-    const bool opened = comm.setPortOpen(true);
-    platform.Sleep(ProbeSettleMs);
-    if (!opened)
-        return false;
-    comm.Output(ProbeLine);
-    platform.Sleep(ProbeSettleMs);
-
-    // Only whether the greeting occurs matters; keeping the last few characters is enough to find one
-    // that arrived in pieces, however much else the port says.
-    QString received;
-    bool found = false;
-    int counter = 0;
-    for (;;) {
-        ++counter;
-        platform.DoEvents();
-        platform.Sleep(ReadIntervalMs);
-        received += comm.Input();
-        found = received.contains(Greeting);
-        if (counter > MaxReads || found)
-            break;
-        if (received.size() >= Greeting.size())
-            received = received.right(Greeting.size() - 1);
-    }
-    return found;
+    m_timer.setTimerType(Qt::PreciseTimer);
+    m_timer.setInterval(StepMs);
+    connect(&m_timer, &QTimer::timeout, this, &ProbePort::step);
 }
 
-qint32 FindPort(Comm1 &comm, Platform &platform, const QString &Port, const std::function<bool()> &stop)
+void ProbePort::start(bool timed)
 {
-    qint32 result = 0;
+    m_comm.setPortOpen(false);
+    // A number the port cannot take would leave the previous port set, and the controller found there
+    // would be reported under the wrong number.
+    m_opened = m_comm.setCommPort(m_port) && m_comm.setPortOpen(true);
+    if (timed)
+        m_timer.start();
+}
+
+void ProbePort::step()
+{
+    if (m_done)
+        return;
+    ++m_steps;
+    if (m_steps == 1) {
+        // A port that would not open has cost one pause and gets nothing sent.
+        if (!m_opened)
+            finish(false);
+        else
+            m_comm.post(ProbeLine);
+        return;
+    }
+    if (m_steps == 2)
+        return; // the pause after the probe line
+    ++m_reads;
+    m_tail += m_comm.Input();
+    const bool found = m_tail.contains(Greeting);
+    if (found || m_reads > MaxReads) {
+        finish(found);
+        return;
+    }
+    if (m_tail.size() >= Greeting.size())
+        m_tail = m_tail.right(Greeting.size() - 1);
+}
+
+void ProbePort::cancel()
+{
+    m_timer.stop();
+    m_done = true;
+}
+
+void ProbePort::finish(bool answered)
+{
+    m_timer.stop();
+    m_done = true;
+    m_answered = answered;
+    emit finished(answered);
+}
+
+// --- FindPort -----------------------------------------------------------------------------------------
+
+FindPort::FindPort(Comm1 &comm, Platform &platform, QObject *parent)
+    : QObject(parent)
+    , m_comm(comm)
+    , m_platform(platform)
+{}
+
+FindPort::~FindPort()
+{
+    dropProbes();
+}
+
+bool FindPort::start(const QString &Port)
+{
+    if (m_running)
+        return false;
+    m_running = true;
+    // The receive poll must not take the greeting, nor reopen the configured port while the list is probed.
+    m_pause.emplace(m_comm);
+    m_configured = m_comm.CommPort();
+
     const double configured = numtext::read(Port);
-    if (configured > 0) {
-        const auto n = numtext::toInt32(configured);
-        if (n && ProbePort(comm, platform, *n))
-            result = *n;
+    const std::optional<qint32> n = configured > 0 ? numtext::toInt32(configured) : std::nullopt;
+    if (!n) {
+        QMetaObject::invokeMethod(this, &FindPort::probeDeviceList, Qt::QueuedConnection);
+        return true;
     }
-    if (result <= 0) {
-        const QStringList devices = platform.deviceList();
-        for (const QString &name : devices) {
-            if (stop && stop())
-                break;
-            const qint32 n = portNumberOf(name);
-            if (n > 0 && ProbePort(comm, platform, n)) {
-                result = n;
-                break;
-            }
+    m_configured = *n;
+    emit probingConfiguredPort(*n);
+    m_first = new ProbePort(m_comm, *n, this);
+    connect(m_first, &ProbePort::finished, this, &FindPort::configuredPortDone);
+    m_first->start();
+    return true;
+}
+
+void FindPort::configuredPortDone(bool answered)
+{
+    if (answered) {
+        // The configured port is the link already; it stays open.
+        finish(m_first->port());
+        return;
+    }
+    probeDeviceList();
+}
+
+void FindPort::probeDeviceList()
+{
+    if (!m_running)
+        return;
+    m_comm.setPortOpen(false);
+    // A port listed twice would fail its second open while the first probe holds it; one probe tells.
+    QSet<qint32> seen;
+    for (const QString &name : m_platform.deviceList()) {
+        const qint32 n = portNumberOf(name);
+        if (n <= 0 || seen.contains(n))
+            continue;
+        seen.insert(n);
+        auto *comm = new Comm1(m_comm.ports(), this);
+        auto *probe = new ProbePort(*comm, n, this);
+        connect(probe, &ProbePort::finished, this, &FindPort::deviceProbeDone);
+        m_candidates.push_back({comm, probe});
+    }
+    if (m_candidates.empty()) {
+        finish(0);
+        return;
+    }
+    emit probingDeviceList(int(m_candidates.size()));
+    for (const Candidate &c : m_candidates)
+        c.probe->start();
+}
+
+void FindPort::deviceProbeDone()
+{
+    // The first port in list order that answered, once every port before it has said it is not the one.
+    for (std::size_t i = 0; i < m_candidates.size(); ++i) {
+        const ProbePort *probe = m_candidates[i].probe;
+        if (!probe->isDone())
+            return;
+        if (probe->answered()) {
+            finish(probe->port());
+            return;
         }
-        platform.DoEvents();
     }
-    FoundPort = result > 0 ? result : 0;
-    return FoundPort;
+    finish(0);
+}
+
+void FindPort::finish(qint32 port)
+{
+    dropProbes();
+    m_pause.reset();
+    m_running = false;
+    if (port > 0 && !(m_comm.CommPort() == port && m_comm.PortOpen())) {
+        m_comm.setPortOpen(false);
+        m_comm.setCommPort(port);
+        m_comm.setPortOpen(true);
+    } else if (port <= 0) {
+        // Never left on a stranger: the link goes back to the port the settings name.
+        m_comm.setPortOpen(false);
+        m_comm.setCommPort(m_configured);
+        m_comm.setPortOpen(true);
+    }
+    FoundPort = port > 0 ? port : 0;
+    emit finished(FoundPort);
+}
+
+void FindPort::cancel()
+{
+    if (!m_running)
+        return;
+    dropProbes();
+    m_pause.reset();
+    m_running = false;
+}
+
+void FindPort::dropProbes()
+{
+    // The probes may be on the stack below this call (their signal ended the search): they go later.
+    if (m_first) {
+        m_first->cancel();
+        m_first->deleteLater();
+        m_first = nullptr;
+    }
+    for (const Candidate &c : m_candidates) {
+        c.probe->cancel();
+        c.comm->setPortOpen(false);
+        c.probe->deleteLater();
+        c.comm->deleteLater();
+    }
+    m_candidates.clear();
 }
 
 } // namespace modMain

@@ -35,11 +35,9 @@ void UnitHandlers::connectPanel(dUnit *panel, int Index)
     connect(panel, &dUnit::checkClicked, this, [this, Index] { checkClicked(Index); });
 }
 
-void UnitHandlers::send(const QString &key, int Index)
+bool UnitHandlers::send(const QString &key, int Index)
 {
-    // The builder runs first: its notice is on the status line before the panels are reset.
-    const QString body = m_sender.CreateCMD(key, Index);
-    m_sender.SendCMD(body, false);
+    return m_sender.sendInternal(key, Index);
 }
 
 void UnitHandlers::Init(int Index)
@@ -49,7 +47,9 @@ void UnitHandlers::Init(int Index)
 
 void UnitHandlers::Update(int Index)
 {
-    send(QStringLiteral("UPDATE"), Index);
+    // The script expects a controller that took the update command; without it there is nothing to start.
+    if (!send(QStringLiteral("UPDATE"), Index))
+        return;
     Platform &platform = m_host.platform();
     platform.Sleep(UpdatePauseMs);
     // Never waited for; a missing or unstartable script changes nothing, the command is already out.

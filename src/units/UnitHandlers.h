@@ -39,7 +39,8 @@ public:
     static qint32 actualCount(const QString &answer);
 
 private:
-    void send(const QString &key, int Index);
+    // True when the command went out whole.
+    bool send(const QString &key, int Index);
 
     ConsoleHost &m_host;
     CommandSender &m_sender;

@@ -46,7 +46,7 @@ public:
 
     bool isChecked() const override;
     void setChecked(bool checked) override;
-    QString caption1() const;
+    QString caption1() const override;
     void setCaption1(const QString &text);
     QString caption2() const;
     void setCaption2(const QString &text);

@@ -49,28 +49,73 @@ private slots:
     void oneBox_data()
     {
         QTest::addColumn<QString>("box");
+        QTest::addColumn<QString>("uid");
         QTest::addColumn<QByteArray>("line"); // empty: the unit is skipped
-        QTest::newRow("leading zeros") << u"007"_s << QByteArray(">C,7,101\r\n");
-        QTest::newRow("trailing text") << u"12abc"_s << QByteArray(">C,12,101\r\n");
-        QTest::newRow("a fraction goes as it is") << u"2.5"_s << QByteArray(">C,2.5,101\r\n");
-        QTest::newRow("zero") << u"0"_s << QByteArray();
-        QTest::newRow("empty") << QString() << QByteArray();
-        QTest::newRow("not a number") << u"x12"_s << QByteArray();
-        QTest::newRow("too large to hold") << u"1e999"_s << QByteArray();
+        QTest::addColumn<QString>("status");
+        const QString notACount = u"UNIT 1: count not sent (whole numbers up to 999999)"_s;
+        const QString noUid = u"UNIT 1 has no valid UID"_s;
+        QTest::newRow("leading zeros") << u"007"_s << u"101"_s << QByteArray(">C,7,101\r\n") << QString();
+        QTest::newRow("trailing text") << u"12abc"_s << u"101"_s << QByteArray(">C,12,101\r\n") << QString();
+        QTest::newRow("the largest count") << u"999999"_s << u"101"_s << QByteArray(">C,999999,101\r\n") << QString();
+        QTest::newRow("zero") << u"0"_s << u"101"_s << QByteArray() << QString();
+        QTest::newRow("empty") << QString() << u"101"_s << QByteArray() << QString();
+        QTest::newRow("not a number") << u"x12"_s << u"101"_s << QByteArray() << QString();
+        QTest::newRow("a fraction") << u"2.5"_s << u"101"_s << QByteArray() << notACount;
+        QTest::newRow("one too many") << u"1000000"_s << u"101"_s << QByteArray() << notACount;
+        QTest::newRow("exponent") << u"1e15"_s << u"101"_s << QByteArray() << notACount;
+        QTest::newRow("too large to hold") << u"1e999"_s << u"101"_s << QByteArray() << notACount;
+        QTest::newRow("UID 0 would reach every unit") << u"9"_s << u"0"_s << QByteArray() << noUid;
+        QTest::newRow("UID empty") << u"9"_s << QString() << QByteArray() << noUid;
+        QTest::newRow("UID text") << u"9"_s << u"abc"_s << QByteArray() << noUid;
+        QTest::newRow("UID negative") << u"9"_s << u"-101"_s << QByteArray() << noUid;
     }
     void oneBox()
     {
         QFETCH(QString, box);
+        QFETCH(QString, uid);
         QFETCH(QByteArray, line);
+        QFETCH(QString, status);
         m_w->host.unit(1).c3 = u"Count: 5"_s;
+        m_w->host.box(1)->setProperty("Tag", uid);
         run({box});
         if (line.isEmpty()) {
             QVERIFY(m_w->platform.sleeps.isEmpty());
             QVERIFY(m_w->host.pane.isEmpty());
             QCOMPARE(m_w->host.unit(1).c3, u"Count: 5"_s);
+            QTest::qWait(30);
+            QVERIFY(m_w->peer.received().isEmpty());
         } else {
             QCOMPARE(m_w->wire(1), line);
         }
+        QCOMPARE(m_w->host.statuses, status.isEmpty() ? QStringList() : QStringList{status});
+    }
+
+    // The adapter is pulled after the given number of lines: the run stops and names every unit whose
+    // line did not go out, and nothing is sent again by itself.
+    void portLostDuringTheRun_data()
+    {
+        QTest::addColumn<int>("linesBefore");
+        QTest::addColumn<QString>("report");
+        QTest::newRow("after the second line")
+            << 2 << u"Dispense stopped: port lost. Not sent: UNIT 3, UNIT 4, UNIT 5"_s;
+        QTest::newRow("before the first line")
+            << 0 << u"Dispense stopped: port lost. Not sent: UNIT 1, UNIT 2, UNIT 3, UNIT 4, UNIT 5"_s;
+    }
+    void portLostDuringTheRun()
+    {
+        QFETCH(int, linesBefore);
+        QFETCH(QString, report);
+        if (linesBefore == 0)
+            m_w->peer.hangUp();
+        m_w->platform.onSleep = [&](int) {
+            if (m_w->platform.sleeps.size() == linesBefore)
+                m_w->peer.hangUp();
+        };
+        run({u"1"_s, u"2"_s, u"3"_s, u"4"_s, u"5"_s});
+        QCOMPARE(m_w->platform.sleeps.size(), linesBefore);
+        QCOMPARE(m_w->host.statuses.last(), report);
+        QCOMPARE(m_w->host.log, QStringList{report});
+        QVERIFY(m_w->host.pane.startsWith(report + u"\r\n"_s));
     }
 
     void unitsBeyondTheDesign_data()

@@ -6,6 +6,7 @@
 #include "frmVorn.h"
 
 #include <QDeadlineTimer>
+#include <QMouseEvent>
 #include <QProcess>
 
 #include <csignal>
@@ -77,9 +78,9 @@ private slots:
         m_platform->folder = m_dir->path();
         m_window = std::make_unique<frmVorn>(*m_platform);
         m_window->load();
-        QCOMPARE(m_window->statusText(), u"Tessaloran Controller found on Port 7"_s);
         m_window->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+        QTRY_COMPARE_WITH_TIMEOUT(m_window->statusText(), u"Tessaloran Controller found on Port 7"_s, kWaitMs);
     }
     void cleanup()
     {
@@ -113,6 +114,38 @@ private slots:
         const QByteArray log = readFile(w.dailyLog().fileFor(m_platform->now()));
         QVERIFY(log.contains("\t101\t[F]\t12\r\n") && log.contains("\t103\t[F]\t4\r\n"));
         QVERIFY(log.endsWith(">>LAST OK - UNIT1\r\n>>LAST NOT OK 3 - 4 - 3\r\n"));
+    }
+
+    // A double click on Dispense is one run: every unit gets its count once, also when the second click
+    // comes while the first run is still pausing between its lines.
+    void doubleClickDispensesOnce()
+    {
+        auto *dispense = m_window->findChild<ctxPatchButton *>(u"cmdDispense"_s);
+        QVERIFY(dispense);
+        m_window->setCountText(1, u"12"_s);
+        m_window->setCountText(3, u"4"_s);
+        const QPoint at = dispense->rect().center();
+        int sleeps = 0;
+        m_platform->onSleep = [&](int) {
+            // The second click arrives during the first pause; it waits in the queue like a real one.
+            if (++sleeps == 1) {
+                QVERIFY(!dispense->isEnabled());
+                QCoreApplication::postEvent(dispense,
+                                            new QMouseEvent(QEvent::MouseButtonPress, at, dispense->mapToGlobal(at),
+                                                            Qt::LeftButton, Qt::LeftButton, {}));
+                QCoreApplication::postEvent(dispense,
+                                            new QMouseEvent(QEvent::MouseButtonRelease, at, dispense->mapToGlobal(at),
+                                                            Qt::LeftButton, Qt::NoButton, {}));
+            }
+        };
+        QTest::mousePress(dispense, Qt::LeftButton, {}, at);
+        QTest::mouseRelease(dispense, Qt::LeftButton, {}, at);
+        QTest::mouseDClick(dispense, Qt::LeftButton, {}, at);
+        QTest::mouseRelease(dispense, Qt::LeftButton, {}, at);
+        QVERIFY(dispense->isEnabled());
+        QTRY_COMPARE_WITH_TIMEOUT(m_window->unitPanel(3)->caption3(), u"Count: 4"_s, kWaitMs);
+        QTest::qWait(500);
+        QCOMPARE(trace().count(">COUNT,"), 2);
     }
 
     void consoleCommandToACheckedUnit()

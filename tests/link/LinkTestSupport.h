@@ -87,6 +87,14 @@ public:
         }
     }
 
+    // Plays a controller that greets every probe line, delayMs after it came.
+    void greetProbes(const QByteArray &greeting, int delayMs)
+    {
+        std::lock_guard lock(m_mutex);
+        m_greeting = greeting;
+        m_greetDelay = std::chrono::milliseconds(delayMs);
+    }
+
     QByteArray received() const
     {
         std::lock_guard lock(m_mutex);
@@ -127,12 +135,19 @@ private:
         while (!m_stop) {
             pollfd p{m_master, POLLIN, 0};
             const ssize_t n = ::poll(&p, 1, 10) > 0 ? ::read(m_master, buf, sizeof buf) : 0;
-            const auto at = std::chrono::steady_clock::now() - m_start;
+            const auto now = std::chrono::steady_clock::now();
+            const auto at = now - m_start;
             std::lock_guard lock(m_mutex);
             for (ssize_t i = 0; i < n; ++i) {
                 m_received += buf[i];
                 if (m_received.endsWith("\r\n"))
                     m_lineTimes.append(std::chrono::duration_cast<std::chrono::milliseconds>(at).count());
+                if (!m_greeting.isEmpty() && m_received.endsWith("DP>\n"))
+                    m_greetAt.push_back(now + m_greetDelay);
+            }
+            while (!m_greetAt.empty() && m_greetAt.front() <= now) {
+                m_greetAt.erase(m_greetAt.begin());
+                writeAll(m_greeting);
             }
         }
     }
@@ -146,6 +161,9 @@ private:
     mutable std::mutex m_mutex;
     QByteArray m_received;
     QList<qint64> m_lineTimes;
+    QByteArray m_greeting;
+    std::chrono::milliseconds m_greetDelay{0};
+    std::vector<std::chrono::steady_clock::time_point> m_greetAt;
 };
 
 // Sleeps advance a virtual clock; hooks let a test act as the controller during a blocking wait.
@@ -192,10 +210,11 @@ public:
 class TestUnit : public UnitView
 {
 public:
-    QString c3, c4, tag;
+    QString c1, c3, c4, tag;
     qint32 state = 4194304;
     bool checked = false;
 
+    QString caption1() const override { return c1; }
     QString caption3() const override { return c3; }
     void setCaption3(const QString &text) override { c3 = text; }
     QString caption4() const override { return c4; }
@@ -217,6 +236,7 @@ public:
         for (int n = 0; n <= uids.size(); ++n) {
             m_units.push_back(std::make_unique<TestUnit>());
             m_units.back()->tag = n ? uids.at(n - 1) : QString();
+            m_units.back()->c1 = n ? QStringLiteral("UNIT %1").arg(n) : QStringLiteral("All Units");
         }
     }
 

@@ -107,14 +107,17 @@ private slots:
     {
         QTest::addColumn<int>("port");
         QTest::addColumn<QByteArray>("bytes");
-        QTest::newRow("port open") << 0 << QByteArray(">HOME,104,0\r\n");
-        QTest::newRow("port closed is opened first") << 3 << QByteArray(">HOME,104,0\r\n");
-        QTest::newRow("port missing") << 9 << QByteArray();
+        QTest::addColumn<QStringList>("report");
+        QTest::newRow("port open") << 0 << QByteArray(">HOME,104,0\r\n") << QStringList();
+        QTest::newRow("port closed is opened first") << 3 << QByteArray(">HOME,104,0\r\n") << QStringList();
+        QTest::newRow("port missing: said on the status line and in the log")
+            << 9 << QByteArray() << QStringList{u"Not sent: >HOME,104,0"_s};
     }
     void everySendResetsThePanelsAndOpensAPaneLine()
     {
         QFETCH(int, port);
         QFETCH(QByteArray, bytes);
+        QFETCH(QStringList, report);
         if (port) {
             m_rig->comm.setPortOpen(false);
             m_rig->comm.setCommPort(port);
@@ -126,14 +129,15 @@ private slots:
         }
         m_rig->unit(0).c3 = u"untouched"_s;
         m_rig->host.pane = u"older answers"_s;
-        m_rig->sender.SendCMD(u"HOME,104"_s);
+        QCOMPARE(m_rig->sender.SendCMD(u"HOME,104"_s), report.isEmpty());
         for (int n = 1; n <= 5; ++n) {
             QCOMPARE(m_rig->unit(n).state, 4194304);
             QVERIFY(m_rig->unit(n).c3.isEmpty() && m_rig->unit(n).c4.isEmpty());
         }
         QCOMPARE(m_rig->unit(0).c3, u"untouched"_s);
         QCOMPARE(m_rig->host.pane, u"\r\nolder answers"_s);
-        QVERIFY(m_rig->host.log.isEmpty());
+        QCOMPARE(m_rig->host.log, report);
+        QCOMPARE(m_rig->host.statuses, report);
         QCOMPARE(m_rig->comm.PortOpen(), !bytes.isEmpty());
         if (bytes.isEmpty())
             QTest::qWait(50);

@@ -156,9 +156,9 @@ private slots:
         int drainSleep = 0;
         m_rig->platform.onSleep = [&](int) {
             if (++drainSleep == 1)
-                m_rig->peer->send("\t[F]\t9\r\nd\tdrained\r\ne par");
+                m_rig->peer->send("\t[F]\t9\r\nd\tdrained\r\ne\t101\t[F] ");
             if (drainSleep == 3)
-                m_rig->peer->send("tial");
+                m_rig->peer->send("!!!");
         };
         m_rig->peer->send("a\t101\t[F]!!!\t5\r\nb\t102\t[c](3)\r\nc\t10");
         tick();
@@ -180,10 +180,15 @@ private slots:
         // Nothing the controller said is missing from the log, in the order it came.
         QCOMPARE(host().log,
                  QStringList({u"a\t101\t[F]!!!\t5"_s, u"b\t102\t[c](3)"_s, u"c\t10\t[F]\t9"_s, u"d\tdrained"_s}));
-        // The line still arriving when the drain ended is handled whole at the next tick.
+        // The line still arriving when the drain ended is drained text too: logged whole once it is
+        // complete, never acted upon (no second STOP).
+        m_rig->peer->send("\t7\r\nf\t102\t[c](3)\r\n");
         tick();
-        QCOMPARE(host().log.last(), u"e partial"_s);
-        QVERIFY(host().pane.startsWith(u"e partial\r\n"_s));
+        QCOMPARE(host().log.mid(4), QStringList({u"e\t101\t[F] !!!\t7"_s, u"f\t102\t[c](3)"_s}));
+        QVERIFY(!host().pane.contains(u"e\t101"_s));
+        QCOMPARE(unit(3).c3, u"Count : 3"_s);
+        QTest::qWait(30);
+        QCOMPARE(m_rig->peer->received(), QByteArray(">S,101,0\r\n"));
     }
 
     void lineInPiecesIsHandledWhole_data()

@@ -1,76 +1,31 @@
 #include "LinkTestSupport.h"
 #include "modMain.h"
 
+#include <QElapsedTimer>
+#include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 
 using namespace Qt::StringLiterals;
 
 using Script = QMap<int, QByteArray>;
-
-// A controller on its own pseudo-terminal: once a probe line has come in on a fresh open of its port, it
-// writes the scripted pieces just before the probe's read number r (1 to 51) takes them.
-class Controller
-{
-public:
-    Controller(Comm1 &comm, int port, Script script)
-        : m_comm(comm)
-        , m_port(port)
-        , m_script(std::move(script))
-    {}
-    PtyPeer peer;
-    int probes = 0;
-    bool heard = true; // every probe line came in before its pause was over
-
-    void onSleep()
-    {
-        if (!m_comm.PortOpen() || m_comm.CommPort() != m_port)
-            return;
-        if (m_comm.openCount() != m_open) {
-            m_open = m_comm.openCount();
-            m_sleep = 0;
-        }
-        if (++m_sleep == 2) // the pause after the probe line
-            heard = peer.waitReceived("DP>\n", ++probes) && heard;
-        if (m_script.contains(m_sleep - 2))
-            peer.send(m_script.value(m_sleep - 2));
-    }
-
-private:
-    Comm1 &m_comm;
-    int m_port;
-    Script m_script;
-    quint64 m_open = 0;
-    int m_sleep = 0;
-};
+// Port number -> milliseconds after its probe line at which that port greets; -1: a silent port.
+using Ports = QMap<int, int>;
 
 class tst_modMain : public QObject
 {
     Q_OBJECT
 
-private:
-    Controller &controller(int port, Script script = {})
-    {
-        m_controllers.push_back(std::make_unique<Controller>(m_rig->comm, port, std::move(script)));
-        m_controllers.back()->peer.linkAs(m_rig->dir.path(), port);
-        return *m_controllers.back();
-    }
-    static Script greeting() { return {{1, "Tessaloran Dispenser V2\r\n"}}; }
-    int findPort(const QString &configured) { return modMain::FindPort(m_rig->comm, m_rig->platform, configured); }
-
 private slots:
     void init()
     {
         m_rig.emplace(0);
-        m_rig->platform.onSleep = [this](int) {
-            for (auto &c : m_controllers)
-                c->onSleep();
-        };
         modMain::FoundPort = -1;
     }
     void cleanup()
     {
         m_rig.reset();
-        m_controllers.clear();
+        m_peers.clear();
     }
 
     void portNumberOfADeviceName_data()
@@ -95,117 +50,145 @@ private slots:
         QCOMPARE(modMain::portNumberOf(name), port);
     }
 
-    void configuredPortAnswers()
-    {
-        Controller &c = controller(7, greeting());
-        QCOMPARE(findPort(u"7"_s), 7);
-        QCOMPARE(modMain::FoundPort, 7);
-        QCOMPARE(m_rig->platform.deviceListCalls, 0);
-        QCOMPARE(c.peer.received(), QByteArray("DP>\n"));
-        QVERIFY(m_rig->comm.PortOpen());
-        QCOMPARE(m_rig->comm.CommPort(), 7);
-        QCOMPARE(m_rig->platform.virtualMs, 150); // open, probe line, first read
-    }
-
-    void deviceListAfterTheConfiguredPort_data()
-    {
-        QTest::addColumn<QString>("configured");
-        QTest::addColumn<int>("silentProbes");
-        QTest::newRow("configured port silent") << u"7"_s << 1;
-        QTest::newRow("configured as zero") << u"0"_s << 0;
-        QTest::newRow("nothing configured") << QString() << 0;
-        QTest::newRow("configured text not a number") << u"COM7"_s << 0;
-        QTest::newRow("negative") << u"-7"_s << 0;
-    }
-    void deviceListAfterTheConfiguredPort()
-    {
-        QFETCH(QString, configured);
-        QFETCH(int, silentProbes);
-        Controller &silent = controller(7);
-        Controller &answering = controller(4, greeting());
-        m_rig->platform.devices = {u"Printer Port (LPT1)"_s, u"Modem on COM 3"_s, u"USB Serial Device (COM4)"_s};
-        QCOMPARE(findPort(configured), 4);
-        QCOMPARE(modMain::FoundPort, 4);
-        QCOMPARE(silent.probes, silentProbes);
-        QCOMPARE(answering.probes, 1);
-        QVERIFY(silent.heard && answering.heard);
-        // A silent port: 50 ms after opening, 50 after the probe line, 51 reads 50 ms apart.
-        QCOMPARE(m_rig->platform.virtualMs, 2650 * silentProbes + 150);
-    }
-
-    void nothingAnswers()
-    {
-        Controller &silent = controller(7);
-        Controller &skipped = controller(3, greeting());
-        m_rig->platform.devices = {u"Modem on COM 3 (COM3)"_s, u"USB Serial Device (com3)"_s,
-                                   u"USB Serial Device (COM7)"_s};
-        QCOMPARE(findPort(u"7"_s), 0);
-        QCOMPARE(modMain::FoundPort, 0);
-        QCOMPARE(silent.peer.received(), QByteArray("DP>\nDP>\n")); // the configured port is in the list too
-        QCOMPARE(skipped.peer.received(), QByteArray());
-        QCOMPARE(m_rig->platform.virtualMs, 2 * 2650);
-    }
-
-    void searchNoLongerWantedEnds()
-    {
-        Controller &silent = controller(7);
-        Controller &answering = controller(4, greeting());
-        m_rig->platform.devices = {u"USB Serial Device (COM7)"_s, u"USB Serial Device (COM4)"_s};
-        int asked = 0;
-        // The window is closed while the first listed port is probed: the rest of the list is not walked.
-        const auto stop = [&asked] { return ++asked > 1; };
-        QCOMPARE(modMain::FindPort(m_rig->comm, m_rig->platform, u"0"_s, stop), 0);
-        QCOMPARE(silent.probes, 1);
-        QCOMPARE(answering.probes, 0);
-    }
-
+    // One probe, its steps driven by the test: the scripted pieces arrive just before read number r.
     void greetingOnAProbe_data()
     {
+        QTest::addColumn<bool>("linked");
         QTest::addColumn<Script>("script");
         QTest::addColumn<bool>("found");
-        QTest::newRow("split inside the product word") << Script{{2, "Tessa"}, {5, "lor"}, {9, "an V2\r\n"}} << true;
-        QTest::newRow("after other talk") << Script{{1, "noise\r\n"}, {3, "x Tessaloran"}} << true;
-        QTest::newRow("all lower case") << Script{{1, "tessaloran V2\r\n"}} << false;
-        QTest::newRow("all capitals") << Script{{1, "TESSALORAN V2\r\n"}} << false;
-        QTest::newRow("at the last read") << Script{{51, "Tessaloran"}} << true;
-        QTest::newRow("only after the last read") << Script{{52, "Tessaloran"}} << false;
+        QTest::addColumn<int>("steps");
+        QTest::newRow("at the first read") << true << Script{{1, "Tessaloran Dispenser V2\r\n"}} << true << 3;
+        QTest::newRow("split inside the product word")
+            << true << Script{{2, "Tessa"}, {5, "lor"}, {9, "an V2\r\n"}} << true << 11;
+        QTest::newRow("after other talk") << true << Script{{1, "noise\r\n"}, {3, "x Tessaloran"}} << true << 5;
+        QTest::newRow("all lower case") << true << Script{{1, "tessaloran V2\r\n"}} << false << 53;
+        QTest::newRow("all capitals") << true << Script{{1, "TESSALORAN V2\r\n"}} << false << 53;
+        QTest::newRow("at the last read") << true << Script{{51, "Tessaloran"}} << true << 53;
+        QTest::newRow("only after the last read") << true << Script{{52, "Tessaloran"}} << false << 53;
+        QTest::newRow("a port that does not open") << false << Script{} << false << 1;
     }
     void greetingOnAProbe()
     {
+        QFETCH(bool, linked);
         QFETCH(Script, script);
         QFETCH(bool, found);
-        controller(6, script);
-        QCOMPARE(modMain::ProbePort(m_rig->comm, m_rig->platform, 6), found);
-        if (!found)
-            QCOMPARE(m_rig->platform.virtualMs, 2650);
+        QFETCH(int, steps);
+        PtyPeer &peer = this->peer(6, -1, linked);
+        modMain::ProbePort probe(m_rig->comm, 6);
+        QSignalSpy done(&probe, &modMain::ProbePort::finished);
+        probe.start(false);
+        int step = 0;
+        while (!probe.isDone() && step < 60) {
+            ++step;
+            if (step == 2) // the pause after the probe line: it has reached the controller
+                QVERIFY(peer.waitReceived("DP>\n"));
+            if (script.contains(step - 2))
+                peer.send(script.value(step - 2));
+            probe.step();
+        }
+        QCOMPARE(step, steps);
+        QCOMPARE(done.size(), 1);
+        QCOMPARE(probe.answered(), found);
+        QCOMPARE(peer.received(), linked ? QByteArray("DP>\n") : QByteArray());
     }
 
-    void missingPortCostsOnePause()
+    // The whole search, on timers, against controllers that greet after the given delays. The result is
+    // the first port in list order that answered, whichever answered first.
+    void search_data()
     {
-        QVERIFY(!modMain::ProbePort(m_rig->comm, m_rig->platform, 9));
-        QCOMPARE(m_rig->platform.sleeps, QList<int>({50}));
+        QTest::addColumn<QString>("configured");
+        QTest::addColumn<Ports>("ports");
+        QTest::addColumn<QStringList>("devices");
+        QTest::addColumn<int>("found");
+        QTest::addColumn<int>("listProbes");
+        const QStringList list{u"Printer Port (LPT1)"_s, u"Modem on COM 3 (COM9)"_s, u"USB Serial Device (COM3)"_s,
+                               u"USB Serial Device (COM4)"_s, u"USB Serial Device (COM5)"_s};
+        QTest::newRow("configured port answers: the list is not asked")
+            << u"7"_s << Ports{{7, 0}, {3, 0}} << list << 7 << -1;
+        QTest::newRow("a later port answers sooner: the first in the list wins")
+            << u"0"_s << Ports{{3, 1500}, {4, -1}, {5, 0}} << list << 3 << 3;
+        QTest::newRow("the first ports silent, the last two answer")
+            << u"not a number"_s << Ports{{3, -1}, {4, 2000}, {5, 0}} << list << 4 << 3;
+        QTest::newRow("a port listed twice is probed once")
+            << QString() << Ports{{3, -1}} << QStringList{u"A (COM3)"_s, u"B (COM3)"_s} << 0 << 1;
+        QTest::newRow("nothing answers: back on the configured port")
+            << u"7"_s << Ports{{7, -1}, {3, -1}} << QStringList{u"X (COM3)"_s, u"Y (COM7)"_s} << 0 << 2;
     }
-
-    void receivePollDuringAProbeLeavesTheGreeting()
+    void search()
     {
-        Controller &c = controller(7);
-        // The greeting lands just before the probe lets the window's events, and so the poll, run.
-        bool sent = false;
-        m_rig->platform.onDoEvents = [&] {
-            if (c.probes == 1 && !c.peer.received().isEmpty() && !sent) {
-                c.peer.send("x\t100\tTessaloran V2\r\n");
-                sent = true;
-            }
-            m_rig->processor.receiveStep();
-        };
-        QCOMPARE(findPort(u"7"_s), 7);
-        QVERIFY(sent);
+        QFETCH(QString, configured);
+        QFETCH(Ports, ports);
+        QFETCH(QStringList, devices);
+        QFETCH(int, found);
+        QFETCH(int, listProbes);
+        for (auto it = ports.begin(); it != ports.end(); ++it)
+            peer(it.key(), it.value());
+        m_rig->platform.devices = devices;
+        m_rig->comm.setCommPort(7);
+
+        modMain::FindPort search(m_rig->comm, m_rig->platform);
+        QSignalSpy listed(&search, &modMain::FindPort::probingDeviceList);
+        QSignalSpy finished(&search, &modMain::FindPort::finished);
+        // The receive poll keeps ticking meanwhile, and must leave every greeting to the search.
+        QTimer poll;
+        connect(&poll, &QTimer::timeout, this, [this] { m_rig->processor.receiveStep(); });
+        poll.start(20);
+        QVERIFY(search.start(configured));
+        QVERIFY(!search.start(configured));
+        QVERIFY(finished.wait(8000));
+        QCOMPARE(finished.at(0).at(0).toInt(), found);
+        QCOMPARE(modMain::FoundPort, found);
+        QCOMPARE(listed.isEmpty() ? -1 : listed.at(0).at(0).toInt(), listProbes);
         QVERIFY(m_rig->host.log.isEmpty());
+
+        // The link is on the port found, or on the configured one; a probed stranger hears nothing more.
+        QCOMPARE(m_rig->comm.CommPort(), found ? found : 7);
+        QCOMPARE(m_rig->comm.PortOpen(), ports.contains(m_rig->comm.CommPort()));
+        m_rig->sender.SendCMD(u"HOME"_s);
+        for (auto it = ports.begin(); it != ports.end(); ++it) {
+            const bool isLink = it.key() == m_rig->comm.CommPort();
+            if (isLink)
+                QVERIFY(m_peers[it.key()]->waitReceived("\r\n"));
+            QCOMPARE(m_peers[it.key()]->received().contains(">HOME"), isLink);
+        }
+    }
+
+    void cancelClosesEveryProbe()
+    {
+        peer(3, -1);
+        peer(4, -1);
+        m_rig->platform.devices = {u"A (COM3)"_s, u"B (COM4)"_s};
+        modMain::FindPort search(m_rig->comm, m_rig->platform);
+        QSignalSpy finished(&search, &modMain::FindPort::finished);
+        QSignalSpy listed(&search, &modMain::FindPort::probingDeviceList);
+        search.start(u"0"_s);
+        QVERIFY(listed.wait(1000));
+        search.cancel();
+        QVERIFY(!search.isRunning());
+        QTest::qWait(300);
+        QVERIFY(finished.isEmpty());
+        // Both ports are free again: the link can open either.
+        for (int port : {3, 4}) {
+            m_rig->comm.setPortOpen(false);
+            QVERIFY(m_rig->comm.setCommPort(port));
+            QVERIFY(m_rig->comm.setPortOpen(true));
+        }
     }
 
 private:
+    PtyPeer &peer(int port, int greetAfterMs, bool linked = true)
+    {
+        auto &p = m_peers[port];
+        p = std::make_unique<PtyPeer>();
+        if (linked)
+            p->linkAs(m_rig->dir.path(), port);
+        if (greetAfterMs >= 0)
+            p->greetProbes("Tessaloran Dispenser V2\r\n", greetAfterMs);
+        return *p;
+    }
+
     std::optional<LinkRig> m_rig;
-    std::vector<std::unique_ptr<Controller>> m_controllers;
+    std::map<int, std::unique_ptr<PtyPeer>> m_peers;
 };
 
 QTEST_GUILESS_MAIN(tst_modMain)
