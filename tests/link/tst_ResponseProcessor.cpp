@@ -1,5 +1,6 @@
 #include "LinkTestSupport.h"
 
+#include <QFileInfo>
 #include <QRandomGenerator>
 #include <QTest>
 
@@ -55,6 +56,8 @@ private slots:
         QTest::newRow("unknown message") << u"x\t101\thello\t5"_s << 2 << was << was << none;
         QTest::newRow("identification") << u"x\t102\tID:V2.1 SN 0077\tmore"_s << 3 << was << was << u"INIT"_s;
         QTest::newRow("homing") << u"x\t102\tl1l2: 340 / 512\tmore"_s << 3 << was << was << u"HOME"_s;
+        QTest::newRow("identification of 3 MB: what a read gives back is stored")
+            << u"x\t102\tID:"_s + QString(3'000'000, u'g') << 3 << was << was << u"INIT"_s;
     }
     void messageMarkers()
     {
@@ -72,11 +75,13 @@ private slots:
         QCOMPARE(host().pane, line + u"\r\n"_s);
         QVERIFY(host().statuses.isEmpty());
         mSettings::BuildIniPaths();
-        if (key.isEmpty())
+        if (key.isEmpty()) {
             QVERIFY(!QFile::exists(mSettings::IniFile));
-        else
+        } else {
             QCOMPARE(mSettings::ReadIni(mSettings::IniFile, u"UNIT%1"_s.arg(unit), key, QString(), false),
-                     line.section(u'\t', 2, 2));
+                     line.section(u'\t', 2, 2).left(259));
+            QVERIFY(QFileInfo(mSettings::IniFile).size() < 400);
+        }
     }
 
     void answeringUnitsTurnGreen()
@@ -189,6 +194,35 @@ private slots:
         QCOMPARE(unit(3).c3, u"Count : 3"_s);
         QTest::qWait(30);
         QCOMPARE(m_rig->peer->received(), QByteArray(">S,101,0\r\n"));
+    }
+
+    // A STOP that cannot go out must stand out: the unit is still running.
+    void stopThatCannotGoOut_data()
+    {
+        QTest::addColumn<QString>("uid");
+        QTest::addColumn<bool>("hangUp");
+        QTest::addColumn<QStringList>("log");
+        QTest::newRow("port lost") << u"101"_s << true << QStringList{u"Not sent: >S,101,0"_s};
+        QTest::newRow("UID 0 would stop every unit") << u"0"_s << false << QStringList();
+    }
+    void stopThatCannotGoOut()
+    {
+        QFETCH(QString, uid);
+        QFETCH(bool, hangUp);
+        QFETCH(QStringList, log);
+        unit(2).tag = uid;
+        if (hangUp)
+            m_rig->peer->hangUp();
+        const QString line = u"a\t"_s + uid + u"\t[F]!!!\t5"_s;
+        m_rig->processor.processResponse(line + u"\r\n"_s);
+        QCOMPARE(host().statuses.last(), u"STOP NOT SENT - STOP UNIT 2 BY HAND"_s);
+        QCOMPARE(host().statusSecs.last(), 10);
+        QCOMPARE(host().log, QStringList{line} + log);
+        QCOMPARE(unit(2).state, 255);
+        if (!hangUp) {
+            QTest::qWait(30);
+            QVERIFY(m_rig->peer->received().isEmpty());
+        }
     }
 
     void lineInPiecesIsHandledWhole_data()
