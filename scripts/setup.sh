@@ -6,7 +6,9 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${1:-$root/build}
 shift || true
 
-packages=(cmake g++ make qt6-base-dev qt6-serialport-dev fonts-dejavu-core xvfb xauth)
+# dpkg-dev (dpkg-shlibdeps), file and desktop-file-utils build and check the Debian package.
+packages=(cmake g++ make qt6-base-dev qt6-serialport-dev fonts-dejavu-core xvfb xauth dpkg-dev file
+    desktop-file-utils)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -1,3 +1,4 @@
+#include "ProgramFolder.h"
 #include "QtPlatform.h"
 #include "SignalCloser.h"
 #include "ctxPatchButton.h"
@@ -8,34 +9,152 @@
 #include <QCommandLineParser>
 #include <QDir>
 #include <QScreen>
+#include <QStandardPaths>
 #include <QTimer>
+
+#include <cstdio>
+#include <cstdlib>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const char noDisplayLine[] = "vorn: no display (set DISPLAY, or start it under xvfb-run)\n";
+
+struct CommandLine
+{
+    QCommandLineParser parser;
+    QCommandLineOption help = parser.addHelpOption();
+    QCommandLineOption version = parser.addVersionOption();
+    QCommandLineOption dir{u"dir"_s,
+                           u"The program folder (settings files, Log folder, update script, ports). Default: the "
+#ifdef Q_OS_WIN
+                           u"executable's folder."_s,
+#else
+                           u"executable's folder, or the per-user data folder when that cannot be written."_s,
+#endif
+                           u"FOLDER"_s};
+    QCommandLineOption screenshot{
+        u"screenshot"_s, u"Save a picture of the window once it is shown, then close it as the operator would."_s,
+        u"FILE"_s};
+
+    CommandLine()
+    {
+        parser.addOption(dir);
+        parser.addOption(screenshot);
+    }
+
+    bool asksForTextOnly() const
+    {
+        return parser.isSet(help) || parser.isSet(version) || parser.optionNames().contains(u"help-all"_s);
+    }
+
+    // Needs an application object (the executable's folder); --help tells the operator the outcome.
+    ProgramFolderChoice programFolder()
+    {
+        const ProgramFolderChoice choice =
+            chooseProgramFolder(parser.value(dir), QCoreApplication::applicationDirPath(),
+                                QStandardPaths::writableLocation(QStandardPaths::AppDataLocation));
+        parser.setApplicationDescription(
+            u"TESSALORAN Dispenser: the operator's console for the stone-counting dispenser.\n\n"
+            u"Program folder: %1\n(%2)"_s.arg(QDir::toNativeSeparators(choice.path), choice.reason));
+        return choice;
+    }
+};
+
+QStringList rawArguments(int argc, char **argv)
+{
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    return arguments;
+}
+
+// True when the platform plugin Qt would load needs a display server that the environment does not name.
+// Asked before QApplication exists, because Qt aborts when the plugin cannot start.
+bool displayMissing(int argc, char **argv)
+{
+#if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
+    QString platforms = qEnvironmentVariable("QT_QPA_PLATFORM");
+    for (int i = 1; i + 1 < argc; ++i) {
+        if (qstrcmp(argv[i], "-platform") == 0 || qstrcmp(argv[i], "--platform") == 0)
+            platforms = QString::fromLocal8Bit(argv[i + 1]);
+    }
+    const bool x11 = !qEnvironmentVariableIsEmpty("DISPLAY");
+    const bool wayland = !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+    if (platforms.isEmpty()) // Qt picks xcb or wayland by the session
+        return !x11 && !wayland;
+    // A list ("wayland;xcb") is tried in order; an entry may carry options after a colon.
+    for (const QString &entry : platforms.split(u';', Qt::SkipEmptyParts)) {
+        const QString name = entry.section(u':', 0, 0);
+        if (name == u"xcb" ? x11 : name.startsWith(u"wayland") ? wayland : true)
+            return false;
+    }
+    return true;
+#else
+    Q_UNUSED(argc);
+    Q_UNUSED(argv);
+    return false;
+#endif
+}
+
+// Messages Qt gives while the application object is made are held back: when the platform plugin fails
+// after all (no X server behind DISPLAY, an unknown QT_QPA_PLATFORM) Qt names every plugin it tried and
+// aborts, where the operator should read one line and get a status.
+struct HeldMessage
+{
+    QtMsgType type;
+    QByteArray category;
+    QString text;
+};
+QList<HeldMessage> heldMessages;
+
+void holdStartMessage(QtMsgType type, const QMessageLogContext &context, const QString &text)
+{
+    if (type == QtFatalMsg) {
+        std::fputs(noDisplayLine, stderr);
+        std::fflush(stderr);
+        std::_Exit(2);
+    }
+    heldMessages.append({type, QByteArray(context.category), text});
+}
+
+} // namespace
 
 int main(int argc, char *argv[])
 {
+    QCoreApplication::setApplicationName(u"vorn"_s);
+    QCoreApplication::setApplicationVersion(QStringLiteral(VORN_VERSION));
+    QGuiApplication::setDesktopFileName(u"vorn"_s);
+
+    CommandLine command;
+    // --help and --version need no window, so they work without a display: answered from a
+    // core application before anything of the GUI exists.
+    if (command.parser.parse(rawArguments(argc, argv)) && command.asksForTextOnly()) {
+        QCoreApplication core(argc, argv);
+        command.programFolder();
+        command.parser.process(core); // prints and exits
+        return 0;
+    }
+    if (displayMissing(argc, argv)) {
+        std::fputs(noDisplayLine, stderr);
+        return 2;
+    }
+
+    const QtMessageHandler previousHandler = qInstallMessageHandler(holdStartMessage);
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("vorn"));
-    QApplication::setApplicationVersion(QStringLiteral(VORN_VERSION));
+    qInstallMessageHandler(previousHandler);
+    for (const HeldMessage &message : std::as_const(heldMessages))
+        qt_message_output(message.type, QMessageLogContext(nullptr, 0, nullptr, message.category.constData()),
+                          message.text);
+    heldMessages.clear();
 
-    QCommandLineParser parser;
-    parser.setApplicationDescription(
-        QStringLiteral("TESSALORAN Dispenser: the operator's console for the stone-counting dispenser."));
-    parser.addHelpOption();
-    parser.addVersionOption();
-    const QCommandLineOption dirOption(
-        QStringLiteral("dir"),
-        QStringLiteral("The program folder (settings files, Log folder, update script, ports). Default: the "
-                       "executable's folder."),
-        QStringLiteral("FOLDER"));
-    const QCommandLineOption screenshotOption(
-        QStringLiteral("screenshot"),
-        QStringLiteral("Save a picture of the window once it is shown, then close it as the operator would."),
-        QStringLiteral("FILE"));
-    parser.addOption(dirOption);
-    parser.addOption(screenshotOption);
-    parser.process(app);
+    // Qt's own options (-platform, -style) are gone from app.arguments(); this parse also reports
+    // unknown options and answers --help when the first pass could not read the line.
+    command.parser.parse(app.arguments());
+    const QString folder = command.programFolder().path;
+    command.parser.process(app);
 
-    QString folder = parser.isSet(dirOption) ? parser.value(dirOption) : QCoreApplication::applicationDirPath();
-    folder = QDir(folder).absolutePath();
     if (!QDir().mkpath(folder)) {
         qWarning("vorn: cannot use the program folder %s", qPrintable(QDir::toNativeSeparators(folder)));
         return 2;
@@ -57,8 +176,8 @@ int main(int argc, char *argv[])
         return 0;
     window.show();
 
-    if (parser.isSet(screenshotOption)) {
-        const QString file = parser.value(screenshotOption);
+    if (command.parser.isSet(command.screenshot)) {
+        const QString file = command.parser.value(command.screenshot);
         QTimer::singleShot(1500, &window, [&window, file] {
             const QPixmap shot = window.screen() ? window.screen()->grabWindow(window.winId()) : QPixmap();
             (shot.isNull() ? window.grab() : shot).save(file);
