@@ -52,7 +52,9 @@ MessagePane::MessagePane(QWidget *parent)
 {
     setReadOnly(true);
     setUndoRedoEnabled(false);
-    setLineWrapMode(QPlainTextEdit::NoWrap);
+    // Long answers wrap at the pane's width, as in a multi-line text box; nothing scrolls sideways.
+    setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
 }
 

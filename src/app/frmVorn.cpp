@@ -21,6 +21,8 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -31,6 +33,26 @@ using mSettings::ReadIni;
 using mSettings::WriteIni;
 
 namespace {
+
+// A window stored wholly off every screen (a screen that is gone, a hand-edited file) could never be seen
+// or moved back by the operator.
+bool onSomeScreen(const QRect &frame)
+{
+    const QList<QScreen *> screens = QGuiApplication::screens();
+    if (screens.isEmpty())
+        return true;
+    for (const QScreen *screen : screens) {
+        if (screen->availableGeometry().intersects(frame))
+            return true;
+    }
+    return false;
+}
+
+QPoint primaryTopLeft()
+{
+    const QScreen *primary = QGuiApplication::primaryScreen();
+    return primary ? primary->availableGeometry().topLeft() : QPoint();
+}
 
 const QString Settings = QStringLiteral("Settings");
 
@@ -282,8 +304,10 @@ void frmVorn::load()
     if (height <= 0)
         height = int(DefaultHeight);
     const double d = dpi();
-    move(twips::toPixels(left, d), twips::toPixels(top, d));
-    resize(twips::toPixels(width, d), twips::toPixels(height, d));
+    const QRect stored(twips::toPixels(left, d), twips::toPixels(top, d), twips::toPixels(width, d),
+                       twips::toPixels(height, d));
+    move(onSomeScreen(stored) ? stored.topLeft() : primaryTopLeft());
+    resize(stored.size());
     initControls();
 
     // The search waits for the window to be on screen: the operator sees what it is doing meanwhile.

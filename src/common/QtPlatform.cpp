@@ -63,6 +63,10 @@ bool QtPlatform::startDetached(const QString &program, const QStringList &argume
     process.setArguments(arguments);
 #ifdef Q_OS_WIN
     process.setCreateProcessArgumentsModifier([](QProcess::CreateProcessArguments *args) {
+        // Qt starts a child of a program without a console with CREATE_NO_WINDOW: the update script would
+        // run unseen. It gets a console of its own, minimized, that takes the focus.
+        args->flags &= ~DWORD(CREATE_NO_WINDOW);
+        args->flags |= CREATE_NEW_CONSOLE;
         args->startupInfo->dwFlags |= STARTF_USESHOWWINDOW;
         args->startupInfo->wShowWindow = SW_SHOWMINIMIZED;
     });

@@ -9,6 +9,7 @@
 
 #include <QFile>
 #include <QLabel>
+#include <QScrollBar>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -182,6 +183,8 @@ void tst_frmVorn::storedPosition_data()
     QTest::newRow("negative height and left") << QByteArray("Left=-300\r\nheight=-1\r\n") << 0.0 << 18000.0 << 11000.0;
     QTest::newRow("zero width") << QByteArray("width=0\r\n") << 0.0 << 18000.0 << 11000.0;
     QTest::newRow("not numbers") << QByteArray("Left=abc\r\nwidth=wide\r\n") << 0.0 << 18000.0 << 11000.0;
+    QTest::newRow("off every screen: top left of the primary screen")
+        << QByteArray("Left=2000000000\r\nTop=2000000000\r\n") << 0.0 << 18000.0 << 11000.0;
 }
 
 void tst_frmVorn::storedPosition()
@@ -194,8 +197,13 @@ void tst_frmVorn::storedPosition()
     frmVorn w(fx.platform);
     w.load();
     QCOMPARE(w.twipsLeft(), left);
+    QCOMPARE(w.twipsTop(), 0.0);
     QVERIFY(nearTwips(w.twipsWidth(), width));
     QVERIFY2(nearTwips(w.twipsHeight(), height), qPrintable(QString::number(w.twipsHeight())));
+    // The close stores where the window really was.
+    w.close();
+    QCOMPARE(fx.read(u"Settings"_s, u"Left"_s), QString::number(left));
+    QCOMPARE(fx.read(u"Settings"_s, u"Top"_s), u"0"_s);
 }
 
 void tst_frmVorn::settingsThatAreNotNumbers()
@@ -391,6 +399,11 @@ void tst_frmVorn::paneShowsNewestOnTopAndClears()
     QCOMPARE(w.pane().text(), u"2\t101\t[F]\t25\n1\t101\tSent OK\n\n"_s);
     w.prependOut(u"later"_s);
     QCOMPARE(w.pane().text().left(6), u"later2"_s);
+    // A long answer wraps at the pane's width: nothing of it hides to the right.
+    w.show();
+    w.prependOut(QString(3000, u'w') + u"\r\n"_s);
+    w.pane().flush();
+    QCOMPARE(w.pane().horizontalScrollBar()->maximum(), 0);
     auto *clear = w.findChild<ctxPatchButton *>(u"cClearOut"_s);
     QCOMPARE(clear->Caption(), u"C"_s);
     QCOMPARE(clear->toolTip(), u"Clear Output"_s);
