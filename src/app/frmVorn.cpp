@@ -22,10 +22,10 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QGuiApplication>
-#include <QScreen>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QScreen>
 #include <QTimer>
 #include <cmath>
 

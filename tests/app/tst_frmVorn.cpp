@@ -9,8 +9,8 @@
 
 #include <QFile>
 #include <QLabel>
-#include <QScrollBar>
 #include <QProcess>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>

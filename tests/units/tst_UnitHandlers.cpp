@@ -69,6 +69,32 @@ private slots:
         QCOMPARE(m_w->platform.started.size(), signal == &dUnit::Update ? 1 : 0);
     }
 
+    // A unit without an address of its own gets nothing: "0" and an empty UID would reach every unit.
+    void unitWithoutAddressGetsNothing_data()
+    {
+        QTest::addColumn<PanelSignal>("signal");
+        QTest::addColumn<QString>("uid");
+        QTest::newRow("Home, UID 0") << &dUnit::Home << u"0"_s;
+        QTest::newRow("Id, UID empty") << &dUnit::Init << QString();
+        QTest::newRow("Stop, UID text") << &dUnit::STOPall << u"abc"_s;
+        QTest::newRow("Update, UID negative: no script either") << &dUnit::Update << u"-4"_s;
+    }
+    void unitWithoutAddressGetsNothing()
+    {
+        QFETCH(PanelSignal, signal);
+        QFETCH(QString, uid);
+        dUnit panel;
+        m_handlers->connectPanel(&panel, 4);
+        m_w->host.unit(4).tag = uid;
+        m_w->host.unit(4).checked = true;
+        emit(panel.*signal)();
+        m_w->sender.SendCMDtoSelected(u"X"_s); // the console skips it too
+        QCOMPARE(m_w->host.statuses, QStringList(2, u"UNIT 4 has no valid UID"_s));
+        QTest::qWait(30);
+        QVERIFY(m_w->peer.received().isEmpty());
+        QVERIFY(m_w->platform.started.isEmpty());
+    }
+
     void updateStartsTheScriptAfterThePause()
     {
         QByteArray wireAtStart;
