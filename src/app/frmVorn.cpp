@@ -11,12 +11,12 @@
 #include "Platform.h"
 #include "PortFolder.h"
 #include "ResponseProcessor.h"
+#include "SettingsSchema.h"
 #include "StoredLayout.h"
 #include "Twips.h"
 #include "UnitHandlers.h"
 #include "ctxPatchButton.h"
 #include "dUnit.h"
-#include "mSettings.h"
 #include "modMain.h"
 
 #include <QAction>
@@ -29,8 +29,8 @@
 #include <QTimer>
 #include <cmath>
 
-using mSettings::ReadIni;
-using mSettings::WriteIni;
+using SettingsSchema::Key;
+using SettingsSchema::Setting;
 
 namespace {
 
@@ -53,8 +53,6 @@ QPoint primaryTopLeft()
     const QScreen *primary = QGuiApplication::primaryScreen();
     return primary ? primary->availableGeometry().topLeft() : QPoint();
 }
-
-const QString Settings = QStringLiteral("Settings");
 
 // Spacing of the lower part of the window, in twips.
 constexpr double Gap = 200;
@@ -284,16 +282,13 @@ void frmVorn::load()
     fillDesigns();
     FillCommands();
 
-    setFilterMode(ReadIni(QString(), Settings, QStringLiteral("ShowMessages"), QStringLiteral("A"), true)
-                  == QStringLiteral("A"));
+    setFilterMode(Setting(Key::ShowMessages).read() == QStringLiteral("A"));
 
-    auto readPos = [](const char *key, const char *def) {
-        return numtext::readInt32(ReadIni(QString(), Settings, QLatin1String(key), QLatin1String(def), true));
-    };
-    int left = readPos("Left", "0");
-    int top = readPos("Top", "0");
-    int width = readPos("width", "18000");
-    int height = readPos("height", "11000");
+    auto readPos = [](Key key) { return numtext::readInt32(Setting(key).read()); };
+    int left = readPos(Key::Left);
+    int top = readPos(Key::Top);
+    int width = readPos(Key::Width);
+    int height = readPos(Key::Height);
     if (left < 0)
         left = 0;
     if (top < 0)
@@ -334,7 +329,7 @@ void frmVorn::searchFinished(qint32 port)
     m_sender->setSearching(false);
     if (port >= 1) {
         SetStatus(QStringLiteral("Tessaloran Controller found on Port ") + QString::number(port), 3);
-        WriteIni(QString(), Settings, QStringLiteral("Comm Port"), QString::number(port));
+        Setting(Key::CommPort).write(QString::number(port));
     } else {
         SetStatus(QStringLiteral("No controller found - press F5 to search again"));
     }
@@ -342,13 +337,10 @@ void frmVorn::searchFinished(qint32 port)
 
 void frmVorn::initControls()
 {
-    if (const auto port =
-            portNumber(ReadIni(QString(), Settings, QStringLiteral("Comm Port"), QStringLiteral("7"), true)))
+    if (const auto port = portNumber(Setting(Key::CommPort).read()))
         m_comm->setCommPort(*port);
 
-    m_noUnits =
-        qMin(numtext::readInt32(ReadIni(QString(), Settings, QStringLiteral("NoUnits"), QStringLiteral("5"), true)),
-             MaxUnits);
+    m_noUnits = qMin(numtext::readInt32(Setting(Key::NoUnits).read()), MaxUnits);
 
     dUnit *all = m_units.value(0);
     for (int n = 0; n <= m_noUnits; ++n) {
@@ -370,16 +362,14 @@ void frmVorn::initControls()
             unit->setCaption4(QString());
             continue;
         }
-        const QString section = QStringLiteral("UNIT") + QString::number(n);
         unit->setCaption1(QStringLiteral("UNIT ") + QString::number(n));
-        unit->setCaption2(QStringLiteral("SIZE :")
-                          + ReadIni(QString(), section, QStringLiteral("SIZE"), QStringLiteral("1.0"), true));
+        unit->setCaption2(QStringLiteral("SIZE :") + Setting(Key::Size, n).read());
 
         const double W = all->twipsWidth();
         const double H = all->twipsHeight();
         unit->Move(double(((n - 1) % 5) + 1) * (W + 200), double((n - 1) / 5) * (H + 400), W, H);
 
-        const QString uid = ReadIni(QString(), section, QStringLiteral("UID"), QStringLiteral("100"), true);
+        const QString uid = Setting(Key::Uid, n).read();
         unit->setTag(uid);
         if (n <= 10)
             m_txtNos[n]->setProperty("Tag", uid);
@@ -423,10 +413,10 @@ void frmVorn::saveWindowPosition()
     if (m_closed)
         return;
     m_closed = true;
-    WriteIni(QString(), Settings, QStringLiteral("Left"), positionText(twipsLeft()));
-    WriteIni(QString(), Settings, QStringLiteral("Top"), positionText(twipsTop()));
-    WriteIni(QString(), Settings, QStringLiteral("width"), positionText(twipsWidth()));
-    WriteIni(QString(), Settings, QStringLiteral("height"), positionText(twipsHeight()));
+    Setting(Key::Left).write(positionText(twipsLeft()));
+    Setting(Key::Top).write(positionText(twipsTop()));
+    Setting(Key::Width).write(positionText(twipsWidth()));
+    Setting(Key::Height).write(positionText(twipsHeight()));
     m_search->cancel();
     m_sender->setSearching(false);
     m_comm->setPortOpen(false);
@@ -479,7 +469,7 @@ QString frmVorn::filterMode() const
 void frmVorn::cShow_Click()
 {
     setFilterMode(m_cShow->Caption() != QStringLiteral("A"));
-    WriteIni(QString(), Settings, QStringLiteral("ShowMessages"), m_cShow->Caption());
+    Setting(Key::ShowMessages).write(m_cShow->Caption());
 }
 
 void frmVorn::cClearOut_Click()

@@ -1,18 +1,12 @@
 #include "CommandConsole.h"
 
 #include "CommandSender.h"
+#include "SettingsSchema.h"
 #include "ctxPatchButton.h"
-#include "mSettings.h"
 
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QListWidget>
-
-namespace {
-
-const QString StandardCommands = QStringLiteral("Standard Commands");
-
-} // namespace
 
 CommandConsole::CommandConsole(CommandSender &sender, const Controls &controls, QObject *parent)
     : QObject(parent)
@@ -39,19 +33,14 @@ void CommandConsole::FillCommands()
     if (!m_c.lstCommands)
         return;
     m_c.lstCommands->clear();
-    mSettings::BuildIniPaths();
-    QString file = mSettings::IniFile2;
-    qint32 count = 0;
-    const QStringList entries = mSettings::ReadIniSection(file, StandardCommands, count);
+    const QStringList entries = SettingsSchema::entries(SettingsSchema::Key::StandardCommand);
     for (const QString &entry : entries)
         m_c.lstCommands->addItem(entry.left(entry.indexOf(u'=')));
 }
 
 QString CommandConsole::GetCommand(const QString &F)
 {
-    // Without the paths built, an empty IniFile2 would stand for Vorn.ini.
-    mSettings::BuildIniPaths();
-    const QString text = mSettings::ReadIni(mSettings::IniFile2, StandardCommands, F, QStringLiteral("-"), true);
+    const QString text = SettingsSchema::Setting(SettingsSchema::Key::StandardCommand, F).read();
     return text == QLatin1String("-") ? QString() : text;
 }
 

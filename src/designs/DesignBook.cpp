@@ -7,8 +7,8 @@
 #include "IniFile.h"
 #include "NumberText.h"
 #include "Platform.h"
+#include "SettingsSchema.h"
 #include "ctxPatchButton.h"
-#include "mSettings.h"
 
 #include <QFocusEvent>
 #include <QItemSelectionModel>
@@ -21,8 +21,6 @@
 #include <utility>
 
 namespace {
-
-const QString Designs = QStringLiteral("Designs");
 
 // Selection lengths of the name box and the count boxes: longer than anything typed there.
 constexpr int NameSelection = 1000;
@@ -79,9 +77,7 @@ void DesignBook::fillDesigns()
     if (!m_c.lstDesign)
         return;
     m_c.lstDesign->clear();
-    QString file; // Vorn.ini
-    qint32 count = 0;
-    const QStringList entries = mSettings::ReadIniSection(file, Designs, count);
+    const QStringList entries = SettingsSchema::entries(SettingsSchema::Key::Design);
     for (const QString &entry : entries)
         m_c.lstDesign->addItem(entry.left(entry.indexOf(u'=')));
 }
@@ -99,7 +95,7 @@ int DesignBook::DesignPresent(const QString &Des) const
 
 QString DesignBook::GetDesign(const QString &Des)
 {
-    const QString value = mSettings::ReadIni(QString(), Designs, Des, QStringLiteral("-"), false);
+    const QString value = SettingsSchema::Setting(SettingsSchema::Key::Design, Des).read();
     if (value == QLatin1String("-")) {
         m_host.SetStatus(QStringLiteral("Design Not Available in Database"), NoticeSecs);
         return QString();
@@ -137,7 +133,7 @@ void DesignBook::cmdAddDesign_Click()
         // A number too large to hold has no text that would read back as the same count.
         counts.append(std::isfinite(count) ? numtext::plain(count) : QStringLiteral("0"));
     }
-    mSettings::WriteIni(QString(), Designs, name, counts.join(u','));
+    SettingsSchema::Setting(SettingsSchema::Key::Design, name).write(counts.join(u','));
 }
 
 void DesignBook::cmdRemoveDesign_Click()
@@ -152,7 +148,7 @@ void DesignBook::cmdRemoveDesign_Click()
     if (!m_host.platform().askYesNo(QStringLiteral("Delete Design Definition for Design ") + name,
                                     QStringLiteral("Caution - Deleting Design")))
         return;
-    mSettings::DeleteIni(QString(), Designs, name);
+    SettingsSchema::Setting(SettingsSchema::Key::Design, name).remove();
     // The box may have taken the list away meanwhile.
     const int row = m_c.lstDesign->row(item);
     if (row >= 0)

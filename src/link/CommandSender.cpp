@@ -3,8 +3,8 @@
 #include "Comm1.h"
 #include "ConsoleHost.h"
 #include "Platform.h"
+#include "SettingsSchema.h"
 #include "UnitColours.h"
-#include "mSettings.h"
 
 namespace {
 
@@ -163,10 +163,7 @@ void CommandSender::SendCMDtoSelected(const QString &tCmd)
 
 QString CommandSender::GetCommandInternal(const QString &CMD)
 {
-    // The catalogue path is only known once the paths are built; an empty path would read Vorn.ini.
-    mSettings::BuildIniPaths();
-    const QString text =
-        mSettings::ReadIni(mSettings::IniFile2, QStringLiteral("Internal Commands"), CMD, QStringLiteral("-"), false);
+    const QString text = SettingsSchema::Setting(SettingsSchema::Key::InternalCommand, CMD).read();
     return text == QLatin1String("-") ? QString() : text;
 }
 

@@ -6,8 +6,8 @@
 #include "Markers.h"
 #include "NumberText.h"
 #include "Platform.h"
+#include "SettingsSchema.h"
 #include "UnitColours.h"
-#include "mSettings.h"
 
 #include <utility>
 
@@ -194,9 +194,9 @@ bool ResponseProcessor::processLine(const QString &line)
                 return true;
             }
         } else if (instrQS(message, QStringLiteral("ID:"))) {
-            storeReported(*u, QStringLiteral("INIT"), message);
+            storeReported(SettingsSchema::Setting(SettingsSchema::Key::Init, *u), message);
         } else if (instrQS(message, QStringLiteral("L1L2:"))) {
-            storeReported(*u, QStringLiteral("HOME"), message);
+            storeReported(SettingsSchema::Setting(SettingsSchema::Key::Home, *u), message);
         } else if (instrQS(message, QStringLiteral("[C]<-"))) {
             unit->setCaption4(QStringLiteral("Short : ") + numtext::plain(numtext::read(message.mid(5))));
         } else if (instrQS(message, QStringLiteral("[c]("))) {
@@ -256,11 +256,11 @@ void ResponseProcessor::stuckStone(int u)
     }
 }
 
-void ResponseProcessor::storeReported(int u, const QString &key, const QString &message)
+void ResponseProcessor::storeReported(const SettingsSchema::Setting &setting, const QString &message)
 {
     // A settings read gives back no more than this; a longer value (garbage on the line) would only make
     // every later read of the file slower.
-    mSettings::WriteIni(QString(), QStringLiteral("UNIT") + QString::number(u), key, message.left(MaxStoredValue));
+    setting.write(message.left(MaxStoredValue));
 }
 
 void ResponseProcessor::logOnly(const QString &text, qsizetype from)

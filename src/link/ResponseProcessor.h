@@ -3,6 +3,9 @@
 #include <QList>
 #include <QString>
 
+namespace SettingsSchema {
+class Setting;
+}
 class Comm1;
 class CommandSender;
 class ConsoleHost;
@@ -39,8 +42,8 @@ private:
     void stuckStone(int u);
     // Logs the lines of text from position from on, without showing or interpreting them.
     void logOnly(const QString &text, qsizetype from);
-    // Stores a unit's report under key of its settings section.
-    void storeReported(int u, const QString &key, const QString &message);
+    // Stores what a unit reported about itself.
+    void storeReported(const SettingsSchema::Setting &setting, const QString &message);
     // Takes a freshly read text: complete lines are processed, the unterminated rest is held.
     void take(const QString &text);
     void flushHeld();

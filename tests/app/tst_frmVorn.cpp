@@ -1,6 +1,7 @@
 #include "Comm1.h"
 #include "DailyLog.h"
 #include "MessagePane.h"
+#include "SettingsSchema.h"
 #include "TestPlatform.h"
 #include "ctxPatchButton.h"
 #include "dUnit.h"
@@ -16,6 +17,8 @@
 #include <QTest>
 
 using namespace Qt::Literals::StringLiterals;
+using SettingsSchema::Key;
+using SettingsSchema::Setting;
 
 // Each test starts the window on a program folder of its own.
 class Fixture
@@ -36,9 +39,10 @@ public:
         QFile f(dir.filePath(u"Vorn.ini"_s));
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     }
-    QString read(const QString &section, const QString &key) const
+    // What the file holds, without writing anything back.
+    static QString read(const Setting &s)
     {
-        return mSettings::ReadIni(QString(), section, key, u"<missing>"_s, false);
+        return mSettings::ReadIni(s.path(), s.section(), s.key(), u"<missing>"_s, false);
     }
 
     QTemporaryDir dir;
@@ -108,10 +112,19 @@ void tst_frmVorn::firstStartWithEmptyFolder()
     QCOMPARE(w.countTag(5), std::optional<QString>(u"100"_s));
     QCOMPARE(w.countText(11), std::nullopt);
 
-    QByteArray expected = "[Settings]\r\nShowMessages=A\r\nLeft=0\r\nTop=0\r\nwidth=18000\r\nheight=11000\r\n"
-                          "Comm Port=7\r\nNoUnits=5\r\n";
-    for (int n = 1; n <= 5; ++n)
-        expected += "\r\n[UNIT" + QByteArray::number(n) + "]\r\nSIZE=1.0\r\nUID=100\r\n";
+    // The file documents itself: every key of Vorn.ini that a start reads is there with its default, in the
+    // order of the table, the window's section first and then one section per unit.
+    QByteArray expected;
+    for (int n = 0; n <= 5; ++n) {
+        QByteArray header, keys;
+        for (const SettingsSchema::Row &row : SettingsSchema::Table) {
+            if (row.file != SettingsSchema::File::Vorn || !row.writeBack || !row.key || row.perUnit != (n > 0))
+                continue;
+            header = '[' + QByteArray(row.section) + (n ? QByteArray::number(n) : QByteArray()) + "]\r\n";
+            keys += QByteArray(row.key) + '=' + row.defaultValue + "\r\n";
+        }
+        expected += (n ? "\r\n" : "") + header + keys;
+    }
     QCOMPARE(fx.settings(), expected);
     QVERIFY(!QFile::exists(fx.dir.filePath(u"Vorn3.ini"_s)));
 }
@@ -164,7 +177,7 @@ void tst_frmVorn::resizingCreatesNoDuplicates()
     QCOMPARE(w.unitByUID(u"102"_s), std::optional<int>(2));
 
     // More units in the file show at the next resize; the counts shown are not wiped by it.
-    mSettings::WriteIni(QString(), u"Settings"_s, u"NoUnits"_s, u"4"_s);
+    Setting(Key::NoUnits).write(u"4"_s);
     w.unitPanel(2)->setCaption3(u"Count: 25"_s);
     w.resize(820, 620);
     QCoreApplication::processEvents();
@@ -202,8 +215,8 @@ void tst_frmVorn::storedPosition()
     QVERIFY2(nearTwips(w.twipsHeight(), height), qPrintable(QString::number(w.twipsHeight())));
     // The close stores where the window really was.
     w.close();
-    QCOMPARE(fx.read(u"Settings"_s, u"Left"_s), QString::number(left));
-    QCOMPARE(fx.read(u"Settings"_s, u"Top"_s), u"0"_s);
+    QCOMPARE(fx.read(Setting(Key::Left)), QString::number(left));
+    QCOMPARE(fx.read(Setting(Key::Top)), u"0"_s);
 }
 
 void tst_frmVorn::settingsThatAreNotNumbers()
@@ -256,7 +269,7 @@ void tst_frmVorn::badSettingsFiles()
             ++at;
         QVERIFY2(at < after.size(), qPrintable(u"line %1 lost"_s.arg(i)));
     }
-    QCOMPARE(fx.read(u"UNIT1"_s, u"UID"_s), u"100"_s);
+    QCOMPARE(fx.read(Setting(Key::Uid, 1)), u"100"_s);
 }
 
 void tst_frmVorn::closeSavesPosition()
@@ -272,10 +285,10 @@ void tst_frmVorn::closeSavesPosition()
         w.close();
         QCOMPARE(closed.count(), 1);
     }
-    QCOMPARE(fx.read(u"Settings"_s, u"Left"_s), u"450"_s);
-    QCOMPARE(fx.read(u"Settings"_s, u"Top"_s), u"675"_s);
-    QCOMPARE(fx.read(u"Settings"_s, u"width"_s), u"10500"_s);
-    QCOMPARE(fx.read(u"Settings"_s, u"height"_s), u"7500"_s);
+    QCOMPARE(fx.read(Setting(Key::Left)), u"450"_s);
+    QCOMPARE(fx.read(Setting(Key::Top)), u"675"_s);
+    QCOMPARE(fx.read(Setting(Key::Width)), u"10500"_s);
+    QCOMPARE(fx.read(Setting(Key::Height)), u"7500"_s);
 
     // The next start opens where the window was closed.
     frmVorn again(fx.platform);
@@ -360,12 +373,12 @@ void tst_frmVorn::filterModeToggleIsStored()
     QCOMPARE(w.filterMode(), u"F"_s);
     QCOMPARE(cShow->Style(), 10);
     QCOMPARE(cShow->toolTip(), u"Show Important Messages"_s);
-    QCOMPARE(fx.read(u"Settings"_s, u"ShowMessages"_s), u"F"_s);
+    QCOMPARE(fx.read(Setting(Key::ShowMessages)), u"F"_s);
     QTest::mouseClick(cShow, Qt::LeftButton, {}, cShow->rect().center());
     QCOMPARE(w.filterMode(), u"A"_s);
     QCOMPARE(cShow->Style(), 8);
     QCOMPARE(cShow->toolTip(), u"Show All Messages"_s);
-    QCOMPARE(fx.read(u"Settings"_s, u"ShowMessages"_s), u"A"_s);
+    QCOMPARE(fx.read(Setting(Key::ShowMessages)), u"A"_s);
 }
 
 void tst_frmVorn::filterModeAtStart_data()
@@ -487,7 +500,7 @@ void tst_frmVorn::sigtermClosesLikeTheOperator()
     vorn.terminate(); // SIGTERM
     QVERIFY(vorn.waitForFinished(20000));
     QCOMPARE(vorn.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(fx.read(u"Settings"_s, u"Left"_s), u"0"_s); // the close wrote the real position
+    QCOMPARE(fx.read(Setting(Key::Left)), u"0"_s); // the close wrote the real position
 #endif
 }
 

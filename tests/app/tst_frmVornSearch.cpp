@@ -1,5 +1,6 @@
 #include "../link/LinkTestSupport.h"
 #include "Comm1.h"
+#include "SettingsSchema.h"
 #include "UnitLayout.h"
 #include "ctxPatchButton.h"
 #include "dUnit.h"
@@ -32,9 +33,10 @@ class tst_frmVornSearch : public QObject
         m_window->load();
         m_window->show();
     }
-    QString setting(const QString &key) const
+    static QString stored(SettingsSchema::Key key)
     {
-        return mSettings::ReadIni(QString(), u"Settings"_s, key, QString(), false);
+        const SettingsSchema::Setting s(key);
+        return mSettings::ReadIni(s.path(), s.section(), s.key(), QString(), false);
     }
     PtyPeer &peer(int port, bool greets)
     {
@@ -66,7 +68,7 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(m_window->statusText(), u"No controller found - press F5 to search again"_s, WaitMs);
         QCOMPARE(m_window->cursor().shape(), Qt::ArrowCursor);
         QCOMPARE(m_window->comm().CommPort(), 7);
-        QCOMPARE(setting(u"Comm Port"_s), u"7"_s);
+        QCOMPARE(stored(SettingsSchema::Key::CommPort), u"7"_s);
 
         // The adapter is plugged in; the operator asks for another search.
         peer(4, true);
@@ -74,7 +76,7 @@ private slots:
         QTest::keyClick(m_window.get(), Qt::Key_F5);
         QVERIFY(m_window->isSearching());
         QTRY_COMPARE_WITH_TIMEOUT(m_window->statusText(), u"Tessaloran Controller found on Port 4"_s, WaitMs);
-        QCOMPARE(setting(u"Comm Port"_s), u"4"_s);
+        QCOMPARE(stored(SettingsSchema::Key::CommPort), u"4"_s);
         QVERIFY(m_window->comm().PortOpen());
         QCOMPARE(m_window->comm().CommPort(), 4);
     }
@@ -96,7 +98,7 @@ private slots:
         m_window->close();
         QVERIFY(!m_window->isSearching());
         QVERIFY(clock.elapsed() < 1000);
-        QCOMPARE(setting(u"Left"_s), u"300"_s);
+        QCOMPARE(stored(SettingsSchema::Key::Left), u"300"_s);
     }
 
 private:

@@ -67,11 +67,12 @@ private slots:
     void placeholderWrittenBackForMissingNames()
     {
         // Deleted from the file after start-up, still in the list.
-        mSettings::DeleteIni(mSettings::IniFile2, u"Standard Commands"_s, u"Home all"_s);
+        const SettingsSchema::Setting homeAll(SettingsSchema::Key::StandardCommand, u"Home all"_s);
+        homeAll.remove();
         m_entry->setText(u"old"_s);
         m_console->lstCommands_Click(row(u"Home all"_s));
         QCOMPARE(m_entry->text(), QString());
-        QCOMPARE(mSettings::ReadIni(mSettings::IniFile2, u"Standard Commands"_s, u"Home all"_s, u"?"_s, false), u"-"_s);
+        QCOMPARE(mSettings::ReadIni(homeAll.path(), homeAll.section(), homeAll.key(), u"?"_s, false), u"-"_s);
         // A stored "-" is no command: an empty one goes out.
         m_console->lstCommands_DblClick(row(u"Nothing"_s));
         QCOMPARE(m_w->wire(1), QByteArray(">,0,0\r\n"));

@@ -172,7 +172,7 @@ private slots:
         const QStringList rest{u"a"_s, u"b"_s, u"c"_s, u"d"_s, u"e"_s}; // boxes 6 to 10 are never loaded
         m_w->host.setBoxTexts(QStringList{u"x1"_s, u"x2"_s, u"x3"_s, u"x4"_s, u"x5"_s} + rest);
         if (goneFromFile)
-            mSettings::DeleteIni(mSettings::IniFile, u"Designs"_s, m_list->item(row)->text());
+            SettingsSchema::Setting(SettingsSchema::Key::Design, m_list->item(row)->text()).remove();
         doubleClickRow(m_list, m_list->item(row));
         QCOMPARE(m_w->host.boxTexts(), expected + rest);
         QCOMPARE(m_w->host.statuses, status.isEmpty() ? QStringList() : QStringList{status});

@@ -1,5 +1,6 @@
 #include "DispenseRun.h"
 #include "OperatorTestSupport.h"
+#include "SettingsSchema.h"
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -17,7 +18,7 @@ class tst_DispenseRun : public QObject
     {
         m_w.emplace(units);
         QVERIFY(m_w->ready());
-        mSettings::WriteIni(mSettings::IniFile2, u"Internal Commands"_s, u"Count"_s, u"C"_s);
+        SettingsSchema::Setting(SettingsSchema::Key::InternalCommand, u"Count"_s).write(u"C"_s);
     }
 
 private slots:
@@ -140,7 +141,7 @@ private slots:
 
     void missingCountEntryStillSends()
     {
-        mSettings::DeleteIni(mSettings::IniFile2, u"Internal Commands"_s, u"Count"_s);
+        SettingsSchema::Setting(SettingsSchema::Key::InternalCommand, u"Count"_s).remove();
         run({u"12"_s});
         QCOMPARE(m_w->wire(1), QByteArray(">,12,101\r\n"));
     }

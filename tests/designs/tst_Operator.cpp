@@ -1,6 +1,7 @@
 #include "DailyLog.h"
 #include "MessagePane.h"
 #include "OperatorTestSupport.h"
+#include "SettingsSchema.h"
 #include "ctxPatchButton.h"
 #include "dUnit.h"
 #include "frmVorn.h"
@@ -161,8 +162,8 @@ private slots:
         QCOMPARE(entry->text(), u"ID"_s);
         QTest::keyClick(entry, Qt::Key_Return);
         // The identification report of unit 2 lands in its settings section.
-        QTRY_VERIFY_WITH_TIMEOUT(
-            mSettings::ReadIni(QString(), u"UNIT2"_s, u"INIT"_s, QString(), false).startsWith(u"ID:"_s), kWaitMs);
+        QTRY_VERIFY_WITH_TIMEOUT(SettingsSchema::Setting(SettingsSchema::Key::Init, 2).read().startsWith(u"ID:"_s),
+                                 kWaitMs);
         QVERIFY(trace().endsWith(">ID,102,0\r\n"));
     }
 

@@ -10,6 +10,7 @@
 #include "Platform.h"
 #include "PortFolder.h"
 #include "ResponseProcessor.h"
+#include "SettingsSchema.h"
 #include "mSettings.h"
 
 #include <QCoreApplication>
@@ -292,7 +293,7 @@ struct LinkRig
                                                {QStringLiteral("Save Settings"), QStringLiteral("SV,9")},
                                                {QStringLiteral("STOP"), QStringLiteral("S")}};
         for (auto it = catalogue.begin(); it != catalogue.end(); ++it)
-            mSettings::WriteIni(mSettings::IniFile2, QStringLiteral("Internal Commands"), it.key(), it.value());
+            SettingsSchema::Setting(SettingsSchema::Key::InternalCommand, it.key()).write(it.value());
         mSettings::resetPaths(); // the console must find the catalogue by itself
         platform.folder = dir.path();
         if (port > 0) {

@@ -78,8 +78,10 @@ private slots:
         if (key.isEmpty()) {
             QVERIFY(!QFile::exists(mSettings::IniFile));
         } else {
-            QCOMPARE(mSettings::ReadIni(mSettings::IniFile, u"UNIT%1"_s.arg(unit), key, QString(), false),
-                     line.section(u'\t', 2, 2).left(259));
+            QCOMPARE(
+                SettingsSchema::Setting(key == u"INIT"_s ? SettingsSchema::Key::Init : SettingsSchema::Key::Home, unit)
+                    .read(),
+                line.section(u'\t', 2, 2).left(259));
             QVERIFY(QFileInfo(mSettings::IniFile).size() < 400);
         }
     }
