@@ -128,7 +128,8 @@ frmVorn::frmVorn(Platform &platform, PortFolder *ports, QWidget *parent)
         SetStatus(QStringLiteral("Looking for the controller on Port ") + QString::number(port));
     });
     connect(m_search.get(), &modMain::FindPort::probingDeviceList, this, [this](int ports) {
-        SetStatus(QStringLiteral("Looking for the controller: ") + QString::number(ports) + QStringLiteral(" ports"));
+        SetStatus(QStringLiteral("Looking for the controller: ") + QString::number(ports)
+                  + (ports == 1 ? QStringLiteral(" port") : QStringLiteral(" ports")));
     });
     connect(m_search.get(), &modMain::FindPort::finished, this, &frmVorn::searchFinished);
     // A controller plugged in after the start is found without a restart.
