@@ -107,7 +107,7 @@ bool DailyLog::writeWhole(const QByteArray &bytes)
         const ssize_t n = ::write(fd, bytes.constData() + written, size_t(bytes.size() - written));
         if (n > 0)
             written += n;
-        else if (n < 0 && errno != EINTR)
+        else if (n == 0 || errno != EINTR)
             break;
     }
     bool ok = written == bytes.size();
