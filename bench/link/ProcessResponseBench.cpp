@@ -14,18 +14,50 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <cstdio>
+
+#ifdef Q_OS_UNIX
+#include <time.h>
+#endif
 
 namespace {
 
 constexpr int Lines = 100000;
 
+// The processor time this thread has spent, in and out of the kernel: on a shared machine the wall clock
+// also counts the time other processes had the core, which says nothing about this code.
+class CpuClock
+{
+public:
+    CpuClock() { m_wall.start(); }
+    double seconds() const
+    {
+#ifdef Q_OS_UNIX
+        timespec now{};
+        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+        return double(now.tv_sec - m_start.tv_sec) + double(now.tv_nsec - m_start.tv_nsec) / 1e9;
+#else
+        return double(m_wall.nsecsElapsed()) / 1e9;
+#endif
+    }
+
+private:
+    QElapsedTimer m_wall;
+#ifdef Q_OS_UNIX
+    timespec m_start = [] {
+        timespec t{};
+        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+        return t;
+    }();
+#endif
+};
+
 double plainLoop(const QString &path, const QStringList &lines)
 {
     QDir().mkpath(QFileInfo(path).absolutePath());
     QFile::remove(path);
-    QElapsedTimer clock;
-    clock.start();
+    const CpuClock clock;
     for (const QString &line : lines) {
         QFile file(path);
         if (file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered)) {
@@ -33,18 +65,17 @@ double plainLoop(const QString &path, const QStringList &lines)
             file.close();
         }
     }
-    return Lines / (double(clock.nsecsElapsed()) / 1e9);
+    return Lines / clock.seconds();
 }
 
 double receivePath(BenchHost &host, ResponseProcessor &processor, const QString &batch, const QString &path)
 {
     QFile::remove(path);
     host.pane.clearOut();
-    QElapsedTimer clock;
-    clock.start();
+    const CpuClock clock;
     processor.processResponse(batch);
     host.pane.flush();
-    return Lines / (double(clock.nsecsElapsed()) / 1e9);
+    return Lines / clock.seconds();
 }
 
 } // namespace
@@ -71,18 +102,31 @@ int main(int argc, char **argv)
 
     // One line in six is a "Sent OK", which the log precedes with an empty line and a time stamp: the
     // receive path writes 7 entries where the plain loop writes 6.
-    std::printf("processResponse on a batch of %d lines, each logged by open/append/close\n", Lines);
-    const double plain = plainLoop(path, lines);
+    // The machine is shared, so each figure is the best of several interleaved rounds: a round that another
+    // process slowed down says nothing about this code.
+    constexpr int Rounds = 5;
+    double plain = 0;
+    double logged[2] = {0, 0};
+    double unlogged[2] = {0, 0};
+    const char *const modes[2] = {"A", "F"};
+    for (int round = 0; round < Rounds; ++round) {
+        plain = std::max(plain, plainLoop(path, lines));
+        for (int m = 0; m < 2; ++m) {
+            host.mode = QString::fromLatin1(modes[m]);
+            host.logging = true;
+            logged[m] = std::max(logged[m], receivePath(host, processor, batch, path));
+            host.logging = false;
+            unlogged[m] = std::max(unlogged[m], receivePath(host, processor, batch, path));
+        }
+    }
+    std::printf(
+        "processResponse on a batch of %d lines, each logged by open/append/close (processor time, best of %d)\n",
+        Lines, Rounds);
     std::printf("  plain open/append/close loop: %10.0f lines/s\n", plain);
-    for (const char *mode : {"A", "F"}) {
-        host.mode = QString::fromLatin1(mode);
-        host.logging = true;
-        const double rate = receivePath(host, processor, batch, path);
-        std::printf("  processResponse, mode %s:     %10.0f lines/s   ratio %.2f (target >= 0.50)\n", mode, rate,
-                    rate / plain);
-        host.logging = false;
-        const double unlogged = receivePath(host, processor, batch, path);
-        std::printf("    the same without the log:   %10.0f lines/s   (parsing, panels and pane)\n", unlogged);
+    for (int m = 0; m < 2; ++m) {
+        std::printf("  processResponse, mode %s:     %10.0f lines/s   ratio %.2f (target >= 0.65)\n", modes[m],
+                    logged[m], logged[m] / plain);
+        std::printf("    the same without the log:   %10.0f lines/s   (parsing, panels and pane)\n", unlogged[m]);
     }
     return 0;
 }

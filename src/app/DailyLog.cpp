@@ -5,55 +5,141 @@
 #include <QDir>
 #include <QFile>
 
+#ifdef Q_OS_UNIX
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <tuple>
+#include <unistd.h>
+#endif
+
 DailyLog::DailyLog(const QString &programFolder, Clock clock)
     : m_folder(QDir(programFolder).filePath(QStringLiteral("Log")))
     , m_clock(std::move(clock))
 {}
 
+DailyLog::~DailyLog()
+{
+    flush();
+}
+
 QString DailyLog::fileFor(const QDateTime &when) const
 {
-    return QDir(m_folder).filePath(when.toString(QStringLiteral("yy-MM-dd-")) + QStringLiteral("Log.txt"));
+    return m_folder + u'/' + when.toString(QStringLiteral("yy-MM-dd-")) + QStringLiteral("Log.txt");
 }
 
 void DailyLog::LOG(const QString &logText)
 {
-    Entry entry{fileFor(m_clock()), ansi::encode(logText) + "\r\n"};
-    if (writePending() && append(entry.path, entry.bytes))
+    // The file name follows the clock at every entry, so the first entry after midnight starts the next file.
+    Entry entry{m_clock().date(), ansi::encode(logText)};
+    entry.bytes.append("\r\n");
+    if (flush() && writeEntry(entry))
         return;
-    if (m_pending.size() >= MaxPending) {
-        m_pending.pop_front();
-        ++m_dropped;
-    }
-    m_pending.push_back(std::move(entry));
+    hold(std::move(entry));
 }
 
-bool DailyLog::writePending()
+bool DailyLog::flush()
 {
-    while (!m_pending.empty()) {
-        const Entry &e = m_pending.front();
-        if (!append(e.path, e.bytes))
+    while (!m_held.empty()) {
+        const Entry &e = m_held.front();
+        if (!writeEntry(e))
             return false;
-        m_pending.pop_front();
+        m_heldBytes -= costOf(e);
+        m_held.pop_front();
     }
     return true;
 }
 
-bool DailyLog::append(const QString &path, const QByteArray &bytes)
+bool DailyLog::writeEntry(const Entry &entry)
 {
-    QFile file(path);
-    // Unbuffered, so a full disk shows in the write itself and not only when the file is closed.
-    constexpr QIODevice::OpenMode mode = QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered;
-    if (!file.open(mode)) {
-        // The folder is made when it is missing: the first entry of a new installation, or after it was removed.
-        if (!QDir().mkpath(m_folder) || !file.open(mode))
-            return false;
+    if (m_lost == 0)
+        return append(entry.day, entry.bytes);
+    // The notice and the entry it precedes go in one write, so neither can appear without the other.
+    const QByteArray notice =
+        '[' + QByteArray::number(m_lost) + QByteArrayLiteral(" log entries lost: the log could not be written]\r\n");
+    if (!append(entry.day, notice + entry.bytes))
+        return false;
+    m_lost = 0;
+    return true;
+}
+
+void DailyLog::hold(Entry entry)
+{
+    const qsizetype cost = costOf(entry);
+    if (cost > MaxHeldBytes) {
+        ++m_lost;
+        return;
     }
+    while (m_heldBytes + cost > MaxHeldBytes) {
+        m_heldBytes -= costOf(m_held.front());
+        m_held.pop_front();
+        ++m_lost;
+    }
+    m_heldBytes += cost;
+    m_held.push_back(std::move(entry));
+}
+
+bool DailyLog::append(QDate day, const QByteArray &bytes)
+{
+    if (day != m_pathDay || m_path.isEmpty()) {
+        m_pathDay = day;
+        m_path = fileFor(QDateTime(day, QTime(0, 0)));
+        m_nativePath = QFile::encodeName(m_path);
+    }
+    if (writeWhole(bytes))
+        return true;
+    // The folder is made when it is missing: the first entry of a new installation, or after it was removed.
+    return QDir().mkpath(m_folder) && writeWhole(bytes);
+}
+
+#ifdef Q_OS_UNIX
+
+// The platform's own calls: QFile would add two status queries and a seek to every entry, which is more
+// than the append itself costs.
+bool DailyLog::writeWhole(const QByteArray &bytes)
+{
+    // Non-blocking, so a pipe put in the log's place cannot stop the console.
+    const int fd = ::open(m_nativePath.constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0666);
+    if (fd < 0)
+        return false;
+    qsizetype written = 0;
+    while (written < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.constData() + written, size_t(bytes.size() - written));
+        if (n > 0)
+            written += n;
+        else if (n == 0 || errno != EINTR)
+            break;
+    }
+    bool ok = written == bytes.size();
+    if (!ok && written > 0) {
+        // Half an entry must not stay behind: the whole entry is written again later.
+        struct stat st
+        {
+        };
+        if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode))
+            std::ignore = ::ftruncate(fd, st.st_size - written);
+    }
+    // A network file system may report a failed write only at the close.
+    ok = ::close(fd) == 0 && ok;
+    return ok;
+}
+
+#else
+
+bool DailyLog::writeWhole(const QByteArray &bytes)
+{
+    QFile file(m_path);
+    // Unbuffered, so a full disk shows in the write itself and not only when the file is closed.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered))
+        return false;
     const qint64 before = file.pos();
     if (file.write(bytes) == bytes.size()) {
         file.close();
         return file.error() == QFileDevice::NoError;
     }
-    // A partial write must not leave half an entry behind: the whole entry is written again later.
+    // Half an entry must not stay behind: the whole entry is written again later.
     file.resize(before);
     return false;
 }
+
+#endif

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QByteArray>
+#include <QDate>
 #include <QDateTime>
 #include <QString>
 #include <deque>
@@ -9,38 +11,59 @@
 // folder, one entry per line, opened, appended and closed for every entry so another program can read or
 // copy the day's file at any moment between entries.
 //
-// An entry that cannot be written (folder read-only, file locked, disk full) is not lost: it is kept in
-// memory and written, in order and to the file of its own day, before the next entry that can be written.
+// An entry that cannot be written (folder read-only, file locked, disk full) is not lost: it is held in
+// memory and written, in order and to the file of its own day, by the next flush() or LOG() that finds the
+// log writable again, and at the latest when the log object goes away. What is held is bounded in bytes;
+// past the bound the oldest held entries give way, and the first entry written afterwards is preceded by a
+// line that says how many were lost. An entry is written whole or not at all, and never twice.
 class DailyLog
 {
 public:
     using Clock = std::function<QDateTime()>;
-    // Entries kept while the log cannot be written; beyond this the oldest kept entry gives way.
-    static constexpr std::size_t MaxPending = 10000;
+    // Memory that held entries may take; each entry counts its text and its bookkeeping.
+    static constexpr qsizetype MaxHeldBytes = 16 * 1024 * 1024;
 
     DailyLog(const QString &programFolder, Clock clock);
+    // Makes one last attempt to write what is held.
+    ~DailyLog();
+    DailyLog(const DailyLog &) = delete;
+    DailyLog &operator=(const DailyLog &) = delete;
 
     void LOG(const QString &logText);
+
+    // Writes what is held, in order. True when nothing is held any more. Cheap when nothing is held, so it
+    // can run on every receive tick.
+    bool flush();
 
     QString folder() const { return m_folder; }
     // The file an entry made at the given moment goes to.
     QString fileFor(const QDateTime &when) const;
 
-    std::size_t pendingCount() const { return m_pending.size(); }
-    // Entries dropped because more than MaxPending were waiting.
-    quint64 droppedCount() const { return m_dropped; }
+    std::size_t pendingCount() const { return m_held.size(); }
+    qsizetype heldBytes() const { return m_heldBytes; }
+    // Entries dropped to keep within MaxHeldBytes and not yet reported in the log.
+    quint64 lostCount() const { return m_lost; }
 
 private:
     struct Entry
     {
-        QString path;
+        QDate day;
         QByteArray bytes;
     };
-    bool writePending();
-    bool append(const QString &path, const QByteArray &bytes);
+    static qsizetype costOf(const Entry &entry) { return qsizetype(sizeof(Entry)) + entry.bytes.size(); }
+    bool writeEntry(const Entry &entry);
+    // Appends bytes to the file of that day, whole or not at all.
+    bool append(QDate day, const QByteArray &bytes);
+    bool writeWhole(const QByteArray &bytes);
+    void hold(Entry entry);
 
     QString m_folder;
     Clock m_clock;
-    std::deque<Entry> m_pending;
-    quint64 m_dropped = 0;
+    // The file name of the last day written to: formatting a date for every entry costs more than the write.
+    QDate m_pathDay;
+    QString m_path;
+    QByteArray m_nativePath;
+    std::deque<Entry> m_held;
+    qsizetype m_heldBytes = 0;
+    quint64 m_lost = 0;
 };

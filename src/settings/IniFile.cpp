@@ -2,11 +2,20 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QSaveFile>
 
+#include <functional>
 #include <initializer_list>
+#include <memory>
+#include <vector>
+
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#endif
 
 namespace {
 
@@ -30,6 +39,12 @@ QByteArray toFileText(const QString &text)
 #else
     return text.toLatin1();
 #endif
+}
+
+// A name that the 8-bit code page cannot hold would be stored as '?' and never found again.
+bool fitsFileText(const QString &text)
+{
+    return fromFileText(toFileText(text)) == text;
 }
 
 bool isBlank(char c)
@@ -134,7 +149,7 @@ QByteArrayView lineEndToAppend(QByteArrayView data, const QByteArray &eol)
 }
 
 // Files written by us follow the line end of the file's first line; a new file gets CR LF.
-QByteArray lineEndOf(const QByteArray &data)
+QByteArray lineEndOf(QByteArrayView data)
 {
     const qsizetype lf = data.indexOf('\n');
     if (lf >= 0 && (lf == 0 || data[lf - 1] != '\r'))
@@ -188,48 +203,6 @@ bool sameName(QByteArrayView stored, const QString &wanted)
     return fromFileText(stored).compare(wanted, Qt::CaseInsensitive) == 0;
 }
 
-enum class Load { Ok, Missing, Unreadable };
-
-Load loadFile(const QString &path, QByteArray &data)
-{
-    const QFileInfo info(path);
-    if (!info.exists())
-        return Load::Missing;
-    // A directory, a pipe or a device is no settings file: opening a pipe could block for ever.
-    if (!info.isFile())
-        return Load::Unreadable;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return Load::Unreadable;
-    data = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        return Load::Unreadable;
-    return Load::Ok;
-}
-
-// A file whose lines we could not read, or that is read-only, must never be replaced by our version of it.
-bool loadForRewrite(const QString &path, QByteArray &data)
-{
-    const Load load = loadFile(path, data);
-    if (load == Load::Unreadable)
-        return false;
-    if (load == Load::Ok && !QFileInfo(path).isWritable())
-        return false;
-    return true;
-}
-
-bool saveFile(const QString &path, const QByteArray &data)
-{
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    if (file.write(data) != data.size()) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
-}
-
 // Where the first section of a name lies: its header line, and its body from the header's end up to the
 // next header (or the end of the file).
 struct SectionSpan
@@ -239,33 +212,253 @@ struct SectionSpan
     qsizetype bodyEnd = 0;
 };
 
-SectionSpan findSection(QByteArrayView data, const QString &section)
+// A hash that names equal without regard to letter case share: ASCII letters folded, other 8-bit
+// characters left out (their case pairs differ in the code page's bytes).
+std::size_t nameHash(QByteArrayView name)
 {
-    SectionSpan span;
-    LineReader reader(data, 0, data.size());
-    Line line;
-    while (reader.next(line)) {
-        const Parsed p = parse(textOf(data, line));
-        if (p.kind != Kind::Section)
+    std::size_t hash = 14695981039346656037ull;
+    for (const char c : name) {
+        if (uchar(c) >= 0x80)
             continue;
-        if (span.found) {
-            span.bodyEnd = line.begin;
-            return span;
+        hash = (hash ^ uchar(c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c)) * 1099511628211ull;
+    }
+    return hash;
+}
+
+// A section header: the hash of its name and where its line begins.
+struct IndexedSection
+{
+    std::size_t hash = 0;
+    qsizetype begin = 0;
+};
+
+// A settings file is small; anything larger is no settings file of ours, and reading it on every access
+// would stall the console.
+constexpr qint64 MaxFileSize = 16 * 1024 * 1024;
+
+enum class Load { Ok, Missing, Unreadable };
+
+// What identifies one state of a file on disk. Size, times to the nanosecond where the file system keeps
+// them, and the file's identity, so a file replaced by another of the same size and time is noticed too.
+struct Stamp
+{
+    bool exists = false;
+    bool regular = false;
+    qint64 size = 0;
+    qint64 modified = 0; // nanoseconds since the epoch
+    qint64 changed = 0; // status change (Unix), which no program can set back
+    quint64 inode = 0;
+    quint64 device = 0;
+    bool operator==(const Stamp &) const = default;
+};
+
+Stamp stampOf(const QString &path)
+{
+#ifdef Q_OS_UNIX
+    struct stat st
+    {
+    };
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return {};
+    const auto ns = [](const timespec &t) { return qint64(t.tv_sec) * 1000000000 + t.tv_nsec; };
+    return {true,           S_ISREG(st.st_mode), qint64(st.st_size), ns(st.st_mtim),
+            ns(st.st_ctim), quint64(st.st_ino),  quint64(st.st_dev)};
+#else
+    const QFileInfo info(path);
+    if (!info.exists())
+        return {};
+    return {true,
+            info.isFile(),
+            info.size(),
+            info.lastModified().toMSecsSinceEpoch() * 1000000,
+            info.metadataChangeTime().toMSecsSinceEpoch() * 1000000,
+            0,
+            0};
+#endif
+}
+
+// One file as last read: its bytes, where its text starts (after a UTF-8 byte-order mark), and the index of
+// its sections, built once per content.
+struct Snapshot
+{
+    Load load = Load::Missing;
+    Stamp stamp;
+    // False when the file changed so shortly before it was read that another change within the same tick of
+    // the file system's clock would leave the stamp as it is: such a snapshot is read again on next use.
+    bool settled = false;
+    QByteArray data;
+    qsizetype start = 0;
+    // Every section header in file order; the first of a name is the one that counts.
+    std::vector<IndexedSection> sections;
+    bool indexed = false;
+
+    QByteArrayView text() const { return QByteArrayView(data).sliced(start); }
+    QByteArrayView bom() const { return QByteArrayView(data).first(start); }
+
+    SectionSpan find(const QString &section)
+    {
+        const QByteArrayView body = text();
+        if (!indexed) {
+            LineReader reader(body, 0, body.size());
+            Line line;
+            while (reader.next(line)) {
+                const Parsed p = parse(textOf(body, line));
+                if (p.kind == Kind::Section)
+                    sections.push_back({nameHash(p.name), line.begin});
+            }
+            indexed = true;
         }
-        if (sameName(p.name, section)) {
-            span.found = true;
-            span.header = line;
+        const std::size_t hash = nameHash(toFileText(section));
+        for (auto it = sections.cbegin(); it != sections.cend(); ++it) {
+            if (it->hash != hash)
+                continue;
+            SectionSpan span{true, {}, std::next(it) == sections.cend() ? body.size() : std::next(it)->begin};
+            LineReader(body, it->begin, body.size()).next(span.header);
+            if (sameName(parse(textOf(body, span.header)).name, section))
+                return span;
+        }
+        return {};
+    }
+};
+
+// Change times this close to the moment of reading are within one tick of the file system's clock: another
+// write in that tick would keep the stamp. File systems that keep whole seconds (FAT, some network shares)
+// get a wider margin.
+bool settledAt(const Stamp &stamp, qint64 nowNs)
+{
+    const qint64 last = qMax(stamp.modified, stamp.changed);
+    const bool wholeSeconds = stamp.modified % 1000000000 == 0;
+    const qint64 margin = wholeSeconds ? qint64(2500) * 1000000 : qint64(20) * 1000000;
+    return nowNs - last > margin;
+}
+
+QHash<QString, std::shared_ptr<Snapshot>> &cache()
+{
+    static QHash<QString, std::shared_ptr<Snapshot>> files;
+    return files;
+}
+
+// The console uses two settings files; a few more (tests, tools) are fine, but memory stays bounded.
+constexpr qsizetype MaxCachedFiles = 4;
+
+QStringList &unreadableSeen()
+{
+    static QStringList paths;
+    return paths;
+}
+
+IniFile::UnreadableHandler &unreadableHandler()
+{
+    static IniFile::UnreadableHandler handler;
+    return handler;
+}
+
+void remember(const QString &path, std::shared_ptr<Snapshot> snap)
+{
+    QHash<QString, std::shared_ptr<Snapshot>> &files = cache();
+    if (!files.contains(path) && files.size() >= MaxCachedFiles)
+        files.clear();
+    files.insert(path, std::move(snap));
+}
+
+qint64 nowNs()
+{
+    return QDateTime::currentMSecsSinceEpoch() * 1000000;
+}
+
+void setText(Snapshot &snap, QByteArray data)
+{
+    snap.data = std::move(data);
+    snap.start = snap.data.startsWith("\xEF\xBB\xBF") ? 3 : 0;
+    snap.sections.clear();
+    snap.indexed = false;
+}
+
+// The file as it is on disk now: read again only when its stamp changed (or it had not settled when read).
+std::shared_ptr<Snapshot> snapshotOf(const QString &path)
+{
+    const Stamp stamp = stampOf(path);
+    if (!stamp.exists) {
+        cache().remove(path);
+        return std::make_shared<Snapshot>();
+    }
+    std::shared_ptr<Snapshot> snap = cache().value(path);
+    if (snap && snap->settled && snap->stamp == stamp)
+        return snap;
+    const qint64 readAt = nowNs();
+    auto fresh = std::make_shared<Snapshot>();
+    fresh->stamp = stamp;
+    fresh->load = Load::Unreadable;
+    // A directory, a pipe or a device is no settings file: opening a pipe could block for ever.
+    if (stamp.regular && stamp.size <= MaxFileSize) {
+        QFile file(path);
+        if (file.open(QIODevice::ReadOnly)) {
+            QByteArray data = file.read(MaxFileSize + 1);
+            // A file in UTF-16 would read as garbage and be destroyed by the first write-back.
+            const bool utf16 = data.startsWith("\xFF\xFE") || data.startsWith("\xFE\xFF");
+            if (file.error() == QFileDevice::NoError && data.size() <= MaxFileSize && !utf16) {
+                fresh->load = Load::Ok;
+                // The same bytes keep the index already built.
+                if (snap && snap->load == Load::Ok && snap->data == data) {
+                    fresh->data = snap->data;
+                    fresh->start = snap->start;
+                    fresh->sections = snap->sections;
+                    fresh->indexed = snap->indexed;
+                } else {
+                    setText(*fresh, std::move(data));
+                }
+            }
         }
     }
-    span.bodyEnd = data.size();
-    return span;
+    fresh->settled = settledAt(stamp, readAt);
+    remember(path, fresh);
+    if (fresh->load == Load::Unreadable && !unreadableSeen().contains(path)) {
+        unreadableSeen().append(path);
+        if (unreadableHandler())
+            unreadableHandler()(path);
+    }
+    return fresh;
+}
+
+// A file whose lines we could not read, or that is read-only, must never be replaced by our version of it.
+std::shared_ptr<Snapshot> snapshotForRewrite(const QString &path)
+{
+    std::shared_ptr<Snapshot> snap = snapshotOf(path);
+    if (snap->load == Load::Unreadable || (snap->load == Load::Ok && !QFileInfo(path).isWritable()))
+        return nullptr;
+    return snap;
+}
+
+// Writes the new text (after the byte-order mark the file had) and keeps it as the file's snapshot.
+bool saveFile(const QString &path, const Snapshot &old, const QByteArray &text)
+{
+    const QByteArray data = old.start > 0 ? old.bom().toByteArray() + text : text;
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    if (file.write(data) != data.size()) {
+        file.cancelWriting();
+        return false;
+    }
+    const qint64 writtenAt = nowNs();
+    if (!file.commit()) {
+        cache().remove(path);
+        return false;
+    }
+    auto snap = std::make_shared<Snapshot>();
+    snap->load = Load::Ok;
+    snap->stamp = stampOf(path);
+    snap->settled = settledAt(snap->stamp, writtenAt);
+    setText(*snap, data);
+    remember(path, std::move(snap));
+    return true;
 }
 
 } // namespace
 
 bool IniFile::isValidSection(const QString &section)
 {
-    return !containsAny(section, {u']', u'\r', u'\n', u'\0'});
+    return !containsAny(section, {u']', u'\r', u'\n', u'\0'}) && fitsFileText(section);
 }
 
 bool IniFile::isValidKey(const QString &key)
@@ -273,7 +466,7 @@ bool IniFile::isValidKey(const QString &key)
     const QString name = trimBlanks(key);
     // A key starting with ';' or '#' would be written as a comment that no later read could find.
     return !name.isEmpty() && !containsAny(name, {u'=', u'[', u'\r', u'\n', u'\0'}) && !name.startsWith(u';')
-        && !name.startsWith(u'#');
+        && !name.startsWith(u'#') && fitsFileText(name);
 }
 
 bool IniFile::isValidValue(const QString &value)
@@ -281,12 +474,23 @@ bool IniFile::isValidValue(const QString &value)
     return !containsAny(value, {u'\r', u'\n', u'\0'});
 }
 
+void IniFile::setUnreadableHandler(UnreadableHandler handler)
+{
+    unreadableHandler() = std::move(handler);
+}
+
+QStringList IniFile::unreadablePaths()
+{
+    return unreadableSeen();
+}
+
 std::optional<QString> IniFile::readValue(const QString &path, const QString &section, const QString &key)
 {
-    QByteArray data;
-    if (loadFile(path, data) != Load::Ok)
+    const std::shared_ptr<Snapshot> snap = snapshotOf(path);
+    if (snap->load != Load::Ok)
         return std::nullopt;
-    const SectionSpan span = findSection(data, trimBlanks(section));
+    const QByteArrayView data = snap->text();
+    const SectionSpan span = snap->find(trimBlanks(section));
     if (!span.found)
         return std::nullopt;
     const QString name = trimBlanks(key);
@@ -304,18 +508,18 @@ bool IniFile::writeValue(const QString &path, const QString &section, const QStr
 {
     if (!isValidSection(section) || !isValidKey(key) || !isValidValue(value))
         return false;
-    QByteArray data;
-    if (!loadForRewrite(path, data))
+    const std::shared_ptr<Snapshot> snap = snapshotForRewrite(path);
+    if (!snap)
         return false;
 
+    const QByteArrayView data = snap->text();
     const QString sectionName = trimBlanks(section);
     const QByteArray newLine = toFileText(trimBlanks(key)) + '=' + toFileText(value);
     const QByteArrayView valueBytes = QByteArrayView(newLine).sliced(newLine.indexOf('=') + 1);
     const QByteArray eol = lineEndOf(data);
-    const QByteArrayView view(data);
     QByteArray out;
 
-    const SectionSpan span = findSection(data, sectionName);
+    const SectionSpan span = snap->find(sectionName);
     if (!span.found) {
         out.reserve(data.size() + sectionName.size() + newLine.size() + 4 * eol.size() + 2);
         out.append(data);
@@ -325,7 +529,7 @@ bool IniFile::writeValue(const QString &path, const QString &section, const QStr
                 out += eol;
         }
         out += '[' + toFileText(sectionName) + ']' + eol + newLine + eol;
-        return saveFile(path, out);
+        return saveFile(path, *snap, out);
     }
 
     const QString keyName = trimBlanks(key);
@@ -340,29 +544,29 @@ bool IniFile::writeValue(const QString &path, const QString &section, const QStr
             if (p.value == valueBytes)
                 return true;
             // In place: the line keeps its indentation and the key's spelling as stored.
-            const qsizetype nameEnd = p.name.data() - data.constData() + p.name.size();
+            const qsizetype nameEnd = p.name.data() - data.data() + p.name.size();
             out.reserve(data.size() + valueBytes.size() + 1);
-            out.append(view.first(nameEnd));
+            out.append(data.first(nameEnd));
             out += '=';
             out.append(valueBytes);
-            out.append(view.sliced(line.end));
-            return saveFile(path, out);
+            out.append(data.sliced(line.end));
+            return saveFile(path, *snap, out);
         }
         anchor = line;
     }
 
     out.reserve(data.size() + newLine.size() + 2 * eol.size());
     if (anchor.next < data.size() || data.endsWith('\n')) {
-        out.append(view.first(anchor.next));
+        out.append(data.first(anchor.next));
         out += newLine + eol;
-        out.append(view.sliced(anchor.next));
+        out.append(data.sliced(anchor.next));
     } else {
         // The last line of a file without a final line end.
         out.append(data);
         out.append(lineEndToAppend(data, eol));
         out += newLine;
     }
-    return saveFile(path, out);
+    return saveFile(path, *snap, out);
 }
 
 bool IniFile::removeKey(const QString &path, const QString &section, const QString &key)
@@ -370,16 +574,16 @@ bool IniFile::removeKey(const QString &path, const QString &section, const QStri
     const QString keyName = trimBlanks(key);
     if (keyName.isEmpty())
         return true;
-    QByteArray data;
-    if (!loadForRewrite(path, data))
+    const std::shared_ptr<Snapshot> snap = snapshotForRewrite(path);
+    if (!snap)
         return false;
-    const SectionSpan span = findSection(data, trimBlanks(section));
+    const QByteArrayView data = snap->text();
+    const SectionSpan span = snap->find(trimBlanks(section));
     if (!span.found)
         return true;
 
     // Every copy goes: removing only the first would bring a later duplicate to light, and the key would
     // still read as present.
-    const QByteArrayView view(data);
     QByteArray out;
     qsizetype copied = 0;
     LineReader reader(data, span.header.next, span.bodyEnd);
@@ -388,22 +592,23 @@ bool IniFile::removeKey(const QString &path, const QString &section, const QStri
         const Parsed p = parse(textOf(data, line));
         if (p.kind != Kind::Key || !sameName(p.name, keyName))
             continue;
-        out.append(view.sliced(copied, line.begin - copied));
+        out.append(data.sliced(copied, line.begin - copied));
         copied = line.next;
     }
     if (copied == 0)
         return true;
-    out.append(view.sliced(copied));
-    return saveFile(path, out);
+    out.append(data.sliced(copied));
+    return saveFile(path, *snap, out);
 }
 
 QStringList IniFile::readSection(const QString &path, const QString &section)
 {
     QStringList entries;
-    QByteArray data;
-    if (loadFile(path, data) != Load::Ok)
+    const std::shared_ptr<Snapshot> snap = snapshotOf(path);
+    if (snap->load != Load::Ok)
         return entries;
-    const SectionSpan span = findSection(data, trimBlanks(section));
+    const QByteArrayView data = snap->text();
+    const SectionSpan span = snap->find(trimBlanks(section));
     if (!span.found)
         return entries;
     LineReader reader(data, span.header.next, span.bodyEnd);

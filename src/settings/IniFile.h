@@ -3,6 +3,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <optional>
 
 // Our own reader and writer of INI files, keeping the behaviour of the Windows profile functions that the
@@ -24,10 +25,21 @@
 // goes at the end of the file, after one blank line when the file already holds text (so sections read as
 // paragraphs). A new file uses CR LF; an existing file keeps the line end its first line uses.
 //
-// Every operation reads the whole file once and scans it once, so time is linear in the file's size.
+// A UTF-8 byte-order mark is skipped when reading and kept when the file is rewritten. A file that starts
+// with a UTF-16 byte-order mark, or is larger than 16 MiB, cannot be read: its keys read as missing and it
+// is never rewritten.
+//
+// A file is read and its sections indexed once, and again only when it changed on disk (size, times,
+// identity) or we wrote it; a write rewrites the whole file, so its time is linear in the file's size.
 class IniFile
 {
 public:
+    // Called the first time in a run that a file is found unreadable, with its path.
+    using UnreadableHandler = std::function<void(const QString &path)>;
+    static void setUnreadableHandler(UnreadableHandler handler);
+    // Every file found unreadable in this run, in the order found.
+    static QStringList unreadablePaths();
+
     // The stored value of Key in Section of the file at path, or nothing when the file, the section or the
     // key is missing or the file cannot be read. The value is returned whole; callers cut it to size.
     static std::optional<QString> readValue(const QString &path, const QString &section, const QString &key);
@@ -47,7 +59,8 @@ public:
     // be read.
     static QStringList readSection(const QString &path, const QString &section);
 
-    // Names and values that can be written without changing the meaning of any line of the file.
+    // Names and values that can be written without changing the meaning of any line of the file; names
+    // must also survive the 8-bit code page unchanged.
     static bool isValidSection(const QString &section);
     static bool isValidKey(const QString &key);
     static bool isValidValue(const QString &value);

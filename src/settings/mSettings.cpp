@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 
 #include <limits>
 
@@ -116,6 +117,24 @@ QString CutAtNul(const QString &Text)
 {
     const qsizetype nul = Text.indexOf(QChar(u'\0'));
     return nul < 0 ? Text : Text.left(nul);
+}
+
+QStringList unreadableFiles()
+{
+    QStringList names;
+    for (const QString &path : ::IniFile::unreadablePaths())
+        names.append(QFileInfo(path).fileName());
+    return names;
+}
+
+void setUnreadableHandler(std::function<void(const QString &fileName)> handler)
+{
+    if (!handler) {
+        ::IniFile::setUnreadableHandler({});
+        return;
+    }
+    ::IniFile::setUnreadableHandler(
+        [handler = std::move(handler)](const QString &path) { handler(QFileInfo(path).fileName()); });
 }
 
 } // namespace mSettings

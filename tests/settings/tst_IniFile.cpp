@@ -4,8 +4,10 @@
 
 #include <QDir>
 #include <QRandomGenerator>
+#include <QStringEncoder>
 #include <QTemporaryDir>
 
+#include <cstdio>
 #include <memory>
 
 #ifdef Q_OS_UNIX
@@ -81,8 +83,12 @@ private slots:
         QTest::newRow("file without final line end") << QByteArray("[A]\r\nx=1") << QByteArray("[A]\r\nx=1\r\nK=V");
         QTest::newRow("file cut after a CR") << QByteArray("[A]\r\nx=1\r") << QByteArray("[A]\r\nx=1\r\nK=V");
         QTest::newRow("garbage, comments and foreign lines kept byte for byte")
-            << QByteArray("\xff\xfe junk\r\nk=1\r\n[A]\r\n;k=2\r\nno equals here\r\n=orphan\r\n[B\r\n")
-            << QByteArray("\xff\xfe junk\r\nk=1\r\n[A]\r\nK=V\r\n;k=2\r\nno equals here\r\n=orphan\r\n[B\r\n");
+            << QByteArray("\xfe\xfd junk\r\nk=1\r\n[A]\r\n;k=2\r\nno equals here\r\n=orphan\r\n[B\r\n")
+            << QByteArray("\xfe\xfd junk\r\nk=1\r\n[A]\r\nK=V\r\n;k=2\r\nno equals here\r\n=orphan\r\n[B\r\n");
+        QTest::newRow("UTF-8 byte-order mark kept")
+            << QByteArray("\xEF\xBB\xBF[A]\r\nk=1\r\n") << QByteArray("\xEF\xBB\xBF[A]\r\nk=V\r\n");
+        QTest::newRow("only a byte-order mark")
+            << QByteArray("\xEF\xBB\xBF") << QByteArray("\xEF\xBB\xBF[a]\r\nK=V\r\n");
         QTest::newRow("duplicate section: first one written")
             << QByteArray("[A]\r\nx=1\r\n[a]\r\nk=2\r\n") << QByteArray("[A]\r\nx=1\r\nK=V\r\n[a]\r\nk=2\r\n");
     }
@@ -138,6 +144,8 @@ private slots:
         QTest::newRow("value with NUL") << s << u"RING"_s << u"1"_s + QChar(u'\0');
         QTest::newRow("section with ]") << u"A]x"_s << u"k"_s << u"1"_s;
         QTest::newRow("section with LF") << u"A\n[B"_s << u"k"_s << u"1"_s;
+        QTest::newRow("key outside the 8-bit code page") << s << u"RING\u2603"_s << u"1"_s;
+        QTest::newRow("section outside the 8-bit code page") << u"\u2603"_s << u"k"_s << u"1"_s;
         QTest::newRow("section with NUL") << QChar(u'\0') + u"A"_s << u"k"_s << u"1"_s;
     }
 
@@ -180,37 +188,93 @@ private slots:
 
     void unreadableFile_data()
     {
-        QTest::addColumn<QFile::Permissions>("permissions"); // none: the path is a folder
-        QTest::newRow("no read permission") << QFile::Permissions(QFile::WriteOwner);
-        QTest::newRow("read-only file") << QFile::Permissions(QFile::ReadOwner);
-        QTest::newRow("path is a folder") << QFile::Permissions();
+        QTest::addColumn<QByteArray>("bytes"); // null: the path is a folder
+        QTest::addColumn<QFile::Permissions>("permissions");
+        QTest::addColumn<bool>("readable");
+        const QByteArray ini = "[Settings]\r\nLeft=100\r\n";
+        const QFile::Permissions rw = QFile::ReadOwner | QFile::WriteOwner;
+        QTest::newRow("no read permission") << ini << QFile::Permissions(QFile::WriteOwner) << false;
+        QTest::newRow("read-only file") << ini << QFile::Permissions(QFile::ReadOwner) << true;
+        QTest::newRow("path is a folder") << QByteArray() << rw << false;
+        // An editor's UTF-16 file would be garbage to us, and our write-back would destroy it.
+        for (const auto encoding : {QStringEncoder::Utf16LE, QStringEncoder::Utf16BE}) {
+            QStringEncoder encode(encoding, QStringEncoder::Flag::WriteBom);
+            const QByteArray bytes = encode(QString::fromLatin1(ini));
+            QTest::newRow(encoding == QStringEncoder::Utf16LE ? "UTF-16 LE" : "UTF-16 BE") << bytes << rw << false;
+        }
+        QTest::newRow("17 MB") << ini + QByteArray(17 * 1000 * 1000, ' ') << rw << false;
     }
 
     void unreadableFile()
     {
+        QFETCH(QByteArray, bytes);
         QFETCH(QFile::Permissions, permissions);
-        const QByteArray before = "[Settings]\r\nLeft=100\r\n";
-        if (!permissions) {
+        QFETCH(bool, readable);
+        if (bytes.isNull()) {
             QVERIFY(QDir().mkpath(m_path));
         } else {
-            put(m_path, before);
+            put(m_path, bytes);
             QVERIFY(QFile::setPermissions(m_path, permissions));
             QFile probe(m_path);
-            if (!(permissions & QFile::ReadOwner) ? probe.open(QIODevice::ReadOnly) : QFileInfo(m_path).isWritable())
+            if ((!(permissions & QFile::ReadOwner) && probe.open(QIODevice::ReadOnly))
+                || (!(permissions & QFile::WriteOwner) && QFileInfo(m_path).isWritable()))
                 QSKIP("permission bits do not stop this user (root)");
         }
-        const bool readable = permissions & QFile::ReadOwner;
-        QCOMPARE(mSettings::ReadIni({}, u"Settings"_s, u"Left"_s, u"0"_s, true), readable ? u"100"_s : u"0"_s);
+        int reported = 0;
+        mSettings::setUnreadableHandler([&](const QString &name) {
+            QCOMPARE(name, u"Vorn.ini"_s);
+            ++reported;
+        });
+        for (int i = 0; i < 2; ++i)
+            QCOMPARE(mSettings::ReadIni({}, u"Settings"_s, u"Left"_s, u"0"_s, true), readable ? u"100"_s : u"0"_s);
+        mSettings::setUnreadableHandler({});
+        QCOMPARE(reported, readable ? 0 : 1); // once a run
+        QCOMPARE(IniFile::unreadablePaths().contains(m_path), !readable);
         QVERIFY(!IniFile::writeValue(m_path, u"Settings"_s, u"Top"_s, u"0"_s));
         qint32 count = -1;
         QString file;
         QCOMPARE(mSettings::ReadIniSection(file, u"Settings"_s, count).size(), readable ? 1 : 0);
-        QCOMPARE(QFileInfo(m_path).isDir(), !permissions);
-        if (!permissions)
+        if (bytes.isNull()) {
+            QVERIFY(QFileInfo(m_path).isDir());
             return;
+        }
         QVERIFY(!IniFile::removeKey(m_path, u"Settings"_s, u"Left"_s));
         QVERIFY(QFile::setPermissions(m_path, QFile::ReadOwner | QFile::WriteOwner));
-        QCOMPARE(contents(m_path), before);
+        QCOMPARE(contents(m_path), bytes);
+    }
+
+    // Reads come from memory until the file changes on disk, however it changes.
+    void changeOnDisk_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::newRow("rewritten in place, same size, time set back") << u"in place"_s;
+        QTest::newRow("replaced by a file of the same size and time") << u"replaced"_s;
+        QTest::newRow("written by us") << u"ours"_s;
+    }
+
+    void changeOnDisk()
+    {
+        QFETCH(QString, how);
+        const QDateTime hourAgo = QDateTime::currentDateTime().addSecs(-3600);
+        const auto putOld = [&](const QString &path, const QByteArray &bytes) {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::ReadWrite) && file.write(bytes) == bytes.size() && file.flush());
+            QVERIFY(file.setFileTime(hourAgo, QFileDevice::FileModificationTime));
+        };
+        putOld(m_path, "[A]\r\nk=1\r\n");
+        // Past the file system's clock tick, so the first read is taken as settled.
+        QTest::qWait(50);
+        QCOMPARE(IniFile::readValue(m_path, u"A"_s, u"k"_s), u"1"_s);
+        if (how == u"in place") {
+            putOld(m_path, "[A]\r\nk=2\r\n");
+        } else if (how == u"replaced") {
+            const QString other = m_dir->filePath(u"other.ini"_s);
+            putOld(other, "[A]\r\nk=2\r\n");
+            QVERIFY(std::rename(QFile::encodeName(other).constData(), QFile::encodeName(m_path).constData()) == 0);
+        } else {
+            QVERIFY(IniFile::writeValue(m_path, u"A"_s, u"k"_s, u"2"_s));
+        }
+        QCOMPARE(IniFile::readValue(m_path, u"A"_s, u"k"_s), u"2"_s);
     }
 
     void badFile_data()

@@ -74,6 +74,10 @@ private slots:
         QTest::newRow("missing key without write-back leaves the file") << five << false << u"18000"_s << same;
         QTest::newRow("missing file without write-back is not created") << QByteArray() << false << u"18000"_s << same;
         QTest::newRow("value ~~~~ is a real value") << head + "width=~~~~\r\n" << true << u"~~~~"_s << same;
+        // Saved by an editor: the first header must still be found, or a second [Settings] would be appended.
+        const QByteArray bom = "\xEF\xBB\xBF";
+        QTest::newRow("UTF-8 byte-order mark skipped and kept")
+            << bom + five << true << u"18000"_s << bom + five + "width=18000\r\n";
         QTest::newRow("value cut at its NUL") << head + "width=180" + '\0' + "00\r\n" << true << u"180"_s << same;
     }
 
