@@ -17,6 +17,7 @@
 #include "UnitHandlers.h"
 #include "ctxPatchButton.h"
 #include "dUnit.h"
+#include "mSettings.h"
 #include "modMain.h"
 
 #include <QAction>
@@ -122,7 +123,18 @@ frmVorn::frmVorn(Platform &platform, PortFolder *ports, QWidget *parent)
     m_timer1 = new QTimer(this);
     m_timer1->setObjectName(QStringLiteral("Timer1"));
     m_timer1->setInterval(ReceiveInterval);
-    connect(m_timer1, &QTimer::timeout, this, [this] { m_receiver->receiveStep(); });
+    connect(m_timer1, &QTimer::timeout, this, [this] {
+        // Entries held while the log folder could not be written go out as soon as it can be again.
+        m_log->flush();
+        m_receiver->receiveStep();
+    });
+    // A settings file the console cannot read is never rewritten; the operator is told that the defaults
+    // are in use (the status line may soon say something else, the pane keeps it).
+    mSettings::setUnreadableHandler([this](const QString &fileName) {
+        const QString text = fileName + QStringLiteral(" could not be read: using defaults");
+        SetStatus(text);
+        prependOut(text + QStringLiteral("\r\n"));
+    });
 
     connect(m_search.get(), &modMain::FindPort::probingConfiguredPort, this, [this](qint32 port) {
         SetStatus(QStringLiteral("Looking for the controller on Port ") + QString::number(port));
@@ -142,7 +154,10 @@ frmVorn::frmVorn(Platform &platform, PortFolder *ports, QWidget *parent)
     connect(searchAgain, &QAction::triggered, this, &frmVorn::searchController);
 }
 
-frmVorn::~frmVorn() = default;
+frmVorn::~frmVorn()
+{
+    mSettings::setUnreadableHandler({});
+}
 
 void frmVorn::buildControls()
 {
@@ -422,6 +437,7 @@ void frmVorn::saveWindowPosition()
     m_sender->setSearching(false);
     m_comm->setPortOpen(false);
     m_timer1->stop();
+    m_log->flush();
     emit closed();
 }
 

@@ -68,6 +68,7 @@ private slots:
     void settingsThatAreNotNumbers();
     void badSettingsFiles_data();
     void badSettingsFiles();
+    void unreadableSettingsAreLeftAlone();
     void closeSavesPosition();
     void statusMessageReplacesTheOld();
     void statusDurations_data();
@@ -270,6 +271,22 @@ void tst_frmVorn::badSettingsFiles()
         QVERIFY2(at < after.size(), qPrintable(u"line %1 lost"_s.arg(i)));
     }
     QCOMPARE(fx.read(Setting(Key::Uid, 1)), u"100"_s);
+}
+
+void tst_frmVorn::unreadableSettingsAreLeftAlone()
+{
+    // Saved by an editor as UTF-16: the console runs on defaults, says so, and never rewrites the file.
+    const QByteArray utf16 = QByteArray("\xff\xfe[\0S\0]\0\r\0\n\0", 12);
+    Fixture fx(utf16);
+    {
+        frmVorn w(fx.platform);
+        w.load();
+        QCOMPARE(w.statusText(), u"Vorn.ini could not be read: using defaults"_s);
+        QVERIFY(w.pane().text().contains(w.statusText()));
+        QCOMPARE(w.NoUnits(), 5);
+        w.close();
+    }
+    QCOMPARE(fx.settings(), utf16);
 }
 
 void tst_frmVorn::closeSavesPosition()
