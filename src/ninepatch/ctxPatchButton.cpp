@@ -1,5 +1,6 @@
 #include "ctxPatchButton.h"
 
+#include "AnimationClock.h"
 #include "PropertyBag.h"
 #include "StyleAtlas.h"
 #include "cPatchImage.h"
@@ -19,7 +20,6 @@
 #include <QTimer>
 
 #include <algorithm>
-#include <chrono>
 #include <cmath>
 #include <cstring>
 #include <utility>
@@ -30,20 +30,6 @@ constexpr qint32 HoverAndPressed = ctxPatchButton::StateHover | ctxPatchButton::
 
 // The colour the control shows when its face cannot be drawn (a pale yellow, &HE0FFFF).
 constexpr qint32 FallbackFace = 0xE0FFFF;
-
-std::function<double()> &clockFunction()
-{
-    static std::function<double()> clock;
-    return clock;
-}
-
-int frameDelay = 0;
-
-double monotonicSeconds()
-{
-    using namespace std::chrono;
-    return duration<double>(steady_clock::now().time_since_epoch()).count();
-}
 
 // Whole pixels the way the drawing library rounds: to nearest, ties to even.
 double roundEven(double v)
@@ -237,6 +223,7 @@ std::shared_ptr<cPatchImage> cell(const StyleAtlas::Family &family, int index)
 
 ctxPatchButton::ctxPatchButton(QWidget *parent)
     : QWidget(parent)
+    , m_clock(&AnimationClock::system())
 {
     // Keyboard focus comes from Tab and from a press that lands on the visible face; a press on a
     // transparent part must not focus the button.
@@ -262,7 +249,7 @@ void ctxPatchButton::reportChange(const char *name)
 // ---------------------------------------------------------------------------------------------------------
 // control-wide properties
 
-void ctxPatchButton::setStyle(int style)
+void ctxPatchButton::setButtonStyle(int style)
 {
     if (style == m_style)
         return;
@@ -601,7 +588,7 @@ double ctxPatchButton::faceOpacityFor(qint32 state) const
 void ctxPatchButton::InitProperties()
 {
     try {
-        setStyle(0);
+        setButtonStyle(0);
         setEnabledState(true);
         setOpacity(1.0);
         setAnimationDuration(0.0);
@@ -617,7 +604,7 @@ void ctxPatchButton::InitProperties()
 void ctxPatchButton::ReadProperties(const PropertyBag &bag)
 {
     try {
-        setStyle(bag.ReadProperty(QStringLiteral("Style"), 0).toInt());
+        setButtonStyle(bag.ReadProperty(QStringLiteral("Style"), 0).toInt());
         setEnabledState(bag.ReadProperty(QStringLiteral("Enabled"), true).toBool());
         setOpacity(bag.ReadProperty(QStringLiteral("Opacity"), 1.0).toDouble());
         setAnimationDuration(bag.ReadProperty(QStringLiteral("AnimationDuration"), 0.0).toDouble());
@@ -1222,25 +1209,14 @@ void ctxPatchButton::Repaint()
 // ---------------------------------------------------------------------------------------------------------
 // states and animation
 
-void ctxPatchButton::setClock(std::function<double()> clock)
+void ctxPatchButton::setAnimationClock(const AnimationClock *clock)
 {
-    clockFunction() = std::move(clock);
+    m_clock = clock ? clock : &AnimationClock::system();
 }
 
-void ctxPatchButton::setFrameInterval(int milliseconds)
+double ctxPatchButton::pvTimer() const
 {
-    frameDelay = std::max(milliseconds, 0);
-}
-
-int ctxPatchButton::frameInterval()
-{
-    return frameDelay;
-}
-
-double ctxPatchButton::pvTimer()
-{
-    const auto &clock = clockFunction();
-    return clock ? clock() : monotonicSeconds();
+    return m_clock->monotonicSeconds();
 }
 
 void ctxPatchButton::pvState(qint32 mask, bool set)
@@ -1297,7 +1273,7 @@ bool ctxPatchButton::pvAnimateState(double elapsed, double opacityStart, double 
         }
         Refresh();
         if (m_progress < 1.0)
-            m_frameTimer->start(frameDelay);
+            m_frameTimer->start(std::max(m_clock->frameIntervalMs(), 0));
         else
             m_frameTimer->stop(); // a frame still queued has nothing left to show
         return true;

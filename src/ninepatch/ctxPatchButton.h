@@ -10,10 +10,10 @@
 #include <QWidget>
 
 #include <array>
-#include <functional>
 #include <memory>
 #include <optional>
 
+class AnimationClock;
 class cPatchImage;
 class PropertyBag;
 class QMimeData;
@@ -29,7 +29,7 @@ class QTimer;
 class ctxPatchButton : public QWidget
 {
     Q_OBJECT
-    Q_PROPERTY(int Style READ Style WRITE setStyle)
+    Q_PROPERTY(int Style READ Style WRITE setButtonStyle)
     Q_PROPERTY(bool Enabled READ Enabled WRITE setEnabledState)
     Q_PROPERTY(double Opacity READ Opacity WRITE setOpacity)
     Q_PROPERTY(double AnimationDuration READ AnimationDuration WRITE setAnimationDuration)
@@ -108,8 +108,7 @@ public:
 
     // ---- control-wide properties ----
     int Style() const { return m_style; }
-    void setStyle(int style);
-    using QWidget::setStyle;
+    void setButtonStyle(int style);
 
     // The control's own enabled flag (a disabled host disables it too, without changing this).
     bool Enabled() const;
@@ -238,14 +237,9 @@ public:
     // The picture as it is drawn, with the mask colour keyed out; null when there is none.
     static bool pvPreparePicture(const QVariant &picture, qint32 maskColour, const QPalette &palette, QImage &out);
 
-    // The clock the animation runs on, in seconds. Tests replace it; an empty function restores the
-    // monotonic clock.
-    static void setClock(std::function<double()> clock);
-    static double pvTimer();
-    // The delay of the one-shot frame timer. 0, the default, starts the next frame at the next pass of
-    // the event loop, so a fade draws as many frames as the loop allows.
-    static void setFrameInterval(int milliseconds);
-    static int frameInterval();
+    // The clock and frame interval the fades run on: AnimationClock::system() until one is handed; nullptr
+    // hands that back. The clock must outlive the button or be taken back first.
+    void setAnimationClock(const AnimationClock *clock);
 
     const StateTable &stateTable() const { return m_table; }
 
@@ -331,6 +325,7 @@ private:
                      const StringFormat &format) const;
     double faceOpacityFor(qint32 state) const;
 
+    double pvTimer() const;
     void pvState(qint32 mask, bool set);
     bool pvStartAnimation(double duration, double opacityStart, double opacityEnd);
     bool pvAnimateState(double elapsed, double opacityStart, double opacityEnd);
@@ -383,6 +378,7 @@ private:
     double m_opacityEnd = 1.0;
     double m_progress = 1.0;
     QTimer *m_frameTimer = nullptr;
+    const AnimationClock *m_clock = nullptr;
 
     int m_accessKeyId = 0;
 };

@@ -181,8 +181,9 @@ private slots:
     void crossFadeShowsOldThenNewFace()
     {
         ManualClock clock;
-        auto make = [] {
+        auto make = [&clock] {
             auto b = std::make_unique<ctxPatchButton>();
+            b->setAnimationClock(&clock);
             b->resize(12, 6);
             b->setButtonImageBitmap(solidPatch(Red, 1, 0x00000000u), 0);
             b->setButtonImageBitmap(solidPatch(Blue, 1, 0x4000FF00u), 1);
