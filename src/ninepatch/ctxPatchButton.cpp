@@ -1,6 +1,7 @@
 #include "ctxPatchButton.h"
 
 #include "AnimationClock.h"
+#include "ButtonStyles.h"
 #include "PropertyBag.h"
 #include "StyleAtlas.h"
 #include "cPatchImage.h"
@@ -173,49 +174,6 @@ void keepOrFillAlpha(QImage &image)
     image = image.convertToFormat(QImage::Format_RGB32).convertToFormat(QImage::Format_ARGB32);
 }
 
-struct StyleRow
-{
-    enum Family { Tall, Flat, Outline };
-    Family family;
-    int base;
-    qint32 foreColor;
-    double shadowOpacity;
-    qint32 shadowColor;
-    double shadowOffsetY;
-    qint32 last; // tall: normal text colour; flat: skip; outline: active text colour
-    int activeOffset; // outline only
-};
-
-// Styles 1 to 21; 22 to 28 are the cards.
-constexpr StyleRow StyleTable[21] = {
-    {StyleRow::Tall, 0, 0, 0.8, 0xFFFFFF, 1, -1, 0},
-    {StyleRow::Tall, 4, 0xFFFFFF, 0.2, 0, -1, -1, 0},
-    {StyleRow::Tall, 7, 0xFFFFFF, 0.2, 0, -1, -1, 0},
-    {StyleRow::Tall, 4, 0xFFFFFF, 0.2, 0, -1, 0x7C3F, 0},
-    {StyleRow::Tall, 7, 0xFFFFFF, 0.2, 0, -1, 0x3124CB, 0},
-    {StyleRow::Flat, 0, 0xFFFFFF, 0.2, 0, -1, 0, 0},
-    {StyleRow::Flat, 5, 0x575049, 0.8, 0xFFFFFF, 1, 1, 0},
-    {StyleRow::Flat, 11, 0xFFFFFF, 0.2, 0, -1, 0, 0},
-    {StyleRow::Flat, 16, 0xFFFFFF, 0.2, 0, -1, 0, 0},
-    {StyleRow::Flat, 21, 0xFFFFFF, 0.2, 0, -1, 0, 0},
-    {StyleRow::Flat, 26, 0xFFFFFF, 0.2, 0, -1, 0, 0},
-    {StyleRow::Flat, 31, 0x575049, 0.8, 0xFFFFFF, 1, 0, 0},
-    {StyleRow::Flat, 36, 0xFFFFFF, 0.2, 0, -1, 0, 0},
-    {StyleRow::Outline, 1, 0xCF7F46, 0.2, 0, -1, 0xFFFFFF, -1},
-    {StyleRow::Outline, 6, 0x575049, 0.2, 0, -1, 0xFFFFFF, 2},
-    {StyleRow::Outline, 12, 0xBA5E, 0.2, 0, -1, 0xFFFFFF, -1},
-    {StyleRow::Outline, 17, 0x1F20CD, 0.2, 0, -1, 0xFFFFFF, -1},
-    {StyleRow::Outline, 22, 0xFC4F1, 0.2, 0, -1, 0xFFFFFF, -1},
-    {StyleRow::Outline, 27, 0xF2AA45, 0.2, 0, -1, 0xFFFFFF, -1},
-    {StyleRow::Outline, 32, 0x575049, 0.8, 0xFFFFFF, 1, -1, 1},
-    {StyleRow::Outline, 37, 0x403A34, 0.2, 0, -1, 0xFFFFFF, -1},
-};
-
-std::shared_ptr<cPatchImage> cell(const StyleAtlas::Family &family, int index)
-{
-    return StyleAtlas::instance().pvResExtract(index, family.top, family.cellWidth, family.cellHeight);
-}
-
 } // namespace
 
 // ---------------------------------------------------------------------------------------------------------
@@ -233,7 +191,6 @@ ctxPatchButton::ctxPatchButton(QWidget *parent)
     m_frameTimer->setSingleShot(true);
     m_frameTimer->setInterval(0);
     connect(m_frameTimer, &QTimer::timeout, this, &ctxPatchButton::TimerProc);
-    resetTable();
     pvPrepareFont(font(), m_captionFont);
     if (!isEnabled())
         m_state = StateDisabled;
@@ -255,7 +212,14 @@ void ctxPatchButton::setButtonStyle(int style)
         return;
     m_style = style;
     try {
-        pvSetStyle(style);
+        // A focus ring drawn from the old table would outlive the style it belongs to.
+        m_focusLayer = QImage();
+        buttonstyles::ControlLook look;
+        if (buttonstyles::pvSetStyle(style, m_table, look)) {
+            if (look.animationDuration)
+                setAnimationDuration(*look.animationDuration);
+            setForeColor(look.foreColor);
+        }
     } catch (...) {}
     pvRefresh();
     reportChange("Style");
@@ -380,16 +344,16 @@ bool ctxPatchButton::frameTimerActive() const
 // ---------------------------------------------------------------------------------------------------------
 // per-state attributes
 
-const ctxPatchButton::ButtonStateAttributes *ctxPatchButton::entry(int eState, bool *ok) const
+const ButtonStateAttributes *ctxPatchButton::entry(int eState, bool *ok) const
 {
     const qint32 index = eState < 0 ? m_state : eState;
-    const bool valid = index >= 0 && index < StateEntries;
+    const bool valid = index >= 0 && index < ButtonStateEntries;
     if (ok)
         *ok = valid;
     return valid ? &m_table[size_t(index)] : nullptr;
 }
 
-ctxPatchButton::ButtonStateAttributes *ctxPatchButton::entry(int eState, bool *ok)
+ButtonStateAttributes *ctxPatchButton::entry(int eState, bool *ok)
 {
     return const_cast<ButtonStateAttributes *>(std::as_const(*this).entry(eState, ok));
 }
@@ -561,11 +525,11 @@ bool ctxPatchButton::setButtonShadowOffsetY(double value, int eState)
     return writeEntry(eState, value, &ButtonStateAttributes::ShadowOffsetY);
 }
 
-int ctxPatchButton::pvResolveEntry(const StateTable &table, qint32 state)
+int ctxPatchButton::pvResolveEntry(const ButtonStateTable &table, qint32 state)
 {
     // Bits beyond the four known ones name no entry; such a state falls back like a missing image.
     const auto hasImage = [&table](qint32 index) {
-        return index >= 0 && index < StateEntries && table[size_t(index)].Image != nullptr;
+        return index >= 0 && index < ButtonStateEntries && table[size_t(index)].Image != nullptr;
     };
     if ((state & StateDisabled) && hasImage(4))
         return 4;
@@ -634,131 +598,6 @@ void ctxPatchButton::WriteProperties(PropertyBag &bag) const
         bag.WriteProperty(QStringLiteral("MaskColor"), m_maskColor, DefaultMaskColor);
         bag.WriteProperty(QStringLiteral("AutoRedraw"), m_autoRedraw, false);
     } catch (...) {}
-}
-
-// ---------------------------------------------------------------------------------------------------------
-// built-in styles
-
-void ctxPatchButton::resetTable()
-{
-    for (ButtonStateAttributes &e : m_table)
-        e = ButtonStateAttributes{};
-    // A focus ring drawn from the old table would outlive the style it belongs to.
-    m_focusLayer = QImage();
-}
-
-void ctxPatchButton::pvSetStyle(int style)
-{
-    resetTable();
-    if (style == 0 || !StyleAtlas::instance().isValid())
-        return;
-    if (style >= 1 && style <= 21) {
-        const StyleRow &r = StyleTable[style - 1];
-        switch (r.family) {
-        case StyleRow::Tall:
-            pvFillTall(r.base, r.foreColor, r.shadowOpacity, r.shadowColor, r.shadowOffsetY, r.last);
-            break;
-        case StyleRow::Flat:
-            pvFillFlat(r.base, r.foreColor, r.shadowOpacity, r.shadowColor, r.shadowOffsetY, r.last);
-            break;
-        case StyleRow::Outline:
-            pvFillOutline(r.base, r.foreColor, r.shadowOpacity, r.shadowColor, r.shadowOffsetY, r.last, r.activeOffset);
-            break;
-        }
-    } else if (style >= 22 && style <= 28) {
-        pvFillCard(style - 22);
-    }
-}
-
-void ctxPatchButton::pvFillTall(int base, qint32 foreColor, double shadowOpacity, qint32 shadowColor,
-                                double shadowOffsetY, qint32 normalTextColor)
-{
-    const auto shadow = [&](ButtonStateAttributes &e) {
-        e.ShadowOpacity = shadowOpacity;
-        e.ShadowColor = shadowColor;
-        e.ShadowOffsetY = shadowOffsetY;
-    };
-    const auto lightShadow = [](ButtonStateAttributes &e) {
-        e.ShadowOpacity = 0.8;
-        e.ShadowColor = 0xFFFFFF;
-        e.ShadowOffsetY = 1;
-    };
-    ButtonStateAttributes &normal = m_table[0];
-    if (normalTextColor != -1) {
-        normal.Image = cell(StyleAtlas::Tall, 0);
-        normal.TextColor = normalTextColor;
-        lightShadow(normal);
-    } else {
-        normal.Image = cell(StyleAtlas::Tall, base);
-        shadow(normal);
-    }
-    m_table[1].Image = cell(StyleAtlas::Tall, base + 1);
-    shadow(m_table[1]);
-    m_table[2].Image = cell(StyleAtlas::Tall, base + 2);
-    shadow(m_table[2]);
-    m_table[2].TextOffsetY = 1;
-    ButtonStateAttributes &disabled = m_table[4];
-    disabled.Image = cell(StyleAtlas::Tall, 3);
-    disabled.TextOpacity = 0.4;
-    disabled.TextColor = 0x2E2924;
-    lightShadow(disabled);
-    m_table[8].Image = cell(StyleAtlas::Tall, 10);
-    setAnimationDuration(0.2);
-    setForeColor(foreColor);
-}
-
-void ctxPatchButton::pvFillFlat(int base, qint32 foreColor, double shadowOpacity, qint32 shadowColor,
-                                double shadowOffsetY, int skip)
-{
-    m_table[0].Image = cell(StyleAtlas::Flat, base);
-    m_table[1].Image = cell(StyleAtlas::Flat, base + 2);
-    m_table[2].Image = cell(StyleAtlas::Flat, base + 3 + skip);
-    m_table[2].TextOffsetY = 1;
-    m_table[4].Image = m_table[0].Image;
-    m_table[4].ImageOpacity = 0.65;
-    m_table[8].Image = cell(StyleAtlas::Flat, base + 4 + skip);
-    for (int i : {0, 1, 2, 4}) {
-        m_table[size_t(i)].ShadowOpacity = shadowOpacity;
-        m_table[size_t(i)].ShadowColor = shadowColor;
-        m_table[size_t(i)].ShadowOffsetY = shadowOffsetY;
-    }
-    setAnimationDuration(0.2);
-    setForeColor(foreColor);
-}
-
-void ctxPatchButton::pvFillOutline(int base, qint32 foreColor, double shadowOpacity, qint32 shadowColor,
-                                   double shadowOffsetY, qint32 activeTextColor, int activeOffset)
-{
-    ButtonStateAttributes &normal = m_table[0];
-    normal.Image = cell(StyleAtlas::Flat, base);
-    normal.ShadowOpacity = 0;
-    normal.ShadowOffsetY = 1;
-    for (int i : {1, 2}) {
-        ButtonStateAttributes &active = m_table[size_t(i)];
-        active.Image = cell(StyleAtlas::Flat, base + activeOffset);
-        active.TextColor = activeTextColor;
-        active.ShadowOpacity = shadowOpacity;
-        active.ShadowColor = shadowColor;
-        active.ShadowOffsetY = shadowOffsetY;
-    }
-    m_table[2].TextOffsetY = 1;
-    ButtonStateAttributes &disabled = m_table[4];
-    disabled.Image = normal.Image;
-    disabled.ImageOpacity = 0.65;
-    disabled.ShadowOpacity = 0;
-    disabled.ShadowOffsetY = 1;
-    m_table[8].Image = cell(StyleAtlas::Flat, base + 3);
-    setAnimationDuration(0.2);
-    setForeColor(foreColor);
-}
-
-void ctxPatchButton::pvFillCard(int index)
-{
-    m_table[0].Image = cell(StyleAtlas::Card, index);
-    m_table[4].Image = m_table[0].Image;
-    m_table[4].ImageOpacity = 0.65;
-    m_table[8].Image = cell(StyleAtlas::Card, 7);
-    setForeColor(0);
 }
 
 // ---------------------------------------------------------------------------------------------------------

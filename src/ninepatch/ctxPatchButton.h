@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ButtonStateTable.h"
 #include "OleColor.h"
 
 #include <QByteArray>
@@ -46,13 +47,8 @@ class ctxPatchButton : public QWidget
     Q_PROPERTY(qint16 DownButton READ DownButton)
 
 public:
-    // The visual conditions; the state is a set of them.
-    enum StateBit : qint32 {
-        StateHover = 1,
-        StatePressed = 2,
-        StateDisabled = 4,
-        StateFocused = 8,
-    };
+    // The state bits (StateHover, StatePressed, StateDisabled, StateFocused) as the button's own names.
+    using enum ButtonStateBit;
     // Mouse buttons and shift keys as the host's mouse and key events carry them.
     enum MouseButtonBit : int { MouseLeft = 1, MouseRight = 2, MouseMiddle = 4 };
     enum ShiftBit : int { ShiftKey = 1, CtrlKey = 2, AltKey = 4 };
@@ -69,29 +65,8 @@ public:
         ScaleCentimeter = 7,
     };
 
-    static constexpr int StateEntries = 9; // entries 0..8 of the per-state table
     static constexpr qint32 DefaultForeColor = olecolor::ButtonText;
     static constexpr qint32 DefaultMaskColor = 0xFF00FF;
-
-    // What the button keeps for one entry of its per-state table.
-    struct ButtonStateAttributes
-    {
-        QByteArray ImageArray;
-        std::shared_ptr<cPatchImage> Image;
-        double ImageOpacity = 1.0;
-        double ImageZoom = 1.0;
-        std::optional<QFont> TextFont;
-        qint32 TextFlags = 5;
-        qint32 TextColor = -1;
-        double TextOpacity = 1.0;
-        double TextOffsetX = 0.0;
-        double TextOffsetY = 0.0;
-        qint32 ShadowColor = olecolor::ButtonShadow;
-        double ShadowOpacity = 0.5;
-        double ShadowOffsetX = 0.0;
-        double ShadowOffsetY = 0.0;
-    };
-    using StateTable = std::array<ButtonStateAttributes, StateEntries>;
 
     // How a caption is laid out for a set of text flags.
     struct StringFormat
@@ -224,7 +199,7 @@ public:
     int hostScaleMode() const;
 
     // The entry that supplies the face for a state.
-    static int pvResolveEntry(const StateTable &table, qint32 state);
+    static int pvResolveEntry(const ButtonStateTable &table, qint32 state);
     // Cross-fade in place, byte by byte: dst = (dst * dstWeight + src * srcWeight) / 255. Both are
     // taken as 32-bit ARGB (not premultiplied); the parts outside the source stay as they are.
     static bool pvMergeBitmap(QImage &dst, const QImage &src, int dstWeight, int srcWeight);
@@ -241,7 +216,7 @@ public:
     // hands that back. The clock must outlive the button or be taken back first.
     void setAnimationClock(const AnimationClock *clock);
 
-    const StateTable &stateTable() const { return m_table; }
+    const ButtonStateTable &stateTable() const { return m_table; }
 
 public slots:
     void Refresh();
@@ -304,16 +279,6 @@ private:
     bool writeEntry(int eState, const T &value, T ButtonStateAttributes::*field);
     void entryImageChanged(const ButtonStateAttributes *changed);
 
-    void pvSetStyle(int style);
-    void pvFillTall(int base, qint32 foreColor, double shadowOpacity, qint32 shadowColor, double shadowOffsetY,
-                    qint32 normalTextColor);
-    void pvFillFlat(int base, qint32 foreColor, double shadowOpacity, qint32 shadowColor, double shadowOffsetY,
-                    int skip);
-    void pvFillOutline(int base, qint32 foreColor, double shadowOpacity, qint32 shadowColor, double shadowOffsetY,
-                       qint32 activeTextColor, int activeOffset);
-    void pvFillCard(int cell);
-    void resetTable();
-
     bool pvPrepareBitmap(qint32 eState, QImage &focusLayer, QImage &face);
     bool pvPrepareAttribs(double opacity);
     bool pvPaintControl(QPainter &painter);
@@ -352,7 +317,7 @@ private:
     bool m_autoRedraw = false;
     qint32 m_oleDropMode = 0;
     qint32 m_state = 0;
-    StateTable m_table;
+    ButtonStateTable m_table;
 
     // the last press
     qint16 m_downButton = 0;

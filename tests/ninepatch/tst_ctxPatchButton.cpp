@@ -53,7 +53,7 @@ private slots:
         ctxPatchButton b;
         b.setButtonState(state);
         QCOMPARE(b.setButtonTextColor(0xFF, eState), changedEntry >= 0);
-        for (int i = 0; i < ctxPatchButton::StateEntries; ++i)
+        for (int i = 0; i < ButtonStateEntries; ++i)
             QCOMPARE(b.ButtonTextColor(i), i == changedEntry ? 0xFF : -1);
         bool ok = true;
         b.ButtonImageOpacity(eState, &ok);
@@ -133,7 +133,7 @@ private slots:
         b->WriteProperties(again);
         QVERIFY2(again.isEmpty(), qPrintable(again.toText()));
         QCOMPARE(b->font(), host.font());
-        for (int i = 0; i < ctxPatchButton::StateEntries; ++i)
+        for (int i = 0; i < ButtonStateEntries; ++i)
             QVERIFY(b->ButtonImageBitmap(i).isNull());
     }
 
