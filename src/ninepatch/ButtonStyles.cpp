@@ -39,8 +39,8 @@ constexpr StyleRow flat(int base, qint32 foreColor, double shadowOpacity, qint32
     return r;
 }
 
-constexpr StyleRow outline(int base, qint32 foreColor, double shadowOpacity, qint32 shadowColor,
-                           double shadowOffsetY, qint32 activeTextColor, int activeOffset)
+constexpr StyleRow outline(int base, qint32 foreColor, double shadowOpacity, qint32 shadowColor, double shadowOffsetY,
+                           qint32 activeTextColor, int activeOffset)
 {
     StyleRow r{StyleRow::Outline, base, foreColor, shadowOpacity, shadowColor, shadowOffsetY};
     r.activeTextColor = activeTextColor;

@@ -2,6 +2,7 @@
 
 #include "AnimationClock.h"
 #include "ButtonStyles.h"
+#include "HostEvents.h"
 #include "PropertyBag.h"
 #include "StyleAtlas.h"
 #include "cPatchImage.h"
@@ -24,6 +25,8 @@
 #include <cmath>
 #include <cstring>
 #include <utility>
+
+using namespace hostevents;
 
 namespace {
 
@@ -48,98 +51,6 @@ double unitRange(double v)
     if (std::isnan(v))
         return 1.0;
     return std::clamp(v, 0.0, 1.0);
-}
-
-int hostButton(Qt::MouseButton b)
-{
-    switch (b) {
-    case Qt::LeftButton: return ctxPatchButton::MouseLeft;
-    case Qt::RightButton: return ctxPatchButton::MouseRight;
-    case Qt::MiddleButton: return ctxPatchButton::MouseMiddle;
-    default: return 0;
-    }
-}
-
-int hostButtons(Qt::MouseButtons b)
-{
-    return (b & Qt::LeftButton ? ctxPatchButton::MouseLeft : 0) | (b & Qt::RightButton ? ctxPatchButton::MouseRight : 0)
-        | (b & Qt::MiddleButton ? ctxPatchButton::MouseMiddle : 0);
-}
-
-int hostShift(Qt::KeyboardModifiers m)
-{
-    return (m & Qt::ShiftModifier ? ctxPatchButton::ShiftKey : 0)
-        | (m & Qt::ControlModifier ? ctxPatchButton::CtrlKey : 0) | (m & Qt::AltModifier ? ctxPatchButton::AltKey : 0);
-}
-
-// Key codes as the host's key events know them (letters and digits are their capital ASCII codes).
-int hostKeyCode(int key)
-{
-    if ((key >= Qt::Key_A && key <= Qt::Key_Z) || (key >= Qt::Key_0 && key <= Qt::Key_9))
-        return key;
-    if (key >= Qt::Key_F1 && key <= Qt::Key_F24)
-        return 112 + (key - Qt::Key_F1);
-    switch (key) {
-    case Qt::Key_Backspace: return 8;
-    case Qt::Key_Tab:
-    case Qt::Key_Backtab: return 9;
-    case Qt::Key_Clear: return 12;
-    case Qt::Key_Return:
-    case Qt::Key_Enter: return 13;
-    case Qt::Key_Shift: return 16;
-    case Qt::Key_Control: return 17;
-    case Qt::Key_Alt: return 18;
-    case Qt::Key_Pause: return 19;
-    case Qt::Key_CapsLock: return 20;
-    case Qt::Key_Escape: return 27;
-    case Qt::Key_Space: return 32;
-    case Qt::Key_PageUp: return 33;
-    case Qt::Key_PageDown: return 34;
-    case Qt::Key_End: return 35;
-    case Qt::Key_Home: return 36;
-    case Qt::Key_Left: return 37;
-    case Qt::Key_Up: return 38;
-    case Qt::Key_Right: return 39;
-    case Qt::Key_Down: return 40;
-    case Qt::Key_Print: return 42;
-    case Qt::Key_Insert: return 45;
-    case Qt::Key_Delete: return 46;
-    case Qt::Key_Help: return 47;
-    case Qt::Key_Menu: return 93;
-    case Qt::Key_NumLock: return 144;
-    case Qt::Key_ScrollLock: return 145;
-    default: return 0;
-    }
-}
-
-// The character a key press types, as a character code; 0 when it types none.
-int characterCode(const QKeyEvent *event)
-{
-    const QString text = event->text();
-    if (!text.isEmpty())
-        return text.at(0).unicode();
-    switch (event->key()) {
-    case Qt::Key_Return:
-    case Qt::Key_Enter: return 13;
-    case Qt::Key_Space: return 32;
-    default: return 0;
-    }
-}
-
-int hostEffects(Qt::DropActions actions)
-{
-    return (actions & Qt::CopyAction ? 1 : 0) | (actions & Qt::MoveAction ? 2 : 0) | (actions & Qt::LinkAction ? 4 : 0);
-}
-
-Qt::DropAction dropAction(int effect)
-{
-    if (effect & 2)
-        return Qt::MoveAction;
-    if (effect & 1)
-        return Qt::CopyAction;
-    if (effect & 4)
-        return Qt::LinkAction;
-    return Qt::IgnoreAction;
 }
 
 bool samePicture(const QVariant &a, const QVariant &b)
@@ -1139,15 +1050,6 @@ void ctxPatchButton::CancelMode()
 // ---------------------------------------------------------------------------------------------------------
 // input
 
-int ctxPatchButton::scaleModeFromName(const QString &name)
-{
-    static const char *const names[] = {"Twip", "Point", "Pixel", "Character", "Inch", "Millimeter", "Centimeter"};
-    for (int i = 0; i < 7; ++i)
-        if (name.compare(QLatin1String(names[i]), Qt::CaseInsensitive) == 0)
-            return i + 1;
-    return ScaleTwip;
-}
-
 int ctxPatchButton::hostScaleMode() const
 {
     for (const QWidget *w = parentWidget(); w; w = w->parentWidget()) {
@@ -1157,23 +1059,6 @@ int ctxPatchButton::hostScaleMode() const
     }
     return ScaleTwip;
 }
-
-namespace {
-
-double fromPixels(double pixels, int mode, double dpi, double twipsPerCharacter)
-{
-    switch (mode) {
-    case ctxPatchButton::ScalePoint: return pixels * 72.0 / dpi;
-    case ctxPatchButton::ScalePixel: return pixels;
-    case ctxPatchButton::ScaleCharacter: return pixels * 1440.0 / dpi / twipsPerCharacter;
-    case ctxPatchButton::ScaleInch: return pixels / dpi;
-    case ctxPatchButton::ScaleMillimeter: return pixels * 25.4 / dpi;
-    case ctxPatchButton::ScaleCentimeter: return pixels * 2.54 / dpi;
-    default: return pixels * 1440.0 / dpi;
-    }
-}
-
-} // namespace
 
 double ctxPatchButton::toHostX(double pixels) const
 {
@@ -1500,13 +1385,7 @@ void ctxPatchButton::dragMoveEvent(QDragMoveEvent *event)
         int state = event->type() == QEvent::DragEnter ? 0 : 2; // entering, over
         emit OLEDragOver(event->mimeData(), effect, b, s, toHostX(event->position().x()),
                          toHostY(event->position().y()), state);
-        const Qt::DropAction action = dropAction(effect);
-        if (action == Qt::IgnoreAction) {
-            event->ignore();
-        } else {
-            event->setDropAction(action);
-            event->accept();
-        }
+        applyDropEffect(event, effect);
     } catch (...) {
         event->ignore();
     }
@@ -1524,13 +1403,7 @@ void ctxPatchButton::dropEvent(QDropEvent *event)
         int s = hostShift(event->modifiers());
         emit OLEDragDrop(event->mimeData(), effect, b, s, toHostX(event->position().x()),
                          toHostY(event->position().y()));
-        const Qt::DropAction action = dropAction(effect);
-        if (action == Qt::IgnoreAction) {
-            event->ignore();
-        } else {
-            event->setDropAction(action);
-            event->accept();
-        }
+        applyDropEffect(event, effect);
     } catch (...) {
         event->ignore();
     }

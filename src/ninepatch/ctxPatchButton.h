@@ -49,22 +49,8 @@ class ctxPatchButton : public QWidget
 public:
     // The state bits (StateHover, StatePressed, StateDisabled, StateFocused) as the button's own names.
     using enum ButtonStateBit;
-    // Mouse buttons and shift keys as the host's mouse and key events carry them.
-    enum MouseButtonBit : int { MouseLeft = 1, MouseRight = 2, MouseMiddle = 4 };
-    enum ShiftBit : int { ShiftKey = 1, CtrlKey = 2, AltKey = 4 };
     // Results of pvHitTest.
     enum HitResult : int { HitOutside = 0, HitTransparent = 1, HitHit = 3 };
-    // The host's scale modes for mouse positions.
-    enum ScaleMode : int {
-        ScaleTwip = 1,
-        ScalePoint = 2,
-        ScalePixel = 3,
-        ScaleCharacter = 4,
-        ScaleInch = 5,
-        ScaleMillimeter = 6,
-        ScaleCentimeter = 7,
-    };
-
     static constexpr qint32 DefaultForeColor = olecolor::ButtonText;
     static constexpr qint32 DefaultMaskColor = 0xFF00FF;
 
@@ -193,9 +179,8 @@ public:
     bool facesPrepared() const { return m_prepared; }
     bool frameTimerActive() const;
 
-    // The host's scale mode from its "ScaleUnits" name (the host widget's dynamic property of that
-    // name; Twip when it has none).
-    static int scaleModeFromName(const QString &name);
+    // The host's scale mode (hostevents::ScaleMode) from its "ScaleUnits" name: the dynamic property of
+    // that name of the nearest host widget that has one; Twip when none has.
     int hostScaleMode() const;
 
     // The entry that supplies the face for a state.
@@ -238,7 +223,7 @@ signals:
     void KeyPress(int &KeyAscii);
     void KeyUp(int KeyCode, int Shift);
     void AccessKeyPress(int &KeyAscii);
-    // Positions in the host's scale units.
+    // Buttons and shift keys as hostevents bits, positions in the host's scale units.
     void MouseDown(int &Button, int &Shift, double X, double Y);
     void MouseMove(int &Button, int &Shift, double X, double Y);
     void MouseUp(int &Button, int &Shift, double X, double Y);
