@@ -7,6 +7,7 @@
 //   bench_button
 
 #include "AnimationClock.h"
+#include "ButtonFace.h"
 #include "ctxPatchButton.h"
 
 #include <QApplication>
@@ -103,7 +104,7 @@ void frameFigures()
 
     QImage dst = b->previousFace().copy();
     const QImage src = b->currentFace();
-    const double merge = bestMicroseconds([&] { ctxPatchButton::pvMergeBitmap(dst, src, 127, 128); });
+    const double merge = bestMicroseconds([&] { buttonface::pvMergeBitmap(dst, src, 127, 128); });
 
     QImage surface(150, 40, QImage::Format_ARGB32_Premultiplied);
     const double frame = bestMicroseconds([&] {

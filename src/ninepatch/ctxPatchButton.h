@@ -54,16 +54,6 @@ public:
     static constexpr qint32 DefaultForeColor = olecolor::ButtonText;
     static constexpr qint32 DefaultMaskColor = 0xFF00FF;
 
-    // How a caption is laid out for a set of text flags.
-    struct StringFormat
-    {
-        Qt::Alignment alignment = Qt::AlignLeft | Qt::AlignTop;
-        bool rightToLeft = false;
-        bool vertical = false;
-        bool noWrap = false;
-        bool noClip = false;
-    };
-
     explicit ctxPatchButton(QWidget *parent = nullptr);
     ~ctxPatchButton() override;
 
@@ -183,20 +173,6 @@ public:
     // that name of the nearest host widget that has one; Twip when none has.
     int hostScaleMode() const;
 
-    // The entry that supplies the face for a state.
-    static int pvResolveEntry(const ButtonStateTable &table, qint32 state);
-    // Cross-fade in place, byte by byte: dst = (dst * dstWeight + src * srcWeight) / 255. Both are
-    // taken as 32-bit ARGB (not premultiplied); the parts outside the source stay as they are.
-    static bool pvMergeBitmap(QImage &dst, const QImage &src, int dstWeight, int srcWeight);
-    // An OLE colour with an opacity as straight ARGB; system colours come from the palette.
-    static QRgb pvTranslateColor(qint32 oleColour, double opacity, const QPalette &palette);
-    static StringFormat pvPrepareStringFormat(qint32 flags);
-    // The font a face's caption is drawn with: the family (or the generic sans-serif one when no such
-    // family is installed), size in points, and the four attributes.
-    static bool pvPrepareFont(const QFont &font, QFont &out);
-    // The picture as it is drawn, with the mask colour keyed out; null when there is none.
-    static bool pvPreparePicture(const QVariant &picture, qint32 maskColour, const QPalette &palette, QImage &out);
-
     // The clock and frame interval the fades run on: AnimationClock::system() until one is handed; nullptr
     // hands that back. The clock must outlive the button or be taken back first.
     void setAnimationClock(const AnimationClock *clock);
@@ -264,15 +240,14 @@ private:
     bool writeEntry(int eState, const T &value, T ButtonStateAttributes::*field);
     void entryImageChanged(const ButtonStateAttributes *changed);
 
-    bool pvPrepareBitmap(qint32 eState, QImage &focusLayer, QImage &face);
+    bool buildFace(QImage &face);
+    void preparePicture();
     bool pvPrepareAttribs(double opacity);
     bool pvPaintControl(QPainter &painter);
     static bool pvCreateDib(int width, int height, QImage &dib);
     bool paintTo(QPainter &painter);
     void pvRefresh();
     void sizeChanged();
-    void drawCaption(QPainter &painter, const QString &caption, const QFont &font, QRgb colour, const QRectF &rect,
-                     const StringFormat &format) const;
     double faceOpacityFor(qint32 state) const;
 
     double pvTimer() const;
