@@ -89,7 +89,7 @@ void ctxPatchButton::setButtonStyle(int style)
             setForeColor(look.foreColor);
         }
     } catch (...) {}
-    pvRefresh();
+    invalidate(Stale::Face);
     reportChange("Style");
 }
 
@@ -111,7 +111,7 @@ void ctxPatchButton::setOpacity(double opacity)
     if (opacity == m_opacity)
         return;
     m_opacity = opacity;
-    pvRefresh();
+    invalidate(Stale::Face);
     reportChange("Opacity");
 }
 
@@ -127,7 +127,7 @@ void ctxPatchButton::setCaption(const QString &caption)
         return;
     m_caption = caption;
     updateAccessKey();
-    pvRefresh();
+    invalidate(Stale::Face);
     reportChange("Caption");
 }
 
@@ -136,7 +136,7 @@ void ctxPatchButton::setForeColor(qint32 colour)
     if (colour == m_foreColor)
         return;
     m_foreColor = colour;
-    pvRefresh();
+    invalidate(Stale::Face);
     reportChange("ForeColor");
 }
 
@@ -152,7 +152,7 @@ void ctxPatchButton::setPicture(const QVariant &picture)
         return;
     m_picture = picture;
     preparePicture();
-    pvRefresh();
+    invalidate(Stale::Face);
     reportChange("Picture");
 }
 
@@ -162,7 +162,7 @@ void ctxPatchButton::setMaskColor(qint32 colour)
         return;
     m_maskColor = colour;
     preparePicture();
-    pvRefresh();
+    invalidate(Stale::Face);
     reportChange("MaskColor");
 }
 
@@ -171,7 +171,7 @@ void ctxPatchButton::setAutoRedraw(bool autoRedraw)
     if (autoRedraw == m_autoRedraw)
         return;
     m_autoRedraw = autoRedraw;
-    pvRefresh();
+    invalidate(Stale::Face);
     reportChange("AutoRedraw");
 }
 
@@ -239,7 +239,7 @@ bool ctxPatchButton::writeEntry(int eState, const T &value, T ButtonStateAttribu
         return false;
     if (!(e->*field == value)) {
         e->*field = value;
-        pvRefresh();
+        invalidate(Stale::Face);
     }
     return true;
 }
@@ -249,7 +249,7 @@ void ctxPatchButton::entryImageChanged(const ButtonStateAttributes *changed)
     // The focus layer is drawn from entry 8 and otherwise survives until it is dropped.
     if (changed == &m_table[8])
         m_focusLayer = QImage();
-    pvRefresh();
+    invalidate(Stale::Face);
 }
 
 QByteArray ctxPatchButton::ButtonImageArray(int eState, bool *ok) const
@@ -469,21 +469,109 @@ void ctxPatchButton::WriteProperties(PropertyBag &bag) const
 }
 
 // ---------------------------------------------------------------------------------------------------------
-// converting fonts, colours, text flags and pictures
+// painting: invalidate what no longer matches, compose what is missing, present the result
 
-// ---------------------------------------------------------------------------------------------------------
-// painting
-
-bool ctxPatchButton::pvCreateDib(int width, int height, QImage &dib)
+void ctxPatchButton::invalidate(Stale what)
 {
-    if (width <= 0 || height <= 0)
+    // Frame: only the control composed for AutoRedraw (Refresh composes it again itself). Face: something
+    // that alters the look changed, so the face is built again at the next paint. Size: every layer is
+    // built at the control's size, so a fade between two sizes has nothing to show either.
+    if (what == Stale::Size) {
+        m_focusLayer = QImage();
+        m_previousFace = QImage();
+        m_frameTimer->stop();
+        m_progress = 1.0;
+    }
+    m_cache = QImage();
+    if (what != Stale::Frame) {
+        m_prepared = false;
+        update();
+    }
+}
+
+bool ctxPatchButton::compose()
+{
+    // Brings up to date what present() draws: the face of the current state when it was invalidated, the
+    // cross-fade of the moment and, with AutoRedraw, the whole control in one image. False when there is
+    // no face to show. A hidden button is resized without a resize event: its layers are of the old size.
+    if (!m_face.isNull() && m_face.size() != size())
+        invalidate(Stale::Size);
+    if (m_autoRedraw && !m_cache.isNull())
+        return true;
+    if (!m_prepared) {
+        m_prepared = true;
+        buildFace(m_face);
+        pvPrepareAttribs(faceOpacityFor(m_state));
+    }
+    if (m_face.isNull())
         return false;
-    QImage made(width, height, QImage::Format_ARGB32_Premultiplied);
-    if (made.isNull())
-        return false;
-    made.fill(0);
-    dib = made;
+    m_showBlend = false;
+    if (!m_previousFace.isNull()) {
+        const int a = int(std::floor(m_progress * 255.0 + 0.5));
+        if (a < 255) {
+            if (m_blend.size() == m_previousFace.size() && m_blend.format() == m_previousFace.format()
+                && m_blend.bytesPerLine() == m_previousFace.bytesPerLine()) {
+                std::memcpy(m_blend.bits(), m_previousFace.constBits(), size_t(m_previousFace.sizeInBytes()));
+            } else {
+                m_blend = m_previousFace.copy();
+            }
+            if (a > 0)
+                pvMergeBitmap(m_blend, m_face, 255 - a, a);
+            m_showBlend = true;
+        }
+    }
+    if (m_autoRedraw) {
+        QImage frame(size(), QImage::Format_ARGB32_Premultiplied);
+        if (frame.isNull())
+            return false;
+        frame.fill(0);
+        QPainter painter(&frame);
+        drawLayers(painter);
+        painter.end();
+        m_cache = frame;
+    }
     return true;
+}
+
+void ctxPatchButton::drawLayers(QPainter &painter) const
+{
+    // The focus layer is always opaque; only the face takes the opacity.
+    const QRect whole(0, 0, width(), height());
+    painter.save();
+    painter.setOpacity(1.0);
+    if (!m_focusLayer.isNull())
+        painter.drawImage(whole, m_focusLayer);
+    painter.setOpacity(unitRange(m_faceOpacity));
+    painter.drawImage(whole, m_showBlend ? m_blend : m_face);
+    painter.restore();
+}
+
+void ctxPatchButton::present(QPainter &painter)
+{
+    // Puts the composed control on the painter, or what stands in for it when it cannot be composed.
+    bool ok = false;
+    try {
+        ok = compose();
+        if (ok && m_autoRedraw)
+            painter.drawImage(0, 0, m_cache);
+        else if (ok)
+            drawLayers(painter);
+    } catch (...) {
+        ok = false;
+    }
+    if (ok)
+        return;
+    m_cache = QImage();
+    painter.save();
+    painter.setOpacity(1.0);
+    painter.resetTransform();
+    painter.fillRect(rect(), olecolor::toColor(FallbackFace));
+    if (width() > 5 && height() > 5) {
+        painter.setPen(olecolor::toColor(olecolor::ButtonShadow, palette()));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawRect(2, 2, width() - 6, height() - 6);
+    }
+    painter.restore();
 }
 
 bool ctxPatchButton::pvPrepareAttribs(double opacity)
@@ -494,99 +582,11 @@ bool ctxPatchButton::pvPrepareAttribs(double opacity)
     return true;
 }
 
-bool ctxPatchButton::pvPaintControl(QPainter &painter)
-{
-    try {
-        // A hidden button is resized without a resize event; its layers are then of the old size.
-        if (!m_face.isNull() && m_face.size() != size())
-            sizeChanged();
-        if (!m_prepared) {
-            m_prepared = true;
-            buildFace(m_face);
-            pvPrepareAttribs(faceOpacityFor(m_state));
-        }
-        if (m_face.isNull())
-            return false;
-
-        const QImage *shown = &m_face;
-        if (!m_previousFace.isNull()) {
-            const int a = int(std::floor(m_progress * 255.0 + 0.5));
-            if (a < 255) {
-                if (m_blend.size() == m_previousFace.size() && m_blend.format() == m_previousFace.format()
-                    && m_blend.bytesPerLine() == m_previousFace.bytesPerLine()) {
-                    std::memcpy(m_blend.bits(), m_previousFace.constBits(), size_t(m_previousFace.sizeInBytes()));
-                } else {
-                    m_blend = m_previousFace.copy();
-                }
-                if (a > 0)
-                    pvMergeBitmap(m_blend, m_face, 255 - a, a);
-                shown = &m_blend;
-            }
-        }
-
-        const QRect whole(0, 0, width(), height());
-        painter.save();
-        painter.setOpacity(1.0);
-        if (!m_focusLayer.isNull())
-            painter.drawImage(whole, m_focusLayer);
-        painter.setOpacity(unitRange(m_faceOpacity));
-        painter.drawImage(whole, *shown);
-        painter.restore();
-        return true;
-    } catch (...) {
-        return false;
-    }
-}
-
-bool ctxPatchButton::paintTo(QPainter &painter)
-{
-    bool ok = false;
-    try {
-        if (!m_face.isNull() && m_face.size() != size())
-            sizeChanged();
-        if (m_autoRedraw) {
-            if (m_cache.isNull()) {
-                QImage dib;
-                if (pvCreateDib(width(), height(), dib)) {
-                    QPainter dp(&dib);
-                    ok = pvPaintControl(dp);
-                    dp.end();
-                    if (ok)
-                        m_cache = dib;
-                }
-            } else {
-                ok = true;
-            }
-            if (ok)
-                painter.drawImage(0, 0, m_cache);
-        } else {
-            ok = pvPaintControl(painter);
-        }
-    } catch (...) {
-        ok = false;
-    }
-    if (!ok) {
-        // What stands in for the button when its face cannot be drawn.
-        m_cache = QImage();
-        painter.save();
-        painter.setOpacity(1.0);
-        painter.resetTransform();
-        painter.fillRect(rect(), olecolor::toColor(FallbackFace));
-        if (width() > 5 && height() > 5) {
-            painter.setPen(olecolor::toColor(olecolor::ButtonShadow, palette()));
-            painter.setBrush(Qt::NoBrush);
-            painter.drawRect(2, 2, width() - 6, height() - 6);
-        }
-        painter.restore();
-    }
-    return ok;
-}
-
 void ctxPatchButton::paintEvent(QPaintEvent *)
 {
     try {
         QPainter painter(this);
-        paintTo(painter);
+        present(painter);
     } catch (...) {}
 }
 
@@ -597,36 +597,17 @@ QImage ctxPatchButton::render() const
         return out;
     out.fill(0);
     QPainter painter(&out);
-    // Composing the face on demand only fills the painting caches.
-    const_cast<ctxPatchButton *>(this)->paintTo(painter);
+    // Composing on demand only fills the painting caches.
+    const_cast<ctxPatchButton *>(this)->present(painter);
     painter.end();
     return out;
-}
-
-void ctxPatchButton::pvRefresh()
-{
-    m_prepared = false;
-    m_cache = QImage();
-    update();
 }
 
 void ctxPatchButton::Refresh()
 {
     try {
-        m_cache = QImage();
-        bool ok = true;
-        if (m_autoRedraw) {
-            QImage dib;
-            ok = pvCreateDib(width(), height(), dib);
-            if (ok) {
-                QPainter dp(&dib);
-                ok = pvPaintControl(dp);
-                dp.end();
-            }
-            if (ok)
-                m_cache = dib;
-        }
-        if (ok)
+        invalidate(Stale::Frame);
+        if (!m_autoRedraw || compose())
             update();
     } catch (...) {}
 }
@@ -634,9 +615,9 @@ void ctxPatchButton::Refresh()
 void ctxPatchButton::Repaint()
 {
     try {
-        if (m_prepared) {
-            buildFace(m_face);
-            pvPrepareAttribs(faceOpacityFor(m_state));
+        if (m_prepared) { // built again at once, without a fade
+            invalidate(Stale::Face);
+            compose();
         }
         Refresh();
     } catch (...) {}
@@ -1011,13 +992,13 @@ void ctxPatchButton::changeEvent(QEvent *event)
         case QEvent::EnabledChange: pvState(StateDisabled, !isEnabled()); break;
         case QEvent::FontChange:
             pvPrepareFont(font(), m_captionFont);
-            pvRefresh();
+            invalidate(Stale::Face);
             reportChange("Font");
             break;
         case QEvent::PaletteChange: {
             // System colours come from the palette: the caption and the picture's mask may have changed.
             preparePicture();
-            pvRefresh();
+            invalidate(Stale::Face);
             break;
         }
         default: break;
@@ -1026,19 +1007,9 @@ void ctxPatchButton::changeEvent(QEvent *event)
     QWidget::changeEvent(event);
 }
 
-void ctxPatchButton::sizeChanged()
-{
-    // Every layer is built at the control's size: a fade between two sizes has nothing to show.
-    m_focusLayer = QImage();
-    m_previousFace = QImage();
-    m_frameTimer->stop();
-    m_progress = 1.0;
-    pvRefresh();
-}
-
 void ctxPatchButton::resizeEvent(QResizeEvent *event)
 {
-    sizeChanged();
+    invalidate(Stale::Size);
     QWidget::resizeEvent(event);
 }
 

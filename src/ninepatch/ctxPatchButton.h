@@ -180,7 +180,9 @@ public:
     const ButtonStateTable &stateTable() const { return m_table; }
 
 public slots:
+    // Composes the AutoRedraw frame again at once and repaints.
     void Refresh();
+    // Also builds the face of the current state again at once, without a fade.
     void Repaint();
     void CancelMode();
     // The animation frame; run by the frame timer, not for hosts.
@@ -243,11 +245,13 @@ private:
     bool buildFace(QImage &face);
     void preparePicture();
     bool pvPrepareAttribs(double opacity);
-    bool pvPaintControl(QPainter &painter);
-    static bool pvCreateDib(int width, int height, QImage &dib);
-    bool paintTo(QPainter &painter);
-    void pvRefresh();
-    void sizeChanged();
+    // Painting goes through these three. invalidate: forget what no longer matches the button (and ask
+    // for a paint). compose: build what is missing. present: put the result on a painter.
+    enum class Stale { Frame, Face, Size };
+    void invalidate(Stale what);
+    bool compose();
+    void present(QPainter &painter);
+    void drawLayers(QPainter &painter) const;
     double faceOpacityFor(qint32 state) const;
 
     double pvTimer() const;
@@ -295,6 +299,7 @@ private:
     QImage m_cache; // the composed control while AutoRedraw is on
     double m_faceOpacity = 1.0;
     bool m_prepared = false;
+    bool m_showBlend = false; // the cross-fade of m_previousFace and m_face is shown, not m_face
 
     // animation
     double m_animationStart = 0.0;
