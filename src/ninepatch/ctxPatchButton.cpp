@@ -224,37 +224,12 @@ ButtonStateAttributes *ctxPatchButton::entry(int eState, bool *ok)
     return const_cast<ButtonStateAttributes *>(std::as_const(*this).entry(eState, ok));
 }
 
-template<typename T>
-T ctxPatchButton::readEntry(int eState, bool *ok, T ButtonStateAttributes::*field) const
-{
-    const ButtonStateAttributes *e = entry(eState, ok);
-    return e ? e->*field : ButtonStateAttributes{}.*field;
-}
-
-template<typename T>
-bool ctxPatchButton::writeEntry(int eState, const T &value, T ButtonStateAttributes::*field)
-{
-    ButtonStateAttributes *e = entry(eState, nullptr);
-    if (!e)
-        return false;
-    if (!(e->*field == value)) {
-        e->*field = value;
-        invalidate(Stale::Face);
-    }
-    return true;
-}
-
 void ctxPatchButton::entryImageChanged(const ButtonStateAttributes *changed)
 {
     // The focus layer is drawn from entry 8 and otherwise survives until it is dropped.
     if (changed == &m_table[8])
         m_focusLayer = QImage();
     invalidate(Stale::Face);
-}
-
-QByteArray ctxPatchButton::ButtonImageArray(int eState, bool *ok) const
-{
-    return readEntry(eState, ok, &ButtonStateAttributes::ImageArray);
 }
 
 bool ctxPatchButton::setButtonImageArray(const QByteArray &bytes, int eState)
@@ -292,103 +267,6 @@ bool ctxPatchButton::setButtonImageBitmap(const QImage &image, int eState)
     }
     entryImageChanged(e);
     return true;
-}
-
-double ctxPatchButton::ButtonImageOpacity(int eState, bool *ok) const
-{
-    return readEntry(eState, ok, &ButtonStateAttributes::ImageOpacity);
-}
-bool ctxPatchButton::setButtonImageOpacity(double value, int eState)
-{
-    return writeEntry(eState, value, &ButtonStateAttributes::ImageOpacity);
-}
-double ctxPatchButton::ButtonImageZoom(int eState, bool *ok) const
-{
-    return readEntry(eState, ok, &ButtonStateAttributes::ImageZoom);
-}
-bool ctxPatchButton::setButtonImageZoom(double value, int eState)
-{
-    return writeEntry(eState, value, &ButtonStateAttributes::ImageZoom);
-}
-std::optional<QFont> ctxPatchButton::ButtonTextFont(int eState, bool *ok) const
-{
-    return readEntry(eState, ok, &ButtonStateAttributes::TextFont);
-}
-bool ctxPatchButton::setButtonTextFont(const std::optional<QFont> &font, int eState)
-{
-    return writeEntry(eState, font, &ButtonStateAttributes::TextFont);
-}
-qint32 ctxPatchButton::ButtonTextFlags(int eState, bool *ok) const
-{
-    return readEntry(eState, ok, &ButtonStateAttributes::TextFlags);
-}
-bool ctxPatchButton::setButtonTextFlags(qint32 value, int eState)
-{
-    return writeEntry(eState, value, &ButtonStateAttributes::TextFlags);
-}
-qint32 ctxPatchButton::ButtonTextColor(int eState, bool *ok) const
-{
-    return readEntry(eState, ok, &ButtonStateAttributes::TextColor);
-}
-bool ctxPatchButton::setButtonTextColor(qint32 value, int eState)
-{
-    return writeEntry(eState, value, &ButtonStateAttributes::TextColor);
-}
-double ctxPatchButton::ButtonTextOpacity(int eState, bool *ok) const
-{
-    return readEntry(eState, ok, &ButtonStateAttributes::TextOpacity);
-}
-bool ctxPatchButton::setButtonTextOpacity(double value, int eState)
-{
-    return writeEntry(eState, value, &ButtonStateAttributes::TextOpacity);
-}
-double ctxPatchButton::ButtonTextOffsetX(int eState, bool *ok) const
-{
-    return readEntry(eState, ok, &ButtonStateAttributes::TextOffsetX);
-}
-bool ctxPatchButton::setButtonTextOffsetX(double value, int eState)
-{
-    return writeEntry(eState, value, &ButtonStateAttributes::TextOffsetX);
-}
-double ctxPatchButton::ButtonTextOffsetY(int eState, bool *ok) const
-{
-    return readEntry(eState, ok, &ButtonStateAttributes::TextOffsetY);
-}
-bool ctxPatchButton::setButtonTextOffsetY(double value, int eState)
-{
-    return writeEntry(eState, value, &ButtonStateAttributes::TextOffsetY);
-}
-qint32 ctxPatchButton::ButtonShadowColor(int eState, bool *ok) const
-{
-    return readEntry(eState, ok, &ButtonStateAttributes::ShadowColor);
-}
-bool ctxPatchButton::setButtonShadowColor(qint32 value, int eState)
-{
-    return writeEntry(eState, value, &ButtonStateAttributes::ShadowColor);
-}
-double ctxPatchButton::ButtonShadowOpacity(int eState, bool *ok) const
-{
-    return readEntry(eState, ok, &ButtonStateAttributes::ShadowOpacity);
-}
-bool ctxPatchButton::setButtonShadowOpacity(double value, int eState)
-{
-    return writeEntry(eState, value, &ButtonStateAttributes::ShadowOpacity);
-}
-double ctxPatchButton::ButtonShadowOffsetX(int eState, bool *ok) const
-{
-    return readEntry(eState, ok, &ButtonStateAttributes::ShadowOffsetX);
-}
-bool ctxPatchButton::setButtonShadowOffsetX(double value, int eState)
-{
-    return writeEntry(eState, value, &ButtonStateAttributes::ShadowOffsetX);
-}
-double ctxPatchButton::ButtonShadowOffsetY(int eState, bool *ok) const
-{
-    return readEntry(eState, ok, &ButtonStateAttributes::ShadowOffsetY);
-}
-bool ctxPatchButton::setButtonShadowOffsetY(double value, int eState)
-{
-    return writeEntry(eState, value, &ButtonStateAttributes::ShadowOffsetY);
 }
 
 bool ctxPatchButton::buildFace(QImage &face)

@@ -116,37 +116,43 @@ public:
     // eState picks the table entry (0..8); omitted or negative means the entry of the current state.
     // An entry above 8 (also a current state above 8) is out of range: getters then give the reset
     // value and set *ok to false, setters change nothing and return false.
-    QByteArray ButtonImageArray(int eState = -1, bool *ok = nullptr) const;
+    QByteArray ButtonImageArray(int eState = -1, bool *ok = nullptr) const { return get(eState, ok, &E::ImageArray); }
     bool setButtonImageArray(const QByteArray &bytes, int eState = -1);
     // The entry's nine-patch picture with its marker frame hidden; null when the entry has none. The
     // setter loads a copy, so the caller keeps its own image.
     QImage ButtonImageBitmap(int eState = -1, bool *ok = nullptr) const;
     bool setButtonImageBitmap(const QImage &image, int eState = -1);
-    double ButtonImageOpacity(int eState = -1, bool *ok = nullptr) const;
-    bool setButtonImageOpacity(double value, int eState = -1);
-    double ButtonImageZoom(int eState = -1, bool *ok = nullptr) const;
-    bool setButtonImageZoom(double value, int eState = -1);
+    double ButtonImageOpacity(int eState = -1, bool *ok = nullptr) const { return get(eState, ok, &E::ImageOpacity); }
+    bool setButtonImageOpacity(double value, int eState = -1) { return put(eState, value, &E::ImageOpacity); }
+    double ButtonImageZoom(int eState = -1, bool *ok = nullptr) const { return get(eState, ok, &E::ImageZoom); }
+    bool setButtonImageZoom(double value, int eState = -1) { return put(eState, value, &E::ImageZoom); }
     // std::nullopt: the entry uses the control's Font.
-    std::optional<QFont> ButtonTextFont(int eState = -1, bool *ok = nullptr) const;
-    bool setButtonTextFont(const std::optional<QFont> &font, int eState = -1);
-    qint32 ButtonTextFlags(int eState = -1, bool *ok = nullptr) const;
-    bool setButtonTextFlags(qint32 value, int eState = -1);
-    qint32 ButtonTextColor(int eState = -1, bool *ok = nullptr) const;
-    bool setButtonTextColor(qint32 value, int eState = -1);
-    double ButtonTextOpacity(int eState = -1, bool *ok = nullptr) const;
-    bool setButtonTextOpacity(double value, int eState = -1);
-    double ButtonTextOffsetX(int eState = -1, bool *ok = nullptr) const;
-    bool setButtonTextOffsetX(double value, int eState = -1);
-    double ButtonTextOffsetY(int eState = -1, bool *ok = nullptr) const;
-    bool setButtonTextOffsetY(double value, int eState = -1);
-    qint32 ButtonShadowColor(int eState = -1, bool *ok = nullptr) const;
-    bool setButtonShadowColor(qint32 value, int eState = -1);
-    double ButtonShadowOpacity(int eState = -1, bool *ok = nullptr) const;
-    bool setButtonShadowOpacity(double value, int eState = -1);
-    double ButtonShadowOffsetX(int eState = -1, bool *ok = nullptr) const;
-    bool setButtonShadowOffsetX(double value, int eState = -1);
-    double ButtonShadowOffsetY(int eState = -1, bool *ok = nullptr) const;
-    bool setButtonShadowOffsetY(double value, int eState = -1);
+    std::optional<QFont> ButtonTextFont(int eState = -1, bool *ok = nullptr) const
+    {
+        return get(eState, ok, &E::TextFont);
+    }
+    bool setButtonTextFont(const std::optional<QFont> &font, int eState = -1)
+    {
+        return put(eState, font, &E::TextFont);
+    }
+    qint32 ButtonTextFlags(int eState = -1, bool *ok = nullptr) const { return get(eState, ok, &E::TextFlags); }
+    bool setButtonTextFlags(qint32 value, int eState = -1) { return put(eState, value, &E::TextFlags); }
+    qint32 ButtonTextColor(int eState = -1, bool *ok = nullptr) const { return get(eState, ok, &E::TextColor); }
+    bool setButtonTextColor(qint32 value, int eState = -1) { return put(eState, value, &E::TextColor); }
+    double ButtonTextOpacity(int eState = -1, bool *ok = nullptr) const { return get(eState, ok, &E::TextOpacity); }
+    bool setButtonTextOpacity(double value, int eState = -1) { return put(eState, value, &E::TextOpacity); }
+    double ButtonTextOffsetX(int eState = -1, bool *ok = nullptr) const { return get(eState, ok, &E::TextOffsetX); }
+    bool setButtonTextOffsetX(double value, int eState = -1) { return put(eState, value, &E::TextOffsetX); }
+    double ButtonTextOffsetY(int eState = -1, bool *ok = nullptr) const { return get(eState, ok, &E::TextOffsetY); }
+    bool setButtonTextOffsetY(double value, int eState = -1) { return put(eState, value, &E::TextOffsetY); }
+    qint32 ButtonShadowColor(int eState = -1, bool *ok = nullptr) const { return get(eState, ok, &E::ShadowColor); }
+    bool setButtonShadowColor(qint32 value, int eState = -1) { return put(eState, value, &E::ShadowColor); }
+    double ButtonShadowOpacity(int eState = -1, bool *ok = nullptr) const { return get(eState, ok, &E::ShadowOpacity); }
+    bool setButtonShadowOpacity(double value, int eState = -1) { return put(eState, value, &E::ShadowOpacity); }
+    double ButtonShadowOffsetX(int eState = -1, bool *ok = nullptr) const { return get(eState, ok, &E::ShadowOffsetX); }
+    bool setButtonShadowOffsetX(double value, int eState = -1) { return put(eState, value, &E::ShadowOffsetX); }
+    double ButtonShadowOffsetY(int eState = -1, bool *ok = nullptr) const { return get(eState, ok, &E::ShadowOffsetY); }
+    bool setButtonShadowOffsetY(double value, int eState = -1) { return put(eState, value, &E::ShadowOffsetY); }
 
     // ---- persistence ----
     // The values of a new button placed by a designer; the caption is the host's name for it.
@@ -236,10 +242,12 @@ protected:
 private:
     ButtonStateAttributes *entry(int eState, bool *ok);
     const ButtonStateAttributes *entry(int eState, bool *ok) const;
+    // One field of a per-state entry, read and written as the accessors describe.
+    using E = ButtonStateAttributes;
     template<typename T>
-    T readEntry(int eState, bool *ok, T ButtonStateAttributes::*field) const;
+    T get(int eState, bool *ok, T E::*field) const;
     template<typename T>
-    bool writeEntry(int eState, const T &value, T ButtonStateAttributes::*field);
+    bool put(int eState, const T &value, T E::*field);
     void entryImageChanged(const ButtonStateAttributes *changed);
 
     bool buildFace(QImage &face);
@@ -312,3 +320,23 @@ private:
 
     int m_accessKeyId = 0;
 };
+
+template<typename T>
+T ctxPatchButton::get(int eState, bool *ok, T E::*field) const
+{
+    const ButtonStateAttributes *e = entry(eState, ok);
+    return e ? e->*field : ButtonStateAttributes{}.*field;
+}
+
+template<typename T>
+bool ctxPatchButton::put(int eState, const T &value, T E::*field)
+{
+    ButtonStateAttributes *e = entry(eState, nullptr);
+    if (!e)
+        return false;
+    if (!(e->*field == value)) {
+        e->*field = value;
+        invalidate(Stale::Face);
+    }
+    return true;
+}
