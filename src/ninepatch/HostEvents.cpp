@@ -2,6 +2,7 @@
 
 #include <QDropEvent>
 #include <QKeyEvent>
+#include <QWidget>
 
 namespace hostevents {
 
@@ -130,6 +131,24 @@ double fromPixels(double pixels, int mode, double dpi, double twipsPerCharacter)
     case ScaleCentimeter: return pixels * 2.54 / dpi;
     default: return pixels * 1440.0 / dpi;
     }
+}
+
+int hostScaleMode(const QWidget *control)
+{
+    for (const QWidget *w = control->parentWidget(); w; w = w->parentWidget()) {
+        const QVariant units = w->property("ScaleUnits");
+        if (units.isValid())
+            return scaleModeFromName(units.toString());
+    }
+    return ScaleTwip;
+}
+
+QPointF toHostUnits(const QWidget *control, double x, double y)
+{
+    const int mode = hostScaleMode(control);
+    const double dpiX = control->logicalDpiX() > 0 ? control->logicalDpiX() : 96.0;
+    const double dpiY = control->logicalDpiY() > 0 ? control->logicalDpiY() : 96.0;
+    return QPointF(fromPixels(x, mode, dpiX, 120.0), fromPixels(y, mode, dpiY, 240.0));
 }
 
 } // namespace hostevents

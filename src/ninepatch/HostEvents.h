@@ -1,10 +1,12 @@
 #pragma once
 
+#include <QPointF>
 #include <QString>
 #include <Qt>
 
 class QDropEvent;
 class QKeyEvent;
+class QWidget;
 
 // Qt's input as the button's host events carry it: mouse buttons, shift keys, key and character codes,
 // drop effects, and positions in the host's scale units.
@@ -43,5 +45,10 @@ void applyDropEffect(QDropEvent *event, int effect);
 int scaleModeFromName(const QString &name);
 // A distance in pixels in a scale mode; a character is 120 twips wide and 240 high.
 double fromPixels(double pixels, int mode, double dpi, double twipsPerCharacter);
+// The scale mode of a control's host: the "ScaleUnits" dynamic property of the nearest ancestor that has
+// one; Twip when none has.
+int hostScaleMode(const QWidget *control);
+// A position on a control, in pixels, in its host's scale units.
+QPointF toHostUnits(const QWidget *control, double x, double y);
 
 } // namespace hostevents

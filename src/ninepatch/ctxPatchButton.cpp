@@ -1,55 +1,31 @@
 #include "ctxPatchButton.h"
 
-#include "AnimationClock.h"
 #include "ButtonFace.h"
 #include "ButtonStyles.h"
 #include "HostEvents.h"
-#include "PropertyBag.h"
-#include "StyleAtlas.h"
 #include "cPatchImage.h"
 
 #include <QApplication>
-#include <QFontDatabase>
-#include <QIcon>
 #include <QKeyEvent>
 #include <QKeySequence>
 #include <QMetaMethod>
 #include <QMimeData>
 #include <QMouseEvent>
-#include <QPainter>
-#include <QPicture>
-#include <QPixmap>
 #include <QPointer>
 #include <QTimer>
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 #include <utility>
 
 using namespace buttonface;
 using namespace hostevents;
-
-namespace {
-
-// The colour the control shows when its face cannot be drawn (a pale yellow, &HE0FFFF).
-constexpr qint32 FallbackFace = 0xE0FFFF;
-
-double unitRange(double v)
-{
-    if (std::isnan(v))
-        return 1.0;
-    return std::clamp(v, 0.0, 1.0);
-}
-
-} // namespace
 
 // ---------------------------------------------------------------------------------------------------------
 // creation
 
 ctxPatchButton::ctxPatchButton(QWidget *parent)
     : QWidget(parent)
-    , m_clock(&AnimationClock::system())
 {
     // Keyboard focus comes from Tab and from a press that lands on the visible face; a press on a
     // transparent part must not focus the button.
@@ -224,28 +200,12 @@ ButtonStateAttributes *ctxPatchButton::entry(int eState, bool *ok)
     return const_cast<ButtonStateAttributes *>(std::as_const(*this).entry(eState, ok));
 }
 
-void ctxPatchButton::entryImageChanged(const ButtonStateAttributes *changed)
-{
-    // The focus layer is drawn from entry 8 and otherwise survives until it is dropped.
-    if (changed == &m_table[8])
-        m_focusLayer = QImage();
-    invalidate(Stale::Face);
-}
-
 bool ctxPatchButton::setButtonImageArray(const QByteArray &bytes, int eState)
 {
-    ButtonStateAttributes *e = entry(eState, nullptr);
-    if (!e)
-        return false;
-    try {
-        e->ImageArray = bytes;
-        auto image = std::make_shared<cPatchImage>();
-        e->Image = image->LoadFromByteArray(bytes) ? image : nullptr;
-    } catch (...) {
-        e->Image = nullptr;
-    }
-    entryImageChanged(e);
-    return true;
+    return setEntryImage(eState, [&bytes](ButtonStateAttributes &e, cPatchImage &image) {
+        e.ImageArray = bytes;
+        return image.LoadFromByteArray(bytes);
+    });
 }
 
 QImage ctxPatchButton::ButtonImageBitmap(int eState, bool *ok) const
@@ -256,263 +216,30 @@ QImage ctxPatchButton::ButtonImageBitmap(int eState, bool *ok) const
 
 bool ctxPatchButton::setButtonImageBitmap(const QImage &image, int eState)
 {
+    return setEntryImage(
+        eState, [&image](ButtonStateAttributes &, cPatchImage &patch) { return patch.LoadFromBitmap(image.copy()); });
+}
+
+bool ctxPatchButton::setEntryImage(int eState, const std::function<bool(ButtonStateAttributes &, cPatchImage &)> &load)
+{
     ButtonStateAttributes *e = entry(eState, nullptr);
     if (!e)
         return false;
     try {
-        auto patch = std::make_shared<cPatchImage>();
-        e->Image = patch->LoadFromBitmap(image.copy()) ? patch : nullptr;
+        auto image = std::make_shared<cPatchImage>();
+        e->Image = load(*e, *image) ? image : nullptr;
     } catch (...) {
         e->Image = nullptr;
     }
-    entryImageChanged(e);
-    return true;
-}
-
-bool ctxPatchButton::buildFace(QImage &face)
-{
-    const Look look{size(), m_caption, m_captionFont, m_pictureImage, m_foreColor, m_manualFocus, palette()};
-    const qint32 state = m_state;
-    return pvPrepareBitmap(
-        m_table, state, look,
-        [this, state](QPainter &p, const QFont &font, int &left, int &top, int &width, int &height, QString &caption) {
-            emit OwnerDraw(&p, font, state, left, top, width, height, caption, m_pictureImage);
-        },
-        m_focusLayer, face);
-}
-
-void ctxPatchButton::preparePicture()
-{
-    QImage converted;
-    m_pictureImage = pvPreparePicture(m_picture, m_maskColor, palette(), converted) ? converted : QImage();
-}
-
-double ctxPatchButton::faceOpacityFor(qint32 state) const
-{
-    return m_opacity * m_table[size_t(pvResolveEntry(m_table, state))].ImageOpacity;
-}
-
-// ---------------------------------------------------------------------------------------------------------
-// persistence
-
-void ctxPatchButton::InitProperties()
-{
-    try {
-        setButtonStyle(0);
-        setEnabledState(true);
-        setOpacity(1.0);
-        setAnimationDuration(0.0);
-        setCaption(objectName());
-        setFont(QFont()); // the host's font
-        setForeColor(DefaultForeColor);
-        setManualFocus(false);
-        setMaskColor(DefaultMaskColor);
-        setAutoRedraw(false);
-    } catch (...) {}
-}
-
-void ctxPatchButton::ReadProperties(const PropertyBag &bag)
-{
-    try {
-        setButtonStyle(bag.ReadProperty(QStringLiteral("Style"), 0).toInt());
-        setEnabledState(bag.ReadProperty(QStringLiteral("Enabled"), true).toBool());
-        setOpacity(bag.ReadProperty(QStringLiteral("Opacity"), 1.0).toDouble());
-        setAnimationDuration(bag.ReadProperty(QStringLiteral("AnimationDuration"), 0.0).toDouble());
-        setCaption(bag.ReadProperty(QStringLiteral("Caption"), QString()).toString());
-        const QVariant storedFont = bag.ReadProperty(QStringLiteral("Font"), QFont());
-        // Without a stored font the button keeps following its host's font.
-        setFont(bag.contains(QStringLiteral("Font")) ? storedFont.value<QFont>() : QFont());
-        setForeColor(bag.ReadProperty(QStringLiteral("ForeColor"), DefaultForeColor).toInt());
-        setManualFocus(bag.ReadProperty(QStringLiteral("ManualFocus"), false).toBool());
-        setMaskColor(bag.ReadProperty(QStringLiteral("MaskColor"), DefaultMaskColor).toInt());
-        setAutoRedraw(bag.ReadProperty(QStringLiteral("AutoRedraw"), false).toBool());
-    } catch (...) {}
-}
-
-void ctxPatchButton::WriteProperties(PropertyBag &bag) const
-{
-    try {
-        const QFont ambient = parentWidget() ? parentWidget()->font() : QApplication::font();
-        bag.WriteProperty(QStringLiteral("Style"), m_style, 0);
-        bag.WriteProperty(QStringLiteral("Enabled"), Enabled(), true);
-        bag.WriteProperty(QStringLiteral("Opacity"), m_opacity, 1.0);
-        bag.WriteProperty(QStringLiteral("AnimationDuration"), m_animationDuration, 0.0);
-        bag.WriteProperty(QStringLiteral("Caption"), m_caption, QString());
-        bag.WriteProperty(QStringLiteral("Font"), font(), ambient);
-        bag.WriteProperty(QStringLiteral("ForeColor"), m_foreColor, DefaultForeColor);
-        bag.WriteProperty(QStringLiteral("ManualFocus"), m_manualFocus, false);
-        bag.WriteProperty(QStringLiteral("MaskColor"), m_maskColor, DefaultMaskColor);
-        bag.WriteProperty(QStringLiteral("AutoRedraw"), m_autoRedraw, false);
-    } catch (...) {}
-}
-
-// ---------------------------------------------------------------------------------------------------------
-// painting: invalidate what no longer matches, compose what is missing, present the result
-
-void ctxPatchButton::invalidate(Stale what)
-{
-    // Frame: only the control composed for AutoRedraw (Refresh composes it again itself). Face: something
-    // that alters the look changed, so the face is built again at the next paint. Size: every layer is
-    // built at the control's size, so a fade between two sizes has nothing to show either.
-    if (what == Stale::Size) {
+    // The focus layer is drawn from entry 8 and otherwise survives until it is dropped.
+    if (e == &m_table[8])
         m_focusLayer = QImage();
-        m_previousFace = QImage();
-        m_frameTimer->stop();
-        m_progress = 1.0;
-    }
-    m_cache = QImage();
-    if (what != Stale::Frame) {
-        m_prepared = false;
-        update();
-    }
-}
-
-bool ctxPatchButton::compose()
-{
-    // Brings up to date what present() draws: the face of the current state when it was invalidated, the
-    // cross-fade of the moment and, with AutoRedraw, the whole control in one image. False when there is
-    // no face to show. A hidden button is resized without a resize event: its layers are of the old size.
-    if (!m_face.isNull() && m_face.size() != size())
-        invalidate(Stale::Size);
-    if (m_autoRedraw && !m_cache.isNull())
-        return true;
-    if (!m_prepared) {
-        m_prepared = true;
-        buildFace(m_face);
-        pvPrepareAttribs(faceOpacityFor(m_state));
-    }
-    if (m_face.isNull())
-        return false;
-    m_showBlend = false;
-    if (!m_previousFace.isNull()) {
-        const int a = int(std::floor(m_progress * 255.0 + 0.5));
-        if (a < 255) {
-            if (m_blend.size() == m_previousFace.size() && m_blend.format() == m_previousFace.format()
-                && m_blend.bytesPerLine() == m_previousFace.bytesPerLine()) {
-                std::memcpy(m_blend.bits(), m_previousFace.constBits(), size_t(m_previousFace.sizeInBytes()));
-            } else {
-                m_blend = m_previousFace.copy();
-            }
-            if (a > 0)
-                pvMergeBitmap(m_blend, m_face, 255 - a, a);
-            m_showBlend = true;
-        }
-    }
-    if (m_autoRedraw) {
-        QImage frame(size(), QImage::Format_ARGB32_Premultiplied);
-        if (frame.isNull())
-            return false;
-        frame.fill(0);
-        QPainter painter(&frame);
-        drawLayers(painter);
-        painter.end();
-        m_cache = frame;
-    }
+    invalidate(Stale::Face);
     return true;
-}
-
-void ctxPatchButton::drawLayers(QPainter &painter) const
-{
-    // The focus layer is always opaque; only the face takes the opacity.
-    const QRect whole(0, 0, width(), height());
-    painter.save();
-    painter.setOpacity(1.0);
-    if (!m_focusLayer.isNull())
-        painter.drawImage(whole, m_focusLayer);
-    painter.setOpacity(unitRange(m_faceOpacity));
-    painter.drawImage(whole, m_showBlend ? m_blend : m_face);
-    painter.restore();
-}
-
-void ctxPatchButton::present(QPainter &painter)
-{
-    // Puts the composed control on the painter, or what stands in for it when it cannot be composed.
-    bool ok = false;
-    try {
-        ok = compose();
-        if (ok && m_autoRedraw)
-            painter.drawImage(0, 0, m_cache);
-        else if (ok)
-            drawLayers(painter);
-    } catch (...) {
-        ok = false;
-    }
-    if (ok)
-        return;
-    m_cache = QImage();
-    painter.save();
-    painter.setOpacity(1.0);
-    painter.resetTransform();
-    painter.fillRect(rect(), olecolor::toColor(FallbackFace));
-    if (width() > 5 && height() > 5) {
-        painter.setPen(olecolor::toColor(olecolor::ButtonShadow, palette()));
-        painter.setBrush(Qt::NoBrush);
-        painter.drawRect(2, 2, width() - 6, height() - 6);
-    }
-    painter.restore();
-}
-
-bool ctxPatchButton::pvPrepareAttribs(double opacity)
-{
-    if (!std::isfinite(opacity))
-        return false;
-    m_faceOpacity = opacity;
-    return true;
-}
-
-void ctxPatchButton::paintEvent(QPaintEvent *)
-{
-    try {
-        QPainter painter(this);
-        present(painter);
-    } catch (...) {}
-}
-
-QImage ctxPatchButton::render() const
-{
-    QImage out(size(), QImage::Format_ARGB32_Premultiplied);
-    if (out.isNull())
-        return out;
-    out.fill(0);
-    QPainter painter(&out);
-    // Composing on demand only fills the painting caches.
-    const_cast<ctxPatchButton *>(this)->present(painter);
-    painter.end();
-    return out;
-}
-
-void ctxPatchButton::Refresh()
-{
-    try {
-        invalidate(Stale::Frame);
-        if (!m_autoRedraw || compose())
-            update();
-    } catch (...) {}
-}
-
-void ctxPatchButton::Repaint()
-{
-    try {
-        if (m_prepared) { // built again at once, without a fade
-            invalidate(Stale::Face);
-            compose();
-        }
-        Refresh();
-    } catch (...) {}
 }
 
 // ---------------------------------------------------------------------------------------------------------
 // states and animation
-
-void ctxPatchButton::setAnimationClock(const AnimationClock *clock)
-{
-    m_clock = clock ? clock : &AnimationClock::system();
-}
-
-double ctxPatchButton::pvTimer() const
-{
-    return m_clock->monotonicSeconds();
-}
 
 void ctxPatchButton::pvState(qint32 mask, bool set)
 {
@@ -595,28 +322,6 @@ void ctxPatchButton::CancelMode()
 // ---------------------------------------------------------------------------------------------------------
 // input
 
-int ctxPatchButton::hostScaleMode() const
-{
-    for (const QWidget *w = parentWidget(); w; w = w->parentWidget()) {
-        const QVariant units = w->property("ScaleUnits");
-        if (units.isValid())
-            return scaleModeFromName(units.toString());
-    }
-    return ScaleTwip;
-}
-
-double ctxPatchButton::toHostX(double pixels) const
-{
-    const double dpi = logicalDpiX() > 0 ? logicalDpiX() : 96.0;
-    return fromPixels(pixels, hostScaleMode(), dpi, 120.0);
-}
-
-double ctxPatchButton::toHostY(double pixels) const
-{
-    const double dpi = logicalDpiY() > 0 ? logicalDpiY() : 96.0;
-    return fromPixels(pixels, hostScaleMode(), dpi, 240.0);
-}
-
 bool ctxPatchButton::insideRect(double x, double y) const
 {
     return x >= 0 && x < width() && y >= 0 && y < height();
@@ -670,7 +375,8 @@ void ctxPatchButton::pvHandleMouseDown(int button, int shift, double x, double y
     QPointer<ctxPatchButton> self(this);
     int b = button;
     int s = shift;
-    emit MouseDown(b, s, toHostX(x), toHostY(y));
+    const QPointF at = toHostUnits(this, x, y);
+    emit MouseDown(b, s, at.x(), at.y());
     if (!self)
         return;
     m_downButton = qint16(b);
@@ -728,7 +434,8 @@ void ctxPatchButton::mouseMoveEvent(QMouseEvent *event)
         const double y = event->position().y();
         int b = hostButtons(event->buttons());
         int s = hostShift(event->modifiers());
-        emit MouseMove(b, s, toHostX(x), toHostY(y));
+        const QPointF at = toHostUnits(this, x, y);
+        emit MouseMove(b, s, at.x(), at.y());
         if (!self || b == -1)
             return;
         if (insideRect(x, y)) {
@@ -754,7 +461,8 @@ void ctxPatchButton::mouseReleaseEvent(QMouseEvent *event)
         const double y = event->position().y();
         int b = hostButton(event->button());
         int s = hostShift(event->modifiers());
-        emit MouseUp(b, s, toHostX(x), toHostY(y));
+        const QPointF at = toHostUnits(this, x, y);
+        emit MouseUp(b, s, at.x(), at.y());
         if (!self || b == -1)
             return;
         if (b & MouseLeft)
@@ -908,24 +616,15 @@ void ctxPatchButton::dragEnterEvent(QDragEnterEvent *event)
 
 void ctxPatchButton::dragMoveEvent(QDragMoveEvent *event)
 {
-    if (m_oleDropMode != 1) {
-        event->ignore();
-        return;
-    }
-    try {
-        int effect = hostEffects(event->possibleActions());
-        int b = hostButtons(event->buttons());
-        int s = hostShift(event->modifiers());
-        int state = event->type() == QEvent::DragEnter ? 0 : 2; // entering, over
-        emit OLEDragOver(event->mimeData(), effect, b, s, toHostX(event->position().x()),
-                         toHostY(event->position().y()), state);
-        applyDropEffect(event, effect);
-    } catch (...) {
-        event->ignore();
-    }
+    pvDragOver(event, event->type() == QEvent::DragEnter ? 0 : 2); // entering, over
 }
 
 void ctxPatchButton::dropEvent(QDropEvent *event)
+{
+    pvDragOver(event, -1);
+}
+
+void ctxPatchButton::pvDragOver(QDropEvent *event, int overState)
 {
     if (m_oleDropMode != 1) {
         event->ignore();
@@ -935,8 +634,11 @@ void ctxPatchButton::dropEvent(QDropEvent *event)
         int effect = hostEffects(event->possibleActions());
         int b = hostButtons(event->buttons());
         int s = hostShift(event->modifiers());
-        emit OLEDragDrop(event->mimeData(), effect, b, s, toHostX(event->position().x()),
-                         toHostY(event->position().y()));
+        const QPointF at = toHostUnits(this, event->position().x(), event->position().y());
+        if (overState < 0)
+            emit OLEDragDrop(event->mimeData(), effect, b, s, at.x(), at.y());
+        else
+            emit OLEDragOver(event->mimeData(), effect, b, s, at.x(), at.y(), overState);
         applyDropEffect(event, effect);
     } catch (...) {
         event->ignore();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "AnimationClock.h"
 #include "ButtonStateTable.h"
 #include "OleColor.h"
 
@@ -11,10 +12,10 @@
 #include <QWidget>
 
 #include <array>
+#include <functional>
 #include <memory>
 #include <optional>
 
-class AnimationClock;
 class cPatchImage;
 class PropertyBag;
 class QMimeData;
@@ -175,13 +176,9 @@ public:
     bool facesPrepared() const { return m_prepared; }
     bool frameTimerActive() const;
 
-    // The host's scale mode (hostevents::ScaleMode) from its "ScaleUnits" name: the dynamic property of
-    // that name of the nearest host widget that has one; Twip when none has.
-    int hostScaleMode() const;
-
     // The clock and frame interval the fades run on: AnimationClock::system() until one is handed; nullptr
     // hands that back. The clock must outlive the button or be taken back first.
-    void setAnimationClock(const AnimationClock *clock);
+    void setAnimationClock(const AnimationClock *clock) { m_clock = clock ? clock : &AnimationClock::system(); }
 
     const ButtonStateTable &stateTable() const { return m_table; }
 
@@ -248,7 +245,7 @@ private:
     T get(int eState, bool *ok, T E::*field) const;
     template<typename T>
     bool put(int eState, const T &value, T E::*field);
-    void entryImageChanged(const ButtonStateAttributes *changed);
+    bool setEntryImage(int eState, const std::function<bool(ButtonStateAttributes &, cPatchImage &)> &load);
 
     bool buildFace(QImage &face);
     void preparePicture();
@@ -262,7 +259,7 @@ private:
     void drawLayers(QPainter &painter) const;
     double faceOpacityFor(qint32 state) const;
 
-    double pvTimer() const;
+    double pvTimer() const { return m_clock->monotonicSeconds(); }
     void pvState(qint32 mask, bool set);
     bool pvStartAnimation(double duration, double opacityStart, double opacityEnd);
     bool pvAnimateState(double elapsed, double opacityStart, double opacityEnd);
@@ -270,8 +267,7 @@ private:
     void pvHandleClick();
     int pvHitTest(double x, double y) const;
     bool pvRegisterCancelMode();
-    double toHostX(double pixels) const;
-    double toHostY(double pixels) const;
+    void pvDragOver(QDropEvent *event, int overState);
     bool insideRect(double x, double y) const;
     void updateAccessKey();
 
@@ -316,7 +312,7 @@ private:
     double m_opacityEnd = 1.0;
     double m_progress = 1.0;
     QTimer *m_frameTimer = nullptr;
-    const AnimationClock *m_clock = nullptr;
+    const AnimationClock *m_clock = &AnimationClock::system();
 
     int m_accessKeyId = 0;
 };
