@@ -11,9 +11,7 @@
 #include <QVariant>
 #include <QWidget>
 
-#include <array>
 #include <functional>
-#include <memory>
 #include <optional>
 
 class cPatchImage;
@@ -28,6 +26,10 @@ class QTimer;
 // Every procedure catches what goes wrong inside it and ends there; nothing escapes to the host and
 // nothing is shown to the operator. The per-state accessors report an entry index above 8 through
 // their result (`ok` false, or a false return) instead.
+//
+// ctxPatchButton.cpp holds the properties, the state machine, the animation and the input;
+// ctxPatchButtonPaint.cpp the painting, ctxPatchButtonPersistence.cpp the stored layouts. The face is
+// built by buttonface (ButtonFace.h), the built-in styles come from buttonstyles (ButtonStyles.h).
 class ctxPatchButton : public QWidget
 {
     Q_OBJECT
