@@ -6,6 +6,8 @@
 //
 //   bench_button
 
+#include "AnimationClock.h"
+#include "ButtonFace.h"
 #include "ctxPatchButton.h"
 
 #include <QApplication>
@@ -19,6 +21,16 @@
 #include <vector>
 
 namespace {
+
+// A clock that stands where the figures put it, or runs with the machine's, on a chosen frame timer.
+struct BenchClock : AnimationClock
+{
+    double monotonicSeconds() const override { return now < 0 ? system().monotonicSeconds() : now; }
+    int frameIntervalMs() const override { return interval; }
+    double now = -1;
+    int interval = 0;
+};
+BenchClock benchClock;
 
 qint64 cpuNs(clockid_t clock)
 {
@@ -55,8 +67,9 @@ double bestMicroseconds(F &&f)
 std::unique_ptr<ctxPatchButton> makeButton(QWidget *parent, int style)
 {
     auto b = std::make_unique<ctxPatchButton>(parent);
+    b->setAnimationClock(&benchClock);
     b->resize(150, 40);
-    b->setStyle(style);
+    b->setButtonStyle(style);
     QFont f(QStringLiteral("Verdana"));
     f.setPointSizeF(11.25);
     b->setFont(f);
@@ -81,17 +94,17 @@ public:
 void frameFigures()
 {
     // The fade is held half way by a clock that stands still.
-    ctxPatchButton::setClock([] { return 100.0; });
+    benchClock.now = 100.0;
     const auto b = makeButton(nullptr, 10);
     b->render();
     b->setButtonState(ctxPatchButton::StateHover);
-    ctxPatchButton::setClock([] { return 100.1; });
+    benchClock.now = 100.1;
     b->TimerProc();
     std::printf("button 150 x 40, style 10, caption \"Dispense\", fade at progress %.2f\n\n", b->animationProgress());
 
     QImage dst = b->previousFace().copy();
     const QImage src = b->currentFace();
-    const double merge = bestMicroseconds([&] { ctxPatchButton::pvMergeBitmap(dst, src, 127, 128); });
+    const double merge = bestMicroseconds([&] { buttonface::pvMergeBitmap(dst, src, 127, 128); });
 
     QImage surface(150, 40, QImage::Format_ARGB32_Premultiplied);
     const double frame = bestMicroseconds([&] {
@@ -99,7 +112,7 @@ void frameFigures()
         QPainter p(&surface);
         p.drawImage(0, 0, b->render()); // clone, merge, draw at the face's opacity
     });
-    ctxPatchButton::setClock({});
+    benchClock.now = -1;
 
     std::printf("%-52s %9.1f us\n", "pvMergeBitmap alone (24000 bytes)", merge);
     std::printf("%-52s %9.1f us\n", "one frame: merge + paint on a surface", frame);
@@ -141,7 +154,7 @@ void fadeFigures(int count)
     std::printf(
         "frame timer %2d ms, %2d button(s), one 0.2 s fade: %6.1f ms wall, %6.1f ms CPU (%.0f%% of a core), %5d paints"
         " (%.0f per button), %.3f ms CPU per paint\n",
-        ctxPatchButton::frameInterval(), count, wallMs, cpuMs, 100.0 * cpuMs / wallMs, counter.paints,
+        benchClock.interval, count, wallMs, cpuMs, 100.0 * cpuMs / wallMs, counter.paints,
         double(counter.paints) / count, counter.paints ? cpuMs / counter.paints : 0.0);
 }
 
@@ -154,7 +167,7 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     frameFigures();
     for (int interval : {0, 15}) {
-        ctxPatchButton::setFrameInterval(interval);
+        benchClock.interval = interval;
         fadeFigures(1);
         fadeFigures(30);
     }

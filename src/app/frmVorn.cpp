@@ -474,7 +474,7 @@ void frmVorn::tmrStatus_Timer()
 void frmVorn::setFilterMode(bool all)
 {
     m_cShow->setCaption(all ? QStringLiteral("A") : QStringLiteral("F"));
-    m_cShow->setStyle(all ? 8 : 10);
+    m_cShow->setButtonStyle(all ? 8 : 10);
     m_cShow->setToolTip(all ? QStringLiteral("Show All Messages") : QStringLiteral("Show Important Messages"));
 }
 

@@ -161,10 +161,6 @@ int main(int argc, char *argv[])
     }
     mSettings::setProgramFolder(folder);
 
-    // The buttons' fades advance at most every 10 ms, the shortest period of a window timer they were
-    // designed for; a 0 ms timer would repaint thousands of times per fade and keep a core busy.
-    ctxPatchButton::setFrameInterval(10);
-
     QtPlatform platform(folder);
     frmVorn window(platform, &platform.ports());
     platform.setDialogParent(&window);

@@ -1,13 +1,16 @@
 #pragma once
 
+#include "AnimationClock.h"
+
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
 
 // What the console needs from the machine it runs on: blocking sleeps and letting queued events run,
 // the clocks, the operator's modal boxes, starting a program, the serial device list and the program
-// folder. The window wires in QtPlatform; tests wire in their own to control time and answer boxes.
-class Platform
+// folder. The window wires in QtPlatform; tests wire in their own to control time and answer boxes. Its
+// monotonic clock and frame interval are the ones animations run on.
+class Platform : public AnimationClock
 {
 public:
     virtual ~Platform() = default;
@@ -19,8 +22,6 @@ public:
 
     // Local date and time now.
     virtual QDateTime now() const = 0;
-    // A monotonic clock in seconds, for animations.
-    virtual double monotonicSeconds() const = 0;
 
     // A modal Yes/No question; true for Yes.
     virtual bool askYesNo(const QString &prompt, const QString &title) = 0;

@@ -1,236 +1,25 @@
 #include "ctxPatchButton.h"
 
-#include "PropertyBag.h"
-#include "StyleAtlas.h"
+#include "ButtonFace.h"
+#include "ButtonStyles.h"
+#include "HostEvents.h"
 #include "cPatchImage.h"
 
 #include <QApplication>
-#include <QFontDatabase>
-#include <QIcon>
 #include <QKeyEvent>
 #include <QKeySequence>
 #include <QMetaMethod>
 #include <QMimeData>
 #include <QMouseEvent>
-#include <QPainter>
-#include <QPicture>
-#include <QPixmap>
 #include <QPointer>
 #include <QTimer>
 
 #include <algorithm>
-#include <chrono>
 #include <cmath>
-#include <cstring>
 #include <utility>
 
-namespace {
-
-constexpr qint32 HoverAndPressed = ctxPatchButton::StateHover | ctxPatchButton::StatePressed;
-
-// The colour the control shows when its face cannot be drawn (a pale yellow, &HE0FFFF).
-constexpr qint32 FallbackFace = 0xE0FFFF;
-
-std::function<double()> &clockFunction()
-{
-    static std::function<double()> clock;
-    return clock;
-}
-
-int frameDelay = 0;
-
-double monotonicSeconds()
-{
-    using namespace std::chrono;
-    return duration<double>(steady_clock::now().time_since_epoch()).count();
-}
-
-// Whole pixels the way the drawing library rounds: to nearest, ties to even.
-double roundEven(double v)
-{
-    return std::isfinite(v) ? std::nearbyint(v) : 0.0;
-}
-
-double finiteOr(double v, double fallback)
-{
-    return std::isfinite(v) ? v : fallback;
-}
-
-double unitRange(double v)
-{
-    if (std::isnan(v))
-        return 1.0;
-    return std::clamp(v, 0.0, 1.0);
-}
-
-int hostButton(Qt::MouseButton b)
-{
-    switch (b) {
-    case Qt::LeftButton: return ctxPatchButton::MouseLeft;
-    case Qt::RightButton: return ctxPatchButton::MouseRight;
-    case Qt::MiddleButton: return ctxPatchButton::MouseMiddle;
-    default: return 0;
-    }
-}
-
-int hostButtons(Qt::MouseButtons b)
-{
-    return (b & Qt::LeftButton ? ctxPatchButton::MouseLeft : 0) | (b & Qt::RightButton ? ctxPatchButton::MouseRight : 0)
-        | (b & Qt::MiddleButton ? ctxPatchButton::MouseMiddle : 0);
-}
-
-int hostShift(Qt::KeyboardModifiers m)
-{
-    return (m & Qt::ShiftModifier ? ctxPatchButton::ShiftKey : 0)
-        | (m & Qt::ControlModifier ? ctxPatchButton::CtrlKey : 0) | (m & Qt::AltModifier ? ctxPatchButton::AltKey : 0);
-}
-
-// Key codes as the host's key events know them (letters and digits are their capital ASCII codes).
-int hostKeyCode(int key)
-{
-    if ((key >= Qt::Key_A && key <= Qt::Key_Z) || (key >= Qt::Key_0 && key <= Qt::Key_9))
-        return key;
-    if (key >= Qt::Key_F1 && key <= Qt::Key_F24)
-        return 112 + (key - Qt::Key_F1);
-    switch (key) {
-    case Qt::Key_Backspace: return 8;
-    case Qt::Key_Tab:
-    case Qt::Key_Backtab: return 9;
-    case Qt::Key_Clear: return 12;
-    case Qt::Key_Return:
-    case Qt::Key_Enter: return 13;
-    case Qt::Key_Shift: return 16;
-    case Qt::Key_Control: return 17;
-    case Qt::Key_Alt: return 18;
-    case Qt::Key_Pause: return 19;
-    case Qt::Key_CapsLock: return 20;
-    case Qt::Key_Escape: return 27;
-    case Qt::Key_Space: return 32;
-    case Qt::Key_PageUp: return 33;
-    case Qt::Key_PageDown: return 34;
-    case Qt::Key_End: return 35;
-    case Qt::Key_Home: return 36;
-    case Qt::Key_Left: return 37;
-    case Qt::Key_Up: return 38;
-    case Qt::Key_Right: return 39;
-    case Qt::Key_Down: return 40;
-    case Qt::Key_Print: return 42;
-    case Qt::Key_Insert: return 45;
-    case Qt::Key_Delete: return 46;
-    case Qt::Key_Help: return 47;
-    case Qt::Key_Menu: return 93;
-    case Qt::Key_NumLock: return 144;
-    case Qt::Key_ScrollLock: return 145;
-    default: return 0;
-    }
-}
-
-// The character a key press types, as a character code; 0 when it types none.
-int characterCode(const QKeyEvent *event)
-{
-    const QString text = event->text();
-    if (!text.isEmpty())
-        return text.at(0).unicode();
-    switch (event->key()) {
-    case Qt::Key_Return:
-    case Qt::Key_Enter: return 13;
-    case Qt::Key_Space: return 32;
-    default: return 0;
-    }
-}
-
-int hostEffects(Qt::DropActions actions)
-{
-    return (actions & Qt::CopyAction ? 1 : 0) | (actions & Qt::MoveAction ? 2 : 0) | (actions & Qt::LinkAction ? 4 : 0);
-}
-
-Qt::DropAction dropAction(int effect)
-{
-    if (effect & 2)
-        return Qt::MoveAction;
-    if (effect & 1)
-        return Qt::CopyAction;
-    if (effect & 4)
-        return Qt::LinkAction;
-    return Qt::IgnoreAction;
-}
-
-bool samePicture(const QVariant &a, const QVariant &b)
-{
-    if (a.metaType() != b.metaType())
-        return false;
-    if (!a.isValid())
-        return true;
-    switch (a.typeId()) {
-    case QMetaType::QImage: return a.value<QImage>().cacheKey() == b.value<QImage>().cacheKey();
-    case QMetaType::QPixmap: return a.value<QPixmap>().cacheKey() == b.value<QPixmap>().cacheKey();
-    case QMetaType::QIcon: return a.value<QIcon>().cacheKey() == b.value<QIcon>().cacheKey();
-    default: break;
-    }
-    if (a.metaType() == QMetaType::fromType<QPicture>()) {
-        const QPicture pa = a.value<QPicture>();
-        const QPicture pb = b.value<QPicture>();
-        return pa.size() == pb.size() && std::memcmp(pa.data(), pb.data(), pa.size()) == 0;
-    }
-    return a == b;
-}
-
-// A picture with its own alpha keeps it; one without any (every alpha byte 0) is opaque art.
-void keepOrFillAlpha(QImage &image)
-{
-    for (int y = 0; y < image.height(); ++y) {
-        const auto *row = reinterpret_cast<const QRgb *>(image.constScanLine(y));
-        for (int x = 0; x < image.width(); ++x)
-            if (qAlpha(row[x]) != 0)
-                return;
-    }
-    image = image.convertToFormat(QImage::Format_RGB32).convertToFormat(QImage::Format_ARGB32);
-}
-
-struct StyleRow
-{
-    enum Family { Tall, Flat, Outline };
-    Family family;
-    int base;
-    qint32 foreColor;
-    double shadowOpacity;
-    qint32 shadowColor;
-    double shadowOffsetY;
-    qint32 last; // tall: normal text colour; flat: skip; outline: active text colour
-    int activeOffset; // outline only
-};
-
-// Styles 1 to 21; 22 to 28 are the cards.
-constexpr StyleRow StyleTable[21] = {
-    {StyleRow::Tall, 0, 0, 0.8, 0xFFFFFF, 1, -1, 0},
-    {StyleRow::Tall, 4, 0xFFFFFF, 0.2, 0, -1, -1, 0},
-    {StyleRow::Tall, 7, 0xFFFFFF, 0.2, 0, -1, -1, 0},
-    {StyleRow::Tall, 4, 0xFFFFFF, 0.2, 0, -1, 0x7C3F, 0},
-    {StyleRow::Tall, 7, 0xFFFFFF, 0.2, 0, -1, 0x3124CB, 0},
-    {StyleRow::Flat, 0, 0xFFFFFF, 0.2, 0, -1, 0, 0},
-    {StyleRow::Flat, 5, 0x575049, 0.8, 0xFFFFFF, 1, 1, 0},
-    {StyleRow::Flat, 11, 0xFFFFFF, 0.2, 0, -1, 0, 0},
-    {StyleRow::Flat, 16, 0xFFFFFF, 0.2, 0, -1, 0, 0},
-    {StyleRow::Flat, 21, 0xFFFFFF, 0.2, 0, -1, 0, 0},
-    {StyleRow::Flat, 26, 0xFFFFFF, 0.2, 0, -1, 0, 0},
-    {StyleRow::Flat, 31, 0x575049, 0.8, 0xFFFFFF, 1, 0, 0},
-    {StyleRow::Flat, 36, 0xFFFFFF, 0.2, 0, -1, 0, 0},
-    {StyleRow::Outline, 1, 0xCF7F46, 0.2, 0, -1, 0xFFFFFF, -1},
-    {StyleRow::Outline, 6, 0x575049, 0.2, 0, -1, 0xFFFFFF, 2},
-    {StyleRow::Outline, 12, 0xBA5E, 0.2, 0, -1, 0xFFFFFF, -1},
-    {StyleRow::Outline, 17, 0x1F20CD, 0.2, 0, -1, 0xFFFFFF, -1},
-    {StyleRow::Outline, 22, 0xFC4F1, 0.2, 0, -1, 0xFFFFFF, -1},
-    {StyleRow::Outline, 27, 0xF2AA45, 0.2, 0, -1, 0xFFFFFF, -1},
-    {StyleRow::Outline, 32, 0x575049, 0.8, 0xFFFFFF, 1, -1, 1},
-    {StyleRow::Outline, 37, 0x403A34, 0.2, 0, -1, 0xFFFFFF, -1},
-};
-
-std::shared_ptr<cPatchImage> cell(const StyleAtlas::Family &family, int index)
-{
-    return StyleAtlas::instance().pvResExtract(index, family.top, family.cellWidth, family.cellHeight);
-}
-
-} // namespace
+using namespace buttonface;
+using namespace hostevents;
 
 // ---------------------------------------------------------------------------------------------------------
 // creation
@@ -246,7 +35,6 @@ ctxPatchButton::ctxPatchButton(QWidget *parent)
     m_frameTimer->setSingleShot(true);
     m_frameTimer->setInterval(0);
     connect(m_frameTimer, &QTimer::timeout, this, &ctxPatchButton::TimerProc);
-    resetTable();
     pvPrepareFont(font(), m_captionFont);
     if (!isEnabled())
         m_state = StateDisabled;
@@ -262,15 +50,22 @@ void ctxPatchButton::reportChange(const char *name)
 // ---------------------------------------------------------------------------------------------------------
 // control-wide properties
 
-void ctxPatchButton::setStyle(int style)
+void ctxPatchButton::setButtonStyle(int style)
 {
     if (style == m_style)
         return;
     m_style = style;
     try {
-        pvSetStyle(style);
+        // A focus ring drawn from the old table would outlive the style it belongs to.
+        m_focusLayer = QImage();
+        buttonstyles::ControlLook look;
+        if (buttonstyles::pvSetStyle(style, m_table, look)) {
+            if (look.animationDuration)
+                setAnimationDuration(*look.animationDuration);
+            setForeColor(look.foreColor);
+        }
     } catch (...) {}
-    pvRefresh();
+    invalidate(Stale::Face);
     reportChange("Style");
 }
 
@@ -292,7 +87,7 @@ void ctxPatchButton::setOpacity(double opacity)
     if (opacity == m_opacity)
         return;
     m_opacity = opacity;
-    pvRefresh();
+    invalidate(Stale::Face);
     reportChange("Opacity");
 }
 
@@ -308,7 +103,7 @@ void ctxPatchButton::setCaption(const QString &caption)
         return;
     m_caption = caption;
     updateAccessKey();
-    pvRefresh();
+    invalidate(Stale::Face);
     reportChange("Caption");
 }
 
@@ -317,7 +112,7 @@ void ctxPatchButton::setForeColor(qint32 colour)
     if (colour == m_foreColor)
         return;
     m_foreColor = colour;
-    pvRefresh();
+    invalidate(Stale::Face);
     reportChange("ForeColor");
 }
 
@@ -332,9 +127,8 @@ void ctxPatchButton::setPicture(const QVariant &picture)
     if (samePicture(picture, m_picture))
         return;
     m_picture = picture;
-    QImage converted;
-    m_pictureImage = pvPreparePicture(m_picture, m_maskColor, palette(), converted) ? converted : QImage();
-    pvRefresh();
+    preparePicture();
+    invalidate(Stale::Face);
     reportChange("Picture");
 }
 
@@ -343,9 +137,8 @@ void ctxPatchButton::setMaskColor(qint32 colour)
     if (colour == m_maskColor)
         return;
     m_maskColor = colour;
-    QImage converted;
-    m_pictureImage = pvPreparePicture(m_picture, m_maskColor, palette(), converted) ? converted : QImage();
-    pvRefresh();
+    preparePicture();
+    invalidate(Stale::Face);
     reportChange("MaskColor");
 }
 
@@ -354,7 +147,7 @@ void ctxPatchButton::setAutoRedraw(bool autoRedraw)
     if (autoRedraw == m_autoRedraw)
         return;
     m_autoRedraw = autoRedraw;
-    pvRefresh();
+    invalidate(Stale::Face);
     reportChange("AutoRedraw");
 }
 
@@ -393,67 +186,26 @@ bool ctxPatchButton::frameTimerActive() const
 // ---------------------------------------------------------------------------------------------------------
 // per-state attributes
 
-const ctxPatchButton::ButtonStateAttributes *ctxPatchButton::entry(int eState, bool *ok) const
+const ButtonStateAttributes *ctxPatchButton::entry(int eState, bool *ok) const
 {
     const qint32 index = eState < 0 ? m_state : eState;
-    const bool valid = index >= 0 && index < StateEntries;
+    const bool valid = index >= 0 && index < ButtonStateEntries;
     if (ok)
         *ok = valid;
     return valid ? &m_table[size_t(index)] : nullptr;
 }
 
-ctxPatchButton::ButtonStateAttributes *ctxPatchButton::entry(int eState, bool *ok)
+ButtonStateAttributes *ctxPatchButton::entry(int eState, bool *ok)
 {
     return const_cast<ButtonStateAttributes *>(std::as_const(*this).entry(eState, ok));
 }
 
-template<typename T>
-T ctxPatchButton::readEntry(int eState, bool *ok, T ButtonStateAttributes::*field) const
-{
-    const ButtonStateAttributes *e = entry(eState, ok);
-    return e ? e->*field : ButtonStateAttributes{}.*field;
-}
-
-template<typename T>
-bool ctxPatchButton::writeEntry(int eState, const T &value, T ButtonStateAttributes::*field)
-{
-    ButtonStateAttributes *e = entry(eState, nullptr);
-    if (!e)
-        return false;
-    if (!(e->*field == value)) {
-        e->*field = value;
-        pvRefresh();
-    }
-    return true;
-}
-
-void ctxPatchButton::entryImageChanged(const ButtonStateAttributes *changed)
-{
-    // The focus layer is drawn from entry 8 and otherwise survives until it is dropped.
-    if (changed == &m_table[8])
-        m_focusLayer = QImage();
-    pvRefresh();
-}
-
-QByteArray ctxPatchButton::ButtonImageArray(int eState, bool *ok) const
-{
-    return readEntry(eState, ok, &ButtonStateAttributes::ImageArray);
-}
-
 bool ctxPatchButton::setButtonImageArray(const QByteArray &bytes, int eState)
 {
-    ButtonStateAttributes *e = entry(eState, nullptr);
-    if (!e)
-        return false;
-    try {
-        e->ImageArray = bytes;
-        auto image = std::make_shared<cPatchImage>();
-        e->Image = image->LoadFromByteArray(bytes) ? image : nullptr;
-    } catch (...) {
-        e->Image = nullptr;
-    }
-    entryImageChanged(e);
-    return true;
+    return setEntryImage(eState, [&bytes](ButtonStateAttributes &e, cPatchImage &image) {
+        e.ImageArray = bytes;
+        return image.LoadFromByteArray(bytes);
+    });
 }
 
 QImage ctxPatchButton::ButtonImageBitmap(int eState, bool *ok) const
@@ -464,784 +216,30 @@ QImage ctxPatchButton::ButtonImageBitmap(int eState, bool *ok) const
 
 bool ctxPatchButton::setButtonImageBitmap(const QImage &image, int eState)
 {
+    return setEntryImage(
+        eState, [&image](ButtonStateAttributes &, cPatchImage &patch) { return patch.LoadFromBitmap(image.copy()); });
+}
+
+bool ctxPatchButton::setEntryImage(int eState, const std::function<bool(ButtonStateAttributes &, cPatchImage &)> &load)
+{
     ButtonStateAttributes *e = entry(eState, nullptr);
     if (!e)
         return false;
     try {
-        auto patch = std::make_shared<cPatchImage>();
-        e->Image = patch->LoadFromBitmap(image.copy()) ? patch : nullptr;
+        auto image = std::make_shared<cPatchImage>();
+        e->Image = load(*e, *image) ? image : nullptr;
     } catch (...) {
         e->Image = nullptr;
     }
-    entryImageChanged(e);
+    // The focus layer is drawn from entry 8 and otherwise survives until it is dropped.
+    if (e == &m_table[8])
+        m_focusLayer = QImage();
+    invalidate(Stale::Face);
     return true;
-}
-
-double ctxPatchButton::ButtonImageOpacity(int eState, bool *ok) const
-{
-    return readEntry(eState, ok, &ButtonStateAttributes::ImageOpacity);
-}
-bool ctxPatchButton::setButtonImageOpacity(double value, int eState)
-{
-    return writeEntry(eState, value, &ButtonStateAttributes::ImageOpacity);
-}
-double ctxPatchButton::ButtonImageZoom(int eState, bool *ok) const
-{
-    return readEntry(eState, ok, &ButtonStateAttributes::ImageZoom);
-}
-bool ctxPatchButton::setButtonImageZoom(double value, int eState)
-{
-    return writeEntry(eState, value, &ButtonStateAttributes::ImageZoom);
-}
-std::optional<QFont> ctxPatchButton::ButtonTextFont(int eState, bool *ok) const
-{
-    return readEntry(eState, ok, &ButtonStateAttributes::TextFont);
-}
-bool ctxPatchButton::setButtonTextFont(const std::optional<QFont> &font, int eState)
-{
-    return writeEntry(eState, font, &ButtonStateAttributes::TextFont);
-}
-qint32 ctxPatchButton::ButtonTextFlags(int eState, bool *ok) const
-{
-    return readEntry(eState, ok, &ButtonStateAttributes::TextFlags);
-}
-bool ctxPatchButton::setButtonTextFlags(qint32 value, int eState)
-{
-    return writeEntry(eState, value, &ButtonStateAttributes::TextFlags);
-}
-qint32 ctxPatchButton::ButtonTextColor(int eState, bool *ok) const
-{
-    return readEntry(eState, ok, &ButtonStateAttributes::TextColor);
-}
-bool ctxPatchButton::setButtonTextColor(qint32 value, int eState)
-{
-    return writeEntry(eState, value, &ButtonStateAttributes::TextColor);
-}
-double ctxPatchButton::ButtonTextOpacity(int eState, bool *ok) const
-{
-    return readEntry(eState, ok, &ButtonStateAttributes::TextOpacity);
-}
-bool ctxPatchButton::setButtonTextOpacity(double value, int eState)
-{
-    return writeEntry(eState, value, &ButtonStateAttributes::TextOpacity);
-}
-double ctxPatchButton::ButtonTextOffsetX(int eState, bool *ok) const
-{
-    return readEntry(eState, ok, &ButtonStateAttributes::TextOffsetX);
-}
-bool ctxPatchButton::setButtonTextOffsetX(double value, int eState)
-{
-    return writeEntry(eState, value, &ButtonStateAttributes::TextOffsetX);
-}
-double ctxPatchButton::ButtonTextOffsetY(int eState, bool *ok) const
-{
-    return readEntry(eState, ok, &ButtonStateAttributes::TextOffsetY);
-}
-bool ctxPatchButton::setButtonTextOffsetY(double value, int eState)
-{
-    return writeEntry(eState, value, &ButtonStateAttributes::TextOffsetY);
-}
-qint32 ctxPatchButton::ButtonShadowColor(int eState, bool *ok) const
-{
-    return readEntry(eState, ok, &ButtonStateAttributes::ShadowColor);
-}
-bool ctxPatchButton::setButtonShadowColor(qint32 value, int eState)
-{
-    return writeEntry(eState, value, &ButtonStateAttributes::ShadowColor);
-}
-double ctxPatchButton::ButtonShadowOpacity(int eState, bool *ok) const
-{
-    return readEntry(eState, ok, &ButtonStateAttributes::ShadowOpacity);
-}
-bool ctxPatchButton::setButtonShadowOpacity(double value, int eState)
-{
-    return writeEntry(eState, value, &ButtonStateAttributes::ShadowOpacity);
-}
-double ctxPatchButton::ButtonShadowOffsetX(int eState, bool *ok) const
-{
-    return readEntry(eState, ok, &ButtonStateAttributes::ShadowOffsetX);
-}
-bool ctxPatchButton::setButtonShadowOffsetX(double value, int eState)
-{
-    return writeEntry(eState, value, &ButtonStateAttributes::ShadowOffsetX);
-}
-double ctxPatchButton::ButtonShadowOffsetY(int eState, bool *ok) const
-{
-    return readEntry(eState, ok, &ButtonStateAttributes::ShadowOffsetY);
-}
-bool ctxPatchButton::setButtonShadowOffsetY(double value, int eState)
-{
-    return writeEntry(eState, value, &ButtonStateAttributes::ShadowOffsetY);
-}
-
-int ctxPatchButton::pvResolveEntry(const StateTable &table, qint32 state)
-{
-    // Bits beyond the four known ones name no entry; such a state falls back like a missing image.
-    const auto hasImage = [&table](qint32 index) {
-        return index >= 0 && index < StateEntries && table[size_t(index)].Image != nullptr;
-    };
-    if ((state & StateDisabled) && hasImage(4))
-        return 4;
-    qint32 t = state & ~StateFocused;
-    if (!hasImage(t))
-        t &= ~StateHover;
-    if (!hasImage(t))
-        t &= ~StatePressed;
-    return hasImage(t) ? int(t) : 0;
-}
-
-double ctxPatchButton::faceOpacityFor(qint32 state) const
-{
-    return m_opacity * m_table[size_t(pvResolveEntry(m_table, state))].ImageOpacity;
-}
-
-// ---------------------------------------------------------------------------------------------------------
-// persistence
-
-void ctxPatchButton::InitProperties()
-{
-    try {
-        setStyle(0);
-        setEnabledState(true);
-        setOpacity(1.0);
-        setAnimationDuration(0.0);
-        setCaption(objectName());
-        setFont(QFont()); // the host's font
-        setForeColor(DefaultForeColor);
-        setManualFocus(false);
-        setMaskColor(DefaultMaskColor);
-        setAutoRedraw(false);
-    } catch (...) {}
-}
-
-void ctxPatchButton::ReadProperties(const PropertyBag &bag)
-{
-    try {
-        setStyle(bag.ReadProperty(QStringLiteral("Style"), 0).toInt());
-        setEnabledState(bag.ReadProperty(QStringLiteral("Enabled"), true).toBool());
-        setOpacity(bag.ReadProperty(QStringLiteral("Opacity"), 1.0).toDouble());
-        setAnimationDuration(bag.ReadProperty(QStringLiteral("AnimationDuration"), 0.0).toDouble());
-        setCaption(bag.ReadProperty(QStringLiteral("Caption"), QString()).toString());
-        const QVariant storedFont = bag.ReadProperty(QStringLiteral("Font"), QFont());
-        // Without a stored font the button keeps following its host's font.
-        setFont(bag.contains(QStringLiteral("Font")) ? storedFont.value<QFont>() : QFont());
-        setForeColor(bag.ReadProperty(QStringLiteral("ForeColor"), DefaultForeColor).toInt());
-        setManualFocus(bag.ReadProperty(QStringLiteral("ManualFocus"), false).toBool());
-        setMaskColor(bag.ReadProperty(QStringLiteral("MaskColor"), DefaultMaskColor).toInt());
-        setAutoRedraw(bag.ReadProperty(QStringLiteral("AutoRedraw"), false).toBool());
-    } catch (...) {}
-}
-
-void ctxPatchButton::WriteProperties(PropertyBag &bag) const
-{
-    try {
-        const QFont ambient = parentWidget() ? parentWidget()->font() : QApplication::font();
-        bag.WriteProperty(QStringLiteral("Style"), m_style, 0);
-        bag.WriteProperty(QStringLiteral("Enabled"), Enabled(), true);
-        bag.WriteProperty(QStringLiteral("Opacity"), m_opacity, 1.0);
-        bag.WriteProperty(QStringLiteral("AnimationDuration"), m_animationDuration, 0.0);
-        bag.WriteProperty(QStringLiteral("Caption"), m_caption, QString());
-        bag.WriteProperty(QStringLiteral("Font"), font(), ambient);
-        bag.WriteProperty(QStringLiteral("ForeColor"), m_foreColor, DefaultForeColor);
-        bag.WriteProperty(QStringLiteral("ManualFocus"), m_manualFocus, false);
-        bag.WriteProperty(QStringLiteral("MaskColor"), m_maskColor, DefaultMaskColor);
-        bag.WriteProperty(QStringLiteral("AutoRedraw"), m_autoRedraw, false);
-    } catch (...) {}
-}
-
-// ---------------------------------------------------------------------------------------------------------
-// built-in styles
-
-void ctxPatchButton::resetTable()
-{
-    for (ButtonStateAttributes &e : m_table)
-        e = ButtonStateAttributes{};
-    // A focus ring drawn from the old table would outlive the style it belongs to.
-    m_focusLayer = QImage();
-}
-
-void ctxPatchButton::pvSetStyle(int style)
-{
-    resetTable();
-    if (style == 0 || !StyleAtlas::instance().isValid())
-        return;
-    if (style >= 1 && style <= 21) {
-        const StyleRow &r = StyleTable[style - 1];
-        switch (r.family) {
-        case StyleRow::Tall:
-            pvFillTall(r.base, r.foreColor, r.shadowOpacity, r.shadowColor, r.shadowOffsetY, r.last);
-            break;
-        case StyleRow::Flat:
-            pvFillFlat(r.base, r.foreColor, r.shadowOpacity, r.shadowColor, r.shadowOffsetY, r.last);
-            break;
-        case StyleRow::Outline:
-            pvFillOutline(r.base, r.foreColor, r.shadowOpacity, r.shadowColor, r.shadowOffsetY, r.last, r.activeOffset);
-            break;
-        }
-    } else if (style >= 22 && style <= 28) {
-        pvFillCard(style - 22);
-    }
-}
-
-void ctxPatchButton::pvFillTall(int base, qint32 foreColor, double shadowOpacity, qint32 shadowColor,
-                                double shadowOffsetY, qint32 normalTextColor)
-{
-    const auto shadow = [&](ButtonStateAttributes &e) {
-        e.ShadowOpacity = shadowOpacity;
-        e.ShadowColor = shadowColor;
-        e.ShadowOffsetY = shadowOffsetY;
-    };
-    const auto lightShadow = [](ButtonStateAttributes &e) {
-        e.ShadowOpacity = 0.8;
-        e.ShadowColor = 0xFFFFFF;
-        e.ShadowOffsetY = 1;
-    };
-    ButtonStateAttributes &normal = m_table[0];
-    if (normalTextColor != -1) {
-        normal.Image = cell(StyleAtlas::Tall, 0);
-        normal.TextColor = normalTextColor;
-        lightShadow(normal);
-    } else {
-        normal.Image = cell(StyleAtlas::Tall, base);
-        shadow(normal);
-    }
-    m_table[1].Image = cell(StyleAtlas::Tall, base + 1);
-    shadow(m_table[1]);
-    m_table[2].Image = cell(StyleAtlas::Tall, base + 2);
-    shadow(m_table[2]);
-    m_table[2].TextOffsetY = 1;
-    ButtonStateAttributes &disabled = m_table[4];
-    disabled.Image = cell(StyleAtlas::Tall, 3);
-    disabled.TextOpacity = 0.4;
-    disabled.TextColor = 0x2E2924;
-    lightShadow(disabled);
-    m_table[8].Image = cell(StyleAtlas::Tall, 10);
-    setAnimationDuration(0.2);
-    setForeColor(foreColor);
-}
-
-void ctxPatchButton::pvFillFlat(int base, qint32 foreColor, double shadowOpacity, qint32 shadowColor,
-                                double shadowOffsetY, int skip)
-{
-    m_table[0].Image = cell(StyleAtlas::Flat, base);
-    m_table[1].Image = cell(StyleAtlas::Flat, base + 2);
-    m_table[2].Image = cell(StyleAtlas::Flat, base + 3 + skip);
-    m_table[2].TextOffsetY = 1;
-    m_table[4].Image = m_table[0].Image;
-    m_table[4].ImageOpacity = 0.65;
-    m_table[8].Image = cell(StyleAtlas::Flat, base + 4 + skip);
-    for (int i : {0, 1, 2, 4}) {
-        m_table[size_t(i)].ShadowOpacity = shadowOpacity;
-        m_table[size_t(i)].ShadowColor = shadowColor;
-        m_table[size_t(i)].ShadowOffsetY = shadowOffsetY;
-    }
-    setAnimationDuration(0.2);
-    setForeColor(foreColor);
-}
-
-void ctxPatchButton::pvFillOutline(int base, qint32 foreColor, double shadowOpacity, qint32 shadowColor,
-                                   double shadowOffsetY, qint32 activeTextColor, int activeOffset)
-{
-    ButtonStateAttributes &normal = m_table[0];
-    normal.Image = cell(StyleAtlas::Flat, base);
-    normal.ShadowOpacity = 0;
-    normal.ShadowOffsetY = 1;
-    for (int i : {1, 2}) {
-        ButtonStateAttributes &active = m_table[size_t(i)];
-        active.Image = cell(StyleAtlas::Flat, base + activeOffset);
-        active.TextColor = activeTextColor;
-        active.ShadowOpacity = shadowOpacity;
-        active.ShadowColor = shadowColor;
-        active.ShadowOffsetY = shadowOffsetY;
-    }
-    m_table[2].TextOffsetY = 1;
-    ButtonStateAttributes &disabled = m_table[4];
-    disabled.Image = normal.Image;
-    disabled.ImageOpacity = 0.65;
-    disabled.ShadowOpacity = 0;
-    disabled.ShadowOffsetY = 1;
-    m_table[8].Image = cell(StyleAtlas::Flat, base + 3);
-    setAnimationDuration(0.2);
-    setForeColor(foreColor);
-}
-
-void ctxPatchButton::pvFillCard(int index)
-{
-    m_table[0].Image = cell(StyleAtlas::Card, index);
-    m_table[4].Image = m_table[0].Image;
-    m_table[4].ImageOpacity = 0.65;
-    m_table[8].Image = cell(StyleAtlas::Card, 7);
-    setForeColor(0);
-}
-
-// ---------------------------------------------------------------------------------------------------------
-// converting fonts, colours, text flags and pictures
-
-bool ctxPatchButton::pvPrepareFont(const QFont &font, QFont &out)
-{
-    try {
-        QFont made;
-        const QString family = font.family();
-        if (!family.isEmpty() && QFontDatabase::hasFamily(family)) {
-            made = QFont(family);
-        } else {
-            made = QFont(QStringLiteral("Sans Serif"));
-            made.setStyleHint(QFont::SansSerif);
-        }
-        double points = font.pointSizeF();
-        if (points <= 0)
-            points = font.pixelSize() * 72.0 / 96.0;
-        if (!(points > 0))
-            return false;
-        made.setPointSizeF(points);
-        made.setBold(font.bold());
-        made.setItalic(font.italic());
-        made.setUnderline(font.underline());
-        made.setStrikeOut(font.strikeOut());
-        out = made;
-        return true;
-    } catch (...) {
-        return false;
-    }
-}
-
-ctxPatchButton::StringFormat ctxPatchButton::pvPrepareStringFormat(qint32 flags)
-{
-    StringFormat f;
-    switch (flags & 3) {
-    case 1: f.alignment = Qt::AlignHCenter; break;
-    case 2: f.alignment = Qt::AlignRight; break;
-    default: f.alignment = Qt::AlignLeft; break;
-    }
-    switch ((flags / 4) & 3) {
-    case 1: f.alignment |= Qt::AlignVCenter; break;
-    case 2: f.alignment |= Qt::AlignBottom; break;
-    default: f.alignment |= Qt::AlignTop; break;
-    }
-    // The layout flags the text drawing understands: right to left, vertical, no wrapping, no clipping.
-    const qint32 formatFlags = flags / 16;
-    f.rightToLeft = formatFlags & 0x0001;
-    f.vertical = formatFlags & 0x0002;
-    f.noWrap = formatFlags & 0x1000;
-    f.noClip = formatFlags & 0x4000;
-    return f;
-}
-
-QRgb ctxPatchButton::pvTranslateColor(qint32 oleColour, double opacity, const QPalette &palette)
-{
-    const QColor c = olecolor::toColor(oleColour, palette);
-    const double scaled = std::isnan(opacity) ? 0.0 : std::clamp(opacity * 255.0, 0.0, 255.0);
-    return qRgba(c.red(), c.green(), c.blue(), int(std::nearbyint(scaled)));
-}
-
-bool ctxPatchButton::pvPreparePicture(const QVariant &picture, qint32 maskColour, const QPalette &palette, QImage &out)
-{
-    try {
-        QImage image;
-        if (picture.typeId() == QMetaType::QImage || picture.typeId() == QMetaType::QPixmap) {
-            // A bitmap carries no alpha: its transparency is the mask colour's job.
-            const QImage bitmap =
-                picture.typeId() == QMetaType::QImage ? picture.value<QImage>() : picture.value<QPixmap>().toImage();
-            if (!bitmap.isNull())
-                image = bitmap.convertToFormat(QImage::Format_RGB32).convertToFormat(QImage::Format_ARGB32);
-        } else if (picture.typeId() == QMetaType::QIcon) {
-            const QIcon icon = picture.value<QIcon>();
-            // The largest size the icon holds; an icon that names none is drawn at the usual 32 x 32.
-            QSize size;
-            const QList<QSize> sizes = icon.availableSizes();
-            for (const QSize &s : sizes)
-                if (!size.isValid() || qint64(s.width()) * s.height() > qint64(size.width()) * size.height())
-                    size = s;
-            if (!size.isValid() || size.isEmpty())
-                size = QSize(32, 32);
-            if (!icon.isNull()) {
-                image = icon.pixmap(size, 1.0).toImage().convertToFormat(QImage::Format_ARGB32);
-                keepOrFillAlpha(image);
-            }
-        } else if (picture.metaType() == QMetaType::fromType<QPicture>()) {
-            const QPicture metafile = picture.value<QPicture>();
-            const QRect bounds = metafile.boundingRect();
-            if (!bounds.isEmpty() && bounds.width() <= 8192 && bounds.height() <= 8192) {
-                QImage section(bounds.size(), QImage::Format_ARGB32_Premultiplied);
-                if (!section.isNull()) {
-                    section.fill(0);
-                    QPainter p(&section);
-                    p.drawPicture(-bounds.topLeft(), metafile);
-                    p.end();
-                    image = section.convertToFormat(QImage::Format_ARGB32);
-                    keepOrFillAlpha(image);
-                }
-            }
-        }
-        if (!image.isNull() && maskColour != -1) {
-            const QRgb key = olecolor::toColor(maskColour, palette).rgb() | 0xFF000000u;
-            for (int y = 0; y < image.height(); ++y) {
-                auto *row = reinterpret_cast<QRgb *>(image.scanLine(y));
-                for (int x = 0; x < image.width(); ++x)
-                    if (row[x] == key)
-                        row[x] = 0;
-            }
-        }
-        out = image;
-        return true;
-    } catch (...) {
-        return false;
-    }
-}
-
-// ---------------------------------------------------------------------------------------------------------
-// painting
-
-bool ctxPatchButton::pvCreateDib(int width, int height, QImage &dib)
-{
-    if (width <= 0 || height <= 0)
-        return false;
-    QImage made(width, height, QImage::Format_ARGB32_Premultiplied);
-    if (made.isNull())
-        return false;
-    made.fill(0);
-    dib = made;
-    return true;
-}
-
-bool ctxPatchButton::pvPrepareAttribs(double opacity)
-{
-    if (!std::isfinite(opacity))
-        return false;
-    m_faceOpacity = opacity;
-    return true;
-}
-
-void ctxPatchButton::drawCaption(QPainter &painter, const QString &caption, const QFont &font, QRgb colour,
-                                 const QRectF &rect, const StringFormat &format) const
-{
-    painter.save();
-    painter.setFont(font);
-    painter.setPen(QColor::fromRgba(colour));
-    if (format.rightToLeft)
-        painter.setLayoutDirection(Qt::RightToLeft);
-    QRectF box = rect;
-    if (format.vertical) {
-        // Lines run top to bottom: lay them out in a box turned a quarter clockwise.
-        painter.translate(rect.right(), rect.top());
-        painter.rotate(90);
-        box = QRectF(0, 0, rect.height(), rect.width());
-    }
-    int flags = int(format.alignment);
-    if (!format.noWrap)
-        flags |= Qt::TextWordWrap;
-    if (format.noClip)
-        flags |= Qt::TextDontClip;
-    painter.drawText(box, flags, caption);
-    painter.restore();
-}
-
-bool ctxPatchButton::pvPrepareBitmap(qint32 eState, QImage &focusLayer, QImage &face)
-{
-    try {
-        const int w = width();
-        const int h = height();
-        if (w <= 0 || h <= 0)
-            return false;
-
-        QImage focus = focusLayer;
-        if (eState & StateFocused) {
-            if ((eState & HoverAndPressed) == HoverAndPressed && !m_manualFocus) {
-                focus = QImage();
-            } else if (focus.isNull() && m_table[8].Image) {
-                focus = QImage(w, h, QImage::Format_ARGB32_Premultiplied);
-                if (focus.isNull())
-                    return false;
-                focus.fill(0);
-                QPainter fp(&focus);
-                m_table[8].Image->DrawToGraphics(&fp, 0, 0, w, h);
-            }
-        } else {
-            focus = QImage();
-        }
-
-        const ButtonStateAttributes &e = m_table[size_t(pvResolveEntry(m_table, eState))];
-        QFont captionFont = m_captionFont;
-        if (e.TextFont && !pvPrepareFont(*e.TextFont, captionFont))
-            captionFont = m_captionFont;
-
-        // Straight ARGB, so cross-fades can mix the bytes of two faces directly.
-        QImage made(w, h, QImage::Format_ARGB32);
-        if (made.isNull())
-            return false;
-        made.fill(0);
-        QPainter p(&made);
-        p.setRenderHint(QPainter::SmoothPixmapTransform, true);
-        p.setRenderHint(QPainter::TextAntialiasing, true);
-
-        const double zoom = e.ImageZoom;
-        if (zoom != 1.0 && std::isfinite(zoom)) {
-            p.setTransform(QTransform::fromTranslate(-w / 2.0, -h / 2.0) * QTransform::fromScale(zoom, zoom)
-                           * QTransform::fromTranslate(w / 2.0, h / 2.0));
-        }
-
-        int clientLeft = 0;
-        int clientTop = 0;
-        int clientWidth = w;
-        int clientHeight = h;
-        if (e.Image) {
-            e.Image->DrawToGraphics(&p, 0, 0, w, h);
-            e.Image->CalcClientRect(w, h, clientLeft, clientTop, clientWidth, clientHeight);
-        }
-
-        QString caption = m_caption;
-        emit OwnerDraw(&p, captionFont, eState, clientLeft, clientTop, clientWidth, clientHeight, caption,
-                       m_pictureImage);
-
-        if (clientWidth >= 1 && clientHeight >= 1) {
-            if (!m_pictureImage.isNull()) {
-                const double x = clientLeft + (clientWidth - m_pictureImage.width()) / 2.0;
-                const double y = clientTop + (clientHeight - m_pictureImage.height()) / 2.0;
-                p.drawImage(QPointF(roundEven(x), roundEven(y)), m_pictureImage);
-            } else {
-                // The caption ends at its first zero character, as text handed on by length-less strings does.
-                const qsizetype end = caption.indexOf(QChar(0));
-                if (end >= 0)
-                    caption.truncate(end);
-                if (!caption.isEmpty()) {
-                    const qint32 colour = e.TextColor == -1 ? m_foreColor : e.TextColor;
-                    const StringFormat format = pvPrepareStringFormat(e.TextFlags);
-                    QRectF layout(clientLeft, clientTop, clientWidth, clientHeight);
-                    if ((eState & HoverAndPressed) == HoverAndPressed)
-                        layout.translate(roundEven(e.TextOffsetX), roundEven(e.TextOffsetY));
-                    if (!(e.ShadowOffsetX == 0 && e.ShadowOffsetY == 0 && e.Image)) {
-                        drawCaption(
-                            p, caption, captionFont, pvTranslateColor(e.ShadowColor, e.ShadowOpacity, palette()),
-                            layout.translated(finiteOr(e.ShadowOffsetX, 0), finiteOr(e.ShadowOffsetY, 0)), format);
-                    }
-                    drawCaption(p, caption, captionFont, pvTranslateColor(colour, e.TextOpacity, palette()), layout,
-                                format);
-                }
-            }
-        }
-        p.end();
-        focusLayer = focus;
-        face = made;
-        return true;
-    } catch (...) {
-        return false;
-    }
-}
-
-bool ctxPatchButton::pvMergeBitmap(QImage &dst, const QImage &src, int dstWeight, int srcWeight)
-{
-    try {
-        if (dst.isNull() || src.isNull())
-            return false;
-        if (dst.format() != QImage::Format_ARGB32)
-            dst = dst.convertToFormat(QImage::Format_ARGB32);
-        const QImage source = src.format() == QImage::Format_ARGB32 ? src : src.convertToFormat(QImage::Format_ARGB32);
-        if (dst.isNull() || source.isNull())
-            return false;
-        const qsizetype dstStride = dst.bytesPerLine();
-        const qsizetype srcStride = source.bytesPerLine();
-        const qsizetype columns = std::min(dstStride, srcStride);
-        const int rows = std::min(dst.height(), source.height());
-        if (dstWeight >= 0 && srcWeight >= 0 && dstWeight + srcWeight <= 255) {
-            // Every fade frame comes this way: no result can leave 0..255, so the loop needs no clamp
-            // and the compiler can run it over many bytes at once.
-            const quint32 dw = quint32(dstWeight);
-            const quint32 sw = quint32(srcWeight);
-            for (int row = 0; row < rows; ++row) {
-                uchar *d = dst.scanLine(row);
-                const uchar *s = source.constScanLine(row);
-                for (qsizetype c = 0; c < columns; ++c)
-                    d[c] = uchar((d[c] * dw + s[c] * sw) / 255u);
-            }
-            return true;
-        }
-        const qint64 dw = dstWeight;
-        const qint64 sw = srcWeight;
-        for (int row = 0; row < rows; ++row) {
-            uchar *d = dst.scanLine(row);
-            const uchar *s = source.constScanLine(row);
-            for (qsizetype c = 0; c < columns; ++c) {
-                const qint64 v = (qint64(d[c]) * dw + qint64(s[c]) * sw) / 255;
-                d[c] = uchar(std::clamp<qint64>(v, 0, 255));
-            }
-        }
-        return true;
-    } catch (...) {
-        return false;
-    }
-}
-
-bool ctxPatchButton::pvPaintControl(QPainter &painter)
-{
-    try {
-        // A hidden button is resized without a resize event; its layers are then of the old size.
-        if (!m_face.isNull() && m_face.size() != size())
-            sizeChanged();
-        if (!m_prepared) {
-            m_prepared = true;
-            pvPrepareBitmap(m_state, m_focusLayer, m_face);
-            pvPrepareAttribs(faceOpacityFor(m_state));
-        }
-        if (m_face.isNull())
-            return false;
-
-        const QImage *shown = &m_face;
-        if (!m_previousFace.isNull()) {
-            const int a = int(std::floor(m_progress * 255.0 + 0.5));
-            if (a < 255) {
-                if (m_blend.size() == m_previousFace.size() && m_blend.format() == m_previousFace.format()
-                    && m_blend.bytesPerLine() == m_previousFace.bytesPerLine()) {
-                    std::memcpy(m_blend.bits(), m_previousFace.constBits(), size_t(m_previousFace.sizeInBytes()));
-                } else {
-                    m_blend = m_previousFace.copy();
-                }
-                if (a > 0)
-                    pvMergeBitmap(m_blend, m_face, 255 - a, a);
-                shown = &m_blend;
-            }
-        }
-
-        const QRect whole(0, 0, width(), height());
-        painter.save();
-        painter.setOpacity(1.0);
-        if (!m_focusLayer.isNull())
-            painter.drawImage(whole, m_focusLayer);
-        painter.setOpacity(unitRange(m_faceOpacity));
-        painter.drawImage(whole, *shown);
-        painter.restore();
-        return true;
-    } catch (...) {
-        return false;
-    }
-}
-
-bool ctxPatchButton::paintTo(QPainter &painter)
-{
-    bool ok = false;
-    try {
-        if (!m_face.isNull() && m_face.size() != size())
-            sizeChanged();
-        if (m_autoRedraw) {
-            if (m_cache.isNull()) {
-                QImage dib;
-                if (pvCreateDib(width(), height(), dib)) {
-                    QPainter dp(&dib);
-                    ok = pvPaintControl(dp);
-                    dp.end();
-                    if (ok)
-                        m_cache = dib;
-                }
-            } else {
-                ok = true;
-            }
-            if (ok)
-                painter.drawImage(0, 0, m_cache);
-        } else {
-            ok = pvPaintControl(painter);
-        }
-    } catch (...) {
-        ok = false;
-    }
-    if (!ok) {
-        // What stands in for the button when its face cannot be drawn.
-        m_cache = QImage();
-        painter.save();
-        painter.setOpacity(1.0);
-        painter.resetTransform();
-        painter.fillRect(rect(), olecolor::toColor(FallbackFace));
-        if (width() > 5 && height() > 5) {
-            painter.setPen(olecolor::toColor(olecolor::ButtonShadow, palette()));
-            painter.setBrush(Qt::NoBrush);
-            painter.drawRect(2, 2, width() - 6, height() - 6);
-        }
-        painter.restore();
-    }
-    return ok;
-}
-
-void ctxPatchButton::paintEvent(QPaintEvent *)
-{
-    try {
-        QPainter painter(this);
-        paintTo(painter);
-    } catch (...) {}
-}
-
-QImage ctxPatchButton::render() const
-{
-    QImage out(size(), QImage::Format_ARGB32_Premultiplied);
-    if (out.isNull())
-        return out;
-    out.fill(0);
-    QPainter painter(&out);
-    // Composing the face on demand only fills the painting caches.
-    const_cast<ctxPatchButton *>(this)->paintTo(painter);
-    painter.end();
-    return out;
-}
-
-void ctxPatchButton::pvRefresh()
-{
-    m_prepared = false;
-    m_cache = QImage();
-    update();
-}
-
-void ctxPatchButton::Refresh()
-{
-    try {
-        m_cache = QImage();
-        bool ok = true;
-        if (m_autoRedraw) {
-            QImage dib;
-            ok = pvCreateDib(width(), height(), dib);
-            if (ok) {
-                QPainter dp(&dib);
-                ok = pvPaintControl(dp);
-                dp.end();
-            }
-            if (ok)
-                m_cache = dib;
-        }
-        if (ok)
-            update();
-    } catch (...) {}
-}
-
-void ctxPatchButton::Repaint()
-{
-    try {
-        if (m_prepared) {
-            pvPrepareBitmap(m_state, m_focusLayer, m_face);
-            pvPrepareAttribs(faceOpacityFor(m_state));
-        }
-        Refresh();
-    } catch (...) {}
 }
 
 // ---------------------------------------------------------------------------------------------------------
 // states and animation
-
-void ctxPatchButton::setClock(std::function<double()> clock)
-{
-    clockFunction() = std::move(clock);
-}
-
-void ctxPatchButton::setFrameInterval(int milliseconds)
-{
-    frameDelay = std::max(milliseconds, 0);
-}
-
-int ctxPatchButton::frameInterval()
-{
-    return frameDelay;
-}
-
-double ctxPatchButton::pvTimer()
-{
-    const auto &clock = clockFunction();
-    return clock ? clock() : monotonicSeconds();
-}
 
 void ctxPatchButton::pvState(qint32 mask, bool set)
 {
@@ -1264,7 +262,7 @@ bool ctxPatchButton::pvStartAnimation(double duration, double opacityStart, doub
 {
     try {
         QImage fresh;
-        if (!pvPrepareBitmap(m_state, m_focusLayer, fresh))
+        if (!buildFace(fresh))
             return false;
         m_previousFace = m_face;
         m_face = fresh;
@@ -1297,7 +295,7 @@ bool ctxPatchButton::pvAnimateState(double elapsed, double opacityStart, double 
         }
         Refresh();
         if (m_progress < 1.0)
-            m_frameTimer->start(frameDelay);
+            m_frameTimer->start(std::max(m_clock->frameIntervalMs(), 0));
         else
             m_frameTimer->stop(); // a frame still queued has nothing left to show
         return true;
@@ -1323,54 +321,6 @@ void ctxPatchButton::CancelMode()
 
 // ---------------------------------------------------------------------------------------------------------
 // input
-
-int ctxPatchButton::scaleModeFromName(const QString &name)
-{
-    static const char *const names[] = {"Twip", "Point", "Pixel", "Character", "Inch", "Millimeter", "Centimeter"};
-    for (int i = 0; i < 7; ++i)
-        if (name.compare(QLatin1String(names[i]), Qt::CaseInsensitive) == 0)
-            return i + 1;
-    return ScaleTwip;
-}
-
-int ctxPatchButton::hostScaleMode() const
-{
-    for (const QWidget *w = parentWidget(); w; w = w->parentWidget()) {
-        const QVariant units = w->property("ScaleUnits");
-        if (units.isValid())
-            return scaleModeFromName(units.toString());
-    }
-    return ScaleTwip;
-}
-
-namespace {
-
-double fromPixels(double pixels, int mode, double dpi, double twipsPerCharacter)
-{
-    switch (mode) {
-    case ctxPatchButton::ScalePoint: return pixels * 72.0 / dpi;
-    case ctxPatchButton::ScalePixel: return pixels;
-    case ctxPatchButton::ScaleCharacter: return pixels * 1440.0 / dpi / twipsPerCharacter;
-    case ctxPatchButton::ScaleInch: return pixels / dpi;
-    case ctxPatchButton::ScaleMillimeter: return pixels * 25.4 / dpi;
-    case ctxPatchButton::ScaleCentimeter: return pixels * 2.54 / dpi;
-    default: return pixels * 1440.0 / dpi;
-    }
-}
-
-} // namespace
-
-double ctxPatchButton::toHostX(double pixels) const
-{
-    const double dpi = logicalDpiX() > 0 ? logicalDpiX() : 96.0;
-    return fromPixels(pixels, hostScaleMode(), dpi, 120.0);
-}
-
-double ctxPatchButton::toHostY(double pixels) const
-{
-    const double dpi = logicalDpiY() > 0 ? logicalDpiY() : 96.0;
-    return fromPixels(pixels, hostScaleMode(), dpi, 240.0);
-}
 
 bool ctxPatchButton::insideRect(double x, double y) const
 {
@@ -1425,7 +375,8 @@ void ctxPatchButton::pvHandleMouseDown(int button, int shift, double x, double y
     QPointer<ctxPatchButton> self(this);
     int b = button;
     int s = shift;
-    emit MouseDown(b, s, toHostX(x), toHostY(y));
+    const QPointF at = toHostUnits(this, x, y);
+    emit MouseDown(b, s, at.x(), at.y());
     if (!self)
         return;
     m_downButton = qint16(b);
@@ -1483,7 +434,8 @@ void ctxPatchButton::mouseMoveEvent(QMouseEvent *event)
         const double y = event->position().y();
         int b = hostButtons(event->buttons());
         int s = hostShift(event->modifiers());
-        emit MouseMove(b, s, toHostX(x), toHostY(y));
+        const QPointF at = toHostUnits(this, x, y);
+        emit MouseMove(b, s, at.x(), at.y());
         if (!self || b == -1)
             return;
         if (insideRect(x, y)) {
@@ -1509,7 +461,8 @@ void ctxPatchButton::mouseReleaseEvent(QMouseEvent *event)
         const double y = event->position().y();
         int b = hostButton(event->button());
         int s = hostShift(event->modifiers());
-        emit MouseUp(b, s, toHostX(x), toHostY(y));
+        const QPointF at = toHostUnits(this, x, y);
+        emit MouseUp(b, s, at.x(), at.y());
         if (!self || b == -1)
             return;
         if (b & MouseLeft)
@@ -1625,14 +578,13 @@ void ctxPatchButton::changeEvent(QEvent *event)
         case QEvent::EnabledChange: pvState(StateDisabled, !isEnabled()); break;
         case QEvent::FontChange:
             pvPrepareFont(font(), m_captionFont);
-            pvRefresh();
+            invalidate(Stale::Face);
             reportChange("Font");
             break;
         case QEvent::PaletteChange: {
             // System colours come from the palette: the caption and the picture's mask may have changed.
-            QImage converted;
-            m_pictureImage = pvPreparePicture(m_picture, m_maskColor, palette(), converted) ? converted : QImage();
-            pvRefresh();
+            preparePicture();
+            invalidate(Stale::Face);
             break;
         }
         default: break;
@@ -1641,19 +593,9 @@ void ctxPatchButton::changeEvent(QEvent *event)
     QWidget::changeEvent(event);
 }
 
-void ctxPatchButton::sizeChanged()
-{
-    // Every layer is built at the control's size: a fade between two sizes has nothing to show.
-    m_focusLayer = QImage();
-    m_previousFace = QImage();
-    m_frameTimer->stop();
-    m_progress = 1.0;
-    pvRefresh();
-}
-
 void ctxPatchButton::resizeEvent(QResizeEvent *event)
 {
-    sizeChanged();
+    invalidate(Stale::Size);
     QWidget::resizeEvent(event);
 }
 
@@ -1674,30 +616,15 @@ void ctxPatchButton::dragEnterEvent(QDragEnterEvent *event)
 
 void ctxPatchButton::dragMoveEvent(QDragMoveEvent *event)
 {
-    if (m_oleDropMode != 1) {
-        event->ignore();
-        return;
-    }
-    try {
-        int effect = hostEffects(event->possibleActions());
-        int b = hostButtons(event->buttons());
-        int s = hostShift(event->modifiers());
-        int state = event->type() == QEvent::DragEnter ? 0 : 2; // entering, over
-        emit OLEDragOver(event->mimeData(), effect, b, s, toHostX(event->position().x()),
-                         toHostY(event->position().y()), state);
-        const Qt::DropAction action = dropAction(effect);
-        if (action == Qt::IgnoreAction) {
-            event->ignore();
-        } else {
-            event->setDropAction(action);
-            event->accept();
-        }
-    } catch (...) {
-        event->ignore();
-    }
+    pvDragOver(event, event->type() == QEvent::DragEnter ? 0 : 2); // entering, over
 }
 
 void ctxPatchButton::dropEvent(QDropEvent *event)
+{
+    pvDragOver(event, -1);
+}
+
+void ctxPatchButton::pvDragOver(QDropEvent *event, int overState)
 {
     if (m_oleDropMode != 1) {
         event->ignore();
@@ -1707,15 +634,12 @@ void ctxPatchButton::dropEvent(QDropEvent *event)
         int effect = hostEffects(event->possibleActions());
         int b = hostButtons(event->buttons());
         int s = hostShift(event->modifiers());
-        emit OLEDragDrop(event->mimeData(), effect, b, s, toHostX(event->position().x()),
-                         toHostY(event->position().y()));
-        const Qt::DropAction action = dropAction(effect);
-        if (action == Qt::IgnoreAction) {
-            event->ignore();
-        } else {
-            event->setDropAction(action);
-            event->accept();
-        }
+        const QPointF at = toHostUnits(this, event->position().x(), event->position().y());
+        if (overState < 0)
+            emit OLEDragDrop(event->mimeData(), effect, b, s, at.x(), at.y());
+        else
+            emit OLEDragOver(event->mimeData(), effect, b, s, at.x(), at.y(), overState);
+        applyDropEffect(event, effect);
     } catch (...) {
         event->ignore();
     }

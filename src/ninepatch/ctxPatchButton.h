@@ -1,5 +1,7 @@
 #pragma once
 
+#include "AnimationClock.h"
+#include "ButtonStateTable.h"
 #include "OleColor.h"
 
 #include <QByteArray>
@@ -9,9 +11,7 @@
 #include <QVariant>
 #include <QWidget>
 
-#include <array>
 #include <functional>
-#include <memory>
 #include <optional>
 
 class cPatchImage;
@@ -26,10 +26,14 @@ class QTimer;
 // Every procedure catches what goes wrong inside it and ends there; nothing escapes to the host and
 // nothing is shown to the operator. The per-state accessors report an entry index above 8 through
 // their result (`ok` false, or a false return) instead.
+//
+// ctxPatchButton.cpp holds the properties, the state machine, the animation and the input;
+// ctxPatchButtonPaint.cpp the painting, ctxPatchButtonPersistence.cpp the stored layouts. The face is
+// built by buttonface (ButtonFace.h), the built-in styles come from buttonstyles (ButtonStyles.h).
 class ctxPatchButton : public QWidget
 {
     Q_OBJECT
-    Q_PROPERTY(int Style READ Style WRITE setStyle)
+    Q_PROPERTY(int Style READ Style WRITE setButtonStyle)
     Q_PROPERTY(bool Enabled READ Enabled WRITE setEnabledState)
     Q_PROPERTY(double Opacity READ Opacity WRITE setOpacity)
     Q_PROPERTY(double AnimationDuration READ AnimationDuration WRITE setAnimationDuration)
@@ -46,70 +50,19 @@ class ctxPatchButton : public QWidget
     Q_PROPERTY(qint16 DownButton READ DownButton)
 
 public:
-    // The visual conditions; the state is a set of them.
-    enum StateBit : qint32 {
-        StateHover = 1,
-        StatePressed = 2,
-        StateDisabled = 4,
-        StateFocused = 8,
-    };
-    // Mouse buttons and shift keys as the host's mouse and key events carry them.
-    enum MouseButtonBit : int { MouseLeft = 1, MouseRight = 2, MouseMiddle = 4 };
-    enum ShiftBit : int { ShiftKey = 1, CtrlKey = 2, AltKey = 4 };
+    // The state bits (StateHover, StatePressed, StateDisabled, StateFocused) as the button's own names.
+    using enum ButtonStateBit;
     // Results of pvHitTest.
     enum HitResult : int { HitOutside = 0, HitTransparent = 1, HitHit = 3 };
-    // The host's scale modes for mouse positions.
-    enum ScaleMode : int {
-        ScaleTwip = 1,
-        ScalePoint = 2,
-        ScalePixel = 3,
-        ScaleCharacter = 4,
-        ScaleInch = 5,
-        ScaleMillimeter = 6,
-        ScaleCentimeter = 7,
-    };
-
-    static constexpr int StateEntries = 9; // entries 0..8 of the per-state table
     static constexpr qint32 DefaultForeColor = olecolor::ButtonText;
     static constexpr qint32 DefaultMaskColor = 0xFF00FF;
-
-    // What the button keeps for one entry of its per-state table.
-    struct ButtonStateAttributes
-    {
-        QByteArray ImageArray;
-        std::shared_ptr<cPatchImage> Image;
-        double ImageOpacity = 1.0;
-        double ImageZoom = 1.0;
-        std::optional<QFont> TextFont;
-        qint32 TextFlags = 5;
-        qint32 TextColor = -1;
-        double TextOpacity = 1.0;
-        double TextOffsetX = 0.0;
-        double TextOffsetY = 0.0;
-        qint32 ShadowColor = olecolor::ButtonShadow;
-        double ShadowOpacity = 0.5;
-        double ShadowOffsetX = 0.0;
-        double ShadowOffsetY = 0.0;
-    };
-    using StateTable = std::array<ButtonStateAttributes, StateEntries>;
-
-    // How a caption is laid out for a set of text flags.
-    struct StringFormat
-    {
-        Qt::Alignment alignment = Qt::AlignLeft | Qt::AlignTop;
-        bool rightToLeft = false;
-        bool vertical = false;
-        bool noWrap = false;
-        bool noClip = false;
-    };
 
     explicit ctxPatchButton(QWidget *parent = nullptr);
     ~ctxPatchButton() override;
 
     // ---- control-wide properties ----
     int Style() const { return m_style; }
-    void setStyle(int style);
-    using QWidget::setStyle;
+    void setButtonStyle(int style);
 
     // The control's own enabled flag (a disabled host disables it too, without changing this).
     bool Enabled() const;
@@ -166,37 +119,43 @@ public:
     // eState picks the table entry (0..8); omitted or negative means the entry of the current state.
     // An entry above 8 (also a current state above 8) is out of range: getters then give the reset
     // value and set *ok to false, setters change nothing and return false.
-    QByteArray ButtonImageArray(int eState = -1, bool *ok = nullptr) const;
+    QByteArray ButtonImageArray(int eState = -1, bool *ok = nullptr) const { return get(eState, ok, &E::ImageArray); }
     bool setButtonImageArray(const QByteArray &bytes, int eState = -1);
     // The entry's nine-patch picture with its marker frame hidden; null when the entry has none. The
     // setter loads a copy, so the caller keeps its own image.
     QImage ButtonImageBitmap(int eState = -1, bool *ok = nullptr) const;
     bool setButtonImageBitmap(const QImage &image, int eState = -1);
-    double ButtonImageOpacity(int eState = -1, bool *ok = nullptr) const;
-    bool setButtonImageOpacity(double value, int eState = -1);
-    double ButtonImageZoom(int eState = -1, bool *ok = nullptr) const;
-    bool setButtonImageZoom(double value, int eState = -1);
+    double ButtonImageOpacity(int eState = -1, bool *ok = nullptr) const { return get(eState, ok, &E::ImageOpacity); }
+    bool setButtonImageOpacity(double value, int eState = -1) { return put(eState, value, &E::ImageOpacity); }
+    double ButtonImageZoom(int eState = -1, bool *ok = nullptr) const { return get(eState, ok, &E::ImageZoom); }
+    bool setButtonImageZoom(double value, int eState = -1) { return put(eState, value, &E::ImageZoom); }
     // std::nullopt: the entry uses the control's Font.
-    std::optional<QFont> ButtonTextFont(int eState = -1, bool *ok = nullptr) const;
-    bool setButtonTextFont(const std::optional<QFont> &font, int eState = -1);
-    qint32 ButtonTextFlags(int eState = -1, bool *ok = nullptr) const;
-    bool setButtonTextFlags(qint32 value, int eState = -1);
-    qint32 ButtonTextColor(int eState = -1, bool *ok = nullptr) const;
-    bool setButtonTextColor(qint32 value, int eState = -1);
-    double ButtonTextOpacity(int eState = -1, bool *ok = nullptr) const;
-    bool setButtonTextOpacity(double value, int eState = -1);
-    double ButtonTextOffsetX(int eState = -1, bool *ok = nullptr) const;
-    bool setButtonTextOffsetX(double value, int eState = -1);
-    double ButtonTextOffsetY(int eState = -1, bool *ok = nullptr) const;
-    bool setButtonTextOffsetY(double value, int eState = -1);
-    qint32 ButtonShadowColor(int eState = -1, bool *ok = nullptr) const;
-    bool setButtonShadowColor(qint32 value, int eState = -1);
-    double ButtonShadowOpacity(int eState = -1, bool *ok = nullptr) const;
-    bool setButtonShadowOpacity(double value, int eState = -1);
-    double ButtonShadowOffsetX(int eState = -1, bool *ok = nullptr) const;
-    bool setButtonShadowOffsetX(double value, int eState = -1);
-    double ButtonShadowOffsetY(int eState = -1, bool *ok = nullptr) const;
-    bool setButtonShadowOffsetY(double value, int eState = -1);
+    std::optional<QFont> ButtonTextFont(int eState = -1, bool *ok = nullptr) const
+    {
+        return get(eState, ok, &E::TextFont);
+    }
+    bool setButtonTextFont(const std::optional<QFont> &font, int eState = -1)
+    {
+        return put(eState, font, &E::TextFont);
+    }
+    qint32 ButtonTextFlags(int eState = -1, bool *ok = nullptr) const { return get(eState, ok, &E::TextFlags); }
+    bool setButtonTextFlags(qint32 value, int eState = -1) { return put(eState, value, &E::TextFlags); }
+    qint32 ButtonTextColor(int eState = -1, bool *ok = nullptr) const { return get(eState, ok, &E::TextColor); }
+    bool setButtonTextColor(qint32 value, int eState = -1) { return put(eState, value, &E::TextColor); }
+    double ButtonTextOpacity(int eState = -1, bool *ok = nullptr) const { return get(eState, ok, &E::TextOpacity); }
+    bool setButtonTextOpacity(double value, int eState = -1) { return put(eState, value, &E::TextOpacity); }
+    double ButtonTextOffsetX(int eState = -1, bool *ok = nullptr) const { return get(eState, ok, &E::TextOffsetX); }
+    bool setButtonTextOffsetX(double value, int eState = -1) { return put(eState, value, &E::TextOffsetX); }
+    double ButtonTextOffsetY(int eState = -1, bool *ok = nullptr) const { return get(eState, ok, &E::TextOffsetY); }
+    bool setButtonTextOffsetY(double value, int eState = -1) { return put(eState, value, &E::TextOffsetY); }
+    qint32 ButtonShadowColor(int eState = -1, bool *ok = nullptr) const { return get(eState, ok, &E::ShadowColor); }
+    bool setButtonShadowColor(qint32 value, int eState = -1) { return put(eState, value, &E::ShadowColor); }
+    double ButtonShadowOpacity(int eState = -1, bool *ok = nullptr) const { return get(eState, ok, &E::ShadowOpacity); }
+    bool setButtonShadowOpacity(double value, int eState = -1) { return put(eState, value, &E::ShadowOpacity); }
+    double ButtonShadowOffsetX(int eState = -1, bool *ok = nullptr) const { return get(eState, ok, &E::ShadowOffsetX); }
+    bool setButtonShadowOffsetX(double value, int eState = -1) { return put(eState, value, &E::ShadowOffsetX); }
+    double ButtonShadowOffsetY(int eState = -1, bool *ok = nullptr) const { return get(eState, ok, &E::ShadowOffsetY); }
+    bool setButtonShadowOffsetY(double value, int eState = -1) { return put(eState, value, &E::ShadowOffsetY); }
 
     // ---- persistence ----
     // The values of a new button placed by a designer; the caption is the host's name for it.
@@ -219,38 +178,16 @@ public:
     bool facesPrepared() const { return m_prepared; }
     bool frameTimerActive() const;
 
-    // The host's scale mode from its "ScaleUnits" name (the host widget's dynamic property of that
-    // name; Twip when it has none).
-    static int scaleModeFromName(const QString &name);
-    int hostScaleMode() const;
+    // The clock and frame interval the fades run on: AnimationClock::system() until one is handed; nullptr
+    // hands that back. The clock must outlive the button or be taken back first.
+    void setAnimationClock(const AnimationClock *clock) { m_clock = clock ? clock : &AnimationClock::system(); }
 
-    // The entry that supplies the face for a state.
-    static int pvResolveEntry(const StateTable &table, qint32 state);
-    // Cross-fade in place, byte by byte: dst = (dst * dstWeight + src * srcWeight) / 255. Both are
-    // taken as 32-bit ARGB (not premultiplied); the parts outside the source stay as they are.
-    static bool pvMergeBitmap(QImage &dst, const QImage &src, int dstWeight, int srcWeight);
-    // An OLE colour with an opacity as straight ARGB; system colours come from the palette.
-    static QRgb pvTranslateColor(qint32 oleColour, double opacity, const QPalette &palette);
-    static StringFormat pvPrepareStringFormat(qint32 flags);
-    // The font a face's caption is drawn with: the family (or the generic sans-serif one when no such
-    // family is installed), size in points, and the four attributes.
-    static bool pvPrepareFont(const QFont &font, QFont &out);
-    // The picture as it is drawn, with the mask colour keyed out; null when there is none.
-    static bool pvPreparePicture(const QVariant &picture, qint32 maskColour, const QPalette &palette, QImage &out);
-
-    // The clock the animation runs on, in seconds. Tests replace it; an empty function restores the
-    // monotonic clock.
-    static void setClock(std::function<double()> clock);
-    static double pvTimer();
-    // The delay of the one-shot frame timer. 0, the default, starts the next frame at the next pass of
-    // the event loop, so a fade draws as many frames as the loop allows.
-    static void setFrameInterval(int milliseconds);
-    static int frameInterval();
-
-    const StateTable &stateTable() const { return m_table; }
+    const ButtonStateTable &stateTable() const { return m_table; }
 
 public slots:
+    // Composes the AutoRedraw frame again at once and repaints.
     void Refresh();
+    // Also builds the face of the current state again at once, without a fade.
     void Repaint();
     void CancelMode();
     // The animation frame; run by the frame timer, not for hosts.
@@ -269,7 +206,7 @@ signals:
     void KeyPress(int &KeyAscii);
     void KeyUp(int KeyCode, int Shift);
     void AccessKeyPress(int &KeyAscii);
-    // Positions in the host's scale units.
+    // Buttons and shift keys as hostevents bits, positions in the host's scale units.
     void MouseDown(int &Button, int &Shift, double X, double Y);
     void MouseMove(int &Button, int &Shift, double X, double Y);
     void MouseUp(int &Button, int &Shift, double X, double Y);
@@ -304,33 +241,27 @@ protected:
 private:
     ButtonStateAttributes *entry(int eState, bool *ok);
     const ButtonStateAttributes *entry(int eState, bool *ok) const;
+    // One field of a per-state entry, read and written as the accessors describe.
+    using E = ButtonStateAttributes;
     template<typename T>
-    T readEntry(int eState, bool *ok, T ButtonStateAttributes::*field) const;
+    T get(int eState, bool *ok, T E::*field) const;
     template<typename T>
-    bool writeEntry(int eState, const T &value, T ButtonStateAttributes::*field);
-    void entryImageChanged(const ButtonStateAttributes *changed);
+    bool put(int eState, const T &value, T E::*field);
+    bool setEntryImage(int eState, const std::function<bool(ButtonStateAttributes &, cPatchImage &)> &load);
 
-    void pvSetStyle(int style);
-    void pvFillTall(int base, qint32 foreColor, double shadowOpacity, qint32 shadowColor, double shadowOffsetY,
-                    qint32 normalTextColor);
-    void pvFillFlat(int base, qint32 foreColor, double shadowOpacity, qint32 shadowColor, double shadowOffsetY,
-                    int skip);
-    void pvFillOutline(int base, qint32 foreColor, double shadowOpacity, qint32 shadowColor, double shadowOffsetY,
-                       qint32 activeTextColor, int activeOffset);
-    void pvFillCard(int cell);
-    void resetTable();
-
-    bool pvPrepareBitmap(qint32 eState, QImage &focusLayer, QImage &face);
+    bool buildFace(QImage &face);
+    void preparePicture();
     bool pvPrepareAttribs(double opacity);
-    bool pvPaintControl(QPainter &painter);
-    static bool pvCreateDib(int width, int height, QImage &dib);
-    bool paintTo(QPainter &painter);
-    void pvRefresh();
-    void sizeChanged();
-    void drawCaption(QPainter &painter, const QString &caption, const QFont &font, QRgb colour, const QRectF &rect,
-                     const StringFormat &format) const;
+    // Painting goes through these three. invalidate: forget what no longer matches the button (and ask
+    // for a paint). compose: build what is missing. present: put the result on a painter.
+    enum class Stale { Frame, Face, Size };
+    void invalidate(Stale what);
+    bool compose();
+    void present(QPainter &painter);
+    void drawLayers(QPainter &painter) const;
     double faceOpacityFor(qint32 state) const;
 
+    double pvTimer() const { return m_clock->monotonicSeconds(); }
     void pvState(qint32 mask, bool set);
     bool pvStartAnimation(double duration, double opacityStart, double opacityEnd);
     bool pvAnimateState(double elapsed, double opacityStart, double opacityEnd);
@@ -338,8 +269,7 @@ private:
     void pvHandleClick();
     int pvHitTest(double x, double y) const;
     bool pvRegisterCancelMode();
-    double toHostX(double pixels) const;
-    double toHostY(double pixels) const;
+    void pvDragOver(QDropEvent *event, int overState);
     bool insideRect(double x, double y) const;
     void updateAccessKey();
 
@@ -357,7 +287,7 @@ private:
     bool m_autoRedraw = false;
     qint32 m_oleDropMode = 0;
     qint32 m_state = 0;
-    StateTable m_table;
+    ButtonStateTable m_table;
 
     // the last press
     qint16 m_downButton = 0;
@@ -375,6 +305,7 @@ private:
     QImage m_cache; // the composed control while AutoRedraw is on
     double m_faceOpacity = 1.0;
     bool m_prepared = false;
+    bool m_showBlend = false; // the cross-fade of m_previousFace and m_face is shown, not m_face
 
     // animation
     double m_animationStart = 0.0;
@@ -383,6 +314,27 @@ private:
     double m_opacityEnd = 1.0;
     double m_progress = 1.0;
     QTimer *m_frameTimer = nullptr;
+    const AnimationClock *m_clock = &AnimationClock::system();
 
     int m_accessKeyId = 0;
 };
+
+template<typename T>
+T ctxPatchButton::get(int eState, bool *ok, T E::*field) const
+{
+    const ButtonStateAttributes *e = entry(eState, ok);
+    return e ? e->*field : ButtonStateAttributes{}.*field;
+}
+
+template<typename T>
+bool ctxPatchButton::put(int eState, const T &value, T E::*field)
+{
+    ButtonStateAttributes *e = entry(eState, nullptr);
+    if (!e)
+        return false;
+    if (!(e->*field == value)) {
+        e->*field = value;
+        invalidate(Stale::Face);
+    }
+    return true;
+}

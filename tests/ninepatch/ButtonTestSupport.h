@@ -1,5 +1,6 @@
 #pragma once
 
+#include "AnimationClock.h"
 #include "StyleAtlas.h"
 #include "cPatchImage.h"
 #include "ctxPatchButton.h"
@@ -41,16 +42,19 @@ inline QByteArray png(const QImage &image)
     return bytes;
 }
 
-// Puts the animation on a clock the test moves; the monotonic clock comes back at the end.
-struct ManualClock
+// A clock the test moves, on the 0 ms frame timer, so a fade draws its frames as fast as the loop runs.
+// Each reading counts and moves the clock on by `step`.
+struct ManualClock : AnimationClock
 {
-    ManualClock()
+    double monotonicSeconds() const override
     {
-        ctxPatchButton::setClock([this] { return now; });
+        ++reads;
+        return now += step;
     }
-    ~ManualClock() { ctxPatchButton::setClock({}); }
-    ManualClock(const ManualClock &) = delete;
-    double now = 1000.0;
+    int frameIntervalMs() const override { return 0; }
+    mutable double now = 1000.0;
+    double step = 0.0;
+    mutable int reads = 0;
 };
 
 // Straight ARGB copies, so pixels compare as the colours they are.

@@ -20,15 +20,15 @@ private slots:
     {
         ctxPatchButton b;
         b.resize(60, 30);
-        b.setStyle(6);
+        b.setButtonStyle(6);
         b.setButtonTextColor(0x123456, 0);
         b.render();
         QSignalSpy changed(&b, &ctxPatchButton::propertyChanged);
-        b.setStyle(6);
+        b.setButtonStyle(6);
         QCOMPARE(b.ButtonTextColor(0), 0x123456); // no reset of the table
         QVERIFY(b.facesPrepared()); // no rebuild
         QCOMPARE(changed.count(), 0);
-        b.setStyle(8);
+        b.setButtonStyle(8);
         QCOMPARE(b.ButtonTextColor(0), -1);
         QVERIFY(!b.facesPrepared());
         QVERIFY(changed.contains(QVariantList{u"Style"_s}));
@@ -53,7 +53,7 @@ private slots:
         ctxPatchButton b;
         b.setButtonState(state);
         QCOMPARE(b.setButtonTextColor(0xFF, eState), changedEntry >= 0);
-        for (int i = 0; i < ctxPatchButton::StateEntries; ++i)
+        for (int i = 0; i < ButtonStateEntries; ++i)
             QCOMPARE(b.ButtonTextColor(i), i == changedEntry ? 0xFF : -1);
         bool ok = true;
         b.ButtonImageOpacity(eState, &ok);
@@ -113,7 +113,7 @@ private slots:
         b->WriteProperties(bag);
         QVERIFY2(bag.isEmpty(), qPrintable(bag.toText()));
 
-        b->setStyle(7);
+        b->setButtonStyle(7);
         b->setEnabledState(false);
         b->setOpacity(0.3);
         b->setAnimationDuration(1.5);
@@ -133,7 +133,7 @@ private slots:
         b->WriteProperties(again);
         QVERIFY2(again.isEmpty(), qPrintable(again.toText()));
         QCOMPARE(b->font(), host.font());
-        for (int i = 0; i < ctxPatchButton::StateEntries; ++i)
+        for (int i = 0; i < ButtonStateEntries; ++i)
             QVERIFY(b->ButtonImageBitmap(i).isNull());
     }
 
@@ -191,7 +191,7 @@ private slots:
         QFETCH(QString, family);
         QFETCH(int, cell);
         ctxPatchButton b;
-        b.setStyle(style);
+        b.setButtonStyle(style);
         QCOMPARE(b.Style(), style);
         if (cell < 0)
             QVERIFY(b.ButtonImageBitmap(entry).isNull());
@@ -221,7 +221,7 @@ private slots:
         ctxPatchButton b;
         b.setForeColor(0x123456);
         b.setAnimationDuration(1.5);
-        b.setStyle(style);
+        b.setButtonStyle(style);
         QCOMPARE(b.ForeColor(), foreColor);
         QCOMPARE(b.AnimationDuration(), duration);
         QCOMPARE(b.ButtonTextColor(0), normalText);
@@ -241,7 +241,7 @@ private slots:
         QFETCH(QSize, size);
         ctxPatchButton b;
         b.resize(size);
-        b.setStyle(6);
+        b.setButtonStyle(6);
         QRect client;
         connect(&b, &ctxPatchButton::OwnerDraw, this,
                 [&](QPainter *, const QFont &, qint32, int &l, int &t, int &w, int &h, QString &, const QImage &) {
@@ -270,14 +270,14 @@ private slots:
     {
         ctxPatchButton b;
         b.resize(33, 33);
-        b.setStyle(8);
+        b.setButtonStyle(8);
         b.setButtonState(ctxPatchButton::StateFocused);
         b.render();
-        b.setStyle(10);
+        b.setButtonStyle(10);
         // The face and the focus ring come from the new style, not the old one.
         ctxPatchButton fresh;
         fresh.resize(33, 33);
-        fresh.setStyle(10);
+        fresh.setButtonStyle(10);
         fresh.setButtonState(ctxPatchButton::StateFocused);
         QCOMPARE(b.render(), fresh.render());
         QCOMPARE(b.focusLayer(), fresh.focusLayer());
@@ -286,9 +286,9 @@ private slots:
     void atlasIsDecodedOncePerProcess()
     {
         ctxPatchButton first;
-        first.setStyle(6);
+        first.setButtonStyle(6);
         ctxPatchButton second;
-        second.setStyle(25);
+        second.setButtonStyle(25);
         QVERIFY(!second.ButtonImageBitmap(0).isNull());
         QCOMPARE(StyleAtlas::decodeCount(), 1);
     }
@@ -326,7 +326,7 @@ private slots:
         QWidget host;
         auto *b = new ctxPatchButton(&host);
         b->setObjectName(u"cmdSomething"_s);
-        b->setStyle(14);
+        b->setButtonStyle(14);
         b->setCaption(u"Say \"hi\"\n&then"_s);
         b->setOpacity(0.25);
         b->setEnabledState(false);

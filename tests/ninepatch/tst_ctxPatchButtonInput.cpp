@@ -28,6 +28,8 @@ class tst_ctxPatchButtonInput : public QObject
     Q_OBJECT
 
     // A 60 x 30 blue button at (20, 20) of a shown window, with 2-pixel corners of the given colour.
+    // Declared first, so it outlives the host: closing the host still reads it.
+    ManualClock m_clock;
     std::unique_ptr<QWidget> m_host;
     ctxPatchButton *m_button = nullptr;
 
@@ -36,6 +38,7 @@ class tst_ctxPatchButtonInput : public QObject
         m_host.reset(host ? host : new QWidget);
         m_host->resize(200, 100);
         m_button = new ctxPatchButton(m_host.get());
+        m_button->setAnimationClock(&m_clock);
         m_button->setGeometry(20, 20, 60, 30);
         m_button->setButtonImageBitmap(solidPatch(Blue, 2, corner), 0);
         m_host->show();
@@ -52,9 +55,10 @@ class tst_ctxPatchButtonInput : public QObject
 private slots:
     void cleanup()
     {
-        // The clock first: a test's clock may refer to its own locals, and closing the host still reads it.
-        ctxPatchButton::setClock({});
         m_host.reset();
+        m_clock.now = 1000.0;
+        m_clock.step = 0.0;
+        m_clock.reads = 0;
     }
 
     void mouseSequences_data()
@@ -212,14 +216,13 @@ private slots:
         QFETCH(double, duration);
         QFETCH(double, elapsed);
         QFETCH(double, progress);
-        ManualClock clock;
         QVERIFY(makeButton());
         m_button->setAnimationDuration(duration);
         m_button->setButtonState(Hover);
         for (int frame = 0; frame < 50; ++frame) // frames alone do not move the fade on
             m_button->TimerProc();
         QCOMPARE(m_button->animationProgress(), progress == 1.0 && elapsed == 0 ? 1.0 : 0.0);
-        clock.now += elapsed;
+        m_clock.now += elapsed;
         m_button->TimerProc();
         QVERIFY(qAbs(m_button->animationProgress() - progress) < 1e-9);
         QCOMPARE(m_button->frameTimerActive(), progress < 1.0);
@@ -227,26 +230,22 @@ private slots:
 
     void fadeRunsOnItsFrameTimerToTheEnd()
     {
-        auto now = std::make_shared<double>(50.0);
-        auto reads = std::make_shared<int>(0);
         // Every frame finds the clock 5 ms on.
-        ctxPatchButton::setClock([now, reads] {
-            ++*reads;
-            return *now += 0.005;
-        });
+        m_clock.now = 50.0;
+        m_clock.step = 0.005;
         QVERIFY(makeButton());
         m_button->setAnimationDuration(0.2);
-        const double start = *now;
+        const double start = m_clock.now;
         m_button->setButtonState(Hover);
         QTRY_COMPARE(m_button->animationProgress(), 1.0);
         QVERIFY(!m_button->frameTimerActive());
-        QVERIFY2(*now - start >= 0.2 && *now - start < 0.25, qPrintable(QString::number(*now - start)));
-        QVERIFY(*reads >= 40);
+        const double took = m_clock.now - start;
+        QVERIFY2(took >= 0.2 && took < 0.25, qPrintable(QString::number(took)));
+        QVERIFY(m_clock.reads >= 40);
     }
 
     void cancelModeAndHidingEndHoverAndPress()
     {
-        ManualClock clock;
         QVERIFY(makeButton());
         m_button->setAnimationDuration(1.0);
         QTest::mouseMove(m_button, QPoint(30, 15));

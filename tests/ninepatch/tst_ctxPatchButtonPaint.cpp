@@ -1,3 +1,4 @@
+#include "ButtonFace.h"
 #include "ButtonTestSupport.h"
 #include "ctxPatchButton.h"
 
@@ -171,7 +172,7 @@ private slots:
         dst.fill(qRgba(10, 200, 30, 255));
         QImage src(2, 1, QImage::Format_ARGB32); // smaller: only its row and columns are mixed
         src.fill(qRgba(250, 0, 90, 0));
-        QVERIFY(ctxPatchButton::pvMergeBitmap(dst, src, dstWeight, srcWeight));
+        QVERIFY(buttonface::pvMergeBitmap(dst, src, dstWeight, srcWeight));
         QCOMPARE(dst.pixel(0, 0), merged);
         QCOMPARE(dst.pixel(1, 0), merged);
         QCOMPARE(dst.pixel(2, 0), qRgba(10, 200, 30, 255));
@@ -181,8 +182,9 @@ private slots:
     void crossFadeShowsOldThenNewFace()
     {
         ManualClock clock;
-        auto make = [] {
+        auto make = [&clock] {
             auto b = std::make_unique<ctxPatchButton>();
+            b->setAnimationClock(&clock);
             b->resize(12, 6);
             b->setButtonImageBitmap(solidPatch(Red, 1, 0x00000000u), 0);
             b->setButtonImageBitmap(solidPatch(Blue, 1, 0x4000FF00u), 1);
