@@ -189,21 +189,21 @@ void frmVorn::buildControls()
     };
 
     m_lstDesign = list("lstDesign");
-    place(m_lstDesign, 120, 600, 2895, 4890);
+    placeTwips(m_lstDesign, 120, 600, 2895, 4890);
     m_cmdRemoveDesign = button(this, "cmdRemoveDesign", "Remove Design");
-    place(m_cmdRemoveDesign, 2640, 240, 375, 375);
+    placeTwips(m_cmdRemoveDesign, 2640, 240, 375, 375);
     m_cmdOpenConsole = button(this, "cmdOpenConsole", nullptr);
-    place(m_cmdOpenConsole, 360, 5520, 2415, 615);
+    placeTwips(m_cmdOpenConsole, 360, 5520, 2415, 615);
     m_txtCommand = lineEdit(this, "txtCommand");
-    place(m_txtCommand, 120, 6240, 2500, 405);
+    placeTwips(m_txtCommand, 120, 6240, 2500, 405);
     m_cmdExecCommand = button(this, "cmdExecCommand", "Execute Command");
-    place(m_cmdExecCommand, 2640, 6255, 375, 375);
+    placeTwips(m_cmdExecCommand, 2640, 6255, 375, 375);
     m_lstCommands = list("lstCommands");
-    place(m_lstCommands, 120, 6720, 2895, 3540);
+    placeTwips(m_lstCommands, 120, 6720, 2895, 3540);
 
     m_picContainer = new QWidget(this);
     m_picContainer->setObjectName(QStringLiteral("picContainer"));
-    place(m_picContainer, 3360, 600, 15495, 6135);
+    placeTwips(m_picContainer, 3360, 600, 15495, 6135);
     auto *all = new dUnit(m_picContainer);
     all->setObjectName(QStringLiteral("Unit_0"));
     all->Move(0, 0, 2295, 2775);
@@ -212,34 +212,34 @@ void frmVorn::buildControls()
 
     m_picContainer2 = new QWidget(this);
     m_picContainer2->setObjectName(QStringLiteral("picContainer2"));
-    place(m_picContainer2, 3480, 6360, 14295, 1455);
+    placeTwips(m_picContainer2, 3480, 6360, 14295, 1455);
     m_txtDesign = lineEdit(m_picContainer2, "txtDesign");
-    place(m_txtDesign, 240, 240, 2055, 405);
+    placeTwips(m_txtDesign, 240, 240, 2055, 405);
     m_cmdDispense = button(m_picContainer2, "cmdDispense", nullptr);
-    place(m_cmdDispense, 240, 780, 2055, 500);
+    placeTwips(m_cmdDispense, 240, 780, 2055, 500);
     for (int n = 1; n <= 10; ++n) {
         m_txtNos[n] = lineEdit(m_picContainer2, "txtNos");
         m_txtNos[n]->setObjectName(QStringLiteral("txtNos_%1").arg(n));
         m_txtNos[n]->setText(n == 1 ? QStringLiteral("1") : QStringLiteral("0"));
-        place(m_txtNos[n], 2520 + ((n - 1) % 5) * 2310, n <= 5 ? 240 : 840, 2055, 405);
+        placeTwips(m_txtNos[n], 2520 + ((n - 1) % 5) * 2310, n <= 5 ? 240 : 840, 2055, 405);
     }
     m_cmdAddDesign = button(m_picContainer2, "cmdAddDesign", nullptr);
-    place(m_cmdAddDesign, 13800, 240, 375, 375);
+    placeTwips(m_cmdAddDesign, 13800, 240, 375, 375);
 
     m_txtOut = new MessagePane(this);
     m_txtOut->setObjectName(QStringLiteral("txtOut"));
     m_txtOut->setFont(makeFont("Courier New", 8.25));
-    place(m_txtOut, 3360, 6600, 13935, 3255);
+    placeTwips(m_txtOut, 3360, 6600, 13935, 3255);
 
     m_lblStatus = new QLabel(this);
     m_lblStatus->setObjectName(QStringLiteral("lblStatus"));
     m_lblStatus->setFont(makeFont("Segoe UI", 15.75));
-    place(m_lblStatus, 3360, 9960, 13935, 480);
+    placeTwips(m_lblStatus, 3360, 9960, 13935, 480);
 
     m_cShow = button(this, "cShow", "Show All Messages");
-    place(m_cShow, 17400, 8520, 500, 500);
+    placeTwips(m_cShow, 17400, 8520, 500, 500);
     m_cClearOut = button(this, "cClearOut", "Clear Output");
-    place(m_cClearOut, 0, 0, 500, 500);
+    placeTwips(m_cClearOut, 0, 0, 500, 500);
     StoredLayout::apply(this, StoredLayout::MainWindow);
     connect(m_cShow, &ctxPatchButton::Click, this, &frmVorn::cShow_Click);
     connect(m_cClearOut, &ctxPatchButton::Click, this, &frmVorn::cClearOut_Click);
@@ -256,7 +256,7 @@ double frmVorn::dpi() const
     return logicalDpiX() > 0 ? logicalDpiX() : 96.0;
 }
 
-frmVorn::TwipRect frmVorn::tw(const QWidget *w) const
+frmVorn::TwipRect frmVorn::twipsRect(const QWidget *w) const
 {
     const double d = dpi();
     const QRect g = w->geometry();
@@ -264,7 +264,7 @@ frmVorn::TwipRect frmVorn::tw(const QWidget *w) const
             twips::fromPixels(g.height(), d)};
 }
 
-bool frmVorn::place(QWidget *w, double left, double top, double width, double height)
+bool frmVorn::placeTwips(QWidget *w, double left, double top, double width, double height)
 {
     if (!w || !std::isfinite(left + top + width + height) || width < 0 || height < 0)
         return false;
@@ -394,22 +394,24 @@ void frmVorn::initControls()
             m_unitsByUID.insert(key, n);
     }
 
-    const TwipRect pc = tw(m_picContainer);
+    const TwipRect unitArea = twipsRect(m_picContainer);
     const double innerW = twipsWidth();
     const double innerH = twipsHeight();
-    place(m_picContainer2, pc.left, pc.top + pc.height + Gap, innerW - pc.left - 800, tw(m_picContainer2).height);
-    const TwipRect pc2 = tw(m_picContainer2);
-    place(m_txtOut, pc2.left, pc2.top + pc2.height + Gap, pc2.width, tw(m_txtOut).height);
+    placeTwips(m_picContainer2, unitArea.left, unitArea.top + unitArea.height + Gap, innerW - unitArea.left - 800,
+               twipsRect(m_picContainer2).height);
+    const TwipRect designRow = twipsRect(m_picContainer2);
+    placeTwips(m_txtOut, designRow.left, designRow.top + designRow.height + Gap, designRow.width,
+               twipsRect(m_txtOut).height);
     {
-        const TwipRect out = tw(m_txtOut);
-        place(m_txtOut, out.left, out.top, out.width, innerH - out.top - tw(m_lblStatus).height - 400);
+        const TwipRect out = twipsRect(m_txtOut);
+        placeTwips(m_txtOut, out.left, out.top, out.width, innerH - out.top - twipsRect(m_lblStatus).height - 400);
     }
-    const TwipRect out = tw(m_txtOut);
-    place(m_lblStatus, out.left, out.top + out.height + Gap, out.width, tw(m_lblStatus).height);
-    const TwipRect show = tw(m_cShow);
-    place(m_cShow, out.left + out.width + 10, out.top, show.width, show.height);
-    const TwipRect shown = tw(m_cShow);
-    place(m_cClearOut, shown.left, shown.top + shown.height + 100, shown.width, shown.height);
+    const TwipRect out = twipsRect(m_txtOut);
+    placeTwips(m_lblStatus, out.left, out.top + out.height + Gap, out.width, twipsRect(m_lblStatus).height);
+    const TwipRect filterButton = twipsRect(m_cShow);
+    placeTwips(m_cShow, out.left + out.width + 10, out.top, filterButton.width, filterButton.height);
+    const TwipRect shown = twipsRect(m_cShow);
+    placeTwips(m_cClearOut, shown.left, shown.top + shown.height + 100, shown.width, shown.height);
 }
 
 void frmVorn::resizeEvent(QResizeEvent *event)

@@ -113,9 +113,9 @@ private:
         double left, top, width, height;
     };
     double dpi() const;
-    TwipRect tw(const QWidget *w) const;
+    TwipRect twipsRect(const QWidget *w) const;
     // Places a child in twips; a negative width or height is refused and the child keeps its place.
-    bool place(QWidget *w, double left, double top, double width, double height);
+    bool placeTwips(QWidget *w, double left, double top, double width, double height);
     void buildControls();
     void setFilterMode(bool all);
     void tmrStatus_Timer();
