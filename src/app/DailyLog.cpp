@@ -14,8 +14,13 @@
 #endif
 
 DailyLog::DailyLog(const QString &programFolder, Clock clock)
+    : DailyLog(programFolder, std::move(clock), Format())
+{}
+
+DailyLog::DailyLog(const QString &programFolder, Clock clock, Format format)
     : m_folder(QDir(programFolder).filePath(QStringLiteral("Log")))
     , m_clock(std::move(clock))
+    , m_format(std::move(format))
 {}
 
 DailyLog::~DailyLog()
@@ -25,14 +30,18 @@ DailyLog::~DailyLog()
 
 QString DailyLog::fileFor(const QDateTime &when) const
 {
-    return m_folder + u'/' + when.toString(QStringLiteral("yy-MM-dd-")) + QStringLiteral("Log.txt");
+    return m_folder + u'/' + when.toString(QStringLiteral("yy-MM-dd-")) + m_format.suffix;
 }
 
 void DailyLog::LOG(const QString &logText)
 {
+    append(ansi::encode(logText) + "\r\n");
+}
+
+void DailyLog::append(const QByteArray &bytes)
+{
     // The file name follows the clock at every entry, so the first entry after midnight starts the next file.
-    Entry entry{m_clock().date(), ansi::encode(logText)};
-    entry.bytes.append("\r\n");
+    Entry entry{m_clock().date(), bytes};
     if (flush() && writeEntry(entry))
         return;
     hold(std::move(entry));
@@ -52,12 +61,16 @@ bool DailyLog::flush()
 
 bool DailyLog::writeEntry(const Entry &entry)
 {
-    if (m_lost == 0)
-        return append(entry.day, entry.bytes);
+    if (m_lost == 0 || !m_format.announceLost) {
+        if (!appendToDay(entry.day, entry.bytes))
+            return false;
+        m_lost = 0;
+        return true;
+    }
     // The notice and the entry it precedes go in one write, so neither can appear without the other.
     const QByteArray notice =
         '[' + QByteArray::number(m_lost) + QByteArrayLiteral(" log entries lost: the log could not be written]\r\n");
-    if (!append(entry.day, notice + entry.bytes))
+    if (!appendToDay(entry.day, notice + entry.bytes))
         return false;
     m_lost = 0;
     return true;
@@ -79,7 +92,7 @@ void DailyLog::hold(Entry entry)
     m_held.push_back(std::move(entry));
 }
 
-bool DailyLog::append(QDate day, const QByteArray &bytes)
+bool DailyLog::appendToDay(QDate day, const QByteArray &bytes)
 {
     if (day != m_pathDay || m_path.isEmpty()) {
         m_pathDay = day;
@@ -96,12 +109,17 @@ bool DailyLog::append(QDate day, const QByteArray &bytes)
 
 // The platform's own calls: QFile would add two status queries and a seek to every entry, which is more
 // than the append itself costs.
-bool DailyLog::writeWhole(const QByteArray &bytes)
+bool DailyLog::writeWhole(const QByteArray &entry)
 {
     // Non-blocking, so a pipe put in the log's place cannot stop the console.
     const int fd = ::open(m_nativePath.constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0666);
     if (fd < 0)
         return false;
+    struct stat before
+    {
+    };
+    const bool fresh = !m_format.header.isEmpty() && ::fstat(fd, &before) == 0 && before.st_size == 0;
+    const QByteArray bytes = fresh ? m_format.header + entry : entry;
     qsizetype written = 0;
     while (written < bytes.size()) {
         const ssize_t n = ::write(fd, bytes.constData() + written, size_t(bytes.size() - written));
@@ -126,13 +144,14 @@ bool DailyLog::writeWhole(const QByteArray &bytes)
 
 #else
 
-bool DailyLog::writeWhole(const QByteArray &bytes)
+bool DailyLog::writeWhole(const QByteArray &entry)
 {
     QFile file(m_path);
     // Unbuffered, so a full disk shows in the write itself and not only when the file is closed.
     if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered))
         return false;
     const qint64 before = file.pos();
+    const QByteArray bytes = before == 0 ? m_format.header + entry : entry;
     if (file.write(bytes) == bytes.size()) {
         file.close();
         return file.error() == QFileDevice::NoError;

@@ -16,6 +16,8 @@
 // log writable again, and at the latest when the log object goes away. What is held is bounded in bytes;
 // past the bound the oldest held entries give way, and the first entry written afterwards is preceded by a
 // line that says how many were lost. An entry is written whole or not at all, and never twice.
+//
+// The day's runs file ("yy-mm-dd-Runs.csv") is kept the same way, with a header row of its own.
 class DailyLog
 {
 public:
@@ -23,13 +25,27 @@ public:
     // Memory that held entries may take; each entry counts its text and its bookkeeping.
     static constexpr qsizetype MaxHeldBytes = 16 * 1024 * 1024;
 
+    struct Format
+    {
+        // What follows the date in the file name.
+        QString suffix = QStringLiteral("Log.txt");
+        // Written first into a file that is new or empty.
+        QByteArray header;
+        // Whether entries lost past the bound are announced by a line of their own (a CSV file has no place
+        // for it).
+        bool announceLost = true;
+    };
+
     DailyLog(const QString &programFolder, Clock clock);
+    DailyLog(const QString &programFolder, Clock clock, Format format);
     // Makes one last attempt to write what is held.
     ~DailyLog();
     DailyLog(const DailyLog &) = delete;
     DailyLog &operator=(const DailyLog &) = delete;
 
     void LOG(const QString &logText);
+    // One entry already in the file's encoding, its line end included.
+    void append(const QByteArray &entry);
 
     // Writes what is held, in order. True when nothing is held any more. Cheap when nothing is held, so it
     // can run on every receive tick.
@@ -53,12 +69,13 @@ private:
     static qsizetype costOf(const Entry &entry) { return qsizetype(sizeof(Entry)) + entry.bytes.size(); }
     bool writeEntry(const Entry &entry);
     // Appends bytes to the file of that day, whole or not at all.
-    bool append(QDate day, const QByteArray &bytes);
+    bool appendToDay(QDate day, const QByteArray &bytes);
     bool writeWhole(const QByteArray &bytes);
     void hold(Entry entry);
 
     QString m_folder;
     Clock m_clock;
+    Format m_format;
     // The file name of the last day written to: formatting a date for every entry costs more than the write.
     QDate m_pathDay;
     QString m_path;

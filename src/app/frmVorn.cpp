@@ -11,6 +11,7 @@
 #include "Platform.h"
 #include "PortFolder.h"
 #include "ResponseProcessor.h"
+#include "RunJournal.h"
 #include "SettingsSchema.h"
 #include "StoredLayout.h"
 #include "Twips.h"
@@ -96,6 +97,11 @@ frmVorn::frmVorn(Platform &platform, PortFolder *ports, QWidget *parent)
     , m_ownPorts(ports ? nullptr : std::make_unique<PortFolder>(platform.programFolder()))
     , m_comm(std::make_unique<Comm1>(ports ? *ports : *m_ownPorts))
     , m_log(std::make_unique<DailyLog>(platform.programFolder(), [&platform] { return platform.now(); }))
+    , m_runs(std::make_unique<DailyLog>(
+          platform.programFolder(), [&platform] { return platform.now(); },
+          DailyLog::Format{QStringLiteral("Runs.csv"), RunJournal::Header, false}))
+    , m_journal(std::make_unique<RunJournal>([this](const QByteArray &row) { m_runs->append(row); },
+                                             [this](const QString &message) { SetStatus(message); }))
     , m_sender(std::make_unique<CommandSender>(*this, *m_comm))
     , m_receiver(std::make_unique<ResponseProcessor>(*this, *m_comm, *m_sender))
     , m_unitHandlers(std::make_unique<UnitHandlers>(*this, *m_sender))
@@ -126,6 +132,7 @@ frmVorn::frmVorn(Platform &platform, PortFolder *ports, QWidget *parent)
     connect(m_timer1, &QTimer::timeout, this, [this] {
         // Entries held while the log folder could not be written go out as soon as it can be again.
         m_log->flush();
+        m_runs->flush();
         m_receiver->receiveStep();
     });
     // A settings file the console cannot read is never rewritten; the operator is told that the defaults
@@ -439,7 +446,9 @@ void frmVorn::saveWindowPosition()
     m_sender->setSearching(false);
     m_comm->setPortOpen(false);
     m_timer1->stop();
+    m_journal->finish();
     m_log->flush();
+    m_runs->flush();
     emit closed();
 }
 

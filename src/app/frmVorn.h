@@ -63,6 +63,7 @@ public:
     void ensureStatusTimerRunning() override;
     void LOG(const QString &logText) override;
     Platform &platform() override { return m_platform; }
+    RunJournal *journal() override { return m_journal.get(); }
 
     // The panels, the log and the link, for the subsystems wired here and for tests.
     dUnit *unitPanel(int n) const;
@@ -126,6 +127,9 @@ private:
     std::unique_ptr<PortFolder> m_ownPorts;
     std::unique_ptr<Comm1> m_comm;
     std::unique_ptr<DailyLog> m_log;
+    // The day's runs file and the journal that fills it.
+    std::unique_ptr<DailyLog> m_runs;
+    std::unique_ptr<RunJournal> m_journal;
     std::unique_ptr<CommandSender> m_sender;
     std::unique_ptr<ResponseProcessor> m_receiver;
     std::unique_ptr<UnitHandlers> m_unitHandlers;

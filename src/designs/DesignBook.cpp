@@ -181,7 +181,7 @@ void DesignBook::cmdDispense_Click()
         button->setEnabled(false);
         button->repaint(); // the run blocks the window: the disabled face must be on screen now
     }
-    DispenseRun::run(m_host, m_sender);
+    DispenseRun::run(m_host, m_sender, m_c.txtDesign ? m_c.txtDesign->text() : QString());
     // Clicks made during the run's pauses are waiting in the queue: they reach the button while it is still
     // disabled, and so start nothing.
     m_host.platform().DoEvents();

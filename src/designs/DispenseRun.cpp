@@ -4,6 +4,7 @@
 #include "ConsoleHost.h"
 #include "NumberText.h"
 #include "Platform.h"
+#include "RunJournal.h"
 
 #include <QStringList>
 #include <cmath>
@@ -13,10 +14,13 @@ bool DispenseRun::isStoneCount(double count)
     return count >= 1 && count <= MaxCount && std::floor(count) == count;
 }
 
-void DispenseRun::run(ConsoleHost &host, CommandSender &sender)
+void DispenseRun::run(ConsoleHost &host, CommandSender &sender, const QString &design)
 {
     if (!sender.mayLeave())
         return;
+    RunJournal *journal = host.journal();
+    if (journal)
+        journal->startRun(host.platform().now(), design);
     // Once a line has not gone out whole the run stops: the operator is told which units did not get their
     // count, and nothing is resent by itself, so no unit ever dispenses twice.
     bool lost = false;
@@ -30,9 +34,13 @@ void DispenseRun::run(ConsoleHost &host, CommandSender &sender)
             continue;
         const QString uid = host.countTag(n).value_or(QString());
         UnitView *unit = host.Unit(n);
+        if (journal)
+            journal->addUnit(n, unit ? unit->caption1() : QString(), uid, numtext::plain(count));
         if (lost) {
             if (isStoneCount(count) && CommandSender::isUnitAddress(uid) && unit)
                 notSent.append(unit->caption1());
+            if (journal)
+                journal->notSent(n);
             continue;
         }
         // A fraction or a number too large for any unit means nothing on the line.
@@ -40,10 +48,15 @@ void DispenseRun::run(ConsoleHost &host, CommandSender &sender)
             host.SetStatus(QStringLiteral("UNIT ") + QString::number(n)
                                + QStringLiteral(": count not sent (whole numbers up to 999999)"),
                            NoticeSecs);
+            if (journal)
+                journal->notSent(n);
             continue;
         }
-        if (!sender.checkAddress(n, uid))
+        if (!sender.checkAddress(n, uid)) {
+            if (journal)
+                journal->notSent(n);
             continue;
+        }
         if (unit) {
             unit->setCaption3(QString());
             unit->setCaption4(QString());
@@ -56,8 +69,12 @@ void DispenseRun::run(ConsoleHost &host, CommandSender &sender)
             lost = true;
             if (unit)
                 notSent.append(unit->caption1());
+            if (journal)
+                journal->notSent(n);
             continue;
         }
+        if (journal)
+            journal->sent(n);
         host.platform().Sleep(SpacingMs);
     }
     if (lost) {

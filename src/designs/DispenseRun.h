@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QString>
+
 class CommandSender;
 class ConsoleHost;
 
@@ -17,7 +19,8 @@ public:
 
     // Units 1 to NoUnits in ascending order; units without a count box (above 10), without a valid UID or
     // with a count that is not a whole number from 1 to MaxCount are skipped.
-    static void run(ConsoleHost &host, CommandSender &sender);
+    // design: the name in the design box, for the journal.
+    static void run(ConsoleHost &host, CommandSender &sender, const QString &design = QString());
 
     static bool isStoneCount(double count);
 };

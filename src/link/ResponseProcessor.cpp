@@ -6,6 +6,7 @@
 #include "Markers.h"
 #include "NumberText.h"
 #include "Platform.h"
+#include "RunJournal.h"
 #include "SettingsSchema.h"
 #include "UnitColours.h"
 
@@ -186,10 +187,17 @@ bool ResponseProcessor::processLine(const QString &line)
             return false;
 
         const QString message = f.field[2].toString();
+        RunJournal *journal = m_host.journal();
         if (instrQS(message, QStringLiteral("[F]"))) {
-            if (f.count >= 4)
-                unit->setCaption3(QStringLiteral("Count: ") + numtext::plain(numtext::read(f.field[3].toString())));
-            if (message.contains(QLatin1String("!!!"))) {
+            std::optional<double> count;
+            if (f.count >= 4) {
+                count = numtext::read(f.field[3].toString());
+                unit->setCaption3(QStringLiteral("Count: ") + numtext::plain(*count));
+            }
+            const bool stuck = message.contains(QLatin1String("!!!"));
+            if (journal && (count || stuck))
+                journal->finalReport(*u, count, stuck);
+            if (stuck) {
                 stuckStone(*u);
                 return true;
             }
@@ -198,7 +206,10 @@ bool ResponseProcessor::processLine(const QString &line)
         } else if (instrQS(message, QStringLiteral("L1L2:"))) {
             storeReported(SettingsSchema::Setting(SettingsSchema::Key::Home, *u), message);
         } else if (instrQS(message, QStringLiteral("[C]<-"))) {
-            unit->setCaption4(QStringLiteral("Short : ") + numtext::plain(numtext::read(message.mid(5))));
+            const double shortBy = numtext::read(message.mid(5));
+            unit->setCaption4(QStringLiteral("Short : ") + numtext::plain(shortBy));
+            if (journal)
+                journal->shortfall(*u, shortBy);
         } else if (instrQS(message, QStringLiteral("[c]("))) {
             unit->setCaption3(QStringLiteral("Count : ") + numtext::plain(numtext::read(message.mid(4))));
         }

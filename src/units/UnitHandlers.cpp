@@ -4,6 +4,7 @@
 #include "ConsoleHost.h"
 #include "NumberText.h"
 #include "Platform.h"
+#include "RunJournal.h"
 #include "dUnit.h"
 
 #include <QDir>
@@ -81,6 +82,8 @@ void UnitHandlers::ReportOK(int Index)
     const QString line = QStringLiteral(">>LAST OK - UNIT") + QString::number(Index);
     m_host.LOG(line);
     m_host.prependOut(line + CrLf);
+    if (RunJournal *journal = m_host.journal())
+        journal->verdict(Index, true);
 }
 
 void UnitHandlers::ReportNotOK(int Index)
@@ -91,10 +94,13 @@ void UnitHandlers::ReportNotOK(int Index)
         return;
     const QString answer = m_host.platform().inputBox(QStringLiteral("Enter Actual Count for Error"),
                                                       QStringLiteral("Logging Error"), *requested);
+    const qint32 actual = actualCount(answer);
     const QString line = QStringLiteral(">>LAST NOT OK ") + QString::number(Index) + QStringLiteral(" - ") + *requested
-        + QStringLiteral(" - ") + QString::number(actualCount(answer));
+        + QStringLiteral(" - ") + QString::number(actual);
     m_host.prependOut(line + CrLf);
     m_host.LOG(line);
+    if (RunJournal *journal = m_host.journal())
+        journal->verdict(Index, false, actual);
 }
 
 void UnitHandlers::checkClicked(int Index)

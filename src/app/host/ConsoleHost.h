@@ -4,6 +4,7 @@
 #include <optional>
 
 class Platform;
+class RunJournal;
 
 // What the subsystems see of one unit panel: its lines, its state colour, its check mark and its UID.
 class UnitView
@@ -58,4 +59,7 @@ public:
     virtual void LOG(const QString &text) = 0;
 
     virtual Platform &platform() = 0;
+
+    // The day's dispense journal, where the console keeps one.
+    virtual RunJournal *journal() { return nullptr; }
 };

@@ -1,0 +1,237 @@
+#include "DailyLog.h"
+#include "RunJournal.h"
+#include "UnitLayout.h"
+#include "ctxPatchButton.h"
+#include "dUnit.h"
+#include "frmVorn.h"
+#include "mSettings.h"
+
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QLineEdit>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+
+#include "TestPlatform.h"
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+// The rows of a CSV file as a spreadsheet reads them (quoted fields, doubled quotes, CR LF).
+QList<QStringList> parseCsv(const QString &text)
+{
+    QList<QStringList> rows;
+    QStringList row;
+    QString field;
+    bool quoted = false;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (quoted) {
+            if (c == u'"' && i + 1 < text.size() && text.at(i + 1) == u'"')
+                field += text.at(++i);
+            else if (c == u'"')
+                quoted = false;
+            else
+                field += c;
+        } else if (c == u'"') {
+            quoted = true;
+        } else if (c == u',') {
+            row << std::exchange(field, {});
+        } else if (c == u'\r' && i + 1 < text.size() && text.at(i + 1) == u'\n') {
+            row << std::exchange(field, {});
+            rows << std::exchange(row, {});
+            ++i;
+        } else {
+            field += c;
+        }
+    }
+    return rows;
+}
+
+const QDateTime Start(QDate(2026, 12, 6), QTime(14, 3, 12));
+
+} // namespace
+
+class tst_RunJournal : public QObject
+{
+    Q_OBJECT
+
+    QList<QStringList> rows() const { return parseCsv(QString::fromUtf8(m_written)); }
+    RunJournal journal()
+    {
+        return RunJournal([this](const QByteArray &row) { m_written += row; },
+                          [this](const QString &message) { m_announced << message; });
+    }
+
+private slots:
+    void init()
+    {
+        m_written.clear();
+        m_announced.clear();
+    }
+
+    // What one unit's row says, from what was sent and reported, and what the status line says once every
+    // unit has its final word.
+    void unitResult_data()
+    {
+        QTest::addColumn<QString>("events"); // s: sent, n: not sent, F<n>: final count, !<n>: stuck, C<n>: shortfall
+        QTest::addColumn<QStringList>("row"); // counted, short, result
+        QTest::addColumn<QString>("status");
+        QTest::newRow("complete") << u"s F12"_s << QStringList{u"12"_s, {}, u"complete"_s}
+                                  << u"RING, big: 1 of 1 units complete"_s;
+        QTest::newRow("short by the count") << u"s F9"_s << QStringList{u"9"_s, {}, u"short"_s}
+                                            << u"RING, big: UNIT 2 short by 3"_s;
+        QTest::newRow("short by the report") << u"s C4 F8"_s << QStringList{u"8"_s, u"4"_s, u"short"_s}
+                                             << u"RING, big: UNIT 2 short by 4"_s;
+        QTest::newRow("stuck") << u"s !5"_s << QStringList{u"5"_s, {}, u"stuck"_s} << u"RING, big: UNIT 2 stuck"_s;
+        QTest::newRow("more than asked") << u"s F13"_s << QStringList{u"13"_s, {}, u"over"_s}
+                                         << u"RING, big: UNIT 2 over by 1"_s;
+        QTest::newRow("not sent") << u"n"_s << QStringList{{}, {}, u"not sent"_s} << QString();
+        QTest::newRow("nothing final came") << u"s"_s << QStringList{{}, {}, u"no report"_s} << QString();
+        QTest::newRow("a shortfall without a final count") << u"s C2"_s << QStringList{{}, u"2"_s, u"short"_s} << QString();
+        QTest::newRow("reports before the line went out are another run's")
+            << u"F12 C3 s"_s << QStringList{{}, {}, u"no report"_s} << QString();
+    }
+    void unitResult()
+    {
+        QFETCH(QString, events);
+        QFETCH(QStringList, row);
+        QFETCH(QString, status);
+        RunJournal j = journal();
+        j.startRun(Start, u"RING, big"_s);
+        j.addUnit(2, u"UNIT 2"_s, u"102"_s, u"12"_s);
+        for (const QString &e : events.split(u' ')) {
+            const double v = e.mid(1).toDouble();
+            switch (e.at(0).unicode()) {
+            case 's': j.sent(2); break;
+            case 'n': j.notSent(2); break;
+            case 'F': j.finalReport(2, v, false); break;
+            case '!': j.finalReport(2, v, true); break;
+            case 'C': j.shortfall(2, v); break;
+            }
+        }
+        QCOMPARE(m_announced, status.isEmpty() ? QStringList() : QStringList{status});
+        j.finish();
+        QCOMPARE(rows(), (QList<QStringList>{QStringList{u"2026-12-06T14:03:12"_s, u"RING, big"_s, u"UNIT 2"_s,
+                                                          u"102"_s, u"12"_s}
+                                              + row + QStringList{QString(), QString()}}));
+    }
+
+    // A row is written when the operator judges the unit, when the next run starts or at the close, and
+    // never twice.
+    void whenRowsAreWritten()
+    {
+        RunJournal j = journal();
+        j.startRun(Start, u"RING"_s);
+        j.addUnit(1, u"UNIT 1"_s, u"101"_s, u"12"_s);
+        j.addUnit(3, u"UNIT 3"_s, u"103"_s, u"4"_s);
+        j.sent(1);
+        j.sent(3);
+        j.finalReport(1, 12, false);
+        j.verdict(3, false, 3);
+        QCOMPARE(rows().size(), 1);
+        QCOMPARE(rows().at(0).mid(7), (QStringList{u"no report"_s, u"NOT OK"_s, u"3"_s}));
+        j.verdict(3, true); // judged already: no second row
+        j.finalReport(3, 4, false);
+        j.startRun(Start.addSecs(60), QString());
+        QCOMPARE(rows().size(), 2);
+        QCOMPARE(rows().at(1).at(2), u"UNIT 1"_s);
+        QCOMPARE(rows().at(1).at(7), u"complete"_s);
+        j.addUnit(1, u"UNIT 1"_s, u"101"_s, u"5"_s);
+        j.verdict(1, true);
+        j.finish();
+        j.finish();
+        QCOMPARE(rows().size(), 3);
+        QCOMPARE(rows().at(2).mid(7), (QStringList{u"not sent"_s, u"OK"_s, QString()}));
+    }
+
+    // The runs file is kept as the log is: a header when the file is new, rows held while the folder
+    // cannot be written and written in order once it can.
+    void runsFileHeldWhileTheFolderCannotBeWritten()
+    {
+        QTemporaryDir dir;
+        QFile blocker(dir.filePath(u"Log"_s)); // a file where the folder should be
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        DailyLog runs(dir.path(), [] { return Start; },
+                      DailyLog::Format{u"Runs.csv"_s, RunJournal::Header, false});
+        runs.append("a\r\n");
+        runs.append("b\r\n");
+        QCOMPARE(runs.pendingCount(), 2u);
+        QVERIFY(QFile::remove(blocker.fileName()));
+        QVERIFY(runs.flush());
+        runs.append("c\r\n");
+        QFile file(dir.filePath(u"Log/26-12-06-Runs.csv"_s));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), RunJournal::Header + "a\r\nb\r\nc\r\n");
+    }
+
+    // The operator runs a design against the simulator: one unit falls short, one sticks, one is judged,
+    // the console closes; the day's runs file says all of it.
+    void designAgainstTheSimulator()
+    {
+        QTemporaryDir dir;
+        for (const QString &name : {u"Vorn.ini"_s, u"Vorn2.ini"_s}) {
+            QVERIFY(QFile::copy(QStringLiteral(EXAMPLES_DIR "/") + name, dir.filePath(name)));
+            QFile::setPermissions(dir.filePath(name), QFile::ReadOwner | QFile::WriteOwner);
+        }
+        mSettings::resetPaths();
+        mSettings::setProgramFolder(dir.path());
+        QProcess sim;
+        // With this seed the three units of the run fall out as complete, short and stuck.
+        sim.start(QStringLiteral(SIM_PATH), {u"--dir"_s, dir.path(), u"--stone-ms"_s, u"5"_s, u"--seed"_s,
+                                             u"8"_s, u"--short-rate"_s, u"0.4"_s,
+                                             u"--stuck-rate"_s, u"0.3"_s});
+        QVERIFY(sim.waitForReadyRead(10000));
+        TestPlatform platform(dir.path());
+        platform.clock = Start;
+        platform.answer = u"3"_s;
+        {
+            frmVorn w(platform);
+            w.load();
+            w.show();
+            QTRY_COMPARE_WITH_TIMEOUT(w.statusText(), u"Tessaloran Controller found on Port 7"_s, 10000);
+            w.findChild<QLineEdit *>(u"txtDesign"_s)->setText(u"TRIO"_s);
+            for (int n = 1; n <= 5; ++n)
+                w.setCountText(n, n <= 3 ? u"6"_s : u"0"_s);
+            emit w.findChild<ctxPatchButton *>(u"cmdDispense"_s)->Click();
+            // Six stones of 5 ms each: the units are done long before this.
+            QTest::qWait(1500);
+            emit w.unitPanel(2)->button(unitlayout::cNo)->Click();
+            w.close();
+        }
+        ::kill(pid_t(sim.processId()), SIGTERM);
+        sim.waitForFinished(10000);
+
+        QFile file(dir.filePath(u"Log/26-12-06-Runs.csv"_s));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QList<QStringList> csv = parseCsv(QString::fromUtf8(file.readAll()));
+        QCOMPARE(csv.size(), 4);
+        QCOMPARE(csv.at(0).join(u','), QString::fromLatin1(RunJournal::Header.trimmed()));
+        QStringList results;
+        for (const QStringList &row : csv.mid(1)) {
+            QCOMPARE(row.size(), 10);
+            QCOMPARE(row.at(0), u"2026-12-06T14:03:12"_s);
+            QCOMPARE(row.at(1), u"TRIO"_s);
+            results << row.at(2) + u' ' + row.at(7) + u' ' + row.at(8);
+        }
+        // The judged unit's row comes first: it was written when the verdict was given; the others at the close.
+        QCOMPARE(results.at(0), u"UNIT 2 short NOT OK"_s);
+        QCOMPARE(csv.at(1).at(9), u"3"_s);
+        QCOMPARE(results.at(1), u"UNIT 1 stuck "_s);
+        // Unit 3's final count came after the stuck stone in the same batch, or while the console drained the
+        // stuck unit's chatter: logged, never interpreted, so nothing final is known of it.
+        QCOMPARE(results.at(2), u"UNIT 3 no report "_s);
+    }
+
+private:
+    QByteArray m_written;
+    QStringList m_announced;
+};
+
+QTEST_MAIN(tst_RunJournal)
+#include "tst_RunJournal.moc"
