@@ -4,7 +4,8 @@
 
 #include <QStringList>
 
-const QByteArray RunJournal::Header = QByteArrayLiteral("time,design,unit,uid,asked,counted,short,result,verdict,actual\r\n");
+const QByteArray RunJournal::Header =
+    QByteArrayLiteral("time,design,unit,uid,asked,counted,short,result,verdict,actual\r\n");
 
 RunJournal::RunJournal(Writer writer, Announcer announcer)
     : m_writer(std::move(writer))

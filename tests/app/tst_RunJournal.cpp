@@ -83,16 +83,17 @@ private slots:
         QTest::addColumn<QString>("status");
         QTest::newRow("complete") << u"s F12"_s << QStringList{u"12"_s, {}, u"complete"_s}
                                   << u"RING, big: 1 of 1 units complete"_s;
-        QTest::newRow("short by the count") << u"s F9"_s << QStringList{u"9"_s, {}, u"short"_s}
-                                            << u"RING, big: UNIT 2 short by 3"_s;
-        QTest::newRow("short by the report") << u"s C4 F8"_s << QStringList{u"8"_s, u"4"_s, u"short"_s}
-                                             << u"RING, big: UNIT 2 short by 4"_s;
+        QTest::newRow("short by the count")
+            << u"s F9"_s << QStringList{u"9"_s, {}, u"short"_s} << u"RING, big: UNIT 2 short by 3"_s;
+        QTest::newRow("short by the report")
+            << u"s C4 F8"_s << QStringList{u"8"_s, u"4"_s, u"short"_s} << u"RING, big: UNIT 2 short by 4"_s;
         QTest::newRow("stuck") << u"s !5"_s << QStringList{u"5"_s, {}, u"stuck"_s} << u"RING, big: UNIT 2 stuck"_s;
         QTest::newRow("more than asked") << u"s F13"_s << QStringList{u"13"_s, {}, u"over"_s}
                                          << u"RING, big: UNIT 2 over by 1"_s;
         QTest::newRow("not sent") << u"n"_s << QStringList{{}, {}, u"not sent"_s} << QString();
         QTest::newRow("nothing final came") << u"s"_s << QStringList{{}, {}, u"no report"_s} << QString();
-        QTest::newRow("a shortfall without a final count") << u"s C2"_s << QStringList{{}, u"2"_s, u"short"_s} << QString();
+        QTest::newRow("a shortfall without a final count")
+            << u"s C2"_s << QStringList{{}, u"2"_s, u"short"_s} << QString();
         QTest::newRow("reports before the line went out are another run's")
             << u"F12 C3 s"_s << QStringList{{}, {}, u"no report"_s} << QString();
     }
@@ -116,9 +117,10 @@ private slots:
         }
         QCOMPARE(m_announced, status.isEmpty() ? QStringList() : QStringList{status});
         j.finish();
-        QCOMPARE(rows(), (QList<QStringList>{QStringList{u"2026-12-06T14:03:12"_s, u"RING, big"_s, u"UNIT 2"_s,
-                                                          u"102"_s, u"12"_s}
-                                              + row + QStringList{QString(), QString()}}));
+        QCOMPARE(
+            rows(),
+            (QList<QStringList>{QStringList{u"2026-12-06T14:03:12"_s, u"RING, big"_s, u"UNIT 2"_s, u"102"_s, u"12"_s}
+                                + row + QStringList{QString(), QString()}}));
     }
 
     // A row is written when the operator judges the unit, when the next run starts or at the close, and
@@ -157,8 +159,8 @@ private slots:
         QFile blocker(dir.filePath(u"Log"_s)); // a file where the folder should be
         QVERIFY(blocker.open(QIODevice::WriteOnly));
         blocker.close();
-        DailyLog runs(dir.path(), [] { return Start; },
-                      DailyLog::Format{u"Runs.csv"_s, RunJournal::Header, false});
+        DailyLog runs(
+            dir.path(), [] { return Start; }, DailyLog::Format{u"Runs.csv"_s, RunJournal::Header, false});
         runs.append("a\r\n");
         runs.append("b\r\n");
         QCOMPARE(runs.pendingCount(), 2u);
@@ -183,9 +185,9 @@ private slots:
         mSettings::setProgramFolder(dir.path());
         QProcess sim;
         // With this seed the three units of the run fall out as complete, short and stuck.
-        sim.start(QStringLiteral(SIM_PATH), {u"--dir"_s, dir.path(), u"--stone-ms"_s, u"5"_s, u"--seed"_s,
-                                             u"8"_s, u"--short-rate"_s, u"0.4"_s,
-                                             u"--stuck-rate"_s, u"0.3"_s});
+        sim.start(QStringLiteral(SIM_PATH),
+                  {u"--dir"_s, dir.path(), u"--stone-ms"_s, u"5"_s, u"--seed"_s, u"8"_s, u"--short-rate"_s, u"0.4"_s,
+                   u"--stuck-rate"_s, u"0.3"_s});
         QVERIFY(sim.waitForReadyRead(10000));
         TestPlatform platform(dir.path());
         platform.clock = Start;
