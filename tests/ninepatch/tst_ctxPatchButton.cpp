@@ -215,7 +215,8 @@ private slots:
 
     void mouseSequences_data()
     {
-        QTest::addColumn<QString>("steps"); // "check N" compares the state, "right-" uses the right button
+        // "check N" compares the state, "right-" uses the right button, "swallow" zeroes every KeyPress
+        QTest::addColumn<QString>("steps");
         QTest::addColumn<QRgb>("corner");
         QTest::addColumn<int>("clicks");
         QTest::addColumn<int>("menus");
@@ -239,6 +240,9 @@ private slots:
         QTest::newRow("focus sets the focus bit") << u"focus, check 8"_s << clear << 0 << 0 << 8;
         QTest::newRow("ManualFocus keeps the focus bit off")
             << u"manual, focus, check 0, press 30 15, check 2, release 30 15"_s << clear << 1 << 0 << 0;
+        QTest::newRow("Enter, keypad Enter and Space click, a letter does not")
+            << u"focus, key Return, key Enter, key Space, key A"_s << clear << 3 << 0 << 8;
+        QTest::newRow("Space taken by a KeyPress handler") << u"swallow, focus, key Space"_s << clear << 0 << 0 << 8;
     }
     void mouseSequences()
     {
@@ -252,6 +256,8 @@ private slots:
         QSignalSpy click(b, &ctxPatchButton::Click);
         QSignalSpy menu(b, &ctxPatchButton::ContextMenu);
         QSignalSpy dbl(b, &ctxPatchButton::DblClick);
+        QSignalSpy down(b, &ctxPatchButton::KeyDown);
+        QSignalSpy up(b, &ctxPatchButton::KeyUp);
         for (const QString &step : steps.split(u", "_s)) {
             const QStringList w = step.split(u' ');
             const QPoint at = w.size() > 2 ? QPoint(w[1].toInt(), w[2].toInt()) : QPoint();
@@ -263,6 +269,10 @@ private slots:
                 QApplication::sendEvent(b, &leave);
             } else if (w[0] == "suppress"_L1) {
                 connect(b, &ctxPatchButton::MouseUp, this, [](int &button, int &, double, double) { button = -1; });
+            } else if (w[0] == "swallow"_L1) {
+                connect(b, &ctxPatchButton::KeyPress, this, [](int &ascii) { ascii = 0; });
+            } else if (w[0] == "key"_L1) {
+                QTest::keyClick(b, QKeySequence::fromString(w[1])[0].key());
             } else if (w[0] == "manual"_L1) {
                 b->setManualFocus(true);
             } else if (w[0] == "focus"_L1) {
@@ -282,6 +292,8 @@ private slots:
         QCOMPARE(click.count(), clicks);
         QCOMPARE(menu.count(), menus);
         QCOMPARE(dbl.count(), steps.contains("dclick"_L1) ? 1 : 0);
+        QCOMPARE(down.count(), steps.count("key "_L1)); // every key reported, clicking or not
+        QCOMPARE(up.count(), down.count());
         if (finalState >= 0)
             QCOMPARE(b->ButtonState(), finalState);
     }
@@ -311,40 +323,6 @@ private slots:
         QTest::mouseClick(m_button, Qt::LeftButton, {}, QPoint(12, 6));
         QCOMPARE(x, perInch == 0 ? 12.0 : 12.0 * perInch / m_button->logicalDpiX());
         QCOMPARE(y, perInch == 0 ? 6.0 : 6.0 * perInch / m_button->logicalDpiY());
-    }
-
-    void keys_data()
-    {
-        QTest::addColumn<int>("key");
-        QTest::addColumn<int>("clicks");
-        QTest::addColumn<int>("keyCode");
-        QTest::addColumn<bool>("swallowed"); // a KeyPress handler sets the key to 0
-        QTest::newRow("Enter") << int(Qt::Key_Return) << 1 << 13 << false;
-        QTest::newRow("keypad Enter") << int(Qt::Key_Enter) << 1 << 13 << false;
-        QTest::newRow("Space") << int(Qt::Key_Space) << 1 << 32 << false;
-        QTest::newRow("Space taken by a KeyPress handler") << int(Qt::Key_Space) << 0 << 32 << true;
-        QTest::newRow("a letter") << int(Qt::Key_A) << 0 << 65 << false;
-    }
-
-    void keys()
-    {
-        QFETCH(int, key);
-        QFETCH(int, clicks);
-        QFETCH(int, keyCode);
-        QFETCH(bool, swallowed);
-        QVERIFY(makeButton());
-        m_button->setButtonState(Focused);
-        if (swallowed)
-            connect(m_button, &ctxPatchButton::KeyPress, this, [](int &ascii) { ascii = 0; });
-        QSignalSpy click(m_button, &ctxPatchButton::Click);
-        QSignalSpy down(m_button, &ctxPatchButton::KeyDown);
-        QSignalSpy up(m_button, &ctxPatchButton::KeyUp);
-        QTest::keyClick(m_button, Qt::Key(key));
-        QCOMPARE(click.count(), clicks);
-        QCOMPARE(down.count(), 1);
-        QCOMPARE(down.first().first().toInt(), keyCode);
-        QCOMPARE(up.count(), 1);
-        QCOMPARE(m_button->ButtonState(), Focused); // 8 -> 10 -> 8 for a click
     }
 
     void cancelModeAndHidingEndHoverAndPress()

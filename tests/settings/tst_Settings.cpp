@@ -438,14 +438,6 @@ private slots:
         QTest::newRow("missing section keeps Count") << QByteArray("[Other]\r\nA=1\r\n") << QStringList() << -7;
         QTest::newRow("blanks around = dropped, comments skipped")
             << QByteArray("[Designs]\nA = 1\n; old\nB=\n\n[Next]\nC=3\n") << QStringList{u"A=1"_s, u"B="_s} << 2;
-        // Far more than one read buffer of the platform's profile functions would hold.
-        QByteArray big = "[Designs]\r\n";
-        QStringList all;
-        for (int i = 0; i < 60; ++i) {
-            all += u"DESIGN%1=%2,%2,%2,%2,%2"_s.arg(i).arg(100 + i);
-            big += all.last().toLatin1() + "\r\n";
-        }
-        QTest::newRow("several thousand characters read whole in order") << big << all << 60;
     }
 
     void readIniSection()
