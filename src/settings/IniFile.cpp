@@ -479,11 +479,6 @@ void IniFile::setUnreadableHandler(UnreadableHandler handler)
     unreadableHandler() = std::move(handler);
 }
 
-QStringList IniFile::unreadablePaths()
-{
-    return unreadableSeen();
-}
-
 std::optional<QString> IniFile::readValue(const QString &path, const QString &section, const QString &key)
 {
     const std::shared_ptr<Snapshot> snap = snapshotOf(path);

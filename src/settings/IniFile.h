@@ -37,8 +37,6 @@ public:
     // Called the first time in a run that a file is found unreadable, with its path.
     using UnreadableHandler = std::function<void(const QString &path)>;
     static void setUnreadableHandler(UnreadableHandler handler);
-    // Every file found unreadable in this run, in the order found.
-    static QStringList unreadablePaths();
 
     // The stored value of Key in Section of the file at path, or nothing when the file, the section or the
     // key is missing or the file cannot be read. The value is returned whole; callers cut it to size.

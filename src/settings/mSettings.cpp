@@ -119,14 +119,6 @@ QString CutAtNul(const QString &Text)
     return nul < 0 ? Text : Text.left(nul);
 }
 
-QStringList unreadableFiles()
-{
-    QStringList names;
-    for (const QString &path : ::IniFile::unreadablePaths())
-        names.append(QFileInfo(path).fileName());
-    return names;
-}
-
 void setUnreadableHandler(std::function<void(const QString &fileName)> handler)
 {
     if (!handler) {

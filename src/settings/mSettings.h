@@ -43,11 +43,9 @@ QStringList ReadIniSection(QString &File, const QString &Section, qint32 &Count)
 QString CutAtNul(const QString &Text);
 
 // Settings files that could not be read (UTF-16, larger than 16 MiB, no read permission, not a file): their
-// keys read as their defaults and they are never rewritten. The names (as "Vorn.ini") of those found so
-// far in this run, in the order found.
-QStringList unreadableFiles();
-// Called with the file's name the first time in a run that a file is found unreadable; the settings
-// operation that found it then goes on with the defaults. An empty function removes the handler.
+// keys read as their defaults and they are never rewritten. The handler is called with the file's name the
+// first time in a run that a file is found unreadable; the settings operation that found it then goes on
+// with the defaults. An empty function removes the handler.
 void setUnreadableHandler(std::function<void(const QString &fileName)> handler);
 
 } // namespace mSettings

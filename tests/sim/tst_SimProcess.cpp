@@ -149,17 +149,6 @@ private slots:
         QVERIFY(more.count("\r\n") >= 200 && more.contains('\0'));
         QVERIFY(sim.stop());
     }
-
-    void badOptionIsRefused()
-    {
-        QTemporaryDir dir;
-        QProcess bad;
-        bad.start(QStringLiteral(SIM_PATH), QStringLiteral("--uids 101,0 --dir").split(u' ') << dir.path());
-        QVERIFY(bad.waitForFinished(kWaitMs));
-        QCOMPARE(bad.exitCode(), 2);
-        QVERIFY(bad.readAllStandardError().contains("--uids"));
-        QVERIFY(!QFileInfo::exists(dir.filePath(QStringLiteral("ports"))));
-    }
 };
 
 QTEST_GUILESS_MAIN(tst_SimProcess)

@@ -1,0 +1,476 @@
+#include "../support/Seeds.h"
+#include "IniFile.h"
+#include "mSettings.h"
+
+#include <QDir>
+#include <QHash>
+#include <QRandomGenerator>
+#include <QStringEncoder>
+#include <QTemporaryDir>
+
+#include <cstdio>
+#include <memory>
+
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#endif
+
+using namespace Qt::StringLiterals;
+using mSettings::ReadIni;
+
+namespace {
+
+QByteArray contents(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void put(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    QCOMPARE(file.write(bytes), bytes.size());
+}
+
+// The names and values the property test draws from; the 8-bit ones check that letter case folds beyond
+// ASCII too, the values that blanks around them and a later '=' survive.
+const QStringList poolSections = {u"Settings"_s, u"UNIT1"_s, u"Standard Commands"_s, u"Caf\u00e9"_s};
+const QStringList poolKeys = {u"width"_s, u"Comm Port"_s, u"RING"_s, u"\u00e9t\u00e9"_s};
+const QStringList poolValues = {QString(), u"1"_s, u" padded\t"_s, u"a = b,c"_s, u"caf\u00e9"_s, u"~~~"_s};
+
+struct Random : QRandomGenerator
+{
+    using QRandomGenerator::QRandomGenerator;
+    QString pick(const QStringList &from) { return from.at(bounded(int(from.size()))); }
+    QString blanks() { return pick({QString(), u" "_s, u"\t"_s, u" \t "_s}); }
+    // name in random letter case between random blanks
+    QString spelled(QString name)
+    {
+        for (QChar &c : name)
+            c = bounded(2) ? c.toUpper() : c.toLower();
+        return blanks() + name + blanks();
+    }
+};
+
+QString modelKey(const QString &section, const QString &key)
+{
+    return section.toCaseFolded() + u'\x1f' + key.toCaseFolded();
+}
+
+// A settings file drawn at random; model gets the keys it holds. Every line that no write or remove may touch
+// carries "dup" or holds blanks only, so it can be picked out of the file after any number of operations:
+// comments, garbage, orphan values, keys before the first section, in a second copy of a section or under a
+// header that never closes.
+QByteArray randomFile(Random &rng, const QByteArray &eol, QHash<QString, QString> &model)
+{
+    QList<QByteArray> lines;
+    int tag = 0;
+    const auto dup = [&] { return "dup" + QByteArray::number(++tag); };
+    QStringList seen;
+    bool visible = false;
+    QString section;
+    for (int n = rng.bounded(40); n > 0; --n) {
+        const int what = rng.bounded(12);
+        if (what == 0) {
+            section = rng.pick(poolSections);
+            visible = !seen.contains(section);
+            seen += section;
+            lines += (rng.blanks() + u'[' + rng.spelled(section) + u']').toLatin1() + " ; " + dup();
+        } else if (what == 1) {
+            visible = false;
+            lines += "[Odd " + dup();
+        } else if (what < 6 && visible) {
+            const QString key = rng.pick(poolKeys), value = rng.pick(poolValues).trimmed();
+            lines += (rng.spelled(key) + u'=' + rng.blanks() + value + rng.blanks()).toLatin1();
+            if (!model.contains(modelKey(section, key))) // the first copy counts
+                model.insert(modelKey(section, key), value);
+        } else if (what < 6) {
+            lines += rng.pick(poolKeys).toLatin1() + " = " + dup();
+        } else {
+            const QByteArray odd[] = {"; " + dup() + " = comment",
+                                      "  # " + dup(),
+                                      "junk " + dup() + " \xfe\x01",
+                                      "=" + dup(),
+                                      " \t",
+                                      QByteArray()};
+            lines += odd[rng.bounded(6)];
+        }
+    }
+    return lines.join(eol) + (rng.bounded(4) ? eol : QByteArray());
+}
+
+// The lines of a file that must keep their bytes, in order.
+QList<QByteArray> keptLines(const QByteArray &bytes)
+{
+    QList<QByteArray> kept;
+    for (QByteArray line : bytes.split('\n')) {
+        if (line.endsWith('\r'))
+            line.chop(1);
+        if (line.contains("dup") || (!line.isEmpty() && line.trimmed().isEmpty()))
+            kept += line;
+    }
+    return kept;
+}
+
+} // namespace
+
+class tst_Settings : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<QTemporaryDir> m_dir;
+    QString m_path;
+
+private slots:
+    void init()
+    {
+        m_dir = std::make_unique<QTemporaryDir>();
+        QVERIFY(m_dir->isValid());
+        mSettings::setProgramFolder(m_dir->path());
+        m_path = mSettings::IniFile;
+    }
+
+    // Random writes and removes on a random file: every key reads as a case-insensitive map says, the lines
+    // around them keep their bytes, and the file keeps its line end and byte-order mark.
+    void randomOperationsMatchAMap()
+    {
+        // A thousand atomic writes: on a RAM disk where there is one, so the run does not wait for the disk.
+        const bool shm = QFileInfo(u"/dev/shm"_s).isWritable();
+        const QTemporaryDir dir((shm ? u"/dev/shm"_s : QDir::tempPath()) + u"/vorn-XXXXXX"_s);
+        forEachSeed(40, [&](quint32 seed) {
+            Random rng(seed);
+            const QString path = dir.filePath(u"seed%1.ini"_s.arg(seed));
+            const QByteArray eol = rng.bounded(2) ? "\r\n" : "\n", bom = rng.bounded(4) ? "" : "\xEF\xBB\xBF";
+            QHash<QString, QString> model;
+            const QByteArray before = randomFile(rng, eol, model);
+            const bool exists = !before.isEmpty() || rng.bounded(2);
+            if (exists)
+                put(path, bom + before);
+            for (int op = 0; op < 25; ++op) {
+                const QString section = rng.pick(poolSections), key = rng.pick(poolKeys);
+                const QString value = rng.pick(poolValues);
+                const int what = rng.bounded(8);
+                if (what < 5) {
+                    QVERIFY(IniFile::writeValue(path, rng.spelled(section), rng.spelled(key), value));
+                    model.insert(modelKey(section, key), value.trimmed());
+                } else {
+                    // A blank key removes nothing.
+                    QVERIFY(IniFile::removeKey(path, rng.spelled(section), what < 7 ? rng.spelled(key) : u" "_s));
+                    if (what < 7)
+                        model.remove(modelKey(section, key));
+                }
+                // The key touched and one other; a read from disk costs a stat and, so soon after a write, a
+                // new read of the file.
+                const QString other = rng.pick(poolSections), otherKey = rng.pick(poolKeys);
+                QCOMPARE(IniFile::readValue(path, section, key).value_or(u"-"_s),
+                         model.value(modelKey(section, key), u"-"_s));
+                QCOMPARE(IniFile::readValue(path, other, otherKey).value_or(u"-"_s),
+                         model.value(modelKey(other, otherKey), u"-"_s));
+            }
+            for (const QString &s : poolSections) {
+                for (const QString &k : poolKeys)
+                    QCOMPARE(IniFile::readValue(path, s, k).value_or(u"-"_s), model.value(modelKey(s, k), u"-"_s));
+            }
+            const QByteArray after = contents(path);
+            QCOMPARE(after.startsWith("\xEF\xBB\xBF"), exists && !bom.isEmpty());
+            QCOMPARE(keptLines(after.sliced(exists ? bom.size() : 0)), keptLines(before));
+            // A new file, or one of a single line, is CR LF.
+            const bool crlf = !exists || !before.contains('\n') || eol == "\r\n";
+            QVERIFY(crlf ? after.count("\r\n") == after.count('\n') : !after.contains('\r'));
+        });
+    }
+
+    // Where the engine puts what it adds, which a map cannot tell.
+    void write_data()
+    {
+        QTest::addColumn<QByteArray>("before"); // null: no file
+        QTest::addColumn<QByteArray>("after"); // once "V" is stored under key "K" of section "a"
+        QTest::newRow("new file") << QByteArray() << QByteArray("[a]\r\nK=V\r\n");
+        QTest::newRow("empty file, no leading blank line") << QByteArray("") << QByteArray("[a]\r\nK=V\r\n");
+        QTest::newRow("replace keeps indentation and spelling")
+            << QByteArray("[A]\r\n  k = old ; not a comment\r\nz=1\r\n") << QByteArray("[A]\r\n  k=V\r\nz=1\r\n");
+        QTest::newRow("new key after last key, before blank line and comment")
+            << QByteArray("[A]\r\nx=1\r\n; about B\r\n\r\n[B]\r\n")
+            << QByteArray("[A]\r\nx=1\r\nK=V\r\n; about B\r\n\r\n[B]\r\n");
+        QTest::newRow("new key in section without keys")
+            << QByteArray("[A]\n\n[B]\n") << QByteArray("[A]\nK=V\n\n[B]\n");
+        QTest::newRow("new section after a blank line")
+            << QByteArray("[B]\ny=2\n") << QByteArray("[B]\ny=2\n\n[a]\nK=V\n");
+        QTest::newRow("new section after existing blank line")
+            << QByteArray("[B]\r\n\r\n") << QByteArray("[B]\r\n\r\n[a]\r\nK=V\r\n");
+        QTest::newRow("file without final line end") << QByteArray("[A]\r\nx=1") << QByteArray("[A]\r\nx=1\r\nK=V");
+        QTest::newRow("file cut after a CR") << QByteArray("[A]\r\nx=1\r") << QByteArray("[A]\r\nx=1\r\nK=V");
+        QTest::newRow("only a byte-order mark")
+            << QByteArray("\xEF\xBB\xBF") << QByteArray("\xEF\xBB\xBF[a]\r\nK=V\r\n");
+    }
+
+    void write()
+    {
+        QFETCH(QByteArray, before);
+        if (!before.isNull())
+            put(m_path, before);
+        QVERIFY(IniFile::writeValue(m_path, u"a"_s, u"K"_s, u"V"_s));
+        QTEST(contents(m_path), "after");
+    }
+
+    void writeReplacesFileWhole()
+    {
+#ifdef Q_OS_UNIX
+        // A hard link still sees the old bytes: the new text went to a new file that then took the name, so no
+        // reader and no crash ever meets a half-written file.
+        put(m_path, "[A]\r\nk=1\r\n");
+        const QString hard = m_dir->filePath(u"hard.ini"_s);
+        QCOMPARE(::link(QFile::encodeName(m_path).constData(), QFile::encodeName(hard).constData()), 0);
+        QVERIFY(IniFile::writeValue(m_path, u"A"_s, u"k"_s, u"2"_s));
+        QCOMPARE(contents(m_path), "[A]\r\nk=2\r\n");
+        QCOMPARE(contents(hard), "[A]\r\nk=1\r\n");
+        QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files).size(), 2);
+
+        // A settings file linked from elsewhere stays linked.
+        const QString sym = m_dir->filePath(u"sym.ini"_s);
+        QVERIFY(QFile::link(m_path, sym));
+        QVERIFY(IniFile::writeValue(sym, u"A"_s, u"k"_s, u"3"_s));
+        QVERIFY(QFileInfo(sym).isSymLink());
+        QCOMPARE(contents(m_path), "[A]\r\nk=3\r\n");
+#else
+        QSKIP("needs hard links");
+#endif
+    }
+
+    // Names and values that would change the meaning of a line, or not survive the 8-bit code page.
+    void refusedWrite_data()
+    {
+        QTest::addColumn<QString>("section");
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("value");
+        const QString s = u"Designs"_s;
+        QTest::newRow("key with =") << s << u"A=B"_s << u"1"_s;
+        QTest::newRow("key with LF") << s << u"A\nwidth"_s << u"1"_s;
+        QTest::newRow("blank key") << s << u" "_s << u"1"_s;
+        QTest::newRow("key that reads as a comment") << s << u";RING"_s << u"1"_s;
+        QTest::newRow("value with CR LF") << s << u"RING"_s << u"1\r\n[Settings]"_s;
+        QTest::newRow("section with ]") << u"A]x"_s << u"k"_s << u"1"_s;
+        QTest::newRow("key outside the 8-bit code page") << s << u"RING\u2603"_s << u"1"_s;
+    }
+
+    void refusedWrite()
+    {
+        QFETCH(QString, section);
+        QFETCH(QString, key);
+        QFETCH(QString, value);
+        const QByteArray before = "[Designs]\nRING=1\n";
+        put(m_path, before);
+        QVERIFY(!IniFile::writeValue(m_path, section, key, value));
+        mSettings::WriteIni(m_path, section, key, value);
+        QCOMPARE(contents(m_path), before);
+        QFile::remove(m_path);
+        QVERIFY(!IniFile::writeValue(m_path, section, key, value));
+        QVERIFY(!QFile::exists(m_path));
+    }
+
+    void unreadableFile_data()
+    {
+        QTest::addColumn<QByteArray>("bytes"); // null: the path is a folder
+        QTest::addColumn<QFile::Permissions>("permissions");
+        QTest::addColumn<bool>("readable");
+        const QByteArray ini = "[Settings]\r\nLeft=100\r\n";
+        const QFile::Permissions rw = QFile::ReadOwner | QFile::WriteOwner;
+        QTest::newRow("no read permission") << ini << QFile::Permissions(QFile::WriteOwner) << false;
+        QTest::newRow("read-only file") << ini << QFile::Permissions(QFile::ReadOwner) << true;
+        QTest::newRow("path is a folder") << QByteArray() << rw << false;
+        // An editor's UTF-16 file would be garbage to us, and our write-back would destroy it.
+        for (const auto encoding : {QStringEncoder::Utf16LE, QStringEncoder::Utf16BE}) {
+            QStringEncoder encode(encoding, QStringEncoder::Flag::WriteBom);
+            const QByteArray bytes = encode(QString::fromLatin1(ini));
+            QTest::newRow(encoding == QStringEncoder::Utf16LE ? "UTF-16 LE" : "UTF-16 BE") << bytes << rw << false;
+        }
+        QTest::newRow("17 MB") << ini + QByteArray(17 * 1000 * 1000, ' ') << rw << false;
+    }
+
+    void unreadableFile()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QFile::Permissions, permissions);
+        QFETCH(bool, readable);
+        if (bytes.isNull()) {
+            QVERIFY(QDir().mkpath(m_path));
+        } else {
+            put(m_path, bytes);
+            QVERIFY(QFile::setPermissions(m_path, permissions));
+            QFile probe(m_path);
+            if ((!(permissions & QFile::ReadOwner) && probe.open(QIODevice::ReadOnly))
+                || (!(permissions & QFile::WriteOwner) && QFileInfo(m_path).isWritable()))
+                QSKIP("permission bits do not stop this user (root)");
+        }
+        int reported = 0;
+        mSettings::setUnreadableHandler([&](const QString &name) {
+            QCOMPARE(name, u"Vorn.ini"_s);
+            ++reported;
+        });
+        for (int i = 0; i < 2; ++i)
+            QCOMPARE(ReadIni({}, u"Settings"_s, u"Left"_s, u"0"_s, true), readable ? u"100"_s : u"0"_s);
+        mSettings::setUnreadableHandler({});
+        QCOMPARE(reported, readable ? 0 : 1); // once a run
+        QVERIFY(!IniFile::writeValue(m_path, u"Settings"_s, u"Top"_s, u"0"_s));
+        if (bytes.isNull()) {
+            QVERIFY(QFileInfo(m_path).isDir());
+            return;
+        }
+        QVERIFY(!IniFile::removeKey(m_path, u"Settings"_s, u"Left"_s));
+        QVERIFY(QFile::setPermissions(m_path, QFile::ReadOwner | QFile::WriteOwner));
+        QCOMPARE(contents(m_path), bytes);
+    }
+
+    // Reads come from memory until the file changes on disk, however it changes.
+    void changeOnDisk_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::newRow("rewritten in place, same size, time set back") << u"in place"_s;
+        QTest::newRow("replaced by a file of the same size and time") << u"replaced"_s;
+        QTest::newRow("written by us") << u"ours"_s;
+    }
+
+    void changeOnDisk()
+    {
+        QFETCH(QString, how);
+        const QDateTime hourAgo = QDateTime::currentDateTime().addSecs(-3600);
+        const auto putOld = [&](const QString &path, const QByteArray &bytes) {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::ReadWrite) && file.write(bytes) == bytes.size() && file.flush());
+            QVERIFY(file.setFileTime(hourAgo, QFileDevice::FileModificationTime));
+        };
+        putOld(m_path, "[A]\r\nk=1\r\n");
+        // Past the file system's clock tick, so the first read is taken as settled.
+        QTest::qWait(50);
+        QCOMPARE(IniFile::readValue(m_path, u"A"_s, u"k"_s), u"1"_s);
+        if (how == u"in place") {
+            putOld(m_path, "[A]\r\nk=2\r\n");
+        } else if (how == u"replaced") {
+            const QString other = m_dir->filePath(u"other.ini"_s);
+            putOld(other, "[A]\r\nk=2\r\n");
+            QVERIFY(std::rename(QFile::encodeName(other).constData(), QFile::encodeName(m_path).constData()) == 0);
+        } else {
+            QVERIFY(IniFile::writeValue(m_path, u"A"_s, u"k"_s, u"2"_s));
+        }
+        QCOMPARE(IniFile::readValue(m_path, u"A"_s, u"k"_s), u"2"_s);
+    }
+
+    void badFile_data()
+    {
+        QTest::addColumn<QByteArray>("bad");
+        QTest::addColumn<QString>("section"); // a section of the bad file to rewrite in place, or empty
+        QRandomGenerator random(20240611);
+        QByteArray garbage(64 * 1024, Qt::Uninitialized);
+        for (char &c : garbage)
+            c = char(random.bounded(256));
+        QTest::newRow("binary garbage") << garbage << QString();
+        QByteArray many;
+        for (int i = 0; i < 100000; ++i)
+            many += "[S" + QByteArray::number(i) + "]\r\nk=" + QByteArray::number(i) + "\r\n";
+        QTest::newRow("100,000 sections") << many << u"S99999"_s;
+    }
+
+    void badFile()
+    {
+        QFETCH(QByteArray, bad);
+        QFETCH(QString, section);
+        // The first line fixes the line end that new lines take, whatever the garbage holds.
+        const QByteArray head = "; settings\r\n";
+        const QByteArray tail = "\r\n[Known]\r\nk=1\r\n";
+        put(m_path, head + bad + tail);
+        QCOMPARE(IniFile::readValue(m_path, u"Known"_s, u"k"_s), std::optional<QString>(u"1"_s));
+        QCOMPARE(ReadIni({}, u"Missing"_s, u"k"_s, u"d"_s, true), u"d"_s);
+        const QByteArray added = "\r\n[Missing]\r\nk=d\r\n";
+        QCOMPARE(contents(m_path), head + bad + tail + added);
+        if (section.isEmpty())
+            return;
+        QVERIFY(IniFile::writeValue(m_path, section, u"K"_s, u"new"_s));
+        const qsizetype at = bad.lastIndexOf("k=") + 2;
+        bad.replace(at, bad.indexOf('\r', at) - at, "new");
+        QCOMPARE(contents(m_path), head + bad + tail + added);
+    }
+
+    void readIni_data()
+    {
+        QTest::addColumn<QByteArray>("file"); // empty: no file
+        QTest::addColumn<bool>("writeBack");
+        QTest::addColumn<QString>("result");
+        QTest::addColumn<QByteArray>("after"); // null: as before
+
+        const QByteArray same;
+        const QByteArray head = "[Settings]\r\n", five = "[Settings]\r\nNoUnits=5\r\n";
+        const QByteArray tilde = head + "width =  ~~~\t\r\nNoUnits=5\r\n",
+                         healed = head + "width=18000\r\nNoUnits=5\r\n";
+        QTest::newRow("stored ~~~ read without write-back") << tilde << false << u"18000"_s << same;
+        QTest::newRow("stored ~~~ healed by write-back") << tilde << true << u"18000"_s << healed;
+        QTest::newRow("value ~~~~ is a real value") << head + "width=~~~~\r\n" << true << u"~~~~"_s << same;
+        QTest::newRow("empty value is not missing") << head + "width=\r\n" << true << QString() << same;
+        QTest::newRow("missing key added by write-back") << five << true << u"18000"_s << five + "width=18000\r\n";
+        QTest::newRow("missing key without write-back") << five << false << u"18000"_s << same;
+        QTest::newRow("missing file without write-back is not created") << QByteArray() << false << u"18000"_s << same;
+        // Saved by an editor: the header must still be found, or a second [Settings] would be appended.
+        const QByteArray bom = "\xEF\xBB\xBF";
+        QTest::newRow("UTF-8 byte-order mark skipped and kept")
+            << bom + five << true << u"18000"_s << bom + five + "width=18000\r\n";
+        QTest::newRow("value cut at its NUL") << head + "width=180" + '\0' + "00\r\n" << true << u"180"_s << same;
+    }
+
+    void readIni()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(bool, writeBack);
+        QFETCH(QByteArray, after);
+        if (!file.isEmpty())
+            put(m_path, file);
+        QTEST(ReadIni({}, u"Settings"_s, u"width"_s, u"18000"_s, writeBack), "result");
+        QCOMPARE(contents(m_path), after.isNull() ? file : after);
+        QCOMPARE(QFile::exists(m_path), !file.isEmpty() || writeBack);
+    }
+
+    void readIniCutsAt259()
+    {
+        for (const int stored : {259, 260}) {
+            QString value;
+            for (int i = 0; i < stored; ++i)
+                value += QChar(u'a' + i % 26);
+            mSettings::WriteIni({}, u"Standard Commands"_s, u"LONG"_s, value);
+            QCOMPARE(ReadIni({}, u"Standard Commands"_s, u"LONG"_s, u"-"_s, true), value.left(259));
+        }
+    }
+
+    void readIniSection_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QStringList>("entries");
+        QTest::addColumn<int>("count");
+        QTest::newRow("missing section keeps Count") << QByteArray("[Other]\r\nA=1\r\n") << QStringList() << -7;
+        QTest::newRow("blanks around = dropped, comments skipped")
+            << QByteArray("[Designs]\nA = 1\n; old\nB=\n\n[Next]\nC=3\n") << QStringList{u"A=1"_s, u"B="_s} << 2;
+    }
+
+    void readIniSection()
+    {
+        QFETCH(QByteArray, file);
+        put(m_path, file);
+        QString name;
+        qint32 count = -7;
+        QTEST(mSettings::ReadIniSection(name, u"Designs"_s, count), "entries");
+        QTEST(int(count), "count");
+        QCOMPARE(name, m_path);
+    }
+
+    void buildIniPathsKeepsAPathSet()
+    {
+        mSettings::setProgramFolder(u"/opt/vorn"_s);
+        mSettings::IniFile2 = u"/elsewhere/Cmds.ini"_s;
+        mSettings::BuildIniPaths();
+        QCOMPARE((QStringList{mSettings::IniFile, mSettings::IniFile2, mSettings::IniFile3, mSettings::IniFileT}),
+                 (QStringList{u"/opt/vorn/Vorn.ini"_s, u"/elsewhere/Cmds.ini"_s, u"/opt/vorn/Vorn3.ini"_s,
+                              u"/opt/vorn/VornT.ini"_s}));
+    }
+};
+
+QTEST_GUILESS_MAIN(tst_Settings)
+#include "tst_Settings.moc"
