@@ -393,7 +393,11 @@ std::shared_ptr<Snapshot> snapshotOf(const QString &path)
     if (stamp.regular && stamp.size <= MaxFileSize) {
         QFile file(path);
         if (file.open(QIODevice::ReadOnly)) {
-            QByteArray data = file.read(MaxFileSize + 1);
+            // One byte more than the size seen tells a file that grew past the bound meanwhile, without
+            // setting aside the whole bound for every read.
+            QByteArray data = file.read(qMin(stamp.size, MaxFileSize) + 1);
+            if (data.size() > stamp.size && data.size() <= MaxFileSize)
+                data += file.read(MaxFileSize + 1 - data.size());
             // A file in UTF-16 would read as garbage and be destroyed by the first write-back.
             const bool utf16 = data.startsWith("\xFF\xFE") || data.startsWith("\xFE\xFF");
             if (file.error() == QFileDevice::NoError && data.size() <= MaxFileSize && !utf16) {
