@@ -1,6 +1,6 @@
 #include "DispenseRun.h"
-#include "OperatorTestSupport.h"
 #include "SettingsSchema.h"
+#include "TestFolder.h"
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -16,9 +16,8 @@ class tst_DispenseRun : public QObject
 
     void makeWorld(int units)
     {
-        m_w.emplace(units);
-        QVERIFY(m_w->ready());
-        SettingsSchema::Setting(SettingsSchema::Key::InternalCommand, u"Count"_s).write(u"C"_s);
+        m_w.emplace(uidsFor(units), 3, true);
+        QVERIFY(m_w->ok);
     }
 
 private slots:
@@ -33,12 +32,11 @@ private slots:
             m_w->host.unit(n).checked = n == 2; // check marks play no part
         }
         QList<QByteArray> atPause; // what was on the wire each time the run paused
-        m_w->platform.onSleep = [&](int) { atPause << m_w->wire(int(atPause.size()) + 1); };
+        m_w->platform.onSleep = [&](int) { atPause << m_w->peer.wire(int(atPause.size()) + 1); };
         run({u"12"_s, u"0"_s, u"4"_s, u"abc"_s, u"-3"_s});
 
         const QByteArray first = QByteArray::fromHex("3E432C31322C3130310D0A"); // >C,12,101 CR LF
-        QCOMPARE(m_w->wire(2), first + ">C,4,103\r\n");
-        QCOMPARE(m_w->platform.sleeps, (QList<int>{200, 200}));
+        QCOMPARE(m_w->peer.wire(2), first + ">C,4,103\r\n");
         QCOMPARE(atPause, (QList<QByteArray>{first, first + ">C,4,103\r\n"}));
         for (int n = 1; n <= 5; ++n)
             QVERIFY(m_w->host.unit(n).c3.isEmpty() && m_w->host.unit(n).c4.isEmpty());
@@ -86,7 +84,7 @@ private slots:
             QTest::qWait(30);
             QVERIFY(m_w->peer.received().isEmpty());
         } else {
-            QCOMPARE(m_w->wire(1), line);
+            QCOMPARE(m_w->peer.wire(1), line);
         }
         QCOMPARE(m_w->host.statuses, status.isEmpty() ? QStringList() : QStringList{status});
     }
@@ -135,7 +133,7 @@ private slots:
         QFETCH(QByteArray, lines);
         makeWorld(noUnits);
         run({u"1"_s, u"0"_s, u"0"_s, u"5"_s, u"0"_s, u"6"_s, u"7"_s, u"0"_s, u"0"_s, u"10"_s});
-        QCOMPARE(m_w->wire(int(lines.count("\r\n"))), lines);
+        QCOMPARE(m_w->peer.wire(int(lines.count("\r\n"))), lines);
         QCOMPARE(m_w->platform.sleeps.size(), lines.count("\r\n"));
     }
 
@@ -143,11 +141,11 @@ private slots:
     {
         SettingsSchema::Setting(SettingsSchema::Key::InternalCommand, u"Count"_s).remove();
         run({u"12"_s});
-        QCOMPARE(m_w->wire(1), QByteArray(">,12,101\r\n"));
+        QCOMPARE(m_w->peer.wire(1), QByteArray(">,12,101\r\n"));
     }
 
 private:
-    std::optional<OperatorWorld> m_w;
+    std::optional<Rig> m_w;
 };
 
 QTEST_MAIN(tst_DispenseRun)

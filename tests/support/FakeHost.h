@@ -3,6 +3,7 @@
 #include "ConsoleHost.h"
 
 #include <QLineEdit>
+#include <QTest>
 #include <QVariant>
 
 #include <memory>
@@ -101,9 +102,18 @@ public:
     void LOG(const QString &text) override { log.append(text); }
     Platform &platform() override { return m_platform; }
 
-private:
     QLineEdit *box(int n) const { return n >= 0 && size_t(n) < boxes.size() ? boxes[size_t(n)] : nullptr; }
 
+private:
     Platform &m_platform;
     std::vector<std::unique_ptr<FakeUnit>> m_units;
 };
+
+// A real double click as the operator makes it: press, release, double click, release.
+inline void doubleClick(QWidget *widget, QPoint at)
+{
+    QTest::mousePress(widget, Qt::LeftButton, {}, at);
+    QTest::mouseRelease(widget, Qt::LeftButton, {}, at);
+    QTest::mouseDClick(widget, Qt::LeftButton, {}, at);
+    QTest::mouseRelease(widget, Qt::LeftButton, {}, at);
+}
