@@ -78,9 +78,9 @@ private slots:
 
     void everyButtonAndCatalogueEntry()
     {
-        const QList<std::pair<const char *, QByteArray>> buttons{{"cInit", "\tID:"},       {"cHome", "\tL1L2:"},
-                                                                 {"cSave", "\tSETTINGS SAVED"}, {"cFlush", "\tFLUSHED"},
-                                                                 {"cStop", "\tSTOPPED"},    {"cUpd", "\tUPDATE READY"}};
+        const QList<std::pair<const char *, QByteArray>> buttons{
+            {"cInit", "\tID:"},      {"cHome", "\tL1L2:"},   {"cSave", "\tSETTINGS SAVED"},
+            {"cFlush", "\tFLUSHED"}, {"cStop", "\tSTOPPED"}, {"cUpd", "\tUPDATE READY"}};
         for (int n = 0; n <= 5; ++n) {
             for (const auto &[name, marker] : buttons) {
                 auto *b = m_window->unitPanel(n)->findChild<ctxPatchButton *>(QLatin1String(name));
@@ -90,17 +90,22 @@ private slots:
         QTRY_VERIFY(QFile::exists(m_folder->path(u"updated"_s))); // U started the real update script
         QVERIFY(Setting(Key::Init, 2).read().startsWith(u"ID:TSL-DU UID=102"_s));
 
-        const QMap<QString, QByteArray> catalogue{{u"Identify"_s, "\tID:"},        {u"Home"_s, "\tL1L2:"},
-                                                  {u"Flush"_s, "\tFLUSHED"},       {u"Stop"_s, "\tSTOPPED"},
+        const QMap<QString, QByteArray> catalogue{{u"Identify"_s, "\tID:"},
+                                                  {u"Home"_s, "\tL1L2:"},
+                                                  {u"Flush"_s, "\tFLUSHED"},
+                                                  {u"Stop"_s, "\tSTOPPED"},
                                                   {u"Save Settings"_s, "\tSETTINGS SAVED"},
-                                                  {u"Prepare Update"_s, "\tUPDATE READY"}, {u"Count 1"_s, "\t[F]\t1"}};
+                                                  {u"Prepare Update"_s, "\tUPDATE READY"},
+                                                  {u"Count 1"_s, "\t[F]\t1"}};
         auto *list = m_window->findChild<QListWidget *>(u"lstCommands"_s);
         QCOMPARE(list->count(), 9);
         for (int row = 0; row < list->count(); ++row) {
             const QString name = list->item(row)->text();
-            const QByteArray marker = catalogue.value(name, name.startsWith(u"Count"_s) ? "\t[F]\t" + name.mid(6).toLatin1() : "");
+            const QByteArray marker =
+                catalogue.value(name, name.startsWith(u"Count"_s) ? "\t[F]\t" + name.mid(6).toLatin1() : "");
             QVERIFY2(!marker.isEmpty(), qPrintable(name));
-            expectAnswers([&] { doubleClick(list->viewport(), list->visualItemRect(list->item(row)).center()); }, marker, 5);
+            expectAnswers([&] { doubleClick(list->viewport(), list->visualItemRect(list->item(row)).center()); },
+                          marker, 5);
         }
         QVERIFY(!log().contains("Not Ack"));
 
@@ -118,7 +123,8 @@ private slots:
     void doubleClickDispensesOnce()
     {
         auto *list = m_window->findChild<QListWidget *>(u"lstDesign"_s);
-        doubleClick(list->viewport(), list->visualItemRect(list->findItems(u"RING"_s, Qt::MatchExactly).value(0)).center());
+        doubleClick(list->viewport(),
+                    list->visualItemRect(list->findItems(u"RING"_s, Qt::MatchExactly).value(0)).center());
         QCOMPARE(m_window->countText(1), u"12"_s);
         ctxPatchButton *dispense = button(u"cmdDispense"_s);
         const QPoint at = dispense->rect().center();
@@ -127,8 +133,10 @@ private slots:
             if (std::exchange(clicked, true)) // once, in the first pause: it waits in the queue like a real click
                 return;
             for (auto type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease})
-                QCoreApplication::postEvent(dispense, new QMouseEvent(type, at, dispense->mapToGlobal(at), Qt::LeftButton,
-                                                                      type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton, {}));
+                QCoreApplication::postEvent(
+                    dispense,
+                    new QMouseEvent(type, at, dispense->mapToGlobal(at), Qt::LeftButton,
+                                    type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton, {}));
         };
         doubleClick(dispense, at);
         QTRY_COMPARE_WITH_TIMEOUT(m_window->unitPanel(3)->caption3(), u"Count: 4"_s, WaitMs);
@@ -153,7 +161,8 @@ private slots:
         restartSimulator({u"--garbage"_s, u"--flood"_s, u"50"_s});
         QTest::qWait(1500);
         auto *id = m_window->unitPanel(2)->findChild<ctxPatchButton *>(u"cInit"_s);
-        expectAnswers([id] { QTest::mouseClick(id, Qt::LeftButton, {}, id->rect().center()); }, "\t102\tID:TSL-DU UID=102 FW=2.31 SN=", 1);
+        expectAnswers([id] { QTest::mouseClick(id, Qt::LeftButton, {}, id->rect().center()); },
+                      "\t102\tID:TSL-DU UID=102 FW=2.31 SN=", 1);
         dispense({u"3"_s, u"0"_s, u"2"_s});
         QTRY_VERIFY_WITH_TIMEOUT(m_sim->trace().contains(">COUNT,3,101\r\n>COUNT,2,103\r\n"), WaitMs);
         QVERIFY(m_window->pane().lineCount() <= MessagePane::MaxLines);

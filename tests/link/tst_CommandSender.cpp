@@ -72,8 +72,6 @@ private slots:
         QTest::addColumn<QByteArray>("bytes");
         QTest::newRow("home button of unit 2")
             << u"HOME"_s << 2 << u"Sending Command HOME to UNIT 2 - Pls Wait !"_s << QByteArray(">H,102,0\r\n");
-        QTest::newRow("home button of all units")
-            << u"HOME"_s << 0 << u"Sending Command HOME to all UNITS - Pls Wait !"_s << QByteArray(">H,0,0\r\n");
         QTest::newRow("missing from the catalogue")
             << u"Nope"_s << 2 << u"Sending Command Nope to UNIT 2 - Pls Wait !"_s << QByteArray(">,102,0\r\n");
         QTest::newRow("stored as a dash")
@@ -126,18 +124,6 @@ private slots:
         QCOMPARE(m_rig->host.statuses, report);
         QTest::qWait(30);
         QCOMPARE(m_rig->peer.received(), report.isEmpty() ? QByteArray(">HOME,104,0\r\n") : QByteArray());
-    }
-
-    void historyNewestFirstWithoutTheLead()
-    {
-        CommandSender &sender = m_rig->sender;
-        sender.SendCMD(u"HOME"_s);
-        sender.SendCMD(u">C,12,101"_s, true); // a dispense line stays out
-        sender.SendCMD(u">X,1"_s);
-        QCOMPARE(sender.history(), QStringList({u"X,1,0"_s, u"HOME,0,0"_s}));
-        for (int i = 0; i < CommandSender::MaxHistory + 10; ++i)
-            sender.SendCMD(QString::number(i));
-        QCOMPARE(sender.history().size(), CommandSender::MaxHistory);
     }
 
     // An unplugged adapter: what came before is still taken, the failure is seen, the loop stays free.

@@ -149,8 +149,6 @@ private slots:
         QTest::newRow("count report") << u"x\t101\t[F]\t25"_s << 2 << u"Count: 25"_s << was << none;
         QTest::newRow("count in lower case, padded")
             << u"x\t101\t[f]\t 0025 pcs"_s << 2 << u"Count: 25"_s << was << none;
-        QTest::newRow("fractional count") << u"x\t101\t[F]\t2.50"_s << 2 << u"Count: 2.5"_s << was << none;
-        QTest::newRow("count report without a value") << u"x\t101\t[F]"_s << 2 << was << was << none;
         QTest::newRow("shortfall") << u"x\t101\t[C]<-7"_s << 2 << was << u"Short : 7"_s << none;
         QTest::newRow("shortfall marker not in front") << u"x\t101\tok [c]<-9"_s << 2 << was << u"Short : 0"_s << none;
         QTest::newRow("bracket count") << u"x\t101\t[c](12)"_s << 2 << u"Count : 12"_s << was << none;

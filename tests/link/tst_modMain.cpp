@@ -38,25 +38,6 @@ private slots:
         m_peers.clear();
     }
 
-    void portNumberOfADeviceName_data()
-    {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<int>("port");
-        QTest::newRow("usb adapter") << u"USB Serial Device (COM4)"_s << 4;
-        QTest::newRow("two digits") << u"Prolific USB-to-Serial Comm Port (COM12)"_s << 12;
-        QTest::newRow("COM later followed by a space") << u"COM5 bridge COM 3"_s << 0;
-        QTest::newRow("no number after COM") << u"COMPORT (COM9)"_s << 0;
-        QTest::newRow("lower case com") << u"USB Serial Device (com4)"_s << 0;
-        QTest::newRow("printer") << u"Printer Port (LPT1)"_s << 0;
-        QTest::newRow("huge") << u"Odd (COM99999999999)"_s << 0;
-    }
-    void portNumberOfADeviceName()
-    {
-        QFETCH(QString, name);
-        QFETCH(int, port);
-        QCOMPARE(modMain::portNumberOf(name), port);
-    }
-
     // One probe, its steps driven by the test: the scripted pieces arrive just before read number r.
     void greetingOnAProbe_data()
     {
@@ -118,6 +99,9 @@ private slots:
             << u"not a number"_s << Ports{{3, -1}, {4, 2000}, {5, 0}} << list << 4 << 3;
         QTest::newRow("a port listed twice is probed once")
             << QString() << Ports{{3, -1}} << QStringList{u"A (COM3)"_s, u"B (COM3)"_s} << 0 << 1;
+        QTest::newRow("names that are no port are skipped")
+            << QString() << Ports{{4, 0}}
+            << QStringList{u"COMPORT (COM4)"_s, u"X (com4)"_s, u"Odd (COM99999999999)"_s, u"B (COM4)"_s} << 4 << 1;
         QTest::newRow("nothing answers: back on the configured port")
             << u"7"_s << Ports{{7, -1}, {3, -1}} << QStringList{u"X (COM3)"_s, u"Y (COM7)"_s} << 0 << 2;
     }
