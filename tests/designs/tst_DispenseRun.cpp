@@ -109,8 +109,8 @@ private slots:
         };
         run({u"1"_s, u"2"_s, u"3"_s, u"4"_s, u"5"_s});
         QCOMPARE(m_w->platform.sleeps.size(), linesBefore);
-        QCOMPARE(m_w->host.statuses.last(), report);
         QCOMPARE(m_w->host.log, QStringList{report});
+        QCOMPARE(m_w->host.statuses.last(), report);
         QVERIFY(m_w->host.pane.startsWith(report + u"\r\n"_s));
     }
 
