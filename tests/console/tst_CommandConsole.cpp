@@ -10,7 +10,7 @@ using namespace Qt::Literals::StringLiterals;
 
 namespace {
 const QByteArray Catalogue = "[Internal Commands]\r\nHOME=H\r\n\r\n"
-                             "[Standard Commands]\r\nHome all=HOME\r\nCount 25=COUNT,25\r\nNothing=-\r\n";
+                             "[Standard Commands]\r\nHome all=HOME\r\nCount 25=COUNT,25\r\n";
 } // namespace
 
 class tst_CommandConsole : public QObject
@@ -55,20 +55,6 @@ private slots:
         doubleClick(m_list->viewport(), m_list->visualItemRect(row(u"Home all"_s)).center());
         QCOMPARE(m_w->peer.wire(1), QByteArray(">HOME,102,0\r\n"));
         QCOMPARE(m_w->sender.history().size(), 1);
-    }
-
-    void placeholderWrittenBackForMissingNames()
-    {
-        // Deleted from the file after start-up, still in the list.
-        const SettingsSchema::Setting homeAll(SettingsSchema::Key::StandardCommand, u"Home all"_s);
-        homeAll.remove();
-        m_entry->setText(u"old"_s);
-        m_console->lstCommands_Click(row(u"Home all"_s));
-        QCOMPARE(m_entry->text(), QString());
-        QCOMPARE(mSettings::ReadIni(homeAll.path(), homeAll.section(), homeAll.key(), u"?"_s, false), u"-"_s);
-        // A stored "-" is no command: an empty one goes out.
-        m_console->lstCommands_DblClick(row(u"Nothing"_s));
-        QCOMPARE(m_w->peer.wire(1), QByteArray(">,0,0\r\n"));
     }
 
     void entrySentUnchanged_data()
