@@ -3,8 +3,9 @@
 // the time a walk of the list one port after the other takes (N x 2.65 s before the controller answers).
 
 #include "Comm1.h"
-#include "LinkTestSupport.h"
+#include "FakePlatform.h"
 #include "PortFolder.h"
+#include "PtyPeer.h"
 #include "modMain.h"
 
 #include <QCoreApplication>
@@ -22,7 +23,7 @@ int main(int argc, char **argv)
     std::printf("%8s %14s %22s\n", "silent", "search (s)", "one by one (s)");
     for (int silent : {1, 4, 8, 16}) {
         QTemporaryDir dir;
-        TestPlatform platform;
+        FakePlatform platform;
         std::vector<std::unique_ptr<PtyPeer>> peers;
         for (int n = 1; n <= silent + 1; ++n) {
             peers.push_back(std::make_unique<PtyPeer>());

@@ -71,10 +71,10 @@ double plainLoop(const QString &path, const QStringList &lines)
 double receivePath(BenchHost &host, ResponseProcessor &processor, const QString &batch, const QString &path)
 {
     QFile::remove(path);
-    host.pane.clearOut();
+    host.messages.clearOut();
     const CpuClock clock;
     processor.processResponse(batch);
-    host.pane.flush();
+    host.messages.flush();
     return Lines / clock.seconds();
 }
 
@@ -86,7 +86,9 @@ int main(int argc, char **argv)
             qgetenv("QT_QPA_PLATFORM").isEmpty() ? QByteArray("offscreen") : qgetenv("QT_QPA_PLATFORM"));
     QApplication app(argc, argv);
     QTemporaryDir dir;
-    BenchPlatform platform(dir.path());
+    FakePlatform platform;
+    platform.folder = dir.path();
+    platform.realSleep = true;
     BenchHost host(platform);
     PortFolder ports(dir.path());
     Comm1 comm(ports);
@@ -98,7 +100,7 @@ int main(int argc, char **argv)
     for (int i = 0; i < Lines; ++i)
         lines.append(controllerLine(i));
     const QString batch = lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n");
-    const QString path = host.log().fileFor(QDateTime::currentDateTime());
+    const QString path = host.dailyLog().fileFor(QDateTime::currentDateTime());
 
     // One line in six is a "Sent OK", which the log precedes with an empty line and a time stamp: the
     // receive path writes 7 entries where the plain loop writes 6.

@@ -6,8 +6,8 @@
 #include "BenchHost.h"
 #include "Comm1.h"
 #include "CommandSender.h"
-#include "LinkTestSupport.h"
 #include "PortFolder.h"
+#include "PtyPeer.h"
 #include "ResponseProcessor.h"
 
 #include <QApplication>
@@ -42,9 +42,11 @@ int main(int argc, char **argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     QTemporaryDir dir;
-    BenchPlatform platform(dir.path());
+    FakePlatform platform;
+    platform.folder = dir.path();
+    platform.realSleep = true;
     BenchHost host(platform);
-    host.pane.show();
+    host.messages.show();
     PtyPeer controller;
     controller.linkAs(dir.path(), 1);
     PortFolder ports(dir.path());
@@ -80,10 +82,10 @@ int main(int argc, char **argv)
     long afterFirstTenth = -1;
     int quiet = 0;
     while (!done || quiet < 5) {
-        const qsizetype logged = host.pane.document()->characterCount();
+        const qsizetype logged = host.messages.document()->characterCount();
         processor.receiveStep();
         QCoreApplication::processEvents();
-        quiet = host.pane.document()->characterCount() == logged ? quiet + 1 : 0;
+        quiet = host.messages.document()->characterCount() == logged ? quiet + 1 : 0;
         if (afterFirstTenth < 0 && clock.elapsed() > 5000)
             afterFirstTenth = peakKiB();
         if (done && quiet)
@@ -94,7 +96,7 @@ int main(int argc, char **argv)
     QCoreApplication::processEvents();
     const long after = peakKiB();
 
-    QFile log(host.log().fileFor(QDateTime::currentDateTime()));
+    QFile log(host.dailyLog().fileFor(QDateTime::currentDateTime()));
     qint64 entries = 0;
     if (log.open(QIODevice::ReadOnly)) {
         while (!log.atEnd())
@@ -103,7 +105,7 @@ int main(int argc, char **argv)
     std::printf("%d controller lines through the receive step in %.1f s\n", Lines, double(clock.elapsed()) / 1000);
     std::printf("  log lines written: %lld (every line, plus an empty line and a stamp per Sent OK)\n",
                 static_cast<long long>(entries));
-    std::printf("  pane lines kept:   %d\n", host.pane.lineCount());
+    std::printf("  pane lines kept:   %d\n", host.messages.lineCount());
     std::printf("  peak memory before %.1f MB, after %.1f MB: grew %.1f MB (target < 20 MB)\n", before / 1024.0,
                 after / 1024.0, (after - before) / 1024.0);
     if (afterFirstTenth > 0)

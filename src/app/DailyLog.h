@@ -55,11 +55,6 @@ public:
     // The file an entry made at the given moment goes to.
     QString fileFor(const QDateTime &when) const;
 
-    std::size_t pendingCount() const { return m_held.size(); }
-    qsizetype heldBytes() const { return m_heldBytes; }
-    // Entries dropped to keep within MaxHeldBytes and not yet reported in the log.
-    quint64 lostCount() const { return m_lost; }
-
 private:
     struct Entry
     {

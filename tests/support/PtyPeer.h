@@ -1,0 +1,155 @@
+#pragma once
+
+#include <QByteArray>
+#include <QDir>
+#include <QFile>
+#include <QList>
+
+#include <atomic>
+#include <chrono>
+#include <fcntl.h>
+#include <mutex>
+#include <poll.h>
+#include <stdlib.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+// The controller's end of a real pseudo-terminal. A thread records what the console writes and when each
+// of its lines was complete, and greets probe lines when asked to.
+class PtyPeer
+{
+public:
+    PtyPeer()
+    {
+        m_master = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
+        if (m_master < 0 || ::grantpt(m_master) != 0 || ::unlockpt(m_master) != 0)
+            return;
+        m_slaveName = QString::fromLocal8Bit(::ptsname(m_master));
+        // Held open so the line never hangs up while the console closes and reopens its side.
+        m_slave = ::open(::ptsname(m_master), O_RDWR | O_NOCTTY | O_NONBLOCK);
+        termios t{};
+        if (m_slave >= 0 && ::tcgetattr(m_slave, &t) == 0) {
+            ::cfmakeraw(&t);
+            ::tcsetattr(m_slave, TCSANOW, &t);
+        }
+        m_reader = std::thread([this] { readLoop(); });
+    }
+    ~PtyPeer() { hangUp(); }
+
+    bool isValid() const { return m_master >= 0 && m_slave >= 0; }
+    // Makes the line the program folder's port COMn.
+    bool linkAs(const QString &programFolder, int port) const
+    {
+        const QString link = programFolder + QStringLiteral("/ports/COM") + QString::number(port);
+        QDir().mkpath(programFolder + QStringLiteral("/ports"));
+        QFile::remove(link);
+        return QFile::link(m_slaveName, link);
+    }
+
+    // Writes as the controller; returns once the console's side can read all of it.
+    void send(const QByteArray &bytes)
+    {
+        int before = 0, queued = 0;
+        ::ioctl(m_slave, FIONREAD, &before);
+        writeAll(bytes);
+        for (int i = 0; i < 2000 && ::ioctl(m_slave, FIONREAD, &queued) == 0 && queued < before + bytes.size(); ++i)
+            std::this_thread::sleep_for(std::chrono::microseconds(500));
+    }
+    // Writes without waiting for the other side (more than the line holds, from another thread).
+    void writeAll(const QByteArray &bytes)
+    {
+        for (qsizetype done = 0; done < bytes.size() && m_master >= 0;) {
+            const ssize_t n = ::write(m_master, bytes.constData() + done, size_t(bytes.size() - done));
+            pollfd p{m_master, POLLOUT, 0};
+            if (n > 0)
+                done += n;
+            else
+                ::poll(&p, 1, 50);
+        }
+    }
+    // Plays a controller that greets every probe line, delayMs after it came.
+    void greetProbes(const QByteArray &greeting, int delayMs = 0)
+    {
+        std::lock_guard lock(m_mutex);
+        m_greeting = greeting;
+        m_greetDelay = std::chrono::milliseconds(delayMs);
+    }
+
+    QByteArray received() const
+    {
+        std::lock_guard lock(m_mutex);
+        return m_received;
+    }
+    bool waitReceived(const QByteArray &needle, int times = 1) const
+    {
+        for (int ms = 0; received().count(needle) < times; ++ms) {
+            if (ms > 2000)
+                return false;
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        return true;
+    }
+    // What the console wrote, once it holds that many lines.
+    QByteArray wire(int lines) const
+    {
+        waitReceived("\r\n", lines);
+        return received();
+    }
+    // Milliseconds since the peer was made at which the console's nth line (from 0) was complete.
+    qint64 lineTime(int n) const
+    {
+        std::lock_guard lock(m_mutex);
+        return m_lineTimes.value(n, -1);
+    }
+
+    // The controller goes away: both ends closed, the device node disappears.
+    void hangUp()
+    {
+        m_stop = true;
+        if (m_reader.joinable())
+            m_reader.join();
+        for (int fd : {m_slave, m_master})
+            if (fd >= 0)
+                ::close(fd);
+        m_slave = m_master = -1;
+    }
+
+private:
+    void readLoop()
+    {
+        char buf[65536];
+        while (!m_stop) {
+            pollfd p{m_master, POLLIN, 0};
+            const ssize_t n = ::poll(&p, 1, 10) > 0 ? ::read(m_master, buf, sizeof buf) : 0;
+            const auto now = std::chrono::steady_clock::now();
+            std::lock_guard lock(m_mutex);
+            for (ssize_t i = 0; i < n; ++i) {
+                m_received += buf[i];
+                if (m_received.endsWith("\r\n"))
+                    m_lineTimes.append(std::chrono::duration_cast<std::chrono::milliseconds>(now - m_start).count());
+                if (!m_greeting.isEmpty() && m_received.endsWith("DP>\n"))
+                    m_greetAt.push_back(now + m_greetDelay);
+            }
+            while (!m_greetAt.empty() && m_greetAt.front() <= now) {
+                m_greetAt.erase(m_greetAt.begin());
+                writeAll(m_greeting);
+            }
+        }
+    }
+
+    int m_master = -1;
+    int m_slave = -1;
+    QString m_slaveName;
+    const std::chrono::steady_clock::time_point m_start = std::chrono::steady_clock::now();
+    std::thread m_reader;
+    std::atomic_bool m_stop{false};
+    mutable std::mutex m_mutex;
+    QByteArray m_received;
+    QList<qint64> m_lineTimes;
+    QByteArray m_greeting;
+    std::chrono::milliseconds m_greetDelay{0};
+    std::vector<std::chrono::steady_clock::time_point> m_greetAt;
+};

@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QDeadlineTimer>
+#include <QFile>
+#include <QProcess>
+
+#include <csignal>
+
+// The controller simulator as a child process on port 7 of a program folder, quick to count and to home,
+// recording what it receives in trace.bin there.
+class Simulator
+{
+public:
+    explicit Simulator(const QString &program)
+        : m_program(program)
+    {}
+    ~Simulator() { stop(SIGTERM); }
+
+    // True once the simulator says its port can be opened.
+    bool start(const QString &folder, const QStringList &options = {})
+    {
+        m_folder = folder;
+        m_process.start(m_program,
+                        QStringList{QStringLiteral("--dir"), folder, QStringLiteral("--seed"), QStringLiteral("1"),
+                                    QStringLiteral("--stone-ms"), QStringLiteral("5"), QStringLiteral("--home-ms"),
+                                    QStringLiteral("50"), QStringLiteral("--trace"),
+                                    folder + QStringLiteral("/trace.bin")}
+                            + options);
+        QByteArray out;
+        for (QDeadlineTimer deadline(15000);
+             !out.contains('\n') && !deadline.hasExpired() && m_process.state() != QProcess::NotRunning;) {
+            m_process.waitForReadyRead(100);
+            out += m_process.readAllStandardOutput();
+        }
+        return out.startsWith("ready: ");
+    }
+    // SIGKILL leaves the port as an unplugged adapter does; SIGTERM lets the simulator tidy up.
+    void stop(int signal = SIGKILL)
+    {
+        if (m_process.state() == QProcess::NotRunning)
+            return;
+        ::kill(pid_t(m_process.processId()), signal);
+        m_process.waitForFinished(15000);
+    }
+    // What the simulator received since its start.
+    QByteArray trace() const
+    {
+        QFile f(m_folder + QStringLiteral("/trace.bin"));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+
+private:
+    QString m_program;
+    QString m_folder;
+    QProcess m_process;
+};

@@ -1,0 +1,84 @@
+#pragma once
+
+#include "Comm1.h"
+#include "CommandSender.h"
+#include "FakeHost.h"
+#include "FakePlatform.h"
+#include "PortFolder.h"
+#include "PtyPeer.h"
+#include "ResponseProcessor.h"
+#include "SettingsSchema.h"
+#include "mSettings.h"
+
+#include <QTemporaryDir>
+#include <QWidget>
+
+// A program folder of the test's own, holding the settings files given; the console's paths point at it.
+struct TestFolder
+{
+    explicit TestFolder(const QByteArray &vorn = {}, const QByteArray &vorn2 = {})
+    {
+        if (!vorn.isNull())
+            write(QStringLiteral("Vorn.ini"), vorn);
+        if (!vorn2.isNull())
+            write(QStringLiteral("Vorn2.ini"), vorn2);
+        mSettings::resetPaths();
+        mSettings::setProgramFolder(dir.path());
+    }
+    QString path(const QString &name) const { return dir.filePath(name); }
+    void write(const QString &name, const QByteArray &bytes) const
+    {
+        QFile f(path(name));
+        if (f.open(QIODevice::WriteOnly))
+            f.write(bytes);
+    }
+    QByteArray read(const QString &name) const
+    {
+        QFile f(path(name));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+    // What the file holds, without writing anything back.
+    static QString stored(const SettingsSchema::Setting &s)
+    {
+        return mSettings::ReadIni(s.path(), s.section(), s.key(), QStringLiteral("<missing>"), false);
+    }
+
+    QTemporaryDir dir;
+};
+
+// UIDs 101, 102, ... of units 1 to count.
+inline QStringList uidsFor(int count)
+{
+    QStringList uids;
+    for (int n = 1; n <= count; ++n)
+        uids << QString::number(100 + n);
+    return uids;
+}
+
+// The console's link in a program folder of its own: units with the UIDs given, count boxes when asked for,
+// the port open on a pseudo-terminal whose controller end the test plays (port 0: nothing linked).
+struct Rig : TestFolder
+{
+    static constexpr char Catalogue[] = "[Internal Commands]\r\nId=I\r\nUPDATE=UPD\r\nHOME=H\r\nSave Settings=SV,9\r\n"
+                                        "Flush=-\r\nSTOP=S\r\nCount=C\r\n";
+
+    explicit Rig(const QStringList &uids = uidsFor(5), int port = 3, bool withBoxes = false)
+        : TestFolder({}, Catalogue)
+        , window(withBoxes ? std::make_unique<QWidget>() : nullptr)
+        , host(platform, uids, window.get())
+    {
+        platform.folder = dir.path();
+        if (port > 0)
+            ok = peer.isValid() && comm.setCommPort(port) && peer.linkAs(dir.path(), port) && comm.setPortOpen(true);
+    }
+
+    FakePlatform platform;
+    std::unique_ptr<QWidget> window;
+    FakeHost host;
+    PtyPeer peer;
+    PortFolder ports{dir.path(), [] { return QList<PortFolder::SerialDevice>{}; }}; // none of the machine's own
+    Comm1 comm{ports};
+    CommandSender sender{host, comm};
+    ResponseProcessor processor{host, comm, sender};
+    bool ok = true;
+};
