@@ -2,6 +2,7 @@
 // stays linear in the file's size (a tenfold file should take about ten times as long, not a hundredfold).
 
 #include "IniFile.h"
+#include "SettingsSchema.h"
 #include "mSettings.h"
 
 #include <QCoreApplication>
@@ -86,11 +87,11 @@ int main(int argc, char *argv[])
         // Past the moment within which a second change could keep the file's time stamp.
         QThread::msleep(100);
         const auto pass = [&](int) {
-            mSettings::ReadIni({}, u"Settings"_s, u"NoUnits"_s, u"5"_s, true);
-            mSettings::ReadIni({}, u"Settings"_s, u"Comm Port"_s, u"7"_s, true);
+            SettingsSchema::Setting(SettingsSchema::Key::NoUnits).read();
+            SettingsSchema::Setting(SettingsSchema::Key::CommPort).read();
             for (int n = 1; n <= Units; ++n) {
-                mSettings::ReadIni({}, u"UNIT%1"_s.arg(n), u"SIZE"_s, u"1.0"_s, true);
-                mSettings::ReadIni({}, u"UNIT%1"_s.arg(n), u"UID"_s, u"100"_s, true);
+                SettingsSchema::Setting(SettingsSchema::Key::Size, n).read();
+                SettingsSchema::Setting(SettingsSchema::Key::Uid, n).read();
             }
         };
         const double first = millisecondsPerRun(1, pass);
