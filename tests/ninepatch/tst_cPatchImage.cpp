@@ -138,26 +138,6 @@ private slots:
         QCOMPARE(segments, PatchSegments{PatchSegment{}});
     }
 
-    void margins_data()
-    {
-        QTest::addColumn<QString>("bottom");
-        QTest::addColumn<QMargins>("expected");
-        QTest::newRow("fixed, stretched, fixed sets both sides") << u"..###."_s << QMargins(2, 1, 1, 1);
-        QTest::newRow("a five-run bottom row sets no sides") << u".#.#.."_s << QMargins(0, 1, 0, 1);
-        QTest::newRow("stretched, fixed, stretched sets no sides") << u"#..###"_s << QMargins(0, 1, 0, 1);
-    }
-    void margins()
-    {
-        QFETCH(QString, bottom);
-        QFETCH(QMargins, expected);
-        // Right column: fixed 1, stretched 2, fixed 1 gives top 1 and bottom 1.
-        const QImage image = picture(
-            {u"..##...T"_s, u"........"_s, u".wwwwww#"_s, u".wwwwww#"_s, u"........"_s, u"."_s + bottom + u"."_s});
-        cPatchImage patch;
-        QVERIFY(patch.LoadFromBitmap(image));
-        QCOMPARE(patch.contentMargins(), expected);
-    }
-
     void calcBoundingBox()
     {
         // The fixed total (4 x 4) is larger than the margins (2 x 2): the box is the fixed total.

@@ -378,48 +378,6 @@ private slots:
         }
     }
 
-    void caption_data()
-    {
-        QTest::addColumn<int>("state");
-        QTest::addColumn<qint32>("entryColour");
-        QTest::addColumn<QRgb>("colour");
-        QTest::addColumn<QPoint>("topLeft"); // of the caption's ink box, within 6 x 12 pixels
-        QTest::newRow("colour -1 takes ForeColor (red)") << 0 << -1 << Red << QPoint(0, 0);
-        QTest::newRow("pressed alone: not shifted; the entry colour wins") << 2 << 0x00FF00 << Green << QPoint(0, 0);
-        QTest::newRow("hover and pressed: shifted by the text offset") << 3 << -1 << Red << QPoint(6, 9);
-    }
-    void caption()
-    {
-        QFETCH(int, state);
-        QFETCH(qint32, entryColour);
-        QFETCH(QRgb, colour);
-        QFETCH(QPoint, topLeft);
-        ctxPatchButton b;
-        b.resize(200, 100);
-        b.setFont(bigFont());
-        b.setCaption(u"MM"_s);
-        b.setForeColor(0x0000FF); // red
-        b.setButtonTextColor(entryColour, 0);
-        b.setButtonTextColor(entryColour, state);
-        b.setButtonTextFlags(0, 0); // top left
-        b.setButtonTextFlags(0, state);
-        b.setButtonTextOffsetX(6.4, 0); // whole pixels: 6
-        b.setButtonTextOffsetY(9, 0);
-        b.setButtonShadowOpacity(0, 0);
-        b.setButtonShadowOpacity(0, state);
-        b.setButtonState(state);
-        const QImage shown = straight(b.render());
-        const QRect box = inkBox(shown);
-        QVERIFY2(QRect(topLeft, QSize(6, 12)).contains(box.topLeft()),
-                 qPrintable(u"%1,%2"_s.arg(box.x()).arg(box.y())));
-        int solid = 0;
-        for (int y = box.top(); y <= box.bottom(); ++y)
-            for (int x = box.left(); x <= box.right(); ++x)
-                if (qAlpha(shown.pixel(x, y)) == 255 && ++solid)
-                    QVERIFY(near(shown.pixel(x, y), colour, 3));
-        QVERIFY(solid > 20);
-    }
-
     void pictureReplacesCaptionAndZoomScalesAboutTheCentre()
     {
         QImage art(6, 4, QImage::Format_ARGB32);
