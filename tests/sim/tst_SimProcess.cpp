@@ -1,6 +1,5 @@
 #include <QDeadlineTimer>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -78,13 +77,18 @@ class tst_SimProcess : public QObject
     Q_OBJECT
 
 private slots:
+    // The split, garbage and flood modes are driven by the console's own end-to-end test.
     void answersProbeAndCommandsAndTracesInput()
     {
         QTemporaryDir dir;
+        // A link left behind by a simulator that was killed outright.
+        QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("ports")));
+        const QString stale = dir.filePath(QStringLiteral("ports/COM7"));
+        QVERIFY(QFile::link(QStringLiteral("/dev/pts/no-such-device"), stale));
         const QString trace = dir.filePath(QStringLiteral("trace.bin"));
         Sim sim(dir.path(),
                 QStringLiteral("--seed 1 --stone-ms 20 --home-ms 20 --uids 102,101 --trace").split(u' ') << trace);
-        QCOMPARE(sim.link, QDir(dir.path()).absoluteFilePath(QStringLiteral("ports/COM7")));
+        QCOMPARE(sim.link, QFileInfo(stale).absoluteFilePath());
         QCOMPARE(QFileInfo(sim.link).symLinkTarget(), sim.device);
 
         const QByteArray sent = "DP>\n>HOME,102,0\r\n>COUNT,3,101\r\n";
@@ -96,58 +100,12 @@ private slots:
                  QByteArray("1\t102\tSent OK\r\n2\t101\tSent OK\r\n3\t102\tL1L2:L1=1224 L2=2306\r\n"
                             "4\t101\t[c](1)\r\n5\t101\t[c](2)\r\n6\t101\t[F]\t3\r\n"));
 
-        QVERIFY(sim.stop());
-        QVERIFY(!QFileInfo(sim.link).isSymLink());
-        QFile t(trace);
-        QVERIFY(t.open(QIODevice::ReadOnly));
-        QCOMPARE(t.readAll(), sent);
-    }
-
-    void interruptReplacesStaleLinkAndRemovesIt()
-    {
-        QTemporaryDir dir;
-        // A link left behind by a simulator that was killed outright.
-        QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("ports")));
-        const QString stale = dir.filePath(QStringLiteral("ports/COM3"));
-        QVERIFY(QFile::link(QStringLiteral("/dev/pts/no-such-device"), stale));
-        Sim sim(dir.path(), {QStringLiteral("--port"), QStringLiteral("3")});
-        QCOMPARE(sim.link, stale);
-        QCOMPARE(QFileInfo(stale).symLinkTarget(), sim.device);
-        QVERIFY(sim.write("DP>\n"));
-        QVERIFY(sim.waitFor("Tessaloran").contains("Tessaloran"));
         QVERIFY(sim.stop(SIGINT));
         QVERIFY(QDir(dir.filePath(QStringLiteral("ports")))
                     .isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System));
-    }
-
-    void splitLinesArriveInTwoPieces()
-    {
-        QTemporaryDir dir;
-        Sim sim(dir.path(), QStringLiteral("--split --split-ms 700").split(u' '));
-        QVERIFY(sim.write("DP>\n>SAVE,103,0\r\n"));
-        const QByteArray first = sim.waitFor("T");
-        QVERIFY2(!first.isEmpty() && !first.contains('\n'), first.constData());
-        QElapsedTimer pause;
-        pause.start();
-        sim.waitFor("\n");
-        QVERIFY(pause.elapsed() >= 350); // the pause is the point; a busy machine only makes it longer
-        const QByteArrayList lines = sim.waitFor("SETTINGS SAVED\r\n").split('\n');
-        QCOMPARE(lines.size(), 4);
-        QVERIFY(lines.at(0).startsWith("Tessaloran") && lines.at(1).endsWith("\t103\tSent OK\r"));
-        QVERIFY(sim.stop());
-    }
-
-    void faultsLeaveRepliesIntact()
-    {
-        QTemporaryDir dir;
-        Sim sim(dir.path(), QStringLiteral("--garbage --flood 200 --seed 5").split(u' '));
-        QVERIFY(sim.write("DP>\n>ID,104,0\r\n"));
-        const QByteArray got = sim.waitFor("\t104\tID:TSL-DU UID=104 ");
-        QVERIFY(got.contains("Tessaloran Dispenser Controller") && got.contains("\t104\tSent OK\r\n"));
-        sim.got.clear();
-        const QByteArray more = sim.waitFor({}, 200);
-        QVERIFY(more.count("\r\n") >= 200 && more.contains('\0'));
-        QVERIFY(sim.stop());
+        QFile t(trace);
+        QVERIFY(t.open(QIODevice::ReadOnly));
+        QCOMPARE(t.readAll(), sent);
     }
 };
 
