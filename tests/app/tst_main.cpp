@@ -49,8 +49,8 @@ void tst_main::startWithoutDisplay_data()
     QTest::addColumn<QByteArray>("errors");
 
     const QByteArray noDisplay = "vorn: no display (set DISPLAY, or start it under xvfb-run)\n";
-    QTest::newRow("--help on a server") << QStringList{u"--help"_s} << QString() << QString() << 0
-                                        << u"Program folder: "_s << QByteArray();
+    QTest::newRow("--version on a server")
+        << QStringList{u"--version"_s} << QString() << QString() << 0 << u"vorn "_s << QByteArray();
     QTest::newRow("--help names the folder of --dir")
         << QStringList{u"--dir"_s, u"<temp>"_s, u"-h"_s} << QString() << QString() << 0
         << u"Program folder: <temp>\n(given with --dir)"_s << QByteArray();
