@@ -24,9 +24,7 @@ private slots:
     {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QByteArray>("line");
-        QTest::newRow("no comma gets two fillers") << u"HOME"_s << QByteArray(">HOME,0,0\r\n");
         QTest::newRow("one comma gets one filler") << u"HOME,101"_s << QByteArray(">HOME,101,0\r\n");
-        QTest::newRow("framed already") << u">C,12,101"_s << QByteArray(">C,12,101\r\n");
         QTest::newRow("empty text") << QString() << QByteArray(">,0,0\r\n");
         QTest::newRow("8-bit code page") << u"H\u00e9"_s << QByteArray(">H\xe9,0,0\r\n");
     }
