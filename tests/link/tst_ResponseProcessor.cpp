@@ -147,13 +147,9 @@ private slots:
         QTest::addColumn<QString>("key");
         const QString was = u"before"_s, none;
         QTest::newRow("count report") << u"x\t101\t[F]\t25"_s << 2 << u"Count: 25"_s << was << none;
-        QTest::newRow("count in lower case, padded")
-            << u"x\t101\t[f]\t 0025 pcs"_s << 2 << u"Count: 25"_s << was << none;
         QTest::newRow("shortfall") << u"x\t101\t[C]<-7"_s << 2 << was << u"Short : 7"_s << none;
         QTest::newRow("shortfall marker not in front") << u"x\t101\tok [c]<-9"_s << 2 << was << u"Short : 0"_s << none;
         QTest::newRow("bracket count") << u"x\t101\t[c](12)"_s << 2 << u"Count : 12"_s << was << none;
-        QTest::newRow("identifier half way rounds to even")
-            << u"x\t100.5\t[F]\t5"_s << 1 << u"Count: 5"_s << was << none;
         QTest::newRow("identification") << u"x\t102\tID:V2.1 SN 0077\tmore"_s << 3 << was << was << u"INIT"_s;
         QTest::newRow("homing") << u"x\t102\tl1l2: 340 / 512\tmore"_s << 3 << was << was << u"HOME"_s;
         QTest::newRow("identification of 3 MB: what a read gives back is stored")
@@ -180,24 +176,6 @@ private slots:
             QCOMPARE(SettingsSchema::Setting(id, unit).read(), line.section(u'\t', 2, 2).left(259));
             QVERIFY(QFileInfo(mSettings::IniFile).size() < 400);
         }
-    }
-
-    void filterModes_data()
-    {
-        QTest::addColumn<QString>("mode");
-        QTest::addColumn<QString>("pane");
-        QTest::newRow("all messages") << u"A"_s << u"c\r\nb Not Ack\r\na\r\n\r\nold"_s;
-        QTest::newRow("important only: the answers run together") << u"F"_s << u"ca\r\nold"_s;
-    }
-    void filterModes()
-    {
-        QFETCH(QString, mode);
-        QFETCH(QString, pane);
-        host().mode = mode;
-        host().pane = u"old"_s;
-        m_rig->sender.SendCMD(u"HOME"_s);
-        m_rig->processor.processResponse(u"a\r\nb Not Ack\r\nc\r\n"_s);
-        QCOMPARE(host().pane, pane);
     }
 
     void stuckStoneStopsTheUnit()

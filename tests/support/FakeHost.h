@@ -51,7 +51,6 @@ public:
     QString pane;
     QString mode = QStringLiteral("A");
     QStringList statuses;
-    QList<int> statusSecs;
     QStringList log;
     std::vector<QLineEdit *> boxes;
 
@@ -93,11 +92,7 @@ public:
     }
     void prependOut(const QString &text) override { pane.prepend(text); }
     QString filterMode() const override { return mode; }
-    void SetStatus(const QString &text, int secs) override
-    {
-        statuses.append(text);
-        statusSecs.append(secs);
-    }
+    void SetStatus(const QString &text, int) override { statuses.append(text); }
     void ensureStatusTimerRunning() override {}
     void LOG(const QString &text) override { log.append(text); }
     Platform &platform() override { return m_platform; }

@@ -3,7 +3,6 @@
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
-#include <QList>
 
 #include <atomic>
 #include <chrono>
@@ -17,8 +16,8 @@
 #include <unistd.h>
 #include <vector>
 
-// The controller's end of a real pseudo-terminal. A thread records what the console writes and when each
-// of its lines was complete, and greets probe lines when asked to.
+// The controller's end of a real pseudo-terminal. A thread records what the console writes and greets probe
+// lines when asked to.
 class PtyPeer
 {
 public:
@@ -58,7 +57,6 @@ public:
         for (int i = 0; i < 2000 && ::ioctl(m_slave, FIONREAD, &queued) == 0 && queued < before + bytes.size(); ++i)
             std::this_thread::sleep_for(std::chrono::microseconds(500));
     }
-    // Writes without waiting for the other side (more than the line holds, from another thread).
     void writeAll(const QByteArray &bytes)
     {
         for (qsizetype done = 0; done < bytes.size() && m_master >= 0;) {
@@ -98,12 +96,6 @@ public:
         waitReceived("\r\n", lines);
         return received();
     }
-    // Milliseconds since the peer was made at which the console's nth line (from 0) was complete.
-    qint64 lineTime(int n) const
-    {
-        std::lock_guard lock(m_mutex);
-        return m_lineTimes.value(n, -1);
-    }
 
     // The controller goes away: both ends closed, the device node disappears.
     void hangUp()
@@ -128,8 +120,6 @@ private:
             std::lock_guard lock(m_mutex);
             for (ssize_t i = 0; i < n; ++i) {
                 m_received += buf[i];
-                if (m_received.endsWith("\r\n"))
-                    m_lineTimes.append(std::chrono::duration_cast<std::chrono::milliseconds>(now - m_start).count());
                 if (!m_greeting.isEmpty() && m_received.endsWith("DP>\n"))
                     m_greetAt.push_back(now + m_greetDelay);
             }
@@ -143,12 +133,10 @@ private:
     int m_master = -1;
     int m_slave = -1;
     QString m_slaveName;
-    const std::chrono::steady_clock::time_point m_start = std::chrono::steady_clock::now();
     std::thread m_reader;
     std::atomic_bool m_stop{false};
     mutable std::mutex m_mutex;
     QByteArray m_received;
-    QList<qint64> m_lineTimes;
     QByteArray m_greeting;
     std::chrono::milliseconds m_greetDelay{0};
     std::vector<std::chrono::steady_clock::time_point> m_greetAt;
