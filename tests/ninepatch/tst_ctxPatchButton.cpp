@@ -54,18 +54,6 @@ struct ManualClock : AnimationClock
     mutable int reads = 0;
 };
 
-// Straight ARGB copies, so pixels compare as the colours they are.
-QImage straight(const QImage &image)
-{
-    return image.convertToFormat(QImage::Format_ARGB32);
-}
-
-bool near(QRgb a, QRgb b, int tolerance = 2)
-{
-    return qAbs(qRed(a) - qRed(b)) <= tolerance && qAbs(qGreen(a) - qGreen(b)) <= tolerance
-        && qAbs(qBlue(a) - qBlue(b)) <= tolerance && qAbs(qAlpha(a) - qAlpha(b)) <= tolerance;
-}
-
 // The box of the pixels that are not fully transparent.
 QRect inkBox(const QImage &image)
 {
@@ -79,9 +67,8 @@ QRect inkBox(const QImage &image)
 
 QFont bigFont()
 {
-    QFont f(u"DejaVu Sans"_s);
+    QFont f(u"DejaVu Sans"_s, -1, QFont::Bold);
     f.setPixelSize(24);
-    f.setBold(true);
     return f;
 }
 
@@ -131,38 +118,42 @@ private slots:
     void cleanup()
     {
         m_host.reset();
-        m_clock.now = 1000.0;
-        m_clock.step = 0.0;
-        m_clock.reads = 0;
+        m_clock = ManualClock();
     }
 
-    void styleWrittenTwiceChangesNothing()
+    void styleChangesRebuildOnlyWhenTheStyleDiffers()
     {
-        ctxPatchButton b;
-        b.resize(60, 30);
-        b.setButtonStyle(6);
+        ctxPatchButton b, fresh;
+        for (ctxPatchButton *each : {&b, &fresh}) {
+            each->resize(33, 33);
+            each->setButtonState(Focused);
+        }
+        b.setButtonStyle(8);
         b.setButtonTextColor(0x123456, 0);
         b.render();
         QSignalSpy changed(&b, &ctxPatchButton::propertyChanged);
-        b.setButtonStyle(6);
+        b.setButtonStyle(8);
         QCOMPARE(b.ButtonTextColor(0), 0x123456); // no reset of the table
         QVERIFY(b.facesPrepared()); // no rebuild
         QCOMPARE(changed.count(), 0);
-        b.setButtonStyle(8);
+        b.setButtonStyle(10);
         QCOMPARE(b.ButtonTextColor(0), -1);
-        QVERIFY(!b.facesPrepared());
         QVERIFY(changed.contains(QVariantList{u"Style"_s}));
+        // The face and the focus ring come from the new style, not the old one.
+        fresh.setButtonStyle(10);
+        QCOMPARE(b.render(), fresh.render());
+        QCOMPARE(b.focusLayer(), fresh.focusLayer());
+        QCOMPARE(StyleAtlas::decodeCount(), 1); // the atlas is decoded once a process
         b.setButtonStyle(29); // no such style: no face
         QVERIFY(b.ButtonImageBitmap(0).isNull());
     }
 
-    void buttonStateClearsBeforeItSets()
+    void stateChangesPickTheirFaces()
     {
         ctxPatchButton b;
         b.resize(40, 20);
-        b.setButtonImageBitmap(solidPatch(Red), 0);
-        b.setButtonImageBitmap(solidPatch(Green), 1);
-        b.setButtonImageBitmap(solidPatch(Blue), 2);
+        for (const int state : {0, 1, 2})
+            b.setButtonImageBitmap(solidPatch(QList{Red, Green, Blue}[state]), state);
         b.setButtonState(1);
         b.render();
         b.setButtonState(10);
@@ -170,27 +161,26 @@ private slots:
         // Two fades: hover to normal, then normal to pressed; the face faded from is the normal one.
         QCOMPARE(b.previousFace().pixel(20, 10), Red);
         QCOMPARE(b.currentFace().pixel(20, 10), Blue);
-    }
 
-    void disabledWithoutDisabledImageShowsNormalFace()
-    {
-        ctxPatchButton b;
-        b.resize(30, 20);
-        b.setButtonImageBitmap(solidPatch(0xFF336699u), 0);
-        b.setButtonImageOpacity(0.8, 0);
-        b.setOpacity(0.5);
-        const QImage enabled = b.render();
-        b.setEnabledState(false);
-        QCOMPARE(b.ButtonState(), int(ctxPatchButton::StateDisabled));
-        QCOMPARE(b.render(), enabled);
-        QCOMPARE(b.faceOpacity(), 0.4);
-        b.setEnabledState(true);
-        QCOMPARE(b.ButtonState(), 0);
+        // Disabled without a disabled face: the normal face, at its own opacity.
+        ctxPatchButton d;
+        d.resize(30, 20);
+        d.setButtonImageBitmap(solidPatch(0xFF336699u), 0);
+        d.setButtonImageOpacity(0.8, 0);
+        d.setOpacity(0.5);
+        const QImage enabled = d.render();
+        d.setEnabledState(false);
+        QCOMPARE(d.ButtonState(), int(ctxPatchButton::StateDisabled));
+        QCOMPARE(d.render(), enabled);
+        QCOMPARE(d.faceOpacity(), 0.4);
+        d.setEnabledState(true);
+        QCOMPARE(d.ButtonState(), 0);
     }
 
     void mouseSequences_data()
     {
-        // "check N" compares the state, "right-" uses the right button, "swallow" zeroes every KeyPress
+        // "check N" compares the state, "right-" uses the right button, "swallow" zeroes every KeyPress,
+        // "suppress" sets the button to -1 in MouseUp, "manual" sets ManualFocus, "focus" focuses the button
         QTest::addColumn<QString>("steps");
         QTest::addColumn<QRgb>("corner");
         QTest::addColumn<int>("clicks");
@@ -222,50 +212,46 @@ private slots:
     {
         QFETCH(QString, steps);
         QFETCH(QRgb, corner);
-        QFETCH(int, clicks);
-        QFETCH(int, menus);
         QFETCH(int, finalState);
         QVERIFY(makeButton(corner));
         ctxPatchButton *b = m_button;
         QSignalSpy click(b, &ctxPatchButton::Click);
         QSignalSpy menu(b, &ctxPatchButton::ContextMenu);
-        QSignalSpy dbl(b, &ctxPatchButton::DblClick);
         QSignalSpy down(b, &ctxPatchButton::KeyDown);
         QSignalSpy up(b, &ctxPatchButton::KeyUp);
+        QSignalSpy dbl(b, &ctxPatchButton::DblClick);
+        const QHash<QString, QTest::MouseAction> mouse{{u"move"_s, QTest::MouseMove},
+                                                       {u"press"_s, QTest::MousePress},
+                                                       {u"release"_s, QTest::MouseRelease},
+                                                       {u"dclick"_s, QTest::MouseDClick}};
+        QEvent leave(QEvent::Leave);
         for (const QString &step : steps.split(u", "_s)) {
             const QStringList w = step.split(u' ');
-            const QPoint at = w.size() > 2 ? QPoint(w[1].toInt(), w[2].toInt()) : QPoint();
-            const Qt::MouseButton button = w[0].startsWith("right"_L1) ? Qt::RightButton : Qt::LeftButton;
-            if (w[0] == "check"_L1) {
+            const QString verb = QString(w[0]).remove("right-"_L1);
+            if (mouse.contains(verb))
+                QTest::mouseEvent(mouse[verb], b, verb == w[0] ? Qt::LeftButton : Qt::RightButton, {},
+                                  QPoint(w[1].toInt(), w[2].toInt()));
+            else if (verb == "check"_L1)
                 QCOMPARE(b->ButtonState(), w[1].toInt());
-            } else if (w[0] == "leave"_L1) {
-                QEvent leave(QEvent::Leave);
-                QApplication::sendEvent(b, &leave);
-            } else if (w[0] == "suppress"_L1) {
-                connect(b, &ctxPatchButton::MouseUp, this, [](int &button, int &, double, double) { button = -1; });
-            } else if (w[0] == "swallow"_L1) {
-                connect(b, &ctxPatchButton::KeyPress, this, [](int &ascii) { ascii = 0; });
-            } else if (w[0] == "key"_L1) {
+            else if (verb == "key"_L1)
                 QTest::keyClick(b, QKeySequence::fromString(w[1])[0].key());
-            } else if (w[0] == "manual"_L1) {
+            else if (verb == "leave"_L1)
+                QApplication::sendEvent(b, &leave);
+            else if (verb == "suppress"_L1)
+                connect(b, &ctxPatchButton::MouseUp, this, [](int &button, int &, double, double) { button = -1; });
+            else if (verb == "swallow"_L1)
+                connect(b, &ctxPatchButton::KeyPress, this, [](int &ascii) { ascii = 0; });
+            else if (verb == "manual"_L1)
                 b->setManualFocus(true);
-            } else if (w[0] == "focus"_L1) {
+            else {
                 QVERIFY(QTest::qWaitForWindowActive(m_host.get()));
                 b->setFocus();
                 QVERIFY(b->hasFocus());
-            } else if (w[0] == "move"_L1) {
-                QTest::mouseMove(b, at);
-            } else if (w[0].endsWith("press"_L1)) {
-                QTest::mousePress(b, button, {}, at);
-            } else if (w[0].endsWith("release"_L1)) {
-                QTest::mouseRelease(b, button, {}, at);
-            } else {
-                QTest::mouseDClick(b, button, {}, at);
             }
         }
-        QCOMPARE(click.count(), clicks);
-        QCOMPARE(menu.count(), menus);
-        QCOMPARE(dbl.count(), steps.contains("dclick"_L1) ? 1 : 0);
+        QTEST(int(click.count()), "clicks");
+        QTEST(int(menu.count()), "menus");
+        QCOMPARE(dbl.count(), steps.count("dclick"_L1));
         QCOMPARE(down.count(), steps.count("key "_L1)); // every key reported, clicking or not
         QCOMPARE(up.count(), down.count());
         if (finalState >= 0)
@@ -332,42 +318,34 @@ private slots:
 
     void crossFadeShowsOldThenNewFace()
     {
-        ManualClock clock;
-        auto make = [&clock] {
+        auto make = [this] {
             auto b = std::make_unique<ctxPatchButton>();
-            b->setAnimationClock(&clock);
+            b->setAnimationClock(&m_clock);
             b->resize(12, 6);
             b->setButtonImageBitmap(solidPatch(Red, 1, 0x00000000u), 0);
             b->setButtonImageBitmap(solidPatch(Blue, 1, 0x4000FF00u), 1);
             b->setButtonImageOpacity(0.5, 1);
             return b;
         };
-        const auto normal = make();
         const auto hover = make();
         hover->setButtonState(1);
-        const QImage normalLook = normal->render();
-        const QImage hoverLook = hover->render();
-
         const auto b = make();
         b->setAnimationDuration(1.0);
-        b->render();
+        const QImage normalLook = b->render();
         b->setButtonState(1);
         QCOMPARE(b->animationProgress(), 0.0);
         QCOMPARE(b->render(), normalLook);
         QVERIFY(b->frameTimerActive());
 
-        clock.now += 0.5;
-        b->TimerProc();
-        QCOMPARE(b->animationProgress(), 0.5);
-        QCOMPARE(b->faceOpacity(), 0.75); // half way between the two faces' opacities
-
-        b->TimerProc(); // a frame alone does not move the fade on
-        QCOMPARE(b->animationProgress(), 0.5);
-        clock.now += 0.5;
-        b->TimerProc();
-        QCOMPARE(b->animationProgress(), 1.0);
+        // A frame alone does not move the fade on; half way the opacity is half way between the faces'.
+        for (const auto &[seconds, progress] : {std::pair{0.5, 0.5}, {0.0, 0.5}, {0.5, 1.0}}) {
+            m_clock.now += seconds;
+            b->TimerProc();
+            QCOMPARE(b->animationProgress(), progress);
+            QCOMPARE(b->faceOpacity(), progress < 1 ? 0.75 : 0.5);
+        }
         QVERIFY(!b->frameTimerActive());
-        QCOMPARE(b->render(), hoverLook);
+        QCOMPARE(b->render(), hover->render());
 
         // No duration, or one that is no number, changes at once.
         for (const double duration : {0.0, std::numeric_limits<double>::quiet_NaN(), qInf()}) {
@@ -389,18 +367,18 @@ private slots:
         b.setCaption(u"Hello"_s);
         b.setMaskColor(0xFF00FF);
         b.setPicture(art);
-        QImage shown = straight(b.render());
+        QImage shown = b.render().convertToFormat(QImage::Format_ARGB32);
         // Centred at its own size, nothing of the caption, the mask colour transparent.
         QVERIFY(QRect(17, 13, 6, 4).contains(inkBox(shown)));
         QCOMPARE(qAlpha(shown.pixel(17, 13)), 0);
-        QVERIFY(near(shown.pixel(19, 15), Red));
+        const QRgb red = shown.pixel(19, 15);
+        QVERIFY(qAlpha(red) >= 253 && qRed(red) >= 253 && qGreen(red) + qBlue(red) <= 4);
 
         ctxPatchButton zoomed;
         zoomed.resize(40, 20);
         zoomed.setButtonImageBitmap(solidPatch(Blue), 0);
         zoomed.setButtonImageZoom(0.5, 0);
-        shown = straight(zoomed.render());
-        QCOMPARE(inkBox(shown), QRect(10, 5, 20, 10));
+        QCOMPARE(inkBox(zoomed.render()), QRect(10, 5, 20, 10));
     }
 
     void facesAreRebuiltOnlyWhenNeeded()
@@ -411,18 +389,16 @@ private slots:
         b.setButtonState(8);
         int builds = 0;
         connect(&b, &ctxPatchButton::OwnerDraw, this, [&builds] { ++builds; });
-        b.render();
+        const auto buildsAfterRender = [&] { return b.render(), builds; };
+        QCOMPARE(buildsAfterRender(), 1);
         b.setCaption(QString()); // no change
-        b.render();
-        QCOMPARE(builds, 1);
+        QCOMPARE(buildsAfterRender(), 1);
         const qint64 ring = b.focusLayer().cacheKey();
         b.setCaption(u"x"_s);
-        b.render();
-        QCOMPARE(builds, 2);
+        QCOMPARE(buildsAfterRender(), 2);
         QCOMPARE(b.focusLayer().cacheKey(), ring); // survives a property change
         b.setAutoRedraw(true);
-        b.render();
-        QCOMPARE(builds, 3);
+        QCOMPARE(buildsAfterRender(), 3);
         b.resize(31, 20);
         b.render();
         QCOMPARE(b.focusLayer().size(), QSize(31, 20));
@@ -445,111 +421,69 @@ private slots:
         ctxPatchButton failing;
         failing.resize(20, 12);
         connect(&failing, &ctxPatchButton::OwnerDraw, this, [] { throw std::runtime_error("host failed"); });
-        const QImage shown = straight(failing.render());
+        const QImage shown = failing.render(); // opaque: premultiplying changes nothing
         QCOMPARE(shown.pixel(0, 0), qRgb(255, 255, 224));
         QCOMPARE(shown.pixel(2, 2), failing.palette().color(QPalette::Dark).rgba());
     }
 
-    void styleChangedWhileFocusedRebuildsFaceAndRing()
-    {
-        ctxPatchButton b;
-        b.resize(33, 33);
-        b.setButtonStyle(8);
-        b.setButtonState(ctxPatchButton::StateFocused);
-        b.render();
-        b.setButtonStyle(10);
-        // The face and the focus ring come from the new style, not the old one.
-        ctxPatchButton fresh;
-        fresh.resize(33, 33);
-        fresh.setButtonStyle(10);
-        fresh.setButtonState(ctxPatchButton::StateFocused);
-        QCOMPARE(b.render(), fresh.render());
-        QCOMPARE(b.focusLayer(), fresh.focusLayer());
-        QCOMPARE(StyleAtlas::decodeCount(), 1); // the atlas is decoded once a process
-    }
-
-    void defaultsAreLeftOutAndRestored()
+    void defaultsAreLeftOutAndStyleLoadsFirst()
     {
         QWidget host;
         auto *b = new ctxPatchButton(&host);
-        PropertyBag bag;
-        b->WriteProperties(bag);
-        QVERIFY2(bag.isEmpty(), qPrintable(bag.toText()));
-
+        const auto written = [b] {
+            PropertyBag bag;
+            b->WriteProperties(bag);
+            return bag.keys();
+        };
+        QCOMPARE(written(), QStringList());
         b->setOpacity(0.3);
         b->setCaption(u"x"_s);
         b->setFont(QFont(u"Verdana"_s, 20));
-        b->WriteProperties(bag);
-        QCOMPARE(bag.keys(), (QStringList{u"Opacity"_s, u"Caption"_s, u"Font"_s}));
+        QCOMPARE(written(), (QStringList{u"Opacity"_s, u"Caption"_s, u"Font"_s}));
         b->ReadProperties(PropertyBag()); // every property back to its default, so none is written
-        PropertyBag again;
-        b->WriteProperties(again);
-        QVERIFY2(again.isEmpty(), qPrintable(again.toText()));
+        QCOMPARE(written(), QStringList());
         QCOMPARE(b->font(), host.font());
         for (int i = 0; i < ButtonStateEntries; ++i)
             QVERIFY(b->ButtonImageBitmap(i).isNull());
-    }
 
-    void loadingAppliesStyleFirst()
-    {
         // The style alone: the defaults replace what the style set; stored colour and duration win over it.
         for (const auto &[stored, foreColor, duration] :
              {std::tuple{u"Style = 7"_s, ctxPatchButton::DefaultForeColor, 0.0},
               {u"ForeColor = &HFF\nStyle = 7\nAnimationDuration = 0.5"_s, qint32(0xFF), 0.5}}) {
             PropertyBag bag;
             bag.readText(stored);
-            ctxPatchButton b;
-            b.ReadProperties(bag);
-            QVERIFY(b.Style() == 7 && !b.ButtonImageBitmap(0).isNull());
-            QCOMPARE(b.ForeColor(), foreColor);
-            QCOMPARE(b.AnimationDuration(), duration);
+            ctxPatchButton loaded;
+            loaded.ReadProperties(bag);
+            QVERIFY(loaded.Style() == 7 && !loaded.ButtonImageBitmap(0).isNull());
+            QCOMPARE(loaded.ForeColor(), foreColor);
+            QCOMPARE(loaded.AnimationDuration(), duration);
         }
     }
 
     void everyStoredButtonWritesBackAsStored()
     {
         QStringList errors;
-        QStringList names;
+        int buttons = 0;
         for (const QString &layout : {QString(StoredLayout::MainWindow), QString(StoredLayout::UnitPanel)})
             for (const StoredLayout::Section &s : StoredLayout::read(layout, &errors)) {
-                names.append(s.name);
                 QWidget host;
                 auto *b = new ctxPatchButton(new QWidget(&host)); // buttons may sit in containers
                 b->setObjectName(s.name);
                 auto *other = new ctxPatchButton(&host);
                 QCOMPARE(StoredLayout::apply(&host, layout), 1);
                 QCOMPARE(other->Style(), 0);
-                PropertyBag written;
-                b->WriteProperties(written);
-                QCOMPARE(written.keys(), s.bag.keys());
+                const QList<StoredLayout::Section> back = StoredLayout::parse(StoredLayout::write({b}));
+                QVERIFY(back.size() == 1 && back[0].name == s.name);
+                QCOMPARE(back[0].bag.keys(), s.bag.keys());
                 for (const QString &key : s.bag.keys())
-                    QVERIFY2(PropertyBag::sameValue(s.bag.ReadProperty(key), written.ReadProperty(key)),
+                    QVERIFY2(PropertyBag::sameValue(s.bag.ReadProperty(key), back[0].bag.ReadProperty(key)),
                              qPrintable(s.name + u' ' + key));
+                ++buttons;
             }
-        QVERIFY2(errors.isEmpty(), qPrintable(errors.join(u'\n')));
-        QVERIFY(!names.isEmpty());
-    }
-
-    void savedLayoutLoadsIntoAnotherButton()
-    {
-        QWidget host;
-        auto *b = new ctxPatchButton(&host);
-        b->setObjectName(u"cmdSomething"_s);
-        b->setButtonStyle(14);
-        b->setCaption(u"Say \"hi\"\n&then"_s);
-        b->setOpacity(0.25);
-        b->setEnabledState(false);
-        const QString text = StoredLayout::write({b});
-
-        QWidget copyHost;
-        auto *copy = new ctxPatchButton(&copyHost);
-        copy->setObjectName(u"cmdSomething"_s);
-        QCOMPARE(StoredLayout::apply(&copyHost, StoredLayout::parse(text)), 1);
-        QVERIFY(copy->Caption() == b->Caption() && !copy->Enabled());
-        QCOMPARE(StoredLayout::write({copy}), text);
-        QCOMPARE(StoredLayout::apply(&copyHost, u":/no/such.layout"_s), 0); // a missing layout loads nothing
+        QVERIFY2(errors.isEmpty() && buttons > 0, qPrintable(errors.join(u'\n')));
+        QWidget host; // a missing layout, or no window, loads nothing
+        QCOMPARE(StoredLayout::apply(&host, u":/no/such.layout"_s), 0);
         QCOMPARE(StoredLayout::apply(nullptr, StoredLayout::MainWindow), 0);
-        QCOMPARE(copy->Style(), 14);
     }
 };
 
