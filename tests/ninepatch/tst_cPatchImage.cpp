@@ -51,7 +51,19 @@ PatchSegments segments(const QList<int> &r)
     return {{0, 1, r[0] + r[2]}, {0, 1, r[0]}, {1, r[0] + 1, r[1]}, {0, r[0] + r[1] + 1, r[2]}};
 }
 
-QStringList text(const QImage &out);
+QStringList text(const QImage &out)
+{
+    QStringList rows;
+    for (int y = 0; y < out.height(); ++y) {
+        QString text;
+        for (int x = 0; x < out.width(); ++x) {
+            const QRgb pixel = out.pixel(x, y);
+            text += pixel == 0 ? u'.' : Colours.contains(pixel) ? Codes[Colours.indexOf(pixel)] : u'?';
+        }
+        rows << text;
+    }
+    return rows;
+}
 
 // The canvas as text, '.' for untouched pixels. Empty when drawing failed or left the painter changed.
 QStringList render(const cPatchImage &patch, QSize canvas, QRect target)
@@ -67,20 +79,6 @@ QStringList render(const cPatchImage &patch, QSize canvas, QRect target)
     return text(out);
 }
 
-QStringList text(const QImage &out)
-{
-    QStringList rows;
-    for (int y = 0; y < out.height(); ++y) {
-        QString text;
-        for (int x = 0; x < out.width(); ++x) {
-            const QRgb pixel = out.pixel(x, y);
-            text += pixel == 0 ? u'.' : Colours.contains(pixel) ? Codes[Colours.indexOf(pixel)] : u'?';
-        }
-        rows << text;
-    }
-    return rows;
-}
-
 } // namespace
 
 // The nine-patch image: marker lines, slicing, drawing, loading; and the built-in atlas the styles cut
@@ -93,42 +91,32 @@ private slots:
     void markerLine_data()
     {
         QTest::addColumn<QString>("pixels");
-        QTest::addColumn<QRgb>("colourB");
         QTest::addColumn<PatchSegments>("expected"); // empty: not compared
         QTest::addColumn<int>("target");
         QTest::addColumn<QList<int>>("lengths");
         QTest::newRow("a line without markers is one fixed run")
-            << u"....."_s << Tile << PatchSegments{{0, 0, 5}, {0, 1, 5}} << 40 << QList<int>{5};
-        QTest::newRow("fixed, stretched, fixed")
-            << u"..##.."_s << Tile << PatchSegments{{0, 1, 4}, {0, 1, 2}, {1, 3, 2}, {0, 5, 2}} << 0
-            << QList<int>{2, 0, 2};
+            << u"....."_s << PatchSegments{{0, 0, 5}, {0, 1, 5}} << 40 << QList<int>{5};
         QTest::newRow("a run in the corner colour B is tiled")
-            << u".TTT#"_s << Tile << PatchSegments{{0, 2, 1}, {0, 1, 1}, {2, 2, 3}, {1, 5, 1}} << 11
-            << QList<int>{1, 5, 5};
-        QTest::newRow("with B equal to A no run is tiled")
-            << u".TT."_s << A << PatchSegments{{0, 1, 2}, {0, 1, 1}, {1, 2, 2}, {0, 4, 1}} << 5 << QList<int>{1, 3, 1};
+            << u".TTT#"_s << PatchSegments{{0, 2, 1}, {0, 1, 1}, {2, 2, 3}, {1, 5, 1}} << 11 << QList<int>{1, 5, 5};
         QTest::newRow("a pixel one alpha step from A stretches")
-            << u"..~.."_s << Tile << PatchSegments{{0, 1, 4}, {0, 1, 2}, {1, 3, 1}, {0, 4, 2}} << 50
-            << QList<int>{2, 46, 2};
+            << u"..~.."_s << PatchSegments{{0, 1, 4}, {0, 1, 2}, {1, 3, 1}, {0, 4, 2}} << 50 << QList<int>{2, 46, 2};
         QTest::newRow("two separate marked runs make five runs")
-            << u".#.#."_s << Tile << PatchSegments{{0, 2, 3}, {0, 1, 1}, {1, 2, 1}, {0, 3, 1}, {1, 4, 1}, {0, 5, 1}}
-            << 9 << QList<int>{1, 3, 1, 3, 1};
-        const QString nine = u".........#........."_s;
+            << u".#.#."_s << PatchSegments{{0, 2, 3}, {0, 1, 1}, {1, 2, 1}, {0, 3, 1}, {1, 4, 1}, {0, 5, 1}} << 9
+            << QList<int>{1, 3, 1, 3, 1};
         QTest::newRow("a target narrower than the fixed total")
-            << nine << Tile << PatchSegments() << 10 << QList<int>{9, 0, 9};
+            << u".........#........."_s << PatchSegments() << 10 << QList<int>{9, 0, 9};
         QTest::newRow("an odd remainder goes to one run, the total holds")
-            << u"..#..#####.."_s << Tile << PatchSegments() << 27 << QList<int>{2, 11, 2, 10, 2};
+            << u"..#..#####.."_s << PatchSegments() << 27 << QList<int>{2, 11, 2, 10, 2};
     }
     void markerLine()
     {
         QFETCH(QString, pixels);
-        QFETCH(QRgb, colourB);
         QFETCH(PatchSegments, expected);
         QFETCH(int, target);
         QFETCH(QList<int>, lengths);
         const QList<QRgb> data = line(pixels);
         PatchSegments segments;
-        QVERIFY(ParseMarkerLine(data.constData(), 1, int(data.size()), A, colourB, segments));
+        QVERIFY(ParseMarkerLine(data.constData(), 1, int(data.size()), A, Tile, segments));
         if (!expected.isEmpty())
             QCOMPARE(segments, expected);
         QCOMPARE(ninepatch::runLengths(segments, target), lengths);
@@ -138,24 +126,14 @@ private slots:
         QCOMPARE(segments, PatchSegments{PatchSegment{}});
     }
 
-    void calcBoundingBox()
-    {
-        // The fixed total (4 x 4) is larger than the margins (2 x 2): the box is the fixed total.
-        cPatchImage patch;
-        QVERIFY(patch.LoadFromBitmap(picture({u"..#.."_s, u".ww.#"_s, u"#www."_s, u".ww.."_s, u"...#."_s})));
-        int w = -1, h = -1, x = -1, y = -1;
-        QVERIFY(patch.CalcBoundingBox(0, 0, w, h, x, y));
-        QCOMPARE(QRect(x, y, w, h), QRect(0, 0, 2, 2));
-    }
-
     void drawsPixelByPixel_data()
     {
         QTest::addColumn<QStringList>("image");
         QTest::addColumn<QRect>("target");
         QTest::addColumn<QStringList>("expected");
-        const QStringList plain{u"....."_s, u".rgb."_s, u".bwr."_s, u"....."_s};
         QTest::newRow("an image without markers draws at its own size")
-            << plain << QRect(1, 0, 5, 3) << QStringList{u".rgb.."_s, u".bwr.."_s, u"......"_s};
+            << QStringList{u"....."_s, u".rgb."_s, u".bwr."_s, u"....."_s} << QRect(1, 0, 5, 3)
+            << QStringList{u".rgb.."_s, u".bwr.."_s, u"......"_s};
         QTest::newRow("a target narrower than the fixed runs clips them")
             << QStringList{u"...#..."_s, u"#rrgbb."_s, u"......."_s} << QRect(0, 0, 3, 1) << QStringList{u"rrb..."_s};
         QTest::newRow("stretched runs of different sizes get equal widths")
@@ -202,26 +180,26 @@ private slots:
         QVERIFY(patch.LoadFromBitmap(picture({u"..#.."_s, u"#rgb#"_s, u"..#.."_s})));
         QVERIFY(!patch.LoadFromByteArray(bytes));
         QVERIFY(patch.lastError().source.startsWith(u"cPatchImage.LoadFromByteArray"_s));
-        QVERIFY(!patch.lastError().description.isEmpty());
         // The old image is gone even though the new one failed.
-        QVERIFY(patch.Bitmap().isNull());
+        QVERIFY(!patch.lastError().description.isEmpty() && patch.Bitmap().isNull());
         QCOMPARE(patch.horizontalSegments(), PatchSegments{PatchSegment{}});
         QCOMPARE(patch.contentMargins(), QMargins());
-        QImage out(4, 4, QImage::Format_ARGB32);
-        QPainter p(&out);
-        QVERIFY(!patch.DrawToGraphics(&p, 0, 0, 4, 4));
+        QVERIFY(render(patch, QSize(4, 4), QRect(0, 0, 4, 4)).isEmpty());
     }
 
     void loadFromFileAndTerminate()
     {
         QTemporaryDir dir;
         const QString path = dir.filePath(u"face.png"_s);
-        QVERIFY(picture({u"..#.."_s, u"#rgb#"_s, u"..#.."_s}).save(path));
+        QVERIFY(picture({u"..#.."_s, u".ww.#"_s, u"#www."_s, u".ww.."_s, u"...#."_s}).save(path));
         cPatchImage patch;
         QVERIFY(patch.LoadFromFile(path) && patch.lastError().isNull());
+        // The fixed total is larger than the margins: the box is the fixed total.
+        int w = -1, h = -1, x = -1, y = -1;
+        QVERIFY(patch.CalcBoundingBox(0, 0, w, h, x, y));
+        QCOMPARE(QRect(x, y, w, h), QRect(0, 0, 2, 2));
         patch.Terminate();
         QVERIFY(patch.Bitmap().isNull());
-        QVERIFY(patch.LoadFromFile(path));
         QVERIFY(!patch.LoadFromFile(dir.filePath(u"missing.png"_s)));
         QCOMPARE(patch.lastError().source, u"cPatchImage.LoadFromFile"_s);
         QVERIFY(patch.Bitmap().isNull());
@@ -236,45 +214,39 @@ private slots:
         const QByteArray embedded = StyleAtlas::embeddedPng();
         QCOMPARE(embedded.mid(24, 2), "\x08\x06"_ba); // 8 bits a channel, RGBA
         QCOMPARE(embedded, AtlasPainter::encodePng(drawn));
+        // Cuts outside the atlas give nothing.
+        QVERIFY(!StyleAtlas::instance().pvResExtract(-1, 0, 21, 21));
+        QVERIFY(!StyleAtlas::instance().pvResExtract(12, 84, 19, 52)); // across the right edge
+        QVERIFY(!StyleAtlas::instance().pvResExtract(11, 136, 21, 23)); // below the bottom edge
+        QVERIFY(!StyleAtlas::pvResExtract(QImage(), 0, 0, 21, 21));
     }
 
     void everyCellLoadsWithItsRunsAndMargins_data()
     {
-        QTest::addColumn<QString>("family");
+        QTest::addColumn<int>("family");
         QTest::addColumn<int>("index");
         QTest::addColumn<QList<int>>("across");
         QTest::addColumn<QList<int>>("down");
-        const auto add = [](const QString &name, int count, const QList<int> &across, const QList<int> &down) {
-            for (int i = 0; i < count; ++i)
-                QTest::addRow("%s %d", qPrintable(name), i) << name << i << across << down;
-        };
-        add(u"flat"_s, 41, {9, 1, 9}, {9, 1, 9});
-        add(u"tall"_s, 11, {8, 1, 8}, {9, 32, 9});
-        add(u"card"_s, 8, {9, 1, 9}, {9, 1, 11});
+        for (int i = 0; i < 41; ++i)
+            QTest::addRow("flat %d", i) << 0 << i << QList<int>{9, 1, 9} << QList<int>{9, 1, 9};
+        for (int i = 0; i < 11; ++i)
+            QTest::addRow("tall %d", i) << 1 << i << QList<int>{8, 1, 8} << QList<int>{9, 32, 9};
+        for (int i = 0; i < 8; ++i)
+            QTest::addRow("card %d", i) << 2 << i << QList<int>{9, 1, 9} << QList<int>{9, 1, 11};
     }
     void everyCellLoadsWithItsRunsAndMargins()
     {
-        QFETCH(QString, family);
+        QFETCH(int, family);
         QFETCH(int, index);
         QFETCH(QList<int>, across);
         QFETCH(QList<int>, down);
-        const StyleAtlas::Family f = family == u"flat" ? StyleAtlas::Flat
-            : family == u"tall"                        ? StyleAtlas::Tall
-                                                       : StyleAtlas::Card;
+        const StyleAtlas::Family f = QList{StyleAtlas::Flat, StyleAtlas::Tall, StyleAtlas::Card}[family];
         const auto patch = StyleAtlas::instance().pvResExtract(index, f.top, f.cellWidth, f.cellHeight);
         QVERIFY(patch);
         QCOMPARE(QSize(patch->width(), patch->height()), QSize(f.cellWidth, f.cellHeight));
         QCOMPARE(patch->horizontalSegments(), segments(across));
         QCOMPARE(patch->verticalSegments(), segments(down));
         QCOMPARE(patch->contentMargins(), QMargins(across[0], down[0], across[2], down[2]));
-    }
-
-    void cutOutsideTheAtlasGivesNothing()
-    {
-        QVERIFY(!StyleAtlas::instance().pvResExtract(-1, 0, 21, 21));
-        QVERIFY(!StyleAtlas::instance().pvResExtract(12, 84, 19, 52)); // across the right edge
-        QVERIFY(!StyleAtlas::instance().pvResExtract(11, 136, 21, 23)); // below the bottom edge
-        QVERIFY(!StyleAtlas::pvResExtract(QImage(), 0, 0, 21, 21));
     }
 };
 
