@@ -6,9 +6,6 @@
 #include <QTest>
 #include <QVariant>
 
-#include <memory>
-#include <vector>
-
 class FakeUnit : public UnitView
 {
 public:
@@ -58,7 +55,7 @@ public:
     void setBoxTexts(const QStringList &texts)
     {
         for (int n = 1; n <= texts.size() && n <= 10; ++n)
-            boxes.at(size_t(n))->setText(texts.at(n - 1));
+            setCountText(n, texts.at(n - 1));
     }
     QStringList boxTexts() const
     {
@@ -79,7 +76,7 @@ public:
     }
     std::optional<QString> countText(int n) const override
     {
-        return box(n) ? std::optional<QString>(box(n)->text()) : std::nullopt;
+        return box(n) ? box(n)->text() : std::optional<QString>();
     }
     void setCountText(int n, const QString &text) override
     {
@@ -88,7 +85,7 @@ public:
     }
     std::optional<QString> countTag(int n) const override
     {
-        return box(n) ? std::optional<QString>(box(n)->property("Tag").toString()) : std::nullopt;
+        return box(n) ? box(n)->property("Tag").toString() : std::optional<QString>();
     }
     void prependOut(const QString &text) override { pane.prepend(text); }
     QString filterMode() const override { return mode; }

@@ -1,23 +1,16 @@
 #pragma once
 
-#include <QByteArray>
 #include <QDir>
-#include <QFile>
 
-#include <atomic>
-#include <chrono>
 #include <fcntl.h>
 #include <mutex>
 #include <poll.h>
-#include <stdlib.h>
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <thread>
 #include <unistd.h>
-#include <vector>
 
-// The controller's end of a real pseudo-terminal. A thread records what the console writes and greets probe
-// lines when asked to.
+// The controller's end of a real pseudo-terminal: a thread records what the console writes, greets probes.
 class PtyPeer
 {
 public:
@@ -30,16 +23,13 @@ public:
         // Held open so the line never hangs up while the console closes and reopens its side.
         m_slave = ::open(::ptsname(m_master), O_RDWR | O_NOCTTY | O_NONBLOCK);
         termios t{};
-        if (m_slave >= 0 && ::tcgetattr(m_slave, &t) == 0) {
-            ::cfmakeraw(&t);
-            ::tcsetattr(m_slave, TCSANOW, &t);
-        }
+        if (m_slave >= 0 && ::tcgetattr(m_slave, &t) == 0)
+            ::cfmakeraw(&t), ::tcsetattr(m_slave, TCSANOW, &t);
         m_reader = std::thread([this] { readLoop(); });
     }
     ~PtyPeer() { hangUp(); }
 
     bool isValid() const { return m_master >= 0 && m_slave >= 0; }
-    // Makes the line the program folder's port COMn.
     bool linkAs(const QString &programFolder, int port) const
     {
         const QString link = programFolder + QStringLiteral("/ports/COM") + QString::number(port);
@@ -83,14 +73,10 @@ public:
     }
     bool waitReceived(const QByteArray &needle, int times = 1) const
     {
-        for (int ms = 0; received().count(needle) < times; ++ms) {
-            if (ms > 2000)
-                return false;
+        for (int ms = 0; received().count(needle) < times && ms < 2000; ++ms)
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
-        return true;
+        return received().count(needle) >= times;
     }
-    // What the console wrote, once it holds that many lines.
     QByteArray wire(int lines) const
     {
         waitReceived("\r\n", lines);
@@ -104,8 +90,7 @@ public:
         if (m_reader.joinable())
             m_reader.join();
         for (int fd : {m_slave, m_master})
-            if (fd >= 0)
-                ::close(fd);
+            ::close(fd); // -1 when already closed: refused, harmless
         m_slave = m_master = -1;
     }
 

@@ -18,10 +18,9 @@ struct TestFolder
 {
     explicit TestFolder(const QByteArray &vorn = {}, const QByteArray &vorn2 = {})
     {
-        if (!vorn.isNull())
-            write(QStringLiteral("Vorn.ini"), vorn);
-        if (!vorn2.isNull())
-            write(QStringLiteral("Vorn2.ini"), vorn2);
+        for (const auto &[name, bytes] : {std::pair{"Vorn.ini", vorn}, {"Vorn2.ini", vorn2}})
+            if (!bytes.isNull())
+                write(QString::fromLatin1(name), bytes);
         mSettings::resetPaths();
         mSettings::setProgramFolder(dir.path());
     }
@@ -46,7 +45,6 @@ struct TestFolder
     QTemporaryDir dir;
 };
 
-// UIDs 101, 102, ... of units 1 to count.
 inline QStringList uidsFor(int count)
 {
     QStringList uids;
