@@ -4,7 +4,8 @@
 
 #include <QLineEdit>
 #include <QTest>
-#include <QVariant>
+
+#include <ranges>
 
 class FakeUnit : public UnitView
 {
@@ -25,8 +26,7 @@ public:
     QString Tag() const override { return tag; }
 };
 
-// The main window as the subsystems see it. Panel 0 is "All Units", panels 1.. carry the UIDs given. With a
-// parent widget the count boxes 0 to 10 are real line edits, box n tagged with the UID of unit n.
+// The window as the subsystems see it: panel 0 "All Units", then the UIDs given; count boxes 0 to 10 with a parent.
 class FakeHost : public ConsoleHost
 {
 public:
@@ -34,59 +34,40 @@ public:
         : m_platform(platform)
     {
         for (int n = 0; n <= uids.size(); ++n) {
-            m_units.push_back(std::make_unique<FakeUnit>());
-            m_units.back()->tag = n ? uids.at(n - 1) : QString();
-            m_units.back()->c1 = n ? QStringLiteral("UNIT %1").arg(n) : QStringLiteral("All Units");
+            m_units.emplace_back().tag = uids.value(n - 1);
+            m_units.back().c1 = n ? QStringLiteral("UNIT %1").arg(n) : QStringLiteral("All Units");
         }
-        for (int n = 0; boxParent && n <= 10; ++n) {
-            boxes.push_back(new QLineEdit(n == 1 ? QStringLiteral("1") : QStringLiteral("0"), boxParent));
-            boxes.back()->move(0, 30 * n);
-            boxes.back()->setProperty("Tag", uids.value(n - 1, QStringLiteral("100")));
-        }
+        for (int n = 0; boxParent && n <= 10; ++n)
+            m_boxes.emplace_back(new QLineEdit(QString::number(n == 1), boxParent))
+                ->setProperty("Tag", uids.value(n - 1, QStringLiteral("100")));
     }
 
-    QString pane;
-    QString mode = QStringLiteral("A");
-    QStringList statuses;
-    QStringList log;
-    std::vector<QLineEdit *> boxes;
+    QString pane, mode = QStringLiteral("A");
+    QStringList statuses, log;
 
-    FakeUnit &unit(int n) { return *m_units.at(size_t(n)); }
+    FakeUnit &unit(int n) { return m_units.at(size_t(n)); }
+    QLineEdit *box(int n) const { return n >= 0 && size_t(n) < m_boxes.size() ? m_boxes[size_t(n)] : nullptr; }
     void setBoxTexts(const QStringList &texts)
     {
-        for (int n = 1; n <= texts.size() && n <= 10; ++n)
+        for (int n = 1; n <= texts.size(); ++n)
             setCountText(n, texts.at(n - 1));
     }
     QStringList boxTexts() const
     {
-        QStringList texts;
-        for (size_t n = 1; n < boxes.size(); ++n)
-            texts << boxes[n]->text();
-        return texts;
+        const auto texts = m_boxes | std::views::drop(1) | std::views::transform(&QLineEdit::text);
+        return {texts.begin(), texts.end()};
     }
 
     int NoUnits() const override { return int(m_units.size()) - 1; }
-    UnitView *Unit(int n) override { return n >= 0 && size_t(n) < m_units.size() ? m_units[size_t(n)].get() : nullptr; }
+    UnitView *Unit(int n) override { return n >= 0 && n <= NoUnits() ? &m_units[size_t(n)] : nullptr; }
     std::optional<int> unitByUID(const QString &uid) const override
     {
-        for (size_t n = 1; n < m_units.size(); ++n)
-            if (m_units[n]->tag == uid)
-                return int(n);
-        return std::nullopt;
+        const auto it = std::find_if(m_units.begin() + 1, m_units.end(), [&](auto &u) { return u.tag == uid; });
+        return it == m_units.end() ? std::nullopt : std::optional(int(it - m_units.begin()));
     }
-    std::optional<QString> countText(int n) const override
-    {
-        return box(n) ? box(n)->text() : std::optional<QString>();
-    }
-    void setCountText(int n, const QString &text) override
-    {
-        if (box(n))
-            box(n)->setText(text);
-    }
-    std::optional<QString> countTag(int n) const override
-    {
-        return box(n) ? box(n)->property("Tag").toString() : std::optional<QString>();
-    }
+    std::optional<QString> countText(int n) const override { return boxProperty(n, "text"); }
+    void setCountText(int n, const QString &text) override { boxProperty(n, "text", text); }
+    std::optional<QString> countTag(int n) const override { return boxProperty(n, "Tag"); }
     void prependOut(const QString &text) override { pane.prepend(text); }
     QString filterMode() const override { return mode; }
     void SetStatus(const QString &text, int) override { statuses.append(text); }
@@ -94,18 +75,23 @@ public:
     void LOG(const QString &text) override { log.append(text); }
     Platform &platform() override { return m_platform; }
 
-    QLineEdit *box(int n) const { return n >= 0 && size_t(n) < boxes.size() ? boxes[size_t(n)] : nullptr; }
-
 private:
+    std::optional<QString> boxProperty(int n, const char *name, const QVariant &value = {}) const
+    {
+        if (box(n) && value.isValid())
+            box(n)->setProperty(name, value);
+        return box(n) ? box(n)->property(name).toString() : std::optional<QString>();
+    }
+
     Platform &m_platform;
-    std::vector<std::unique_ptr<FakeUnit>> m_units;
+    std::vector<FakeUnit> m_units; // filled once: references to them stay valid
+    std::vector<QLineEdit *> m_boxes;
 };
 
 // A real double click as the operator makes it: press, release, double click, release.
 inline void doubleClick(QWidget *widget, QPoint at)
 {
-    QTest::mousePress(widget, Qt::LeftButton, {}, at);
-    QTest::mouseRelease(widget, Qt::LeftButton, {}, at);
+    QTest::mouseClick(widget, Qt::LeftButton, {}, at);
     QTest::mouseDClick(widget, Qt::LeftButton, {}, at);
     QTest::mouseRelease(widget, Qt::LeftButton, {}, at);
 }
