@@ -36,11 +36,14 @@ void DispenseRun::run(ConsoleHost &host, CommandSender &sender, const QString &d
         UnitView *unit = host.Unit(n);
         if (journal)
             journal->addUnit(n, unit ? unit->caption1() : QString(), uid, numtext::plain(count));
+        const auto skip = [&] {
+            if (journal)
+                journal->notSent(n);
+        };
         if (lost) {
             if (isStoneCount(count) && CommandSender::isUnitAddress(uid) && unit)
                 notSent.append(unit->caption1());
-            if (journal)
-                journal->notSent(n);
+            skip();
             continue;
         }
         // A fraction or a number too large for any unit means nothing on the line.
@@ -48,13 +51,11 @@ void DispenseRun::run(ConsoleHost &host, CommandSender &sender, const QString &d
             host.SetStatus(QStringLiteral("UNIT ") + QString::number(n)
                                + QStringLiteral(": count not sent (whole numbers up to 999999)"),
                            NoticeSecs);
-            if (journal)
-                journal->notSent(n);
+            skip();
             continue;
         }
         if (!sender.checkAddress(n, uid)) {
-            if (journal)
-                journal->notSent(n);
+            skip();
             continue;
         }
         if (unit) {
@@ -69,8 +70,7 @@ void DispenseRun::run(ConsoleHost &host, CommandSender &sender, const QString &d
             lost = true;
             if (unit)
                 notSent.append(unit->caption1());
-            if (journal)
-                journal->notSent(n);
+            skip();
             continue;
         }
         if (journal)
