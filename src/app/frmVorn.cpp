@@ -58,6 +58,8 @@ QPoint primaryTopLeft()
 
 // Spacing of the lower part of the window, in twips.
 constexpr double Gap = 200;
+// Where "+" stands in the design row when the row is wide enough.
+constexpr double AddDesignLeft = 13800;
 
 // More panels than this would not fit any screen; a larger setting is taken as this many.
 constexpr int MaxUnits = 100;
@@ -231,7 +233,7 @@ void frmVorn::buildControls()
         placeTwips(m_txtNos[n], 2520 + ((n - 1) % 5) * 2310, n <= 5 ? 240 : 840, 2055, 405);
     }
     m_cmdAddDesign = button(m_picContainer2, "cmdAddDesign", nullptr);
-    placeTwips(m_cmdAddDesign, 13800, 240, 375, 375);
+    placeTwips(m_cmdAddDesign, AddDesignLeft, 240, 375, 375);
 
     m_txtOut = new MessagePane(this);
     m_txtOut->setObjectName(QStringLiteral("txtOut"));
@@ -336,6 +338,9 @@ void frmVorn::searchController()
 {
     if (m_closed || m_search->isRunning())
         return;
+    // The probe reads the live link: what it holds already goes through the receive path first.
+    if (m_comm->PortOpen())
+        m_receiver->receiveStep();
     m_sender->setSearching(true);
     setCursor(Qt::BusyCursor);
     m_search->start(QString::number(m_comm->CommPort()));
@@ -351,11 +356,15 @@ void frmVorn::searchFinished(qint32 port)
     unsetCursor();
     m_sender->setSearching(false);
     if (port >= 1) {
+        m_sender->markControllerFound();
         SetStatus(QStringLiteral("Tessaloran Controller found on Port ") + QString::number(port), 3);
         Setting(Key::CommPort).write(QString::number(port));
     } else {
         SetStatus(QStringLiteral("No controller found - press F5 to search again"));
     }
+    // The greeting, and whatever the controller said with it or while the search ran, is no less the
+    // controller's word than what the poll takes.
+    m_receiver->hand(m_search->takeReceived());
 }
 
 void frmVorn::initControls()
@@ -400,6 +409,13 @@ void frmVorn::initControls()
         if (!m_unitsByUID.contains(key))
             m_unitsByUID.insert(key, n);
     }
+    // Units sharing a UID would both act on every line to it; the operator hears of it once per pair.
+    const QString shared = CommandSender::sharedUid(*this);
+    if (!shared.isEmpty() && shared != m_sharedUidSaid) {
+        SetStatus(shared);
+        prependOut(shared + QStringLiteral("\r\n"));
+    }
+    m_sharedUidSaid = shared;
 
     const TwipRect unitArea = twipsRect(m_picContainer);
     const double innerW = twipsWidth();
@@ -407,6 +423,10 @@ void frmVorn::initControls()
     placeTwips(m_picContainer2, unitArea.left, unitArea.top + unitArea.height + Gap, innerW - unitArea.left - 800,
                twipsRect(m_picContainer2).height);
     const TwipRect designRow = twipsRect(m_picContainer2);
+    // "+" keeps its place when the row is wide enough for it, else it stands at the row's right edge.
+    const TwipRect add = twipsRect(m_cmdAddDesign);
+    placeTwips(m_cmdAddDesign, qMax(0.0, qMin(AddDesignLeft, designRow.width - add.width)), add.top, add.width,
+               add.height);
     placeTwips(m_txtOut, designRow.left, designRow.top + designRow.height + Gap, designRow.width,
                twipsRect(m_txtOut).height);
     {

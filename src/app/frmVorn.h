@@ -158,6 +158,8 @@ private:
     QMap<int, dUnit *> m_units; // the control array Unit: 0 is "All Units"
     QHash<QString, int> m_unitsByUID;
     int m_noUnits = 0;
+    // The last shared UID the operator was told of.
+    QString m_sharedUidSaid;
     bool m_closed = false;
 
     LegacyTimer m_tmrStatus;

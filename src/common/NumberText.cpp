@@ -63,8 +63,10 @@ QString plain(double value)
         return QStringLiteral("0");
     if (value == 0.0)
         return QStringLiteral("0"); // also for -0
+    // Too large to hold: an exponent no double reaches, so the text reads back as the same infinity and
+    // never as a small number (the old "1.#INF" read back as 1).
     if (std::isinf(value))
-        return value > 0 ? QStringLiteral("1.#INF") : QStringLiteral("-1.#INF");
+        return value > 0 ? QStringLiteral("1E+999") : QStringLiteral("-1E+999");
     const double mag = std::fabs(value);
     if (mag >= 1e15 || mag < 1e-15)
         return QString::number(value, 'G', 15).replace(u'e', u'E');

@@ -13,7 +13,8 @@ namespace numtext {
 double read(const QString &text);
 
 // Plain decimal without leading zeros: 25, 2.5, 0, -3. Up to 15 significant digits, as the console has
-// always shown numbers; very large or small magnitudes fall back to exponent form (1E+20).
+// always shown numbers; very large or small magnitudes fall back to exponent form (1E+20), infinity is
+// 1E+999. Whatever it writes reads back as the same number.
 QString plain(double value);
 
 // Rounds to the nearest whole number, halves to the even neighbour (12.5 -> 12, 13.5 -> 14).

@@ -13,6 +13,7 @@
 #include <QFocusEvent>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
+#include <QMouseEvent>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPointer>
@@ -55,6 +56,7 @@ DesignBook::DesignBook(ConsoleHost &host, CommandSender &sender, const Controls 
     if (m_c.cmdRemoveDesign)
         connect(m_c.cmdRemoveDesign, &ctxPatchButton::Click, this, &DesignBook::cmdRemoveDesign_Click);
     if (m_c.cmdDispense) {
+        m_c.cmdDispense->installEventFilter(this);
         connect(m_c.cmdDispense, &ctxPatchButton::Click, this, &DesignBook::cmdDispense_Click);
         // The button reports the second press of a double click as a double click, and its release as a
         // click: that click is no second run.
@@ -162,12 +164,56 @@ void DesignBook::lstDesign_DblClick(QListWidgetItem *item)
     if (!item || !m_c.txtDesign)
         return;
     m_c.txtDesign->setText(item->text());
-    const QString value = GetDesign(m_c.txtDesign->text());
+    const QString name = m_c.txtDesign->text();
+    const QString value = GetDesign(name);
     if (value.isEmpty())
         return;
     const QStringList pieces = value.split(u',');
-    for (int n = 1; n <= DesignCounts && n <= pieces.size(); ++n)
-        m_host.setCountText(n, numtext::plain(numtext::read(pieces.at(n - 1))));
+    bool whole = true;
+    for (int n = 1; n <= DesignCounts && n <= pieces.size(); ++n) {
+        const QString &piece = pieces.at(n - 1);
+        const std::optional<int> count = storedCount(piece);
+        // A count read from a hand edit or an overflow would send stones nobody asked for: the box stays
+        // empty, and the operator is told which count was left out.
+        m_host.setCountText(n, count ? QString::number(*count) : QString());
+        if (!count) {
+            whole = false;
+            m_host.announce(name + QStringLiteral(": UNIT ") + QString::number(n) + QStringLiteral(" count \"") + piece
+                            + QStringLiteral("\" not loaded"));
+        }
+    }
+    m_loaded = name;
+    m_loadedWhole = whole;
+    m_loadedBoxes.clear();
+    for (int n = 1; n <= DesignCounts; ++n)
+        m_loadedBoxes.append(m_host.countText(n).value_or(QString()));
+}
+
+std::optional<int> DesignBook::storedCount(const QString &piece)
+{
+    const QString digits = trimBlanks(piece);
+    if (digits.isEmpty())
+        return std::nullopt;
+    int value = 0;
+    for (const QChar c : digits) {
+        if (c < u'0' || c > u'9')
+            return std::nullopt;
+        value = value * 10 + (c.unicode() - u'0');
+        if (value > int(DispenseRun::MaxCount))
+            return std::nullopt;
+    }
+    return value;
+}
+
+QString DesignBook::designInBoxes() const
+{
+    if (m_loaded.isEmpty())
+        return {};
+    for (int n = 1; n <= DesignCounts; ++n) {
+        if (m_host.countText(n).value_or(QString()) != m_loadedBoxes.value(n - 1))
+            return m_loaded + QStringLiteral(" (changed)");
+    }
+    return m_loadedWhole ? m_loaded : m_loaded + QStringLiteral(" (changed)");
 }
 
 void DesignBook::cmdDispense_Click()
@@ -181,7 +227,7 @@ void DesignBook::cmdDispense_Click()
         button->setEnabled(false);
         button->repaint(); // the run blocks the window: the disabled face must be on screen now
     }
-    DispenseRun::run(m_host, m_sender, m_c.txtDesign ? m_c.txtDesign->text() : QString());
+    DispenseRun::run(m_host, m_sender, designInBoxes());
     // Clicks made during the run's pauses are waiting in the queue: they reach the button while it is still
     // disabled, and so start nothing.
     m_host.platform().DoEvents();
@@ -225,6 +271,13 @@ void DesignBook::selectOnFocus(QLineEdit *box, int length, bool deferred)
 
 bool DesignBook::eventFilter(QObject *watched, QEvent *event)
 {
+    // The button clicks only when the release lands on it: a double click whose second release lands
+    // elsewhere has no click to end it, and its mark would swallow the next Space or Enter.
+    if (watched == m_c.cmdDispense && event->type() == QEvent::MouseButtonRelease) {
+        if (!m_c.cmdDispense->rect().contains(static_cast<QMouseEvent *>(event)->position().toPoint()))
+            m_secondClick = false;
+        return false;
+    }
     if (watched == m_c.txtDesign && event->type() == QEvent::KeyPress) {
         if (isEnter(static_cast<QKeyEvent *>(event))) {
             findDesign();

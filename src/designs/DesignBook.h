@@ -3,6 +3,8 @@
 #include <QList>
 #include <QObject>
 #include <QString>
+#include <QStringList>
+#include <optional>
 
 class CommandSender;
 class ConsoleHost;
@@ -57,6 +59,14 @@ public:
     // The key a typed name is stored under: upper case, without the blanks around it that the settings
     // file would drop anyway.
     static QString keyFor(const QString &typed);
+    // A stored count that may go into a box: a whole number from 0 to 999999 (blanks around it and
+    // leading zeros allowed). Anything else (1e400, -3, 2.5, text) is no count the operator gave.
+    static std::optional<int> storedCount(const QString &piece);
+
+    // The design the boxes hold, for the journal: the name of the design last loaded while boxes 1 to 5
+    // still hold what it put there, that name with " (changed)" once they were edited or when some of its
+    // counts could not be loaded, and empty for counts typed by hand.
+    QString designInBoxes() const;
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -73,4 +83,8 @@ private:
     bool m_dispensing = false;
     // The next click of the dispense button ends a double click.
     bool m_secondClick = false;
+    // The design last loaded, and the texts it left in boxes 1 to 5.
+    QString m_loaded;
+    QStringList m_loadedBoxes;
+    bool m_loadedWhole = false;
 };

@@ -18,6 +18,18 @@ void DispenseRun::run(ConsoleHost &host, CommandSender &sender, const QString &d
 {
     if (!sender.mayLeave())
         return;
+    // Two units of the run at one address would both count at that unit: nothing goes out.
+    QList<std::pair<int, QString>> addressed;
+    for (int n = 1; n <= host.NoUnits(); ++n) {
+        const double count = numtext::read(host.countText(n).value_or(QString()));
+        if (host.countText(n) && isStoneCount(count))
+            addressed.append({n, host.countTag(n).value_or(QString())});
+    }
+    if (const QString shared = CommandSender::sharedUid(addressed); !shared.isEmpty()) {
+        host.announce(QStringLiteral("Dispense not started: ") + shared);
+        return;
+    }
+
     RunJournal *journal = host.journal();
     if (journal)
         journal->startRun(host.platform().now(), design);
@@ -25,6 +37,7 @@ void DispenseRun::run(ConsoleHost &host, CommandSender &sender, const QString &d
     // count, and nothing is resent by itself, so no unit ever dispenses twice.
     bool lost = false;
     QStringList notSent;
+    QStringList check;
     for (int n = 1; n <= host.NoUnits(); ++n) {
         const std::optional<QString> text = host.countText(n);
         if (!text)
@@ -34,6 +47,7 @@ void DispenseRun::run(ConsoleHost &host, CommandSender &sender, const QString &d
             continue;
         const QString uid = host.countTag(n).value_or(QString());
         UnitView *unit = host.Unit(n);
+        const QString name = QStringLiteral("UNIT ") + QString::number(n);
         if (journal)
             journal->addUnit(n, unit ? unit->caption1() : QString(), uid, numtext::plain(count));
         const auto skip = [&] {
@@ -41,20 +55,19 @@ void DispenseRun::run(ConsoleHost &host, CommandSender &sender, const QString &d
                 journal->notSent(n);
         };
         if (lost) {
-            if (isStoneCount(count) && CommandSender::isUnitAddress(uid) && unit)
-                notSent.append(unit->caption1());
+            if (isStoneCount(count) && CommandSender::isUnitAddress(uid))
+                notSent.append(name);
             skip();
             continue;
         }
         // A fraction or a number too large for any unit means nothing on the line.
         if (!isStoneCount(count)) {
-            host.SetStatus(QStringLiteral("UNIT ") + QString::number(n)
-                               + QStringLiteral(": count not sent (whole numbers up to 999999)"),
-                           NoticeSecs);
+            host.announce(name + QStringLiteral(": count not sent (whole numbers up to 999999)"), NoticeSecs);
             skip();
             continue;
         }
-        if (!sender.checkAddress(n, uid)) {
+        if (!CommandSender::isUnitAddress(uid)) {
+            host.announce(name + QStringLiteral(" has no valid UID"), NoticeSecs);
             skip();
             continue;
         }
@@ -68,8 +81,9 @@ void DispenseRun::run(ConsoleHost &host, CommandSender &sender, const QString &d
         // The body holds its two commas already; the history keeps operator commands only.
         if (!sender.SendCMD(body, true, CommandSender::NotSent::Silent)) {
             lost = true;
-            if (unit)
-                notSent.append(unit->caption1());
+            notSent.append(name);
+            if (sender.lastPartlyTaken())
+                check.append(name);
             skip();
             continue;
         }
@@ -78,10 +92,11 @@ void DispenseRun::run(ConsoleHost &host, CommandSender &sender, const QString &d
         host.platform().Sleep(SpacingMs);
     }
     if (lost) {
-        const QString report =
-            QStringLiteral("Dispense stopped: port lost. Not sent: ") + notSent.join(QStringLiteral(", "));
-        host.SetStatus(report);
-        host.prependOut(report + QStringLiteral("\r\n"));
-        host.LOG(report);
+        QString report = sender.controllerEverFound() ? QStringLiteral("Dispense stopped: port lost. Not sent: ")
+                                                      : QStringLiteral("Dispense stopped: no controller. Not sent: ");
+        report += notSent.join(QStringLiteral(", "));
+        if (!check.isEmpty())
+            report += QStringLiteral(". Check: ") + check.join(QStringLiteral(", "));
+        host.announce(report);
     }
 }

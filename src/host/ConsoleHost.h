@@ -58,6 +58,15 @@ public:
     // Appends one entry to the day's log.
     virtual void LOG(const QString &text) = 0;
 
+    // What the operator must not miss: on the status line, where the next message covers it, in the pane,
+    // which keeps it, and in the log.
+    void announce(const QString &text, int secs = 0)
+    {
+        SetStatus(text, secs);
+        prependOut(text + QStringLiteral("\r\n"));
+        LOG(text);
+    }
+
     virtual Platform &platform() = 0;
 
     // The day's dispense journal, where the console keeps one.

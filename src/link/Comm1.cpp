@@ -38,6 +38,9 @@ bool Comm1::setCommPort(int n)
 {
     if (m_serial->isOpen() || n < 1 || n > PortFolder::MaxPort)
         return false;
+    // Another device holds none of the last one's fragments.
+    if (n != m_port)
+        m_freshLine = false;
     m_port = n;
     return true;
 }
@@ -76,11 +79,11 @@ bool Comm1::setPortOpen(bool open)
     return true;
 }
 
-bool Comm1::Output(const QString &text)
+Comm1::Written Comm1::send(const QString &text)
 {
     // The caller's pauses between lines must be pauses on the wire: wait until the line has left.
     if (!post(text))
-        return false;
+        return Written::None;
     QElapsedTimer clock;
     clock.start();
     while (m_serial->isOpen() && !m_failed && m_serial->bytesToWrite() > 0) {
@@ -88,19 +91,38 @@ bool Comm1::Output(const QString &text)
         if (left <= 0 || !m_serial->waitForBytesWritten(int(left)))
             break;
     }
-    return m_serial->isOpen() && !m_failed && m_serial->bytesToWrite() == 0;
+    const qint64 left = m_serial->isOpen() ? m_serial->bytesToWrite() : 0;
+    if (m_serial->isOpen() && !m_failed && left == 0)
+        return Written::Whole;
+    // A line reported as not sent must not leave later, whole or in part, when the peer reads again.
+    dropOutput();
+    // What was still queued is the line's tail: the port took the rest, which may have reached the unit.
+    // (A port that failed after taking it all took it all the same.)
+    return left < ansi::encode(text).size() ? Written::Part : Written::None;
 }
 
 bool Comm1::post(const QString &text)
 {
     if (!m_serial->isOpen() || m_failed)
         return false;
-    const QByteArray bytes = ansi::encode(text);
-    if (m_serial->write(bytes) != bytes.size())
+    QByteArray bytes = ansi::encode(text);
+    if (m_freshLine)
+        bytes.prepend("\r\n");
+    if (m_serial->write(bytes) != bytes.size()) {
+        dropOutput();
         return false;
+    }
+    m_freshLine = false;
     // Hands what the line takes now to the driver, without waiting; the event loop writes the rest.
     m_serial->flush();
     return true;
+}
+
+void Comm1::dropOutput()
+{
+    if (m_serial->isOpen())
+        m_serial->clear(QSerialPort::Output);
+    m_freshLine = true;
 }
 
 bool Comm1::pull()

@@ -24,13 +24,23 @@ public:
     // Opening an open port, or closing a closed one, is no error. False when the open failed.
     bool setPortOpen(bool open);
 
-    // Writes the text in one write and waits until it has left for the line. False when the port is
-    // closed or the write failed.
-    bool Output(const QString &text);
+    // How much of a line the port took.
+    enum class Written { Whole, None, Part };
+
+    // Writes the text in one write and waits until it has left for the line. When it has not left whole
+    // within the time a line may take, the rest is thrown away (in our buffer and in the driver's), so no
+    // byte of it leaves later, and the next line starts on a fresh line of its own: Part when the port
+    // took some of the text before, None when it took nothing (or the port is closed).
+    Written send(const QString &text);
+    // send() reduced to whether the text left whole.
+    bool Output(const QString &text) { return send(text) == Written::Whole; }
 
     // Writes the text without waiting for the line to take it (the controller probe, which must not hold
     // the window). False when the port is closed or the write was refused.
     bool post(const QString &text);
+    // The next text written starts with CR LF: whatever the peer holds of an earlier line becomes a line
+    // of its own, which it refuses, instead of being glued to the next one.
+    void startFreshLine() { m_freshLine = true; }
 
     // Received characters waiting. Pulls what the operating system holds first, so bytes that arrived
     // while the window thread slept are counted. -1 when reading the port failed (the port is closed, or
@@ -63,6 +73,8 @@ private:
     void closeAfterFailure(quint64 generation);
     // Reads what the operating system holds into the port's buffer. False when the link failed.
     bool pull();
+    // Throws away what has not left yet, ours and the driver's.
+    void dropOutput();
 
     PortFolder &m_ports;
     QSerialPort *m_serial = nullptr;
@@ -71,6 +83,8 @@ private:
     // Set when the device reported a read, write or resource error since the port was opened.
     bool m_failed = false;
     bool m_closeQueued = false;
+    // A line may have left in part: the next one begins with CR LF.
+    bool m_freshLine = false;
     // Received before a failed link was closed, not yet taken.
     QByteArray m_unread;
     // Counts opens, so a close queued for a failed link never closes the port opened after it.

@@ -6,6 +6,9 @@
 #include "SettingsSchema.h"
 #include "UnitColours.h"
 
+#include <QHash>
+#include <QSet>
+
 namespace {
 
 // Commands to several units go out this far apart, so that each unit has taken its line before the next.
@@ -62,10 +65,14 @@ bool CommandSender::SendCMD(QString tCmd, bool NoAdd, NotSent notSent)
     }
     m_host.prependOut(CrLf);
 
-    if (m_comm.Output(tCmd + CrLf))
+    const Comm1::Written written = m_comm.send(tCmd + CrLf);
+    m_partlyTaken = written == Comm1::Written::Part;
+    if (written == Comm1::Written::Whole)
         return true;
     // A line the controller may not have had must never pass for sent: the operator decides what to redo.
-    const QString text = QStringLiteral("Not sent: ") + tCmd;
+    QString text = QStringLiteral("Not sent: ") + tCmd;
+    if (m_partlyTaken)
+        text += QStringLiteral(" (partly taken by the port: check ") + addressee(tCmd) + u')';
     if (notSent == NotSent::Report)
         m_host.SetStatus(text);
     if (notSent != NotSent::Silent)
@@ -90,6 +97,52 @@ bool CommandSender::isUnitAddress(const QString &uid)
         nonZero = nonZero || c != u'0';
     }
     return nonZero;
+}
+
+QString CommandSender::addressOf(const QString &uid)
+{
+    qsizetype zeros = 0;
+    while (zeros + 1 < uid.size() && uid.at(zeros) == u'0')
+        ++zeros;
+    return uid.mid(zeros);
+}
+
+QString CommandSender::sharedUid(const QList<std::pair<int, QString>> &units)
+{
+    QHash<QString, int> seen;
+    for (const auto &[n, uid] : units) {
+        if (!isUnitAddress(uid))
+            continue;
+        const auto it = seen.constFind(addressOf(uid));
+        if (it != seen.constEnd())
+            return QStringLiteral("UNIT %1 and UNIT %2 share UID %3").arg(*it).arg(n).arg(uid);
+        seen.insert(addressOf(uid), n);
+    }
+    return {};
+}
+
+QString CommandSender::sharedUid(ConsoleHost &host)
+{
+    QList<std::pair<int, QString>> units;
+    for (int n = 1; n <= host.NoUnits(); ++n) {
+        if (const UnitView *unit = host.Unit(n))
+            units.append({n, unit->Tag()});
+    }
+    return sharedUid(units);
+}
+
+QString CommandSender::addressee(const QString &line) const
+{
+    // A command carries the address second (">H,101,0"), a count third (">C,12,101"): the last field that
+    // names a unit is the one.
+    const QStringList fields = line.split(u',');
+    for (qsizetype i = fields.size() - 1; i >= 1; --i) {
+        if (!isUnitAddress(fields.at(i)))
+            continue;
+        if (const std::optional<int> n = m_host.unitByUID(fields.at(i)))
+            return QStringLiteral("UNIT ") + QString::number(*n);
+    }
+    return QStringLiteral("all units");
 }
 
 bool CommandSender::checkAddress(int n, const QString &uid)
@@ -152,10 +205,15 @@ void CommandSender::SendCMDtoSelected(const QString &tCmd)
         SendCMD(tCmd);
         return;
     }
+    // Two checked units with one UID are one unit to the controller: a second line would act twice.
+    QSet<QString> sent;
     for (int n = 1; n <= units; ++n) {
         UnitView *unit = m_host.Unit(n);
         if (!unit || !unit->isChecked() || !checkAddress(n, unit->Tag()))
             continue;
+        if (sent.contains(addressOf(unit->Tag())))
+            continue;
+        sent.insert(addressOf(unit->Tag()));
         SendCMD(tCmd + u',' + unit->Tag());
         m_host.platform().Sleep(InterCommandMs);
     }

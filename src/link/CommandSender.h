@@ -4,6 +4,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <utility>
+
 class Comm1;
 class ConsoleHost;
 
@@ -30,7 +32,8 @@ public:
     // The catalogue text of an internal command addressed to unit Index (0: all units), with the
     // sending notice on the status line.
     QString CreateCMD(const QString &tCmd, int Index);
-    // Sends tCmd once to all units, or once to each checked unit, 200 ms apart.
+    // Sends tCmd once to all units, or once to each checked unit, 200 ms apart; checked units that share
+    // a UID get the line once.
     void SendCMDtoSelected(const QString &tCmd);
     // Sends internal command tCmd to unit Index (0: all units), as CreateCMD builds it. A unit without a
     // valid UID gets nothing: its address would be empty or 0, and 0 addresses every unit.
@@ -38,8 +41,25 @@ public:
 
     // Whether a UID can address one unit: a whole number from 1 up, as stored. "0" is every unit's.
     static bool isUnitAddress(const QString &uid);
+    // The address a valid UID reaches: "0101" and "101" reach the same unit.
+    static QString addressOf(const QString &uid);
+    // Two units that one line would both reach: the first pair in unit order, among units with valid
+    // UIDs, as "UNIT 1 and UNIT 2 share UID 101"; empty when every address is a unit's own.
+    static QString sharedUid(const QList<std::pair<int, QString>> &units);
+    // sharedUid over the panels 1 to NoUnits of the host.
+    static QString sharedUid(ConsoleHost &host);
     // Whether unit n can be addressed; if not, the status line says so.
     bool checkAddress(int n, const QString &uid);
+
+    // Whether the last line that did not go out whole was partly taken by the port (its unit may have
+    // acted on it), and the unit a line addresses: "UNIT 2", or "all units" when it names none.
+    bool lastPartlyTaken() const { return m_partlyTaken; }
+    QString addressee(const QString &line) const;
+
+    // Set once a search has found the controller: until then a line that does not go out is blamed on
+    // the missing controller, not on a lost port.
+    void markControllerFound() { m_controllerFound = true; }
+    bool controllerEverFound() const { return m_controllerFound; }
 
     // While the controller is being looked for, the link belongs to the search: nothing is sent.
     void setSearching(bool searching) { m_searching = searching; }
@@ -64,4 +84,6 @@ private:
     Comm1 &m_comm;
     QStringList m_history;
     bool m_searching = false;
+    bool m_partlyTaken = false;
+    bool m_controllerFound = false;
 };

@@ -64,16 +64,21 @@ void ResponseProcessor::receiveStep()
     m_inStep = true;
 
     bool failed = false;
+    QString text = std::exchange(m_handed, {});
     const qint64 waiting = m_comm.InBufferCount();
     if (waiting > 0) {
         bool ok = true;
-        const QString text = m_comm.Input(&ok);
+        text += m_comm.Input(&ok);
         failed = !ok;
         m_host.platform().DoEvents();
-        take(text);
     } else {
         failed = waiting < 0;
-        // Nothing came to continue the held text: it is a line of its own, at most one tick late.
+    }
+    if (!text.isEmpty()) {
+        m_lastArrival = m_host.platform().monotonicSeconds();
+        take(text);
+    } else if (m_host.platform().monotonicSeconds() - m_lastArrival >= HeldQuietSecs) {
+        // Nothing came to continue the held text for long enough: it is a line of its own.
         flushHeld();
     }
     if (failed) {
@@ -81,6 +86,12 @@ void ResponseProcessor::receiveStep()
         m_comm.setPortOpen(true);
     }
     m_inStep = false;
+}
+
+void ResponseProcessor::hand(const QString &text)
+{
+    m_handed += text;
+    receiveStep();
 }
 
 void ResponseProcessor::take(const QString &text)

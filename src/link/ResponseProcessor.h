@@ -18,6 +18,8 @@ class ResponseProcessor
 public:
     // An unterminated line is held for its continuation up to this size; a longer one is taken as it stands.
     static constexpr qsizetype MaxHeldTail = 4 * 1024 * 1024;
+    // ... and for this long after the link last said something: a controller may pause inside a line.
+    static constexpr double HeldQuietSecs = 2.0;
     // What a unit reports into the settings ("ID:", "L1L2:") is stored up to this many characters.
     static constexpr qsizetype MaxStoredValue = 259;
 
@@ -29,6 +31,10 @@ public:
 
     // Interprets one batch: every line, including an unterminated last one.
     void processResponse(const QString &tTemp);
+
+    // Text read from the link by someone else (the controller search): it goes through the receive path
+    // like everything the poll takes, at once, or at the end of a step that is running.
+    void hand(const QString &text);
 
     // Text after the last CR LF taken so far, waiting for the rest of its line.
     QString heldTail() const { return m_held; }
@@ -53,6 +59,10 @@ private:
     CommandSender &m_sender;
     QString m_held;
     QString m_drained;
+    // Read by someone else, waiting for the receive path.
+    QString m_handed;
+    // When the link last delivered text (the platform's monotonic clock).
+    double m_lastArrival = 0;
     // The held text was cut off at the end of a stuck-stone drain: it is logged, never interpreted.
     bool m_heldFromDrain = false;
     bool m_inStep = false;

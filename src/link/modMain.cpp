@@ -40,10 +40,14 @@ ProbePort::ProbePort(Comm1 &comm, qint32 port, QObject *parent)
 
 void ProbePort::start(bool timed)
 {
-    m_comm.setPortOpen(false);
-    // A number the port cannot take would leave the previous port set, and the controller found there
-    // would be reported under the wrong number.
-    m_opened = m_comm.setCommPort(m_port) && m_comm.setPortOpen(true);
+    if (m_comm.PortOpen() && m_comm.CommPort() == m_port) {
+        m_opened = true;
+    } else {
+        m_comm.setPortOpen(false);
+        // A number the port cannot take would leave the previous port set, and the controller found there
+        // would be reported under the wrong number.
+        m_opened = m_comm.setCommPort(m_port) && m_comm.setPortOpen(true);
+    }
     if (timed)
         m_timer.start();
 }
@@ -55,16 +59,23 @@ void ProbePort::step()
     ++m_steps;
     if (m_steps == 1) {
         // A port that would not open has cost one pause and gets nothing sent.
-        if (!m_opened)
+        if (!m_opened) {
             finish(false);
-        else
+        } else {
+            // Whatever the controller holds of an earlier line must not spoil the probe line.
+            m_comm.startFreshLine();
             m_comm.post(ProbeLine);
+        }
         return;
     }
     if (m_steps == 2)
         return; // the pause after the probe line
     ++m_reads;
-    m_tail += m_comm.Input();
+    const QString text = m_comm.Input();
+    m_received += text;
+    if (m_received.size() > MaxKept)
+        m_received.remove(0, m_received.size() - MaxKept);
+    m_tail += text;
     const bool found = m_tail.contains(Greeting);
     if (found || m_reads > MaxReads) {
         finish(found);
@@ -106,6 +117,7 @@ bool FindPort::start(const QString &Port)
     if (m_running)
         return false;
     m_running = true;
+    m_received.clear();
     // The receive poll must not take the greeting, nor reopen the configured port while the list is probed.
     m_pause.emplace(m_comm);
     m_configured = m_comm.CommPort();
@@ -126,6 +138,9 @@ bool FindPort::start(const QString &Port)
 
 void FindPort::configuredPortDone(bool answered)
 {
+    // The configured port is the link: what it said belongs to the receive path, unless another port
+    // turns out to be the controller's.
+    m_received = m_first->received();
     if (answered) {
         // The configured port is the link already; it stays open.
         finish(m_first->port());
@@ -168,6 +183,8 @@ void FindPort::deviceProbeDone()
         if (!probe->isDone())
             return;
         if (probe->answered()) {
+            // The link reopens on this port: what the probe read, and what its port holds still, goes on.
+            m_received = probe->received() + m_candidates[i].comm->Input();
             finish(probe->port());
             return;
         }
@@ -201,6 +218,7 @@ void FindPort::cancel()
     dropProbes();
     m_pause.reset();
     m_running = false;
+    m_received.clear();
 }
 
 void FindPort::dropProbes()

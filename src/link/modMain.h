@@ -5,6 +5,7 @@
 #include <QTimer>
 
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "Comm1.h"
@@ -25,9 +26,10 @@ extern qint32 FoundPort;
 // be skipped: no "COM", a "COM " anywhere, or no number after the first "COM". Case-sensitive.
 qint32 portNumberOf(const QString &name);
 
-// The probe of one port: open it, 50 ms later send "DP>" and a line feed, 50 ms later start reading, and
-// read up to 51 times 50 ms apart until the greeting has come. The port stays open whatever the outcome;
-// whoever owns the link decides what happens to it next.
+// The probe of one port: open it (a link already open on that port stays open, so nothing it holds is
+// lost), 50 ms later send "DP>" and a line feed on a fresh line, 50 ms later start reading, and read up
+// to 51 times 50 ms apart until the greeting has come. The port stays open whatever the outcome; whoever
+// owns the link decides what happens to it next.
 class ProbePort : public QObject
 {
     Q_OBJECT
@@ -49,6 +51,9 @@ public:
     qint32 port() const { return m_port; }
     bool isDone() const { return m_done; }
     bool answered() const { return m_answered; }
+    // Everything the probe read, the greeting and whatever came with it (the newest MaxKept characters).
+    QString received() const { return m_received; }
+    static constexpr qsizetype MaxKept = 1024 * 1024;
 
 signals:
     // Once per probe, unless cancelled.
@@ -68,6 +73,7 @@ private:
     // The last few characters received: enough to find a greeting that arrived in pieces, however much
     // else the port says.
     QString m_tail;
+    QString m_received;
 };
 
 // FindPort: the configured port alone first; when it does not answer, every port of the device list at
@@ -87,6 +93,9 @@ public:
     // Ends a running search without a result (the window is closing): every probed port is closed.
     void cancel();
     bool isRunning() const { return m_running; }
+    // What the controller said during the search on the port the link is left on (the greeting among it),
+    // for the receive path; empty when nothing of the link's was read. Taken once.
+    QString takeReceived() { return std::exchange(m_received, {}); }
 
 signals:
     void probingConfiguredPort(qint32 port);
@@ -113,6 +122,7 @@ private:
         ProbePort *probe;
     };
     std::vector<Candidate> m_candidates;
+    QString m_received;
 };
 
 } // namespace modMain

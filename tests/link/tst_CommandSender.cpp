@@ -37,27 +37,54 @@ private slots:
     }
 
     // Lines to several units are spaced on the wire so the controller can take each one.
+    // Checked units that share a UID are one unit to the controller: one line.
     void operatorTextToCheckedUnits_data()
     {
         QTest::addColumn<QList<int>>("checked");
+        QTest::addColumn<QString>("uid3"); // unit 3's UID
         QTest::addColumn<QByteArray>("bytes");
-        QTest::newRow("no unit checked") << QList<int>{} << QByteArray(">HOME,0,0\r\n");
+        QTest::newRow("no unit checked") << QList<int>{} << u"103"_s << QByteArray(">HOME,0,0\r\n");
         QTest::newRow("units 5, 3 and 1 checked")
-            << QList<int>{5, 3, 1} << QByteArray(">HOME,101,0\r\n>HOME,103,0\r\n>HOME,105,0\r\n");
-        QTest::newRow("all units panel too") << QList<int>{1, 0, 3} << QByteArray(">HOME,0,0\r\n");
+            << QList<int>{5, 3, 1} << u"103"_s << QByteArray(">HOME,101,0\r\n>HOME,103,0\r\n>HOME,105,0\r\n");
+        QTest::newRow("all units panel too") << QList<int>{1, 0, 3} << u"103"_s << QByteArray(">HOME,0,0\r\n");
+        QTest::newRow("units 1 and 3 share a UID")
+            << QList<int>{5, 3, 1} << u"0101"_s << QByteArray(">HOME,101,0\r\n>HOME,105,0\r\n");
     }
     void operatorTextToCheckedUnits()
     {
         QFETCH(QList<int>, checked);
+        QFETCH(QString, uid3);
         QFETCH(QByteArray, bytes);
         QList<qsizetype> linesAtPause;
         m_rig->platform.onSleep = [&](int) { linesAtPause << wire(int(linesAtPause.size()) + 1).count("\r\n"); };
+        m_rig->host.unit(3).tag = uid3;
         for (int n : checked)
             m_rig->host.unit(n).checked = true;
         m_rig->sender.SendCMDtoSelected(u"HOME"_s);
         const int lines = int(bytes.count("\r\n"));
         QCOMPARE(wire(lines), bytes);
-        QCOMPARE(linesAtPause, (lines > 1 ? QList<qsizetype>{1, 2, 3} : QList<qsizetype>{})); // a pause after each
+        QTest::qWait(30); // time for a line that should not go out
+        QCOMPARE(m_rig->peer.received(), bytes);
+        const QList<qsizetype> each{1, 2, 3}; // a pause after each line
+        QCOMPARE(linesAtPause, lines > 1 ? each.first(lines) : QList<qsizetype>{});
+    }
+
+    // The controller stops taking data: the line is reported not sent, and no byte of it arrives when the
+    // controller reads again; the next line goes out whole, on a line of its own.
+    void peerStopsReading()
+    {
+        m_rig->peer.stopReading();
+        QVERIFY(!m_rig->sender.SendCMD(u"HOME,102"_s));
+        QCOMPARE(m_rig->host.log, QStringList{u"Not sent: >HOME,102,0"_s});
+        m_rig->peer.resumeReading();
+        QTest::qWait(20); // the receive tick would reopen the link now
+        QVERIFY(m_rig->sender.SendCMD(u"ID,103"_s));
+        QVERIFY(m_rig->peer.waitReceived(">ID,103,0\r\n"));
+        QTest::qWait(30);
+        QByteArray after = m_rig->peer.received();
+        while (after.startsWith('Y'))
+            after.remove(0, 1);
+        QCOMPARE(after, "\r\n>ID,103,0\r\n");
     }
 
     // A name missing from the catalogue goes out empty and is not written into the catalogue.

@@ -83,6 +83,17 @@ public:
         return received();
     }
 
+    // The controller (or its adapter) stops taking data: what the console writes finds the line full. The
+    // line is filled with bytes 'Y', which arrive once reading resumes.
+    void stopReading()
+    {
+        m_paused = true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(30)); // the reader's current poll ends
+        while (::write(m_slave, "Y", 1) == 1) {
+        }
+    }
+    void resumeReading() { m_paused = false; }
+
     // The controller goes away: both ends closed, the device node disappears.
     void hangUp()
     {
@@ -99,6 +110,10 @@ private:
     {
         char buf[65536];
         while (!m_stop) {
+            if (m_paused) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+                continue;
+            }
             pollfd p{m_master, POLLIN, 0};
             const ssize_t n = ::poll(&p, 1, 10) > 0 ? ::read(m_master, buf, sizeof buf) : 0;
             const auto now = std::chrono::steady_clock::now();
@@ -120,6 +135,7 @@ private:
     QString m_slaveName;
     std::thread m_reader;
     std::atomic_bool m_stop{false};
+    std::atomic_bool m_paused{false};
     mutable std::mutex m_mutex;
     QByteArray m_received;
     QByteArray m_greeting;
