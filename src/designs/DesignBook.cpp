@@ -13,9 +13,9 @@
 #include <QFocusEvent>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
-#include <QMouseEvent>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMouseEvent>
 #include <QPointer>
 #include <QTimer>
 #include <cmath>

@@ -133,6 +133,13 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(m_window->unitPanel(1)->caption3(), u"Count: 12"_s, WaitMs);
         QTest::qWait(500);
         QCOMPARE(m_sim->trace().count(">COUNT,"), 2);
+        // A double click whose second release lands off the button: one run, and Space still dispenses.
+        m_platform->onSleep = {};
+        QTest::mouseClick(dispense, Qt::LeftButton, {}, at);
+        QTest::mouseDClick(dispense, Qt::LeftButton, {}, at);
+        QTest::mouseRelease(dispense, Qt::LeftButton, {}, at + QPoint(0, 3 * dispense->height()));
+        QTest::keyClick(dispense, Qt::Key_Space);
+        QTRY_COMPARE_WITH_TIMEOUT(m_sim->trace().count(">COUNT,"), 6, WaitMs);
     }
 
     void stuckStoneAfterARestart()
@@ -151,8 +158,8 @@ private slots:
         // With this seed the three units of the run fall out as complete, short and stuck; the stuck stone
         // comes last, so no other unit's final count is among the chatter drained after it.
         restartSimulator({u"--seed"_s, u"12"_s, u"--short-rate"_s, u"0.4"_s, u"--stuck-rate"_s, u"0.3"_s});
-        m_window->findChild<QLineEdit *>(u"txtDesign"_s)->setText(u"TRIO"_s);
-        const QString run = m_platform->now().toString(u"yyyy-MM-ddTHH:mm:ss"_s) + u",TRIO,"_s;
+        m_window->findChild<QLineEdit *>(u"txtDesign"_s)->setText(u"TRIO"_s); // typed, not loaded: not credited
+        const QString run = m_platform->now().toString(u"yyyy-MM-ddTHH:mm:ss"_s) + u",,"_s;
         dispense({u"6"_s, u"6"_s, u"6"_s});
         QTest::qWait(1500); // six stones of 5 ms each: the units are done long before this
         m_platform->answer = u"3"_s;

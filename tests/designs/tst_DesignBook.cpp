@@ -95,32 +95,52 @@ private slots:
         QCOMPARE(m_w->platform.asked.size(), 4);
     }
 
-    // Boxes 6 to 10 are never loaded; a design listed but gone from the file changes nothing.
+    // Boxes 6 to 10 are never loaded; a design listed but gone from the file changes nothing. A stored count
+    // that is not a whole number up to 999999 is no count the operator gave: its box stays empty, and the
+    // operator is told. The journal credits the design only while the boxes hold what it loaded.
     void load_data()
     {
         QTest::addColumn<int>("row");
+        QTest::addColumn<QString>("stored"); // added as design BIG (row 4) when given
         QTest::addColumn<QString>("expected");
-        QTest::addColumn<QString>("status");
-        QTest::newRow("five counts") << 0 << u"12,0,4,0,0"_s << QString();
-        QTest::newRow("fewer counts load as far as they go") << 2 << u"7,7,x3,x4,x5"_s << QString();
-        QTest::newRow("stored empty changes nothing") << 3 << u"x1,x2,x3,x4,x5"_s << QString();
+        QTest::addColumn<QStringList>("said");
+        QTest::addColumn<QString>("design");
+        QTest::newRow("five counts") << 0 << QString() << u"12,0,4,0,0"_s << QStringList() << u"RING"_s;
+        QTest::newRow("fewer counts load as far as they go")
+            << 2 << QString() << u"7,7,x3,x4,x5"_s << QStringList() << u"SHORT"_s;
+        QTest::newRow("stored empty changes nothing")
+            << 3 << QString() << u"x1,x2,x3,x4,x5"_s << QStringList() << QString();
         QTest::newRow("listed but gone from the file")
-            << 0 << u"x1,x2,x3,x4,x5"_s << u"Design Not Available in Database"_s;
+            << 0 << QString() << u"x1,x2,x3,x4,x5"_s << QStringList{u"Design Not Available in Database"_s} << QString();
+        QStringList said;
+        for (const auto &[unit, count] : {std::pair{1, "1e400"}, {3, "-3"}, {4, "2.5"}, {5, "abc"}})
+            said << u"BIG: UNIT %1 count \"%2\" not loaded"_s.arg(unit).arg(QLatin1String(count));
+        QTest::newRow("counts nobody gave")
+            << 4 << u"1e400,0005,-3,2.5,abc"_s << u",5,,,"_s << said << u"BIG (changed)"_s;
     }
     void load()
     {
         QFETCH(int, row);
+        QFETCH(QString, stored);
         QFETCH(QString, expected);
-        QFETCH(QString, status);
+        QFETCH(QStringList, said);
         m_w->window->show();
         QVERIFY(QTest::qWaitForWindowActive(m_w->window.get()));
         m_w->host.setBoxTexts(u"x1,x2,x3,x4,x5,a,b,c,d,e"_s.split(u','));
-        if (!status.isEmpty())
+        if (!stored.isEmpty())
+            SettingsSchema::Setting(SettingsSchema::Key::Design, u"BIG"_s).write(stored), m_book->fillDesigns();
+        else if (!said.isEmpty())
             SettingsSchema::Setting(SettingsSchema::Key::Design, m_list->item(row)->text()).remove();
         doubleClick(m_list->viewport(), m_list->visualItemRect(m_list->item(row)).center());
         QCOMPARE(m_w->host.boxTexts().join(u','), expected + u",a,b,c,d,e"_s);
-        QCOMPARE(m_w->host.statuses, listed(status));
+        QCOMPARE(m_w->host.statuses, said);
+        if (!stored.isEmpty()) // told in the pane and the log too
+            QCOMPARE(m_w->host.log, said);
         QCOMPARE(m_name->text(), m_list->item(row)->text());
+        QTEST(m_book->designInBoxes(), "design");
+        m_w->host.setCountText(5, u"9"_s); // an edit after the load
+        QCOMPARE(m_book->designInBoxes(),
+                 m_book->designInBoxes().isEmpty() ? QString() : m_name->text() + u" (changed)"_s);
     }
 
 private:

@@ -45,53 +45,71 @@ private slots:
         QVERIFY(m_w->host.boxTexts().join(u',').startsWith(boxes)); // the boxes are not changed
     }
 
-    // A box the run cannot send from leaves its unit's panel, the pane and the pause alone.
+    // A box the run cannot send from leaves its unit's panel and the pause alone, and the operator is told
+    // on the status line, in the pane and in the log. Two units of the run at one address stop it all.
     void oneBox_data()
     {
         QTest::addColumn<QString>("box");
         QTest::addColumn<QString>("uid");
-        QTest::addColumn<QByteArray>("line"); // empty: the unit is skipped
+        QTest::addColumn<QString>("box2"); // unit 2 (UID 102)
+        QTest::addColumn<QByteArray>("lines"); // empty: nothing goes out
         QTest::addColumn<QString>("status");
         const QString notACount = u"UNIT 1: count not sent (whole numbers up to 999999)"_s;
         const QString noUid = u"UNIT 1 has no valid UID"_s;
-        QTest::newRow("the largest count") << u"999999"_s << u"101"_s << QByteArray(">C,999999,101\r\n") << QString();
-        QTest::newRow("a fraction") << u"2.5"_s << u"101"_s << QByteArray() << notACount;
-        QTest::newRow("one too many") << u"1000000"_s << u"101"_s << QByteArray() << notACount;
-        QTest::newRow("UID 0 would reach every unit") << u"9"_s << u"0"_s << QByteArray() << noUid;
-        QTest::newRow("UID empty") << u"9"_s << QString() << QByteArray() << noUid;
-        QTest::newRow("UID text") << u"9"_s << u"abc"_s << QByteArray() << noUid;
+        QTest::newRow("the largest count")
+            << u"999999"_s << u"101"_s << u"0"_s << QByteArray(">C,999999,101\r\n") << QString();
+        QTest::newRow("a fraction") << u"2.5"_s << u"101"_s << u"0"_s << QByteArray() << notACount;
+        QTest::newRow("one too many") << u"1000000"_s << u"101"_s << u"0"_s << QByteArray() << notACount;
+        QTest::newRow("UID 0 would reach every unit") << u"9"_s << u"0"_s << u"0"_s << QByteArray() << noUid;
+        QTest::newRow("UID empty") << u"9"_s << QString() << u"0"_s << QByteArray() << noUid;
+        QTest::newRow("UID text") << u"9"_s << u"abc"_s << u"0"_s << QByteArray() << noUid;
+        QTest::newRow("UID of a unit not in the run")
+            << u"9"_s << u"102"_s << u"0"_s << QByteArray(">C,9,102\r\n") << QString();
+        QTest::newRow("UID of a unit in the run, written otherwise")
+            << u"9"_s << u"0102"_s << u"5"_s << QByteArray()
+            << u"Dispense not started: UNIT 1 and UNIT 2 share UID 102"_s;
     }
     void oneBox()
     {
         QFETCH(QString, box);
         QFETCH(QString, uid);
-        QFETCH(QByteArray, line);
+        QFETCH(QString, box2);
+        QFETCH(QByteArray, lines);
         QFETCH(QString, status);
         m_w->host.unit(1).c3 = u"Count: 5"_s;
         m_w->host.box(1)->setProperty("Tag", uid);
-        run({box});
+        run({box, box2});
         QTest::qWait(30); // time for a line that should not go out
-        QCOMPARE(line.isEmpty() ? m_w->peer.received() : m_w->peer.wire(1), line);
-        QCOMPARE(m_w->platform.sleeps.size(), line.isEmpty() ? 0 : 1);
-        QCOMPARE(m_w->host.pane.isEmpty(), line.isEmpty());
-        QCOMPARE(m_w->host.unit(1).c3, line.isEmpty() ? u"Count: 5"_s : QString());
+        QCOMPARE(lines.isEmpty() ? m_w->peer.received() : m_w->peer.wire(1), lines);
+        QCOMPARE(m_w->platform.sleeps.size(), lines.count("\r\n"));
+        QCOMPARE(m_w->host.pane, lines.isEmpty() ? status + u"\r\n"_s : u"\r\n"_s);
+        QCOMPARE(m_w->host.log, status.isEmpty() ? QStringList() : QStringList{status});
+        QCOMPARE(m_w->host.unit(1).c3, lines.isEmpty() ? u"Count: 5"_s : QString());
         QCOMPARE(m_w->host.statuses, status.isEmpty() ? QStringList() : QStringList{status});
     }
 
     // The adapter is pulled after the given number of lines: the run stops and names every unit whose
-    // line did not go out, and nothing is sent again by itself.
+    // line did not go out, and nothing is sent again by itself. Without a controller ever found, the
+    // missing controller is named instead of a lost port.
     void portLostDuringTheRun_data()
     {
         QTest::addColumn<int>("linesBefore");
-        QTest::addColumn<QString>("notSent");
-        QTest::newRow("after the second line") << 2 << u"UNIT 3, UNIT 4, UNIT 5"_s;
-        QTest::newRow("before the first line") << 0 << u"UNIT 1, UNIT 2, UNIT 3, UNIT 4, UNIT 5"_s;
+        QTest::addColumn<bool>("found");
+        QTest::addColumn<QString>("report");
+        QTest::newRow("after the second line")
+            << 2 << true << u"Dispense stopped: port lost. Not sent: UNIT 3, UNIT 4, UNIT 5"_s;
+        QTest::newRow("before the first line")
+            << 0 << true << u"Dispense stopped: port lost. Not sent: UNIT 1, UNIT 2, UNIT 3, UNIT 4, UNIT 5"_s;
+        QTest::newRow("no controller ever found")
+            << 0 << false << u"Dispense stopped: no controller. Not sent: UNIT 1, UNIT 2, UNIT 3, UNIT 4, UNIT 5"_s;
     }
     void portLostDuringTheRun()
     {
         QFETCH(int, linesBefore);
-        QFETCH(QString, notSent);
-        const QString report = u"Dispense stopped: port lost. Not sent: "_s + notSent;
+        QFETCH(bool, found);
+        QFETCH(QString, report);
+        if (found)
+            m_w->sender.markControllerFound();
         m_w->platform.onSleep = [&](int) {
             if (m_w->platform.sleeps.size() == linesBefore)
                 m_w->peer.hangUp();

@@ -9,6 +9,7 @@
 using namespace Qt::StringLiterals;
 
 namespace {
+constexpr int ReceiveTickMs = 400;
 // UID 10 is a prefix of the others, and 7 a single digit: a line must name its unit whole.
 const QStringList Uids{u"100"_s, u"101"_s, u"102"_s, u"10"_s, u"7"_s};
 
@@ -166,6 +167,31 @@ private slots:
                     .read(),
                 line.section(u'\t', 2, 2).left(259));
         QVERIFY(QFileInfo(mSettings::IniFile).size() < 400);
+    }
+
+    // A controller that pauses inside a line: the line waits for its end up to 2 s of quiet on the link, then
+    // the text is taken as it stands.
+    void pauseInsideALine_data()
+    {
+        QTest::addColumn<int>("pauseMs");
+        QTest::addColumn<QStringList>("logged");
+        QTest::addColumn<QString>("count");
+        QTest::newRow("1 s: one line") << 1000 << QStringList{u"x\t101\t[F]\t12"_s} << u"Count: 12"_s;
+        QTest::newRow("2 s of quiet: two") << 2000 << QStringList{u"x\t101\t[F]"_s, u"\t12"_s} << QString();
+    }
+    void pauseInsideALine()
+    {
+        QFETCH(int, pauseMs);
+        Rig rig(Uids);
+        rig.peer.send("x\t101\t[F]");
+        for (int t = 0; t <= pauseMs; t += ReceiveTickMs) { // the receive poll ticks on meanwhile
+            rig.platform.virtualMs = t;
+            rig.processor.receiveStep();
+        }
+        rig.peer.send("\t12\r\n");
+        rig.processor.receiveStep();
+        QTEST(rig.host.log, "logged");
+        QTEST(rig.host.unit(2).c3, "count");
     }
 
     void stuckStoneStopsTheUnit()

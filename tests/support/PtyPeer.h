@@ -89,8 +89,7 @@ public:
     {
         m_paused = true;
         std::this_thread::sleep_for(std::chrono::milliseconds(30)); // the reader's current poll ends
-        while (::write(m_slave, "Y", 1) == 1) {
-        }
+        while (::write(m_slave, "Y", 1) == 1) {}
     }
     void resumeReading() { m_paused = false; }
 
