@@ -192,9 +192,11 @@ void Comm1::closeAfterFailure(quint64 generation)
     // The receive step may already have closed and reopened the port; the new link is not the failed one.
     if (generation != m_generation || !m_failed)
         return;
-    // Closing drops the port's buffer; what arrived before the failure is kept for the next Input.
+    // Closing drops the port's buffer; what arrived before the failure is kept for the next Input. What
+    // was on its way out goes, in the driver too, so that no fragment is glued to the next line.
     if (m_serial->isOpen()) {
         m_unread += m_serial->readAll();
+        dropOutput();
         m_serial->close();
     }
 }
