@@ -5,6 +5,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <ctime>
+
 using namespace Qt::Literals::StringLiterals;
 
 class tst_DailyLog : public QObject
@@ -18,11 +20,36 @@ class tst_DailyLog : public QObject
     }
 
 private slots:
-    // One file per day in the Log folder, extended and never replaced, 8-bit text, an entry per line.
+    // One file per day in the Log folder, extended and never replaced, 8-bit text, an entry per line. The
+    // name comes from the date alone: where the clocks change at midnight a day may have no 00:00.
+    void entriesGoToTheFileOfTheirDay_data()
+    {
+        QTest::addColumn<QByteArray>("zone"); // TZ; empty: the machine's own
+        QTest::addColumn<QDate>("day");
+        QTest::addColumn<QStringList>("files");
+        QTest::newRow("the machine's zone")
+            << QByteArray() << QDate(2024, 7, 26) << QStringList{u"24-07-26-Log.txt"_s, u"24-07-27-Log.txt"_s};
+        QTest::newRow("Santiago: the next day starts at 01:00")
+            << QByteArray("America/Santiago") << QDate(2026, 9, 5)
+            << QStringList{u"26-09-05-Log.txt"_s, u"26-09-06-Log.txt"_s};
+    }
     void entriesGoToTheFileOfTheirDay()
     {
+        QFETCH(QByteArray, zone);
+        QFETCH(QDate, day);
+        const QByteArray machineZone = qgetenv("TZ");
+        const bool hadZone = qEnvironmentVariableIsSet("TZ");
+        const auto restore = qScopeGuard([&] {
+            hadZone ? qputenv("TZ", machineZone) : qunsetenv("TZ");
+            tzset();
+        });
+        if (!zone.isEmpty()) {
+            qputenv("TZ", zone);
+            tzset();
+            QVERIFY(!QDateTime(day.addDays(1), QTime(0, 0)).isValid()); // the zone is in force: no midnight
+        }
         QTemporaryDir dir;
-        QDateTime now(QDate(2024, 7, 26), QTime(23, 59, 59));
+        QDateTime now(day, QTime(23, 59, 59));
         DailyLog log(dir.path(), [&] { return now; });
         QVERIFY(QDir().mkpath(log.folder()));
         QFile morning(log.fileFor(now));
@@ -32,8 +59,7 @@ private slots:
             log.LOG(text);
         now = now.addSecs(2);
         log.LOG(u"after midnight"_s);
-        QCOMPARE(QDir(log.folder()).entryList(QDir::Files),
-                 QStringList({u"24-07-26-Log.txt"_s, u"24-07-27-Log.txt"_s}));
+        QTEST(QDir(log.folder()).entryList(QDir::Files), "files");
         QCOMPARE(read(morning.fileName()), QByteArray("from the morning\r\nZ\xe4hler\r\n\r\n\r\n2024-07-26-23-59\r\n"));
         QCOMPARE(read(log.fileFor(now)), QByteArray("after midnight\r\n"));
     }
@@ -51,6 +77,8 @@ private slots:
         QTest::newRow("full disk, written at close") << true << 3 << 10 << u"close"_s << 0;
         // 1 MiB entries: 15 fit in 16 MiB with their bookkeeping.
         QTest::newRow("full disk past the bound, at close") << true << 20 << (1 << 20) << u"close"_s << 5;
+        // The console closes before the folder can be written again: the entries go where they can.
+        QTest::newRow("folder blocked until the close: saved to unsaved/") << false << 3 << 5 << u"unsaved"_s << 0;
     }
     void heldEntries()
     {
@@ -80,6 +108,17 @@ private slots:
                 expected += text.toLatin1() + "\r\n";
         }
         QVERIFY(!log->flush());
+        if (release == u"unsaved") {
+            const QString elsewhere = dir.filePath(u"user"_s);
+            QCOMPARE(log->saveHeld({log->folder(), elsewhere}),
+                     QStringList{elsewhere + u"/unsaved/24-07-26-Log.txt"_s});
+            QCOMPARE(log->heldCount(), 0);
+            QVERIFY(QFile::remove(log->folder()));
+            log.reset(); // nothing is written twice
+            QVERIFY(!QFile::exists(dayFile));
+            QCOMPARE(read(elsewhere + u"/unsaved/24-07-26-Log.txt"_s), expected);
+            return;
+        }
 
         QVERIFY(QFile::remove(fullDisk ? dayFile : log->folder()));
         now = QDateTime(QDate(2024, 7, 27), QTime(0, 1));

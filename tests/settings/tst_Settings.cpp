@@ -1,3 +1,4 @@
+#include "../support/FullDisk.h"
 #include "../support/Seeds.h"
 #include "IniFile.h"
 #include "mSettings.h"
@@ -10,6 +11,7 @@
 
 #include <cstdio>
 #include <memory>
+#include <optional>
 
 #ifdef Q_OS_UNIX
 #include <unistd.h>
@@ -152,15 +154,33 @@ private slots:
                 const QString section = rng.pick(poolSections), key = rng.pick(poolKeys);
                 const QString value = rng.pick(poolValues);
                 const int what = rng.bounded(8);
-                if (what < 5) {
-                    QVERIFY(IniFile::writeValue(path, rng.spelled(section), rng.spelled(key), value));
-                    model.insert(modelKey(section, key), value.trimmed());
+                // A blank key removes nothing.
+                const QString spelledSection = rng.spelled(section), spelledKey = what < 7 ? rng.spelled(key) : u" "_s;
+                const auto operate = [&] {
+                    return what < 5 ? IniFile::writeValue(path, spelledSection, spelledKey, value)
+                                    : IniFile::removeKey(path, spelledSection, spelledKey);
+                };
+                if (rng.bounded(4) == 0) {
+                    // On a full disk the file stays byte for byte, and the operation says whether it failed.
+                    const QByteArray held = contents(path);
+                    const bool existed = QFile::exists(path);
+                    bool done = false;
+                    {
+                        const FullDisk full;
+                        done = operate();
+                    }
+                    QCOMPARE(contents(path), held);
+                    QCOMPARE(QFile::exists(path), existed);
+                    QVERIFY(operate());
+                    // (a rewrite to the same bytes may fail too)
+                    QVERIFY(!done || (contents(path) == held && QFile::exists(path) == existed));
                 } else {
-                    // A blank key removes nothing.
-                    QVERIFY(IniFile::removeKey(path, rng.spelled(section), what < 7 ? rng.spelled(key) : u" "_s));
-                    if (what < 7)
-                        model.remove(modelKey(section, key));
+                    QVERIFY(operate());
                 }
+                if (what < 5)
+                    model.insert(modelKey(section, key), value.trimmed());
+                else if (what < 7)
+                    model.remove(modelKey(section, key));
                 // The key touched and one other; a read from disk costs a stat and, so soon after a write, a
                 // new read of the file.
                 const QString other = rng.pick(poolSections), otherKey = rng.pick(poolKeys);
@@ -176,6 +196,7 @@ private slots:
             const QByteArray after = contents(path);
             QCOMPARE(after.startsWith("\xEF\xBB\xBF"), exists && !bom.isEmpty());
             QCOMPARE(keptLines(after.sliced(exists ? bom.size() : 0)), keptLines(before));
+            QCOMPARE(QDir(dir.path()).entryList({u".*"_s}, QDir::Files | QDir::Hidden), QStringList());
             // A new file, or one of a single line, is CR LF.
             const bool crlf = !exists || !before.contains('\n') || eol == "\r\n";
             QVERIFY(crlf ? after.count("\r\n") == after.count('\n') : !after.contains('\r'));
@@ -235,6 +256,43 @@ private slots:
 #endif
     }
 
+    // Where no temporary file can be made beside it, a writable file is rewritten in place; a full disk still
+    // leaves it as it was.
+    void writeInPlace_data()
+    {
+        QTest::addColumn<QString>("why");
+        QTest::addColumn<bool>("full");
+        QTest::newRow("a folder the operator may not write") << u"folder"_s << false;
+        QTest::newRow("a name too long for a temporary name beside it") << u"long name"_s << false;
+        QTest::newRow("in place on a full disk") << u"long name"_s << true;
+    }
+    void writeInPlace()
+    {
+        QFETCH(QString, why);
+        QFETCH(bool, full);
+        const QString path = why == u"folder" ? m_path : m_dir->filePath(QString(250, u'v'));
+        const QByteArray before = "[A]\r\nk=1\r\nlong=" + QByteArray(100, 'x') + "\r\n";
+        put(path, before);
+        const QString hard = m_dir->filePath(u"hard"_s);
+        QCOMPARE(::link(QFile::encodeName(path).constData(), QFile::encodeName(hard).constData()), 0);
+        const auto writable = qScopeGuard(
+            [&] { QFile::setPermissions(m_dir->path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner); });
+        if (why == u"folder") {
+            QVERIFY(QFile::setPermissions(m_dir->path(), QFile::ReadOwner | QFile::ExeOwner));
+            if (QFile(m_dir->filePath(u"probe"_s)).open(QIODevice::WriteOnly))
+                QSKIP("permission bits do not stop this user (root)");
+        }
+        std::optional<FullDisk> disk;
+        if (full)
+            disk.emplace(before.size());
+        QCOMPARE(IniFile::writeValue(path, u"A"_s, u"k"_s, u"22"_s), !full);
+        QCOMPARE(IniFile::removeKey(path, u"A"_s, u"long"_s), true); // a shorter file needs no room
+        disk.reset();
+        const QByteArray after = full ? "[A]\r\nk=1\r\n" : "[A]\r\nk=22\r\n";
+        QCOMPARE(contents(path), after);
+        QCOMPARE(contents(hard), after); // the same file: rewritten in place
+    }
+
     // Names and values that would change the meaning of a line, or not survive the 8-bit code page.
     void refusedWrite_data()
     {
@@ -264,6 +322,33 @@ private slots:
         QVERIFY(!QFile::exists(m_path));
     }
 
+    // A failed write is said once per file until a write to it succeeds; callers that say it in their own
+    // words, and names the file cannot hold, are not the file's failure.
+    void writeFailureSaidOncePerFile()
+    {
+        put(m_path, "[A]\r\nk=1\r\n");
+        QStringList said;
+        mSettings::setWriteFailedHandler([&](const QString &name) { said << name; });
+        const auto attempt = [&](const char *key) {
+            const FullDisk full;
+            return mSettings::WriteIni({}, u"A"_s, QString::fromLatin1(key), u"2"_s);
+        };
+        {
+            const mSettings::CallerReportsFailure ownWords;
+            QVERIFY(!attempt("k"));
+        }
+        QCOMPARE(said, QStringList());
+        for (const char *key : {"k", "new", "k"})
+            QVERIFY(!attempt(key));
+        QVERIFY(!mSettings::WriteIni({}, u"A"_s, u"x=y"_s, u"1"_s));
+        QCOMPARE(said, QStringList{u"Vorn.ini"_s});
+        QVERIFY(mSettings::DeleteIni({}, u"A"_s, u"k"_s));
+        QVERIFY(!attempt("k"));
+        mSettings::setWriteFailedHandler({});
+        QCOMPARE(said, QStringList(2, u"Vorn.ini"_s));
+        QCOMPARE(contents(m_path), "[A]\r\n");
+    }
+
     void unreadableFile_data()
     {
         QTest::addColumn<QByteArray>("bytes"); // null: the path is a folder
@@ -275,9 +360,13 @@ private slots:
         QTest::newRow("path is a folder") << QByteArray() << rw << false;
         // An editor's UTF-16 file would be garbage to us, and our write-back would destroy it.
         for (const auto encoding : {QStringEncoder::Utf16LE, QStringEncoder::Utf16BE}) {
-            QStringEncoder encode(encoding, QStringEncoder::Flag::WriteBom);
-            const QByteArray bytes = encode(QString::fromLatin1(ini));
-            QTest::newRow(encoding == QStringEncoder::Utf16LE ? "UTF-16 LE" : "UTF-16 BE") << bytes << rw << false;
+            for (const auto flags : {QStringEncoder::Flag::WriteBom, QStringEncoder::Flag::Default}) {
+                QStringEncoder encode(encoding, flags);
+                const QByteArray bytes = encode(QString::fromLatin1(ini));
+                QTest::addRow("UTF-16 %s%s", encoding == QStringEncoder::Utf16LE ? "LE" : "BE",
+                              flags == QStringEncoder::Flag::Default ? " without a byte-order mark" : "")
+                    << bytes << rw << false;
+            }
         }
         QTest::newRow("17 MB") << ini + QByteArray(17 * 1000 * 1000, ' ') << rw << false;
     }
