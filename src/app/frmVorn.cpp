@@ -158,9 +158,9 @@ frmVorn::frmVorn(Platform &platform, PortFolder *ports, QWidget *parent)
     });
     mSettings::setWriteFailedHandler([this](const QString &fileName) {
         const QString text = fileName + QStringLiteral(" could not be written: settings are not being saved");
+        LOG(text); // first: on a full disk the log's own notice must not hide this one
         SetStatus(text);
         prependOut(text + QStringLiteral("\r\n"));
-        LOG(text);
     });
 
     connect(m_search.get(), &modMain::FindPort::probingConfiguredPort, this, [this](qint32 port) {

@@ -120,8 +120,7 @@ bool rewriteInPlace(const QByteArray &target, QByteArrayView data)
     }
     const qsizetype common = qMin(old.size(), data.size());
     // The growth first: a full disk stops it before any old byte is touched.
-    if (data.size() > old.size()
-        && !(writeAll(fd, data.sliced(old.size()), off_t(old.size())) && ::fsync(fd) == 0)) {
+    if (data.size() > old.size() && !(writeAll(fd, data.sliced(old.size()), off_t(old.size())) && ::fsync(fd) == 0)) {
         std::ignore = ::ftruncate(fd, off_t(old.size()));
         ::close(fd);
         return false;
@@ -177,8 +176,8 @@ bool replace(const QString &path, QByteArrayView data)
         return false;
     const QByteArray old = inPlace.readAll();
     if (data.size() > old.size()
-        && !(inPlace.seek(old.size()) && inPlace.write(data.sliced(old.size()).toByteArray()) == data.size() - old.size()
-             && inPlace.flush())) {
+        && !(inPlace.seek(old.size())
+             && inPlace.write(data.sliced(old.size()).toByteArray()) == data.size() - old.size() && inPlace.flush())) {
         inPlace.resize(old.size());
         return false;
     }

@@ -147,9 +147,9 @@ void DesignBook::notWritten(const SettingsSchema::Setting &design, const QString
 {
     const QString text = QStringLiteral("Design ") + design.key() + u' ' + what + QStringLiteral(": ")
         + QFileInfo(design.path()).fileName() + QStringLiteral(" could not be written");
+    m_host.LOG(text); // first: on a full disk the log's own notice must not hide this one
     m_host.SetStatus(text);
     m_host.prependOut(text + QStringLiteral("\r\n"));
-    m_host.LOG(text);
 }
 
 void DesignBook::cmdRemoveDesign_Click()
