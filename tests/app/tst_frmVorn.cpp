@@ -1,3 +1,4 @@
+#include "DesignBook.h"
 #include "FullDisk.h"
 #include "MessagePane.h"
 #include "RunJournal.h"
@@ -6,6 +7,7 @@
 #include "frmVorn.h"
 
 #include <QDir>
+#include <QLineEdit>
 #include <QScrollBar>
 
 using namespace Qt::Literals::StringLiterals;
@@ -116,7 +118,16 @@ private slots:
         QCOMPARE(said(), 1);
         QTRY_COMPARE(m_folder->read(u"Log/24-07-26-Log.txt"_s), (notSaved + u"\r\na\r\nb\r\n"_s).toLatin1());
         QVERIFY(!w->statusText().startsWith(u"Log cannot"_s));
-        w->cShow_Click();
+        w->cShow_Click(); // lands
+        // A design that could not be stored says so in its own words only, at each try.
+        w->findChild<QLineEdit *>(u"txtDesign"_s)->setText(u"ring"_s);
+        for (int i = 0; i < 2; ++i) {
+            const FullDisk full;
+            w->designs().cmdAddDesign_Click();
+        }
+        QCOMPARE(said(), 1);
+        QCOMPARE(w->statusText(), u"Design RING not stored: Vorn.ini could not be written"_s);
+        QCOMPARE(w->pane().text().count(w->statusText()), 2);
         {
             const FullDisk full;
             w->cShow_Click();

@@ -1,4 +1,5 @@
 #include "DailyLog.h"
+#include "FullDisk.h"
 
 #include <QDir>
 #include <QFile>
@@ -6,6 +7,7 @@
 #include <QTest>
 
 #include <ctime>
+#include <optional>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -68,17 +70,19 @@ private slots:
     // once there is room again: before the next entry, at the latest when the log goes away.
     void heldEntries_data()
     {
-        QTest::addColumn<bool>("fullDisk"); // the day's file on a full disk; otherwise a file where the folder goes
+        QTest::addColumn<bool>("fullDisk"); // otherwise a file where the folder goes
         QTest::addColumn<int>("entries"); // made on 26 July while nothing can be written
         QTest::addColumn<int>("size"); // characters of each
         QTest::addColumn<QString>("release"); // once there is room again: "next entry" or "close"
         QTest::addColumn<int>("lost");
-        QTest::newRow("folder blocked, written before the next entry") << false << 2 << 3 << u"next entry"_s << 0;
-        QTest::newRow("full disk, written at close") << true << 3 << 10 << u"close"_s << 0;
+        QTest::addColumn<QByteArray>("header"); // the runs file's
+        QTest::newRow("folder blocked, written before the next entry")
+            << false << 2 << 3 << u"next entry"_s << 0 << QByteArray();
+        QTest::newRow("full disk, written at close") << true << 3 << 10 << u"close"_s << 0 << QByteArray();
         // 1 MiB entries: 15 fit in 16 MiB with their bookkeeping.
-        QTest::newRow("full disk past the bound, at close") << true << 20 << (1 << 20) << u"close"_s << 5;
-        // The console closes before the folder can be written again: the entries go where they can.
-        QTest::newRow("folder blocked until the close: saved to unsaved/") << false << 3 << 5 << u"unsaved"_s << 0;
+        QTest::newRow("full disk past the bound, at close")
+            << true << 20 << (1 << 20) << u"close"_s << 5 << QByteArray();
+        QTest::newRow("runs file: its header first") << true << 2 << 3 << u"next entry"_s << 0 << QByteArray("h,1\r\n");
     }
     void heldEntries()
     {
@@ -87,18 +91,20 @@ private slots:
         QFETCH(int, size);
         QFETCH(QString, release);
         QFETCH(int, lost);
+        QFETCH(QByteArray, header);
         QTemporaryDir dir;
         QDateTime now(QDate(2024, 7, 26), QTime(23, 59));
-        auto log = std::make_unique<DailyLog>(dir.path(), [&] { return now; });
+        auto log = std::make_unique<DailyLog>(
+            dir.path(), [&] { return now; }, DailyLog::Format{u"Log.txt"_s, header, header.isEmpty()});
         const QString dayFile = log->fileFor(now);
+        std::optional<FullDisk> full;
         if (fullDisk) {
-            QVERIFY(QDir().mkpath(log->folder()));
-            QVERIFY(QFile::link(u"/dev/full"_s, dayFile));
+            full.emplace();
         } else { // nothing can be written there, as root too
             QFile blocker(log->folder());
             QVERIFY(blocker.open(QIODevice::WriteOnly));
         }
-        QByteArray expected;
+        QByteArray expected = header;
         if (lost > 0)
             expected = "[" + QByteArray::number(lost) + " log entries lost: the log could not be written]\r\n";
         for (int i = 0; i < entries; ++i) {
@@ -108,23 +114,13 @@ private slots:
                 expected += text.toLatin1() + "\r\n";
         }
         QVERIFY(!log->flush());
-        if (release == u"unsaved") {
-            const QString elsewhere = dir.filePath(u"user"_s);
-            QCOMPARE(log->saveHeld({log->folder(), elsewhere}),
-                     QStringList{elsewhere + u"/unsaved/24-07-26-Log.txt"_s});
-            QCOMPARE(log->heldCount(), 0);
-            QVERIFY(QFile::remove(log->folder()));
-            log.reset(); // nothing is written twice
-            QVERIFY(!QFile::exists(dayFile));
-            QCOMPARE(read(elsewhere + u"/unsaved/24-07-26-Log.txt"_s), expected);
-            return;
-        }
-
-        QVERIFY(QFile::remove(fullDisk ? dayFile : log->folder()));
+        // No empty file is left behind, which a reader would take for a day without entries.
+        QVERIFY(!QFile::exists(dayFile));
+        QVERIFY(full ? (full.reset(), true) : QFile::remove(log->folder()));
         now = QDateTime(QDate(2024, 7, 27), QTime(0, 1));
         if (release == u"next entry") {
             log->LOG(u"next"_s);
-            QCOMPARE(read(log->fileFor(now)), QByteArray("next\r\n"));
+            QCOMPARE(read(log->fileFor(now)), header + "next\r\n");
         }
         log.reset();
         QCOMPARE(read(dayFile), expected);
