@@ -121,17 +121,12 @@ private slots:
         w->cShow_Click(); // lands
         // A design that could not be stored says so in its own words only, at each try.
         w->findChild<QLineEdit *>(u"txtDesign"_s)->setText(u"ring"_s);
-        for (int i = 0; i < 2; ++i) {
-            const FullDisk full;
-            w->designs().cmdAddDesign_Click();
-        }
+        for (int i = 0; i < 2; ++i)
+            onFullDisk([&] { w->designs().cmdAddDesign_Click(); });
         QCOMPARE(said(), 1);
         QCOMPARE(w->statusText(), u"Design RING not stored: Vorn.ini could not be written"_s);
         QCOMPARE(w->pane().text().count(w->statusText()), 2);
-        {
-            const FullDisk full;
-            w->cShow_Click();
-        }
+        onFullDisk([&] { w->cShow_Click(); });
         QCOMPARE(said(), 2);
         QCOMPARE(TestFolder::stored(Setting(Key::ShowMessages)), u"F"_s); // the last write that landed
     }

@@ -73,12 +73,8 @@ private slots:
         QFETCH(QString, status);
         m_w->host.setBoxTexts(counts.split(u',') + QStringList(5, u"9"_s));
         m_name->setText(typed);
-        std::optional<FullDisk> full;
-        if (status.endsWith(u"could not be written"))
-            full.emplace();
-        emit m_add->Click();
-        const bool failed = full.has_value();
-        full.reset();
+        const bool failed = status.endsWith(u"could not be written");
+        failed ? onFullDisk([&] { emit m_add->Click(); }) : m_add->Click();
         QCOMPARE(m_w->host.log, failed ? listed(status) : QStringList());
         QCOMPARE(rows().toLatin1(),
                  "RING,pendant,SHORT,BLANK" + (line.isEmpty() ? "" : "," + line.left(line.indexOf('='))));
@@ -104,10 +100,7 @@ private slots:
         QCOMPARE(m_w->platform.asked.size(), 4);
         // A design the file still holds stays listed.
         m_list->setCurrentRow(0);
-        {
-            const FullDisk full;
-            emit m_remove->Click();
-        }
+        onFullDisk([&] { emit m_remove->Click(); });
         QCOMPARE(rows(), u"RING,SHORT,BLANK"_s);
         QCOMPARE(m_w->host.statuses, QStringList{u"Design RING not removed: Vorn.ini could not be written"_s});
         QVERIFY(m_w->host.pane.startsWith(m_w->host.statuses.constFirst()));

@@ -23,3 +23,11 @@ public:
 private:
     rlimit m_old{};
 };
+
+// What work returns, done on a full disk.
+template<typename Work>
+auto onFullDisk(Work work)
+{
+    const FullDisk full;
+    return work();
+}
