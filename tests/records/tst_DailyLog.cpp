@@ -39,10 +39,8 @@ private slots:
     {
         QFETCH(QByteArray, zone);
         QFETCH(QDate, day);
-        const QByteArray machineZone = qgetenv("TZ");
-        const bool hadZone = qEnvironmentVariableIsSet("TZ");
-        const auto restore = qScopeGuard([&] {
-            hadZone ? qputenv("TZ", machineZone) : qunsetenv("TZ");
+        const auto restore = qScopeGuard([machine = qgetenv("TZ")] { // null when unset
+            machine.isNull() ? qunsetenv("TZ") : qputenv("TZ", machine);
             tzset();
         });
         if (!zone.isEmpty()) {
