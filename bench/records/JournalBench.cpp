@@ -22,7 +22,8 @@ int main(int argc, char *argv[])
         dir.path(), [&] { return start; }, DailyLog::Format{QStringLiteral("Runs.csv"), RunJournal::Header, false});
     std::printf("folder %s\n%8s %10s %14s %14s\n", qPrintable(dir.path()), "units", "changes", "run ms",
                 "ms per change");
-    const RunJournal::PendingKeeper file = RunJournal::pendingFile(dir.filePath(QStringLiteral("Log/.pending-Runs.csv")));
+    const RunJournal::PendingKeeper file =
+        RunJournal::pendingFile(dir.filePath(QStringLiteral("Log/.pending-Runs.csv")));
     for (const int units : {1, 5, 10, 50}) {
         for (const bool keep : {false, true}) {
             RunJournal journal([&](const QByteArray &row, QDate) {

@@ -22,8 +22,7 @@ namespace {
 
 // Text crosses to the settings files in the system's 8-bit code page. Off Windows there is none, and
 // Latin-1 stands in because every byte maps to one character and back, so a file we do not understand
-// is still rewritten byte for byte. Kept here rather than shared: the settings library depends on nothing
-// else of ours.
+// is still rewritten byte for byte.
 QString fromFileText(QByteArrayView bytes)
 {
 #ifdef Q_OS_WIN
