@@ -20,11 +20,11 @@
 // section of a name, and within it the first key of a name. CR LF and LF line ends are both read.
 //
 // Writing: the whole file is rebuilt in memory and replaced atomically, so a crash or a full disk never
-// leaves it half written (SafeSave.h; in a folder that takes no new file it is rewritten in place). A value that exists
-// is replaced in place (its line stays where it is, keeping the key's spelling as stored); a new key is appended after
-// the last key line of its section; a new section goes at the end of the file, after one blank line when the file
-// already holds text (so sections read as paragraphs). A new file uses CR LF; an existing file keeps the line end its
-// first line uses.
+// leaves it half written (SafeSave.h; in a folder that takes no new file it is rewritten in place). A value
+// that exists is replaced in place (its line stays where it is, keeping the key's spelling as stored); a new
+// key is appended after the last key line of its section; a new section goes at the end of the file, after
+// one blank line when the file already holds text (so sections read as paragraphs). A new file uses CR LF;
+// an existing file keeps the line end its first line uses.
 //
 // A UTF-8 byte-order mark is skipped when reading and kept when the file is rewritten. A file in UTF-16
 // (with a byte-order mark, or without one: every second byte NUL over its first lines), or larger than
