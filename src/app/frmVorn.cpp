@@ -23,13 +23,17 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QDir>
+#include <QFile>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QScreen>
+#include <QStandardPaths>
 #include <QTimer>
 #include <cmath>
+#include <cstdio>
 
 using SettingsSchema::Key;
 using SettingsSchema::Setting;
@@ -102,8 +106,16 @@ frmVorn::frmVorn(Platform &platform, PortFolder *ports, QWidget *parent)
     , m_runs(std::make_unique<DailyLog>(
           platform.programFolder(), [&platform] { return platform.now(); },
           DailyLog::Format{QStringLiteral("Runs.csv"), RunJournal::Header, false}))
-    , m_journal(std::make_unique<RunJournal>([this](const QByteArray &row) { m_runs->append(row); },
-                                             [this](const QString &message) { SetStatus(message); }))
+    , m_journal(std::make_unique<RunJournal>(
+          [this](const QByteArray &row, QDate day) {
+              if (day.isValid())
+                  m_runs->append(row, day);
+              else
+                  m_runs->append(row);
+              reportHeld();
+              return m_runs->heldCount() == 0;
+          },
+          [this](const QString &message) { SetStatus(message); }))
     , m_sender(std::make_unique<CommandSender>(*this, *m_comm))
     , m_receiver(std::make_unique<ResponseProcessor>(*this, *m_comm, *m_sender))
     , m_unitHandlers(std::make_unique<UnitHandlers>(*this, *m_sender))
@@ -134,13 +146,21 @@ frmVorn::frmVorn(Platform &platform, PortFolder *ports, QWidget *parent)
     connect(m_timer1, &QTimer::timeout, this, [this] {
         // Entries held while the log folder could not be written go out as soon as it can be again.
         m_log->flush();
-        m_runs->flush();
+        if (m_runs->flush())
+            m_journal->heldRowsWritten();
+        reportHeld();
         m_receiver->receiveStep();
     });
     // A settings file the console cannot read is never rewritten; the operator is told that the defaults
     // are in use (the status line may soon say something else, the pane keeps it).
     mSettings::setUnreadableHandler([this](const QString &fileName) {
         const QString text = fileName + QStringLiteral(" could not be read: using defaults");
+        SetStatus(text);
+        prependOut(text + QStringLiteral("\r\n"));
+    });
+    mSettings::setWriteFailedHandler([this](const QString &fileName) {
+        const QString text = fileName + QStringLiteral(" could not be written: settings are not being saved");
+        LOG(text); // first: on a full disk the log's own notice must not hide this one
         SetStatus(text);
         prependOut(text + QStringLiteral("\r\n"));
     });
@@ -161,11 +181,67 @@ frmVorn::frmVorn(Platform &platform, PortFolder *ports, QWidget *parent)
     m_lblStatus->setContextMenuPolicy(Qt::ActionsContextMenu);
     m_lblStatus->addAction(searchAgain);
     connect(searchAgain, &QAction::triggered, this, &frmVorn::searchController);
+
+    m_unsavedFolders = {QStandardPaths::writableLocation(QStandardPaths::AppDataLocation), QDir::tempPath()};
+    // The rows a crash or a power cut left pending go to the journal before anything else does.
+    const QString pending = QDir(m_runs->folder()).filePath(QStringLiteral(".pending-Runs.csv"));
+    m_journal->setPendingKeeper(RunJournal::pendingFile(pending));
+    m_journal->recover(
+        RunJournal::readPending(pending),
+        [this](QDate day) {
+            QFile file(m_runs->fileFor(day));
+            return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+        },
+        m_platform.now().date());
 }
 
 frmVorn::~frmVorn()
 {
     mSettings::setUnreadableHandler({});
+    mSettings::setWriteFailedHandler({});
+}
+
+void frmVorn::setUnsavedFolders(const QStringList &folders)
+{
+    m_unsavedFolders = folders;
+}
+
+void frmVorn::reportHeld()
+{
+    static const QString prefix = QStringLiteral("Log cannot be written: ");
+    const qsizetype held = m_log->heldCount() + m_runs->heldCount();
+    if (held == 0) {
+        if (m_heldShown > 0 && statusText().startsWith(prefix))
+            SetStatus(QString());
+        m_heldShown = 0;
+        return;
+    }
+    // Refreshed as the number grows, but not for every entry of a busy line.
+    const double now = m_platform.monotonicSeconds();
+    if (held == m_heldShown || (m_heldShown > 0 && now - m_heldShownAt < 1.0))
+        return;
+    m_heldShown = held;
+    m_heldShownAt = now;
+    SetStatus(prefix + QString::number(held)
+              + (held == 1 ? QStringLiteral(" entry held") : QStringLiteral(" entries held")));
+}
+
+void frmVorn::saveUnwritten()
+{
+    if (m_runs->flush())
+        m_journal->heldRowsWritten();
+    m_log->flush();
+    // The last resort: what the Log folder did not take goes where the operator can still find it.
+    for (DailyLog *log : {m_log.get(), m_runs.get()}) {
+        if (log->heldCount() == 0)
+            continue;
+        for (const QString &file : log->saveHeld(m_unsavedFolders))
+            std::fprintf(stderr, "vorn: the Log folder could not be written; what it did not take is in %s\n",
+                         qPrintable(QDir::toNativeSeparators(file)));
+        if (log->heldCount() > 0)
+            std::fprintf(stderr, "vorn: %lld entries could not be written anywhere and are lost\n",
+                         static_cast<long long>(log->heldCount()));
+    }
 }
 
 void frmVorn::buildControls()
@@ -467,8 +543,7 @@ void frmVorn::saveWindowPosition()
     m_comm->setPortOpen(false);
     m_timer1->stop();
     m_journal->finish();
-    m_log->flush();
-    m_runs->flush();
+    saveUnwritten();
     emit closed();
 }
 
@@ -533,6 +608,7 @@ void frmVorn::prependOut(const QString &text)
 void frmVorn::LOG(const QString &logText)
 {
     m_log->LOG(logText);
+    reportHeld();
 }
 
 // --- panels and count boxes ---------------------------------------------------------------------------

@@ -5,6 +5,7 @@
 
 #include <QHash>
 #include <QMap>
+#include <QStringList>
 #include <QWidget>
 #include <array>
 #include <memory>
@@ -80,6 +81,9 @@ public:
     QString statusText() const;
     // Whether the window has been closed (its state saved and its port closed).
     bool isClosed() const { return m_closed; }
+    // Where log entries and journal rows still held at the close are saved, in this order: by default the
+    // per-user data folder, then the system's temporary folder.
+    void setUnsavedFolders(const QStringList &folders);
 
     // Window geometry in twips, as it is stored.
     double twipsLeft() const;
@@ -121,6 +125,10 @@ private:
     void setFilterMode(bool all);
     void tmrStatus_Timer();
     void saveWindowPosition();
+    // Says on the status line how many log entries and journal rows wait for the Log folder.
+    void reportHeld();
+    // At the close: what the Log folder still does not take goes to the unsaved folders.
+    void saveUnwritten();
     void searchFinished(qint32 port);
 
     Platform &m_platform;
@@ -161,6 +169,10 @@ private:
     // The last shared UID the operator was told of.
     QString m_sharedUidSaid;
     bool m_closed = false;
+    QStringList m_unsavedFolders;
+    // The number of held entries the status line last gave, and when (monotonic seconds).
+    qsizetype m_heldShown = 0;
+    double m_heldShownAt = 0;
 
     LegacyTimer m_tmrStatus;
     QTimer *m_timer1 = nullptr;

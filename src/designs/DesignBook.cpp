@@ -9,7 +9,9 @@
 #include "Platform.h"
 #include "SettingsSchema.h"
 #include "ctxPatchButton.h"
+#include "mSettings.h"
 
+#include <QFileInfo>
 #include <QFocusEvent>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
@@ -128,14 +130,28 @@ void DesignBook::cmdAddDesign_Click()
         m_host.SetStatus(QStringLiteral("Design Exists - Pls Delete Old Definition Before Adding"), ExistsSecs);
         return;
     }
-    m_c.lstDesign->addItem(name);
     QStringList counts;
     for (int n = 1; n <= DesignCounts; ++n) {
         const double count = numtext::read(m_host.countText(n).value_or(QString()));
         // A number too large to hold has no text that would read back as the same count.
         counts.append(std::isfinite(count) ? numtext::plain(count) : QStringLiteral("0"));
     }
-    SettingsSchema::Setting(SettingsSchema::Key::Design, name).write(counts.join(u','));
+    // The list shows what the file holds: a design that could not be stored would be gone at the next start.
+    const SettingsSchema::Setting design(SettingsSchema::Key::Design, name);
+    const mSettings::CallerReportsFailure inOurWords;
+    if (design.write(counts.join(u',')))
+        m_c.lstDesign->addItem(name);
+    else
+        notWritten(design, QStringLiteral("not stored"));
+}
+
+void DesignBook::notWritten(const SettingsSchema::Setting &design, const QString &what)
+{
+    const QString text = QStringLiteral("Design ") + design.key() + u' ' + what + QStringLiteral(": ")
+        + QFileInfo(design.path()).fileName() + QStringLiteral(" could not be written");
+    m_host.LOG(text); // first: on a full disk the log's own notice must not hide this one
+    m_host.SetStatus(text);
+    m_host.prependOut(text + QStringLiteral("\r\n"));
 }
 
 void DesignBook::cmdRemoveDesign_Click()
@@ -150,7 +166,12 @@ void DesignBook::cmdRemoveDesign_Click()
     if (!m_host.platform().askYesNo(QStringLiteral("Delete Design Definition for Design ") + name,
                                     QStringLiteral("Caution - Deleting Design")))
         return;
-    SettingsSchema::Setting(SettingsSchema::Key::Design, name).remove();
+    const SettingsSchema::Setting design(SettingsSchema::Key::Design, name);
+    const mSettings::CallerReportsFailure inOurWords;
+    if (!design.remove()) {
+        notWritten(design, QStringLiteral("not removed"));
+        return;
+    }
     // The box may have taken the list away meanwhile.
     const int row = m_c.lstDesign->row(item);
     if (row >= 0)

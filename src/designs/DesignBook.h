@@ -12,6 +12,9 @@ class QLineEdit;
 class QListWidget;
 class QListWidgetItem;
 class ctxPatchButton;
+namespace SettingsSchema {
+class Setting;
+}
 
 // The design area of the window: the list of designs stored in section Designs of Vorn.ini, the name
 // box, the count boxes and the +, - and Dispense buttons. A design holds the counts of units 1 to 5;
@@ -72,6 +75,8 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    // Says on the status line, in the pane and the log that the file did not take the change.
+    void notWritten(const SettingsSchema::Setting &design, const QString &what);
     // Selects the first length characters of a box once it has the focus, also when a mouse click gave
     // it (the click would otherwise put the cursor where it landed).
     static void selectOnFocus(QLineEdit *box, int length, bool deferred);

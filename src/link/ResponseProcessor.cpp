@@ -281,8 +281,15 @@ void ResponseProcessor::stuckStone(int u)
 void ResponseProcessor::storeReported(const SettingsSchema::Setting &setting, const QString &message)
 {
     // A settings read gives back no more than this; a longer value (garbage on the line) would only make
-    // every later read of the file slower.
-    setting.write(message.left(MaxStoredValue));
+    // every later read of the file slower. A settings line cannot hold a stray CR, LF or NUL: the report is
+    // what came before it.
+    qsizetype end = qMin(message.size(), MaxStoredValue);
+    for (const char16_t stop : {u'\r', u'\n', u'\0'}) {
+        const qsizetype at = message.indexOf(QChar(stop));
+        if (at >= 0)
+            end = qMin(end, at);
+    }
+    setting.write(message.left(end));
 }
 
 void ResponseProcessor::logOnly(const QString &text, qsizetype from)

@@ -9,7 +9,6 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <tuple>
 #include <unistd.h>
 #endif
 
@@ -28,9 +27,14 @@ DailyLog::~DailyLog()
     flush();
 }
 
-QString DailyLog::fileFor(const QDateTime &when) const
+QString DailyLog::fileName(QDate day) const
 {
-    return m_folder + u'/' + when.toString(QStringLiteral("yy-MM-dd-")) + m_format.suffix;
+    return day.toString(QStringLiteral("yy-MM-dd-")) + m_format.suffix;
+}
+
+QString DailyLog::fileFor(QDate day) const
+{
+    return m_folder + u'/' + fileName(day);
 }
 
 void DailyLog::LOG(const QString &logText)
@@ -41,10 +45,42 @@ void DailyLog::LOG(const QString &logText)
 void DailyLog::append(const QByteArray &bytes)
 {
     // The file name follows the clock at every entry, so the first entry after midnight starts the next file.
-    Entry entry{m_clock().date(), bytes};
+    append(bytes, m_clock().date());
+}
+
+void DailyLog::append(const QByteArray &bytes, QDate day)
+{
+    Entry entry{day, bytes};
     if (flush() && writeEntry(entry))
         return;
     hold(std::move(entry));
+}
+
+QStringList DailyLog::saveHeld(const QStringList &folders)
+{
+    QStringList files;
+    for (const QString &folder : folders) {
+        const QString unsaved = QDir(folder).filePath(QStringLiteral("unsaved"));
+        if (m_held.empty() || folder.isEmpty() || !QDir().mkpath(unsaved))
+            continue;
+        while (!m_held.empty()) {
+            const QDate day = m_held.front().day;
+            QByteArray bytes = lostNotice();
+            auto end = m_held.begin();
+            for (; end != m_held.end() && end->day == day; ++end)
+                bytes += end->bytes;
+            const QString file = unsaved + u'/' + fileName(day);
+            if (!writeWhole(QFile::encodeName(file), bytes))
+                break;
+            for (auto it = m_held.begin(); it != end; ++it)
+                m_heldBytes -= costOf(*it);
+            m_held.erase(m_held.begin(), end);
+            m_lost = 0;
+            if (!files.contains(file))
+                files.append(file);
+        }
+    }
+    return files;
 }
 
 bool DailyLog::flush()
@@ -68,12 +104,17 @@ bool DailyLog::writeEntry(const Entry &entry)
         return true;
     }
     // The notice and the entry it precedes go in one write, so neither can appear without the other.
-    const QByteArray notice =
-        '[' + QByteArray::number(m_lost) + QByteArrayLiteral(" log entries lost: the log could not be written]\r\n");
-    if (!appendToDay(entry.day, notice + entry.bytes))
+    if (!appendToDay(entry.day, lostNotice() + entry.bytes))
         return false;
     m_lost = 0;
     return true;
+}
+
+QByteArray DailyLog::lostNotice() const
+{
+    if (m_lost == 0 || !m_format.announceLost)
+        return {};
+    return '[' + QByteArray::number(m_lost) + QByteArrayLiteral(" log entries lost: the log could not be written]\r\n");
 }
 
 void DailyLog::hold(Entry entry)
@@ -96,23 +137,23 @@ bool DailyLog::appendToDay(QDate day, const QByteArray &bytes)
 {
     if (day != m_pathDay || m_path.isEmpty()) {
         m_pathDay = day;
-        m_path = fileFor(QDateTime(day, QTime(0, 0)));
+        m_path = fileFor(day);
         m_nativePath = QFile::encodeName(m_path);
     }
-    if (writeWhole(bytes))
+    if (writeWhole(m_nativePath, bytes))
         return true;
     // The folder is made when it is missing: the first entry of a new installation, or after it was removed.
-    return QDir().mkpath(m_folder) && writeWhole(bytes);
+    return QDir().mkpath(m_folder) && writeWhole(m_nativePath, bytes);
 }
 
 #ifdef Q_OS_UNIX
 
 // The platform's own calls: QFile would add two status queries and a seek to every entry, which is more
 // than the append itself costs.
-bool DailyLog::writeWhole(const QByteArray &entry)
+bool DailyLog::writeWhole(const QByteArray &nativePath, const QByteArray &entry)
 {
     // Non-blocking, so a pipe put in the log's place cannot stop the console.
-    const int fd = ::open(m_nativePath.constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0666);
+    const int fd = ::open(nativePath.constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0666);
     if (fd < 0)
         return false;
     struct stat before
@@ -129,24 +170,25 @@ bool DailyLog::writeWhole(const QByteArray &entry)
             break;
     }
     bool ok = written == bytes.size();
-    if (!ok && written > 0) {
-        // Half an entry must not stay behind: the whole entry is written again later.
-        struct stat st
-        {
-        };
-        if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode))
-            std::ignore = ::ftruncate(fd, st.st_size - written);
-    }
+    struct stat st
+    {
+    };
+    // Half an entry must not stay behind: the whole entry is written again later. Nor an empty file made
+    // for it, which a reader would take for a day without entries.
+    const bool emptied = !ok && ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)
+        && (written == 0 || ::ftruncate(fd, st.st_size - written) == 0) && st.st_size == written;
     // A network file system may report a failed write only at the close.
     ok = ::close(fd) == 0 && ok;
+    if (emptied)
+        ::unlink(nativePath.constData());
     return ok;
 }
 
 #else
 
-bool DailyLog::writeWhole(const QByteArray &entry)
+bool DailyLog::writeWhole(const QByteArray &nativePath, const QByteArray &entry)
 {
-    QFile file(m_path);
+    QFile file(QFile::decodeName(nativePath));
     // Unbuffered, so a full disk shows in the write itself and not only when the file is closed.
     if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered))
         return false;
@@ -156,8 +198,10 @@ bool DailyLog::writeWhole(const QByteArray &entry)
         file.close();
         return file.error() == QFileDevice::NoError;
     }
-    // Half an entry must not stay behind: the whole entry is written again later.
+    // Half an entry must not stay behind: the whole entry is written again later; nor an empty file.
     file.resize(before);
+    if (before == 0)
+        file.remove();
     return false;
 }
 

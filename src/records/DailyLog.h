@@ -4,6 +4,7 @@
 #include <QDate>
 #include <QDateTime>
 #include <QString>
+#include <QStringList>
 #include <deque>
 #include <functional>
 
@@ -47,13 +48,24 @@ public:
     // One entry already in the file's encoding, its line end included.
     void append(const QByteArray &entry);
 
+    // One entry for the file of a given day (rows recovered after a crash go to the day of their run).
+    void append(const QByteArray &entry, QDate day);
+
     // Writes what is held, in order. True when nothing is held any more. Cheap when nothing is held, so it
     // can run on every receive tick.
     bool flush();
+    // Entries waiting for the log to be writable again.
+    qsizetype heldCount() const { return qsizetype(m_held.size()); }
+    // The last resort when the console closes with entries still held: each day's entries go, in order, to
+    // "unsaved/" and the day's file name in the first of the folders that takes them. Returns the files
+    // written; what no folder took stays held.
+    QStringList saveHeld(const QStringList &folders);
 
     QString folder() const { return m_folder; }
-    // The file an entry made at the given moment goes to.
-    QString fileFor(const QDateTime &when) const;
+    // The file of a calendar day. Taken from the date alone: in time zones that change their clocks at
+    // midnight some days have no 00:00.
+    QString fileFor(QDate day) const;
+    QString fileFor(const QDateTime &when) const { return fileFor(when.date()); }
 
 private:
     struct Entry
@@ -65,8 +77,11 @@ private:
     bool writeEntry(const Entry &entry);
     // Appends bytes to the file of that day, whole or not at all.
     bool appendToDay(QDate day, const QByteArray &bytes);
-    bool writeWhole(const QByteArray &bytes);
+    // Appends bytes to the file at path whole, or leaves it as it was; a file this leaves empty is removed.
+    bool writeWhole(const QByteArray &nativePath, const QByteArray &bytes);
     void hold(Entry entry);
+    QString fileName(QDate day) const;
+    QByteArray lostNotice() const;
 
     QString m_folder;
     Clock m_clock;

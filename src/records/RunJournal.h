@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QDate>
 #include <QDateTime>
 #include <QString>
 #include <functional>
@@ -11,17 +12,42 @@
 // controller reported and what the operator judged, for whoever reads the shift's runs without the
 // controller's chatter. A unit's row is written when the operator gives its verdict, when the next run
 // starts, or when the console closes, whichever comes first, and never twice.
+//
+// Until then the rows are kept aside on disk as they change (see PendingKeeper), so that a crash or a power
+// cut loses none: the next start writes them to the journal, with an empty verdict, before anything else.
 class RunJournal
 {
 public:
-    // Receives each row, in the file's encoding (UTF-8), its line end included.
-    using Writer = std::function<void(const QByteArray &row)>;
+    // Where every row goes, in the file's encoding (UTF-8), its line end included: the journal of the day
+    // given, or of today when the date is invalid. Returns true once the row is on disk, false when it is
+    // held to be written later (the journal cannot be written just now).
+    using Writer = std::function<bool(const QByteArray &row, QDate day)>;
     // Receives the message due when every unit of a run has its final word.
     using Announcer = std::function<void(const QString &message)>;
+    // Receives, whenever they change, the rows not known to be on disk yet: the header, the rows handed to
+    // the writer and held, and the rows of the current run still open, as they would be written now (with an
+    // empty verdict). An empty text when there are none.
+    using PendingKeeper = std::function<void(const QByteArray &rows)>;
+    // Told of each row once it has been handed to the writer (recovered rows included).
+    using RowListener = std::function<void(const QByteArray &row)>;
 
     static const QByteArray Header;
 
     RunJournal(Writer writer, Announcer announcer = {});
+
+    void setPendingKeeper(PendingKeeper keeper);
+    void addRowListener(RowListener listener);
+    // A keeper that replaces the file at path atomically (its folder made as needed) and removes it when
+    // nothing is pending; and what such a file holds.
+    static PendingKeeper pendingFile(const QString &path);
+    static QByteArray readPending(const QString &path);
+
+    // The rows an earlier session left pending (what its keeper kept last): each row not in the journal yet
+    // (journalOf gives a day's journal as it is on disk; the days from the run's to today are looked at) is
+    // written now, to the journal of its run's day.
+    void recover(const QByteArray &pending, const std::function<QByteArray(QDate day)> &journalOf, QDate today);
+    // The rows the writer held are on disk now.
+    void heldRowsWritten();
 
     // A run starts: the rows of the run before it are written.
     void startRun(const QDateTime &start, const QString &design);
@@ -59,12 +85,21 @@ private:
     UnitRun *find(int n);
     // The unit's result: complete, short, stuck, not sent or no report.
     static QString result(const UnitRun &u);
+    QByteArray rowOf(const UnitRun &u, const QString &verdict, const QString &actual) const;
     void write(UnitRun &u, const QString &verdict, const QString &actual);
+    // The one place a row leaves the journal.
+    void writeRow(const QByteArray &row, QDate day);
+    // Hands the keeper the rows pending now.
+    void keepPending();
     // Says how the run went once every unit has its final word (once per run).
     void announceWhenDone();
 
     Writer m_writer;
     Announcer m_announcer;
+    PendingKeeper m_keeper;
+    std::vector<RowListener> m_listeners;
+    // Rows the writer holds: pending until they are on disk.
+    QByteArray m_held;
     QDateTime m_start;
     QString m_design;
     std::vector<UnitRun> m_units;

@@ -6,7 +6,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
-#include <QSaveFile>
+
+#include "SafeSave.h"
 
 #include <functional>
 #include <initializer_list>
@@ -21,8 +22,7 @@ namespace {
 
 // Text crosses to the settings files in the system's 8-bit code page. Off Windows there is none, and
 // Latin-1 stands in because every byte maps to one character and back, so a file we do not understand
-// is still rewritten byte for byte. Kept here rather than shared: the settings library depends on nothing
-// else of ours.
+// is still rewritten byte for byte.
 QString fromFileText(QByteArrayView bytes)
 {
 #ifdef Q_OS_WIN
@@ -238,6 +238,19 @@ constexpr qint64 MaxFileSize = 16 * 1024 * 1024;
 
 enum class Load { Ok, Missing, Unreadable };
 
+// UTF-16 saved without a byte-order mark: every second byte is NUL over the first lines. A file of nothing
+// but NULs is no text in any encoding and reads as it always did.
+bool looksLikeUtf16(QByteArrayView data)
+{
+    const qsizetype n = qMin<qsizetype>(data.size(), 512) & ~qsizetype(1);
+    bool evenNul = true, oddNul = true;
+    for (qsizetype i = 0; i < n; i += 2) {
+        evenNul = evenNul && data[i] == 0;
+        oddNul = oddNul && data[i + 1] == 0;
+    }
+    return n >= 4 && evenNul != oddNul;
+}
+
 // What identifies one state of a file on disk. Size, times to the nanosecond where the file system keeps
 // them, and the file's identity, so a file replaced by another of the same size and time is noticed too.
 struct Stamp
@@ -399,7 +412,7 @@ std::shared_ptr<Snapshot> snapshotOf(const QString &path)
             if (data.size() > stamp.size && data.size() <= MaxFileSize)
                 data += file.read(MaxFileSize + 1 - data.size());
             // A file in UTF-16 would read as garbage and be destroyed by the first write-back.
-            const bool utf16 = data.startsWith("\xFF\xFE") || data.startsWith("\xFE\xFF");
+            const bool utf16 = data.startsWith("\xFF\xFE") || data.startsWith("\xFE\xFF") || looksLikeUtf16(data);
             if (file.error() == QFileDevice::NoError && data.size() <= MaxFileSize && !utf16) {
                 fresh->load = Load::Ok;
                 // The same bytes keep the index already built.
@@ -433,19 +446,13 @@ std::shared_ptr<Snapshot> snapshotForRewrite(const QString &path)
     return snap;
 }
 
-// Writes the new text (after the byte-order mark the file had) and keeps it as the file's snapshot.
+// Writes the new text (after the byte-order mark the file had) and keeps it as the file's snapshot. After a
+// failure the file on disk is as it was.
 bool saveFile(const QString &path, const Snapshot &old, const QByteArray &text)
 {
     const QByteArray data = old.start > 0 ? old.bom().toByteArray() + text : text;
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    if (file.write(data) != data.size()) {
-        file.cancelWriting();
-        return false;
-    }
     const qint64 writtenAt = nowNs();
-    if (!file.commit()) {
+    if (!safesave::replace(path, data)) {
         cache().remove(path);
         return false;
     }

@@ -20,14 +20,15 @@
 // section of a name, and within it the first key of a name. CR LF and LF line ends are both read.
 //
 // Writing: the whole file is rebuilt in memory and replaced atomically, so a crash or a full disk never
-// leaves it half written. A value that exists is replaced in place (its line stays where it is, keeping the
-// key's spelling as stored); a new key is appended after the last key line of its section; a new section
-// goes at the end of the file, after one blank line when the file already holds text (so sections read as
-// paragraphs). A new file uses CR LF; an existing file keeps the line end its first line uses.
+// leaves it half written (SafeSave.h; in a folder that takes no new file it is rewritten in place). A value
+// that exists is replaced in place (its line stays where it is, keeping the key's spelling as stored); a new
+// key is appended after the last key line of its section; a new section goes at the end of the file, after
+// one blank line when the file already holds text (so sections read as paragraphs). A new file uses CR LF;
+// an existing file keeps the line end its first line uses.
 //
-// A UTF-8 byte-order mark is skipped when reading and kept when the file is rewritten. A file that starts
-// with a UTF-16 byte-order mark, or is larger than 16 MiB, cannot be read: its keys read as missing and it
-// is never rewritten.
+// A UTF-8 byte-order mark is skipped when reading and kept when the file is rewritten. A file in UTF-16
+// (with a byte-order mark, or without one: every second byte NUL over its first lines), or larger than
+// 16 MiB, cannot be read: its keys read as missing and it is never rewritten.
 //
 // A file is read and its sections indexed once, and again only when it changed on disk (size, times,
 // identity) or we wrote it; a write rewrites the whole file, so its time is linear in the file's size.
@@ -45,7 +46,7 @@ public:
     // Stores value under key in section, creating the file, the section and the key as needed. Returns false,
     // leaving the file untouched, when a name or the value would not read back as written (see isValidKey and
     // friends), when an existing file cannot be read (its other lines would be lost) or is read-only, or when
-    // the new file cannot be written.
+    // the new file cannot be written whole (a full disk).
     static bool writeValue(const QString &path, const QString &section, const QString &key, const QString &value);
 
     // Removes key (every line of that name) from the first section of that name. A blank key removes nothing.

@@ -53,14 +53,14 @@ QString Setting::read() const
     return mSettings::ReadIni(path(), m_section, m_key, defaultValue(), m_row.writeBack);
 }
 
-void Setting::write(const QString &value) const
+bool Setting::write(const QString &value) const
 {
-    mSettings::WriteIni(path(), m_section, m_key, value);
+    return mSettings::WriteIni(path(), m_section, m_key, value);
 }
 
-void Setting::remove() const
+bool Setting::remove() const
 {
-    mSettings::DeleteIni(path(), m_section, m_key);
+    return mSettings::DeleteIni(path(), m_section, m_key);
 }
 
 QStringList entries(Key id)

@@ -74,8 +74,9 @@ public:
 
     // The stored value, or the default when missing (stored too, where the table says so).
     QString read() const;
-    void write(const QString &value) const;
-    void remove() const;
+    // False when the file was not changed (see mSettings::WriteIni and DeleteIni).
+    bool write(const QString &value) const;
+    bool remove() const;
 
     QString path() const;
     QString section() const { return m_section; }

@@ -25,6 +25,29 @@ constexpr qsizetype readBufferSize = 260;
 
 QString folderOverride;
 
+std::function<void(const QString &fileName)> writeFailedHandler;
+// Files whose failure has been said and not yet followed by a successful write.
+QStringList failingFiles;
+int callerReports = 0;
+
+// A refused name or value is the caller's mistake, not the file's: only real write failures are said.
+bool storable(const QString &Section, const QString &Key, const QString &Value)
+{
+    return ::IniFile::isValidSection(Section) && ::IniFile::isValidKey(Key) && ::IniFile::isValidValue(Value);
+}
+
+bool noteWrite(const QString &File, bool written)
+{
+    if (written) {
+        failingFiles.removeAll(File);
+    } else if (callerReports == 0 && !failingFiles.contains(File)) {
+        failingFiles.append(File);
+        if (writeFailedHandler)
+            writeFailedHandler(QFileInfo(File).fileName());
+    }
+    return written;
+}
+
 void ensurePaths(QString &File)
 {
     if (IniFile.isEmpty())
@@ -80,10 +103,12 @@ void BuildIniPaths()
         IniFileT = folder + QStringLiteral("VornT.ini");
 }
 
-void WriteIni(QString File, const QString &Section, const QString &Key, const QString &Value)
+bool WriteIni(QString File, const QString &Section, const QString &Key, const QString &Value)
 {
     ensurePaths(File);
-    ::IniFile::writeValue(File, Section, Key, Value);
+    if (!storable(Section, Key, Value))
+        return false;
+    return noteWrite(File, ::IniFile::writeValue(File, Section, Key, Value));
 }
 
 QString ReadIni(QString File, const QString &Section, const QString &Key, const QString &Default, bool WriteBack)
@@ -94,14 +119,14 @@ QString ReadIni(QString File, const QString &Section, const QString &Key, const 
     if (stored.compare(missingSentinel, Qt::CaseInsensitive) != 0)
         return stored;
     if (WriteBack)
-        ::IniFile::writeValue(File, Section, Key, Default);
+        WriteIni(File, Section, Key, Default);
     return Default;
 }
 
-void DeleteIni(QString File, const QString &Section, const QString &Key)
+bool DeleteIni(QString File, const QString &Section, const QString &Key)
 {
     ensurePaths(File);
-    ::IniFile::removeKey(File, Section, Key);
+    return noteWrite(File, ::IniFile::removeKey(File, Section, Key));
 }
 
 QStringList ReadIniSection(QString &File, const QString &Section, qint32 &Count)
@@ -121,12 +146,28 @@ QString CutAtNul(const QString &Text)
 
 void setUnreadableHandler(std::function<void(const QString &fileName)> handler)
 {
-    if (!handler) {
-        ::IniFile::setUnreadableHandler({});
-        return;
-    }
-    ::IniFile::setUnreadableHandler(
-        [handler = std::move(handler)](const QString &path) { handler(QFileInfo(path).fileName()); });
+    ::IniFile::setUnreadableHandler([handler = std::move(handler)](const QString &path) {
+        // Never rewritten, so every write to it fails: the operator has been told why.
+        if (!failingFiles.contains(path))
+            failingFiles.append(path);
+        if (handler)
+            handler(QFileInfo(path).fileName());
+    });
+}
+
+void setWriteFailedHandler(std::function<void(const QString &fileName)> handler)
+{
+    writeFailedHandler = std::move(handler);
+}
+
+CallerReportsFailure::CallerReportsFailure()
+{
+    ++callerReports;
+}
+
+CallerReportsFailure::~CallerReportsFailure()
+{
+    --callerReports;
 }
 
 } // namespace mSettings

@@ -25,15 +25,16 @@ void resetPaths();
 // Fills each of the four paths that is still empty.
 void BuildIniPaths();
 
-// Stores Value under Key in Section of File (IniFile when empty), creating what is missing.
-void WriteIni(QString File, const QString &Section, const QString &Key, const QString &Value);
+// Stores Value under Key in Section of File (IniFile when empty), creating what is missing. False when the
+// file was not changed: the name or value cannot be stored, or the file could not be written.
+bool WriteIni(QString File, const QString &Section, const QString &Key, const QString &Value);
 
 // The stored value (at most 259 characters), or Default when the key, its section or the file is missing
 // or the stored value is "~~~" in any letter case. With WriteBack true a missing key is stored with Default.
 QString ReadIni(QString File, const QString &Section, const QString &Key, const QString &Default, bool WriteBack);
 
-// Removes Key from Section of File.
-void DeleteIni(QString File, const QString &Section, const QString &Key);
+// Removes Key from Section of File. False when the key may still be there: the file could not be written.
+bool DeleteIni(QString File, const QString &Section, const QString &Key);
 
 // Every entry of Section as "key=value", in file order. File is replaced by IniFile in the caller's
 // variable when it is empty. Count is set to the number of entries, and left as it was when there are none.
@@ -47,5 +48,21 @@ QString CutAtNul(const QString &Text);
 // first time in a run that a file is found unreadable; the settings operation that found it then goes on
 // with the defaults. An empty function removes the handler.
 void setUnreadableHandler(std::function<void(const QString &fileName)> handler);
+
+// Called with the file's name when a write to it fails (a full disk, a read-only file or folder), once:
+// again only after a write to that file has succeeded in between. A file found unreadable has been
+// reported already. An empty function removes the handler.
+void setWriteFailedHandler(std::function<void(const QString &fileName)> handler);
+
+// While one exists, failed writes are left to the caller to report in its own words (the handler is not
+// called for them).
+class CallerReportsFailure
+{
+public:
+    CallerReportsFailure();
+    ~CallerReportsFailure();
+    CallerReportsFailure(const CallerReportsFailure &) = delete;
+    CallerReportsFailure &operator=(const CallerReportsFailure &) = delete;
+};
 
 } // namespace mSettings

@@ -1,8 +1,13 @@
+#include "DesignBook.h"
+#include "FullDisk.h"
 #include "MessagePane.h"
+#include "RunJournal.h"
 #include "TestFolder.h"
 #include "dUnit.h"
 #include "frmVorn.h"
 
+#include <QDir>
+#include <QLineEdit>
 #include <QScrollBar>
 
 using namespace Qt::Literals::StringLiterals;
@@ -63,7 +68,7 @@ private slots:
                                      << 3 << false;
         QTest::newRow("a NoUnits no screen could hold")
             << QByteArray("[Settings]\r\nNoUnits=1000000000\r\n") << 100 << false;
-        QTest::newRow("saved as UTF-16 by an editor") << QByteArray("\xff\xfe[\0S\0]\0\r\0\n\0", 12) << 5 << true;
+        QTest::newRow("saved as UTF-16 without a byte-order mark") << QByteArray("[\0S\0]\0\r\0\n\0", 10) << 5 << true;
     }
     void badSettingsFiles()
     {
@@ -135,6 +140,81 @@ private slots:
             "1\t101\t[c](5\r\n2\t102\t[c](6\r\n2\t102\t[F]\t3\r\nTessaloran V2\r\n1\t101\t[F]!!!\t4\r\n"));
         QCOMPARE(log().count("Tessaloran V2"), 2); // once per search
         QCOMPARE(peer.received().count(">S,101,0\r\n"), 2);
+    }
+
+    // A full disk: the settings file's failure is said once until a write succeeds again; the log says how
+    // much it holds, refreshed at most once a second, and writes it all once there is room.
+    void fullDisk()
+    {
+        auto w = start("[Settings]\r\nNoUnits=2\r\n");
+        const QString notSaved = u"Vorn.ini could not be written: settings are not being saved"_s;
+        const auto said = [&] {
+            w->pane().flush();
+            return w->pane().text().count(notSaved);
+        };
+        {
+            const FullDisk full;
+            w->cShow_Click();
+            QCOMPARE(w->statusText(), notSaved);
+            w->cShow_Click();
+            w->LOG(u"a"_s);
+            QCOMPARE(w->statusText(), notSaved); // within the second
+            m_platform.Sleep(1000);
+            w->LOG(u"b"_s);
+            QCOMPARE(w->statusText(), u"Log cannot be written: 3 entries held"_s);
+        }
+        QCOMPARE(said(), 1);
+        QTRY_COMPARE(m_folder->read(u"Log/24-07-26-Log.txt"_s), (notSaved + u"\r\na\r\nb\r\n"_s).toLatin1());
+        QVERIFY(!w->statusText().startsWith(u"Log cannot"_s));
+        w->cShow_Click(); // lands
+        // A design that could not be stored says so in its own words only, at each try.
+        w->findChild<QLineEdit *>(u"txtDesign"_s)->setText(u"ring"_s);
+        for (int i = 0; i < 2; ++i)
+            onFullDisk([&] { w->designs().cmdAddDesign_Click(); });
+        QCOMPARE(said(), 1);
+        QCOMPARE(w->statusText(), u"Design RING not stored: Vorn.ini could not be written"_s);
+        QCOMPARE(w->pane().text().count(w->statusText()), 2);
+        onFullDisk([&] { w->cShow_Click(); });
+        QCOMPARE(said(), 2);
+        QCOMPARE(TestFolder::stored(Setting(Key::ShowMessages)), u"F"_s); // the last write that landed
+    }
+
+    // What the Log folder did not take by the close goes to the per-user folder; a run cut off by a kill
+    // reaches the journal at the next start.
+    void journalRowsSurvive_data()
+    {
+        QTest::addColumn<bool>("killed");
+        QTest::newRow("Log folder blocked until the close") << false;
+        QTest::newRow("killed after a run, started again") << true;
+    }
+    void journalRowsSurvive()
+    {
+        QFETCH(bool, killed);
+        auto w = start({});
+        const QString log = m_folder->path(u"Log"_s);
+        if (!killed) {
+            QVERIFY(QDir(log).removeRecursively());
+            m_folder->write(u"Log"_s, {}); // a file where the folder goes
+            w->setUnsavedFolders({log, m_folder->path(u"user"_s)});
+        }
+        const QDateTime at = m_platform.now();
+        w->LOG(u"entry"_s);
+        w->journal()->startRun(at, u"RING"_s);
+        w->journal()->addUnit(1, u"UNIT 1"_s, u"101"_s, u"4"_s);
+        w->journal()->sent(1);
+        const QByteArray row =
+            at.toString(u"yyyy-MM-ddTHH:mm:ss"_s).toLatin1() + ",RING,UNIT 1,101,4,,,no report,,\r\n";
+        if (killed) {
+            w.reset(); // never closed
+            QVERIFY(!QFile::exists(log + u"/24-07-26-Runs.csv"_s));
+            w = std::make_unique<frmVorn>(m_platform);
+            QVERIFY(!QFile::exists(log + u"/.pending-Runs.csv"_s));
+        } else {
+            w->close();
+        }
+        QCOMPARE(m_folder->read(killed ? u"Log/24-07-26-Runs.csv"_s : u"user/unsaved/24-07-26-Runs.csv"_s),
+                 RunJournal::Header + row);
+        QCOMPARE(m_folder->read(killed ? u"Log/24-07-26-Log.txt"_s : u"user/unsaved/24-07-26-Log.txt"_s), "entry\r\n");
     }
 
     void paneWrapsAndKeepsTheNewest()

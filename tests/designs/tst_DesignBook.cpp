@@ -1,4 +1,5 @@
 #include "DesignBook.h"
+#include "FullDisk.h"
 #include "TestFolder.h"
 #include "ctxPatchButton.h"
 
@@ -58,6 +59,8 @@ private slots:
             << u"PENDANT"_s << u"1"_s << QByteArray() << u"Design Exists - Pls Delete Old Definition Before Adding"_s;
         for (const QString &name : {u"A=B"_s, u"[SETTINGS"_s, u";RING"_s})
             QTest::addRow("%s", qPrintable(name)) << name << u"1"_s << QByteArray() << NotAllowed;
+        QTest::newRow("the file cannot be written: not listed")
+            << u"abc"_s << u"1"_s << QByteArray() << u"Design ABC not stored: Vorn.ini could not be written"_s;
 #ifndef Q_OS_WIN // the Windows code page may hold any character
         QTest::newRow("character the file cannot hold") << u"RING \u20AC"_s << u"1"_s << QByteArray() << NotAllowed;
 #endif
@@ -70,7 +73,9 @@ private slots:
         QFETCH(QString, status);
         m_w->host.setBoxTexts(counts.split(u',') + QStringList(5, u"9"_s));
         m_name->setText(typed);
-        emit m_add->Click();
+        const bool failed = status.endsWith(u"could not be written");
+        failed ? onFullDisk([&] { emit m_add->Click(); }) : m_add->Click();
+        QCOMPARE(m_w->host.log, failed ? listed(status) : QStringList());
         QCOMPARE(rows().toLatin1(),
                  "RING,pendant,SHORT,BLANK" + (line.isEmpty() ? "" : "," + line.left(line.indexOf('='))));
         QCOMPARE(m_w->read(u"Vorn.ini"_s), StoredDesigns + (line.isEmpty() ? "" : line + "\r\n"));
@@ -93,6 +98,12 @@ private slots:
         QCOMPARE(rows(), u"RING,SHORT,BLANK"_s);
         emit m_remove->Click();
         QCOMPARE(m_w->platform.asked.size(), 4);
+        // A design the file still holds stays listed.
+        m_list->setCurrentRow(0);
+        onFullDisk([&] { emit m_remove->Click(); });
+        QCOMPARE(rows(), u"RING,SHORT,BLANK"_s);
+        QCOMPARE(m_w->host.statuses, QStringList{u"Design RING not removed: Vorn.ini could not be written"_s});
+        QVERIFY(m_w->host.pane.startsWith(m_w->host.statuses.constFirst()));
     }
 
     // Boxes 6 to 10 are never loaded; a design listed but gone from the file changes nothing. A stored count

@@ -4,6 +4,7 @@
 
 #include <QFileInfo>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
@@ -135,6 +136,8 @@ private slots:
         row("homing", u"x\t102\tl1l2: 340 / 512\tmore"_s, was, was, u"HOME"_s, 3);
         row("identification of 3 MB: what a read gives back is stored", u"x\t102\tID:"_s + QString(3'000'000, u'g'),
             was, was, u"INIT"_s, 3);
+        row("identification with a stray CR: the text before it", u"x\t102\tID:SN-77\rstray"_s, was, was, u"INIT"_s, 3);
+        row("homing with a NUL and an LF", u"x\t102\tL1L2: 340\0\n512"_s, was, was, u"HOME"_s, 3);
         const QString answers = u"a\r\nb Not Ack\r\nc"_s;
         QTest::newRow("all messages, each on its line")
             << answers << was << was << none << a << u"c\r\nb Not Ack\r\na\r\n\r\nold"_s << 2;
@@ -165,7 +168,7 @@ private slots:
             QCOMPARE(
                 SettingsSchema::Setting(key == u"INIT"_s ? SettingsSchema::Key::Init : SettingsSchema::Key::Home, unit)
                     .read(),
-                line.section(u'\t', 2, 2).left(259));
+                line.section(u'\t', 2, 2).section(QRegularExpression(u"[\r\n\\x00]"_s), 0, 0).left(259));
         QVERIFY(QFileInfo(mSettings::IniFile).size() < 400);
     }
 

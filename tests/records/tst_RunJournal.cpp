@@ -1,7 +1,7 @@
 #include "Csv.h"
-#include "DailyLog.h"
 #include "RunJournal.h"
 
+#include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -20,8 +20,13 @@ class tst_RunJournal : public QObject
     QList<QStringList> rows() const { return parseCsv(QString::fromUtf8(m_written)); }
     RunJournal journal()
     {
-        return RunJournal([this](const QByteArray &row) { m_written += row; },
-                          [this](const QString &message) { m_announced << message; });
+        return RunJournal(
+            [this](const QByteArray &row, QDate day) {
+                m_written += row;
+                m_days << day;
+                return !m_holding;
+            },
+            [this](const QString &message) { m_announced << message; });
     }
 
 private slots:
@@ -29,6 +34,8 @@ private slots:
     {
         m_written.clear();
         m_announced.clear();
+        m_days.clear();
+        m_holding = false;
     }
 
     // What one unit's row says, from what was sent and reported, and what the status line says once every
@@ -108,28 +115,47 @@ private slots:
         QCOMPARE(rows().at(2).mid(7), (QStringList{u"not sent"_s, u"OK"_s, QString()}));
     }
 
-    // The runs file is kept as the log is: a header when the file is new, rows held while the folder
-    // cannot be written and written in order once it can.
-    void runsFileHeldWhileTheFolderCannotBeWritten()
+    // The rows of the current run are on disk as they change: after a kill the next start writes those still
+    // open, with an empty verdict, to the journal of their run's day, before anything else, and never a row twice.
+    void restartAfterAKill()
     {
         QTemporaryDir dir;
-        QFile blocker(dir.filePath(u"Log"_s)); // a file where the folder should be
-        QVERIFY(blocker.open(QIODevice::WriteOnly));
-        blocker.close();
-        DailyLog runs(
-            dir.path(), [] { return Start; }, DailyLog::Format{u"Runs.csv"_s, RunJournal::Header, false});
-        runs.append("a\r\n");
-        runs.append("b\r\n");
-        QVERIFY(!QFile::exists(dir.filePath(u"Log/26-12-06-Runs.csv"_s)));
-        QVERIFY(QFile::remove(blocker.fileName()));
-        QVERIFY(runs.flush());
-        runs.append("c\r\n");
-        QFile file(dir.filePath(u"Log/26-12-06-Runs.csv"_s));
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        QCOMPARE(file.readAll(), RunJournal::Header + "a\r\nb\r\nc\r\n");
+        const QString pending = dir.filePath(u"Log/.pending-Runs.csv"_s);
+        std::optional<RunJournal> j(journal());
+        j->setPendingKeeper(RunJournal::pendingFile(pending));
+        j->startRun(Start, u"RING, \"big\""_s);
+        for (int n : {1, 2, 3}) {
+            j->addUnit(n, u"UNIT %1"_s.arg(n), u"10%1"_s.arg(n), u"4"_s);
+            j->sent(n);
+        }
+        j->finalReport(2, 4, false);
+        j->verdict(1, true);
+        m_holding = true; // the journal cannot be written just now: the judged row stays pending too
+        j->verdict(3, false, 2);
+        j.reset(); // killed: nothing more is written
+        const QByteArray left = RunJournal::readPending(pending);
+        QByteArray journalOnDisk = RunJournal::Header + m_written.left(m_written.indexOf('\n') + 1);
+        // The second start: killed again once those rows were in the journal, before the pending file changed.
+        for (int start = 0; start < 2; ++start, journalOnDisk += m_written) {
+            init();
+            RunJournal next = journal();
+            next.setPendingKeeper(RunJournal::pendingFile(pending));
+            next.recover(
+                left, [&](QDate) { return journalOnDisk; }, Start.date().addDays(1));
+            QCOMPARE(rows().size(), start == 0 ? 2 : 0);
+            if (start == 0) {
+                QCOMPARE(rows().at(0).mid(1, 2), (QStringList{u"RING, \"big\""_s, u"UNIT 3"_s}));
+                QCOMPARE(rows().at(0).mid(7), (QStringList{u"no report"_s, u"NOT OK"_s, u"2"_s}));
+                QCOMPARE(rows().at(1).mid(5), (QStringList{u"4"_s, {}, u"complete"_s, {}, {}}));
+                QCOMPARE(m_days, QList<QDate>(2, Start.date()));
+            }
+            QVERIFY(!QFile::exists(pending));
+        }
     }
 
 private:
+    QList<QDate> m_days;
+    bool m_holding = false;
     QByteArray m_written;
     QStringList m_announced;
 };

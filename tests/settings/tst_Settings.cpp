@@ -1,3 +1,4 @@
+#include "../support/FullDisk.h"
 #include "../support/Seeds.h"
 #include "IniFile.h"
 #include "mSettings.h"
@@ -10,6 +11,7 @@
 
 #include <cstdio>
 #include <memory>
+#include <optional>
 
 #ifdef Q_OS_UNIX
 #include <unistd.h>
@@ -152,15 +154,27 @@ private slots:
                 const QString section = rng.pick(poolSections), key = rng.pick(poolKeys);
                 const QString value = rng.pick(poolValues);
                 const int what = rng.bounded(8);
-                if (what < 5) {
-                    QVERIFY(IniFile::writeValue(path, rng.spelled(section), rng.spelled(key), value));
-                    model.insert(modelKey(section, key), value.trimmed());
+                // A blank key removes nothing.
+                const QString spelledSection = rng.spelled(section), spelledKey = what < 7 ? rng.spelled(key) : u" "_s;
+                const auto operate = [&] {
+                    return what < 5 ? IniFile::writeValue(path, spelledSection, spelledKey, value)
+                                    : IniFile::removeKey(path, spelledSection, spelledKey);
+                };
+                const auto state = [&] { return std::pair(QFile::exists(path), contents(path)); };
+                if (rng.bounded(4) == 0) {
+                    // On a full disk the file stays byte for byte, and a change it needed is reported as failed.
+                    const auto held = state();
+                    const bool done = onFullDisk(operate);
+                    QCOMPARE(state(), held);
+                    QVERIFY(operate());
+                    QVERIFY(!done || state() == held);
                 } else {
-                    // A blank key removes nothing.
-                    QVERIFY(IniFile::removeKey(path, rng.spelled(section), what < 7 ? rng.spelled(key) : u" "_s));
-                    if (what < 7)
-                        model.remove(modelKey(section, key));
+                    QVERIFY(operate());
                 }
+                if (what < 5)
+                    model.insert(modelKey(section, key), value.trimmed());
+                else if (what < 7)
+                    model.remove(modelKey(section, key));
                 // The key touched and one other; a read from disk costs a stat and, so soon after a write, a
                 // new read of the file.
                 const QString other = rng.pick(poolSections), otherKey = rng.pick(poolKeys);
@@ -176,6 +190,7 @@ private slots:
             const QByteArray after = contents(path);
             QCOMPARE(after.startsWith("\xEF\xBB\xBF"), exists && !bom.isEmpty());
             QCOMPARE(keptLines(after.sliced(exists ? bom.size() : 0)), keptLines(before));
+            QCOMPARE(QDir(dir.path()).entryList({u".*"_s}, QDir::Files | QDir::Hidden), QStringList());
             // A new file, or one of a single line, is CR LF.
             const bool crlf = !exists || !before.contains('\n') || eol == "\r\n";
             QVERIFY(crlf ? after.count("\r\n") == after.count('\n') : !after.contains('\r'));
@@ -211,28 +226,52 @@ private slots:
         QTEST(contents(m_path), "after");
     }
 
+    // The new text goes to a new file that then takes the name, so no reader and no crash ever meets a
+    // half-written file: a hard link still sees the old bytes. Where no temporary file can be made beside it, a
+    // writable file is rewritten in place. A full disk leaves the file as it was either way.
+    void writeReplacesFileWhole_data()
+    {
+        QTest::addColumn<QString>("why");
+        QTest::addColumn<bool>("full");
+        QTest::newRow("a new file takes the name") << u"renamed"_s << false;
+        QTest::newRow("a new file, on a full disk") << u"renamed"_s << true;
+        QTest::newRow("a folder the operator may not write: in place") << u"folder"_s << false;
+        QTest::newRow("a name too long for a temporary name beside it: in place") << u"long name"_s << false;
+        QTest::newRow("in place, on a full disk") << u"long name"_s << true;
+    }
     void writeReplacesFileWhole()
     {
-#ifdef Q_OS_UNIX
-        // A hard link still sees the old bytes: the new text went to a new file that then took the name, so no
-        // reader and no crash ever meets a half-written file.
-        put(m_path, "[A]\r\nk=1\r\n");
-        const QString hard = m_dir->filePath(u"hard.ini"_s);
-        QCOMPARE(::link(QFile::encodeName(m_path).constData(), QFile::encodeName(hard).constData()), 0);
-        QVERIFY(IniFile::writeValue(m_path, u"A"_s, u"k"_s, u"2"_s));
-        QCOMPARE(contents(m_path), "[A]\r\nk=2\r\n");
-        QCOMPARE(contents(hard), "[A]\r\nk=1\r\n");
-        QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files).size(), 2);
-
-        // A settings file linked from elsewhere stays linked.
-        const QString sym = m_dir->filePath(u"sym.ini"_s);
-        QVERIFY(QFile::link(m_path, sym));
-        QVERIFY(IniFile::writeValue(sym, u"A"_s, u"k"_s, u"3"_s));
-        QVERIFY(QFileInfo(sym).isSymLink());
-        QCOMPARE(contents(m_path), "[A]\r\nk=3\r\n");
-#else
-        QSKIP("needs hard links");
-#endif
+        QFETCH(QString, why);
+        QFETCH(bool, full);
+        const QString path = why == u"long name" ? m_dir->filePath(QString(250, u'v')) : m_path;
+        const QByteArray before = "[A]\r\nk=1\r\nlong=" + QByteArray(100, 'x') + "\r\n";
+        put(path, before);
+        const QString hard = m_dir->filePath(u"hard"_s);
+        QCOMPARE(::link(QFile::encodeName(path).constData(), QFile::encodeName(hard).constData()), 0);
+        const auto writable = qScopeGuard(
+            [&] { QFile::setPermissions(m_dir->path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner); });
+        if (why == u"folder") {
+            QVERIFY(QFile::setPermissions(m_dir->path(), QFile::ReadOwner | QFile::ExeOwner));
+            if (QFile(m_dir->filePath(u"probe"_s)).open(QIODevice::WriteOnly))
+                QSKIP("permission bits do not stop this user (root)");
+        }
+        std::optional<FullDisk> disk;
+        if (full)
+            disk.emplace(before.size());
+        QCOMPARE(IniFile::writeValue(path, u"A"_s, u"k"_s, u"22"_s), !full);
+        QVERIFY(IniFile::removeKey(path, u"A"_s, u"long"_s)); // a shorter file needs no room
+        disk.reset();
+        const QByteArray after = full ? "[A]\r\nk=1\r\n" : "[A]\r\nk=22\r\n";
+        QCOMPARE(contents(path), after);
+        QCOMPARE(contents(hard), why == u"renamed" ? before : after);
+        QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files | QDir::Hidden).size(), 2); // nothing left over
+        if (why == u"renamed" && !full) { // a settings file linked from elsewhere stays linked
+            const QString sym = m_dir->filePath(u"sym.ini"_s);
+            QVERIFY(QFile::link(m_path, sym));
+            QVERIFY(IniFile::writeValue(sym, u"A"_s, u"k"_s, u"3"_s));
+            QVERIFY(QFileInfo(sym).isSymLink());
+            QCOMPARE(contents(m_path), "[A]\r\nk=3\r\n");
+        }
     }
 
     // Names and values that would change the meaning of a line, or not survive the 8-bit code page.
@@ -275,9 +314,13 @@ private slots:
         QTest::newRow("path is a folder") << QByteArray() << rw << false;
         // An editor's UTF-16 file would be garbage to us, and our write-back would destroy it.
         for (const auto encoding : {QStringEncoder::Utf16LE, QStringEncoder::Utf16BE}) {
-            QStringEncoder encode(encoding, QStringEncoder::Flag::WriteBom);
-            const QByteArray bytes = encode(QString::fromLatin1(ini));
-            QTest::newRow(encoding == QStringEncoder::Utf16LE ? "UTF-16 LE" : "UTF-16 BE") << bytes << rw << false;
+            for (const auto flags : {QStringEncoder::Flag::WriteBom, QStringEncoder::Flag::Default}) {
+                QStringEncoder encode(encoding, flags);
+                const QByteArray bytes = encode(QString::fromLatin1(ini));
+                QTest::addRow("UTF-16 %s%s", encoding == QStringEncoder::Utf16LE ? "LE" : "BE",
+                              flags == QStringEncoder::Flag::Default ? " without a byte-order mark" : "")
+                    << bytes << rw << false;
+            }
         }
         QTest::newRow("17 MB") << ini + QByteArray(17 * 1000 * 1000, ' ') << rw << false;
     }
@@ -371,6 +414,9 @@ private slots:
         QTest::newRow("UTF-8 byte-order mark skipped and kept")
             << bom + five << true << u"18000"_s << bom + five + "width=18000\r\n";
         QTest::newRow("value cut at its NUL") << head + "width=180" + '\0' + "00\r\n" << true << u"180"_s << same;
+        const QByteArray long260 = QByteArray(26, 'x').repeated(10);
+        QTest::newRow("value of 260 characters cut to 259")
+            << head + "width=" + long260 << true << QString::fromLatin1(long260.left(259)) << same;
     }
 
     void readIni()
@@ -383,17 +429,6 @@ private slots:
         QTEST(ReadIni({}, u"Settings"_s, u"width"_s, u"18000"_s, writeBack), "result");
         QCOMPARE(contents(m_path), after.isNull() ? file : after);
         QCOMPARE(QFile::exists(m_path), !file.isEmpty() || writeBack);
-    }
-
-    void readIniCutsAt259()
-    {
-        for (const int stored : {259, 260}) {
-            QString value;
-            for (int i = 0; i < stored; ++i)
-                value += QChar(u'a' + i % 26);
-            mSettings::WriteIni({}, u"Standard Commands"_s, u"LONG"_s, value);
-            QCOMPARE(ReadIni({}, u"Standard Commands"_s, u"LONG"_s, u"-"_s, true), value.left(259));
-        }
     }
 
     void readIniSection_data()
