@@ -3,6 +3,7 @@
 #include "Comm1.h"
 #include "CommandConsole.h"
 #include "CommandSender.h"
+#include "ConsoleSettingsDialog.h"
 #include "DailyLog.h"
 #include "DesignBook.h"
 #include "MessagePane.h"
@@ -16,6 +17,7 @@
 #include "StoredLayout.h"
 #include "Twips.h"
 #include "UnitHandlers.h"
+#include "UnitSettingsDialog.h"
 #include "ctxPatchButton.h"
 #include "dUnit.h"
 #include "mSettings.h"
@@ -181,6 +183,9 @@ frmVorn::frmVorn(Platform &platform, PortFolder *ports, QWidget *parent)
     m_lblStatus->setContextMenuPolicy(Qt::ActionsContextMenu);
     m_lblStatus->addAction(searchAgain);
     connect(searchAgain, &QAction::triggered, this, &frmVorn::searchController);
+    auto *consoleSettings = new QAction(QStringLiteral("Console settings..."), this);
+    m_lblStatus->addAction(consoleSettings);
+    connect(consoleSettings, &QAction::triggered, this, &frmVorn::openConsoleSettings);
 
     m_unsavedFolders = {QStandardPaths::writableLocation(QStandardPaths::AppDataLocation), QDir::tempPath()};
     // The rows a crash or a power cut left pending go to the journal before anything else does.
@@ -443,14 +448,106 @@ void frmVorn::searchFinished(qint32 port)
     m_receiver->hand(m_search->takeReceived());
 }
 
+QString frmVorn::settingsBusy() const
+{
+    if (m_designs->isDispensing())
+        return QStringLiteral("Settings cannot be changed during a dispense run");
+    if (isSearching())
+        return QStringLiteral("Settings cannot be changed while the controller is being looked for");
+    return {};
+}
+
+void frmVorn::openUnitSettings(int n)
+{
+    if (const QString busy = settingsBusy(); !busy.isEmpty()) {
+        SetStatus(busy, 5);
+        return;
+    }
+    if (n < 1 || n > m_noUnits || findChild<UnitSettingsDialog *>())
+        return;
+    QMap<int, QString> others;
+    for (int k = 1; k <= m_noUnits; ++k) {
+        if (k != n)
+            others.insert(k, m_units.value(k)->Tag());
+    }
+    const UnitSettingsDialog::Values values{Setting(Key::Uid, n).read(), Setting(Key::Size, n).read(),
+                                            Setting(Key::Init, n).read(), Setting(Key::Home, n).read()};
+    auto *dialog = new UnitSettingsDialog(n, values, others, this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    connect(dialog, &QDialog::accepted, this,
+            [this, n, dialog] { applyUnitSettings(n, dialog->uid(), dialog->size()); });
+    dialog->open();
+}
+
+void frmVorn::applyUnitSettings(int n, const QString &uid, const QString &size)
+{
+    // A run or a search may have started while the dialog was open: the panels stay as they are for it.
+    if (const QString busy = settingsBusy(); !busy.isEmpty()) {
+        SetStatus(busy, 5);
+        return;
+    }
+    const QString unit = QStringLiteral("UNIT ") + QString::number(n);
+    if (!Setting(Key::Uid, n).write(uid) || !Setting(Key::Size, n).write(size)) {
+        announce(unit + QStringLiteral(" settings not stored: Vorn.ini could not be written"));
+        return;
+    }
+    initControls();
+    SetStatus(unit + QStringLiteral(" settings stored"), 5);
+}
+
+void frmVorn::openConsoleSettings()
+{
+    if (const QString busy = settingsBusy(); !busy.isEmpty()) {
+        SetStatus(busy, 5);
+        return;
+    }
+    if (findChild<ConsoleSettingsDialog *>())
+        return;
+    const int stored = numtext::readInt32(Setting(Key::NoUnits).read());
+    auto *dialog =
+        new ConsoleSettingsDialog(qBound(1, stored, MaxUnits), m_comm->CommPort(), m_comm->ports().knownPorts(), this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    connect(dialog, &QDialog::accepted, this, [this, dialog] {
+        if (const auto port = dialog->port())
+            applyConsoleSettings(dialog->units(), *port);
+    });
+    dialog->open();
+}
+
+void frmVorn::applyConsoleSettings(int units, int port)
+{
+    if (const QString busy = settingsBusy(); !busy.isEmpty()) {
+        SetStatus(busy, 5);
+        return;
+    }
+    const bool portChanged = port != m_comm->CommPort();
+    const bool fewer = units < m_noUnits;
+    if (!Setting(Key::NoUnits).write(QString::number(units)) || !Setting(Key::CommPort).write(QString::number(port))) {
+        announce(QStringLiteral("Console settings not stored: Vorn.ini could not be written"));
+        return;
+    }
+    if (portChanged)
+        m_comm->setPortOpen(false); // the new number is taken by the layout pass, and probed
+    // The layout pass adds panels but removes none: fewer units are shown from the next start.
+    initControls();
+    SetStatus(fewer ? QStringLiteral("The number of units takes effect at the next start")
+                    : QStringLiteral("Console settings stored"),
+              5);
+    if (portChanged)
+        searchController();
+}
+
 void frmVorn::initControls()
 {
     if (const auto port = portNumber(Setting(Key::CommPort).read()))
         m_comm->setCommPort(*port);
 
-    m_noUnits = qMin(numtext::readInt32(Setting(Key::NoUnits).read()), MaxUnits);
+    // The pass adds panels but removes none: fewer units take effect at the next start.
+    m_noUnits = qMax(m_noUnits, qMin(numtext::readInt32(Setting(Key::NoUnits).read()), MaxUnits));
 
     dUnit *all = m_units.value(0);
+    // A UID changed since the last pass must not leave the unit reachable under the old one.
+    m_unitsByUID.clear();
     for (int n = 0; n <= m_noUnits; ++n) {
         dUnit *unit = m_units.value(n);
         if (!unit) {
@@ -461,6 +558,8 @@ void frmVorn::initControls()
             unit->setCaption4(QString());
             m_units.insert(n, unit);
             m_unitHandlers->connectPanel(unit, n);
+            unit->setSettingsOffered(true);
+            connect(unit, &dUnit::settingsRequested, this, [this, n] { openUnitSettings(n); });
         }
         unit->setVisible(true);
         if (n == 0) {
@@ -488,8 +587,9 @@ void frmVorn::initControls()
     // Units sharing a UID would both act on every line to it; the operator hears of it once per pair.
     const QString shared = CommandSender::sharedUid(*this);
     if (!shared.isEmpty() && shared != m_sharedUidSaid) {
-        SetStatus(shared);
-        prependOut(shared + QStringLiteral("\r\n"));
+        const QString text = shared + QStringLiteral(" - right-click a unit to set its UID");
+        SetStatus(text);
+        prependOut(text + QStringLiteral("\r\n"));
     }
     m_sharedUidSaid = shared;
 

@@ -100,6 +100,11 @@ public:
     // is on screen; F5 and the status line's context menu start it again.
     void searchController();
     bool isSearching() const;
+
+    // The settings dialogs: a unit's own (its panel's context menu) and the console's (the status line's
+    // context menu). Neither opens while a dispense run or a search is going.
+    void openUnitSettings(int n);
+    void openConsoleSettings();
     // Fill the design list and the command list from the settings.
     void fillDesigns();
     void FillCommands();
@@ -130,6 +135,10 @@ private:
     // At the close: what the Log folder still does not take goes to the unsaved folders.
     void saveUnwritten();
     void searchFinished(qint32 port);
+    // Why the settings cannot be changed now, or empty.
+    QString settingsBusy() const;
+    void applyUnitSettings(int n, const QString &uid, const QString &size);
+    void applyConsoleSettings(int units, int port);
 
     Platform &m_platform;
     std::unique_ptr<PortFolder> m_ownPorts;

@@ -48,6 +48,9 @@ public:
     // The stored counts of design Des, or empty text (with a status message) when it is not stored.
     QString GetDesign(const QString &Des);
 
+    // A dispense run is going.
+    bool isDispensing() const { return m_dispensing; }
+
     // The operator's actions.
     void cmdAddDesign_Click();
     void cmdRemoveDesign_Click();

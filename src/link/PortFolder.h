@@ -45,6 +45,9 @@ public:
     // description is the one the serial port layer gives for the device, or "Serial Port".
     QStringList deviceList();
 
+    // Every port number that leads to a device, with its device path (off Windows).
+    QMap<int, QString> knownPorts() const { return presentPorts(); }
+
     // Gives every listed serial device that has no number yet the lowest free one (off Windows; nothing
     // happens on Windows). deviceList() does this first.
     void assignNumbers();

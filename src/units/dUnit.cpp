@@ -5,6 +5,9 @@
 #include "Twips.h"
 #include "ctxPatchButton.h"
 
+#include <QContextMenuEvent>
+#include <QKeyEvent>
+#include <QMenu>
 #include <QMouseEvent>
 
 using namespace unitlayout;
@@ -128,6 +131,40 @@ dUnit::dUnit(QWidget *parent)
 
     resize(twips::toPixels(InitialWidth, dpi()), twips::toPixels(InitialHeight, dpi()));
     layoutChildren();
+
+    // The panel takes the focus, so the keyboard reaches its menu too.
+    setFocusPolicy(Qt::StrongFocus);
+    m_menu = new QMenu(this);
+    m_menu->setObjectName(QStringLiteral("unitMenu"));
+    connect(m_menu->addAction(QString()), &QAction::triggered, this, &dUnit::settingsRequested);
+}
+
+void dUnit::offerSettings(const QPoint &globalPos)
+{
+    if (!m_settingsOffered)
+        return;
+    m_menu->actions().constFirst()->setText(caption1() + QStringLiteral(" settings..."));
+    m_menu->popup(globalPos);
+}
+
+void dUnit::contextMenuEvent(QContextMenuEvent *event)
+{
+    // A right click on a button is the button's own.
+    for (QWidget *w = childAt(event->pos()); w && w != this; w = w->parentWidget()) {
+        if (qobject_cast<ctxPatchButton *>(w))
+            return;
+    }
+    offerSettings(event->reason() == QContextMenuEvent::Mouse ? event->globalPos() : mapToGlobal(rect().center()));
+    event->accept();
+}
+
+void dUnit::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Menu || (event->key() == Qt::Key_F10 && event->modifiers() == Qt::ShiftModifier)) {
+        offerSettings(mapToGlobal(rect().center()));
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 ctxPatchButton *dUnit::button(Child c) const

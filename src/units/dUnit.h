@@ -7,6 +7,7 @@
 #include <QWidget>
 #include <array>
 
+class QMenu;
 class ctxPatchButton;
 
 // The name line of a unit panel: a double click on it is how the operator checks the unit.
@@ -71,6 +72,11 @@ public:
     QWidget *child(unitlayout::Child child) const { return m_children[child]; }
     ctxPatchButton *button(unitlayout::Child child) const;
 
+    // Whether a right click (or the menu key, or Shift+F10) offers "UNIT n settings..." (not on the
+    // "All Units" panel). The menu, for tests and the keyboard.
+    void setSettingsOffered(bool offered) { m_settingsOffered = offered; }
+    QMenu *contextMenu() const { return m_menu; }
+
 signals:
     void Init();
     void Update();
@@ -81,9 +87,13 @@ signals:
     void ReportOK();
     void ReportNotOK();
     void checkClicked();
+    // The operator asked for the unit's settings.
+    void settingsRequested();
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
+    void contextMenuEvent(QContextMenuEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     class PixelTarget;
@@ -98,4 +108,7 @@ private:
     QLabel *m_lblInfo = nullptr;
     std::array<QWidget *, unitlayout::ChildCount> m_children{};
     QString m_tag;
+    QMenu *m_menu = nullptr;
+    bool m_settingsOffered = false;
+    void offerSettings(const QPoint &globalPos);
 };

@@ -6,13 +6,23 @@
 #include "dUnit.h"
 #include "frmVorn.h"
 
+#include <QComboBox>
+#include <QDialog>
 #include <QDir>
+#include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QScrollBar>
+#include <QSpinBox>
 
 using namespace Qt::Literals::StringLiterals;
 using SettingsSchema::Key;
 using SettingsSchema::Setting;
+
+namespace {
+// Three units, the third's UID to follow.
+const QByteArray Three = "[Settings]\r\nNoUnits=3\r\n[UNIT1]\r\nUID=101\r\n[UNIT2]\r\nUID=102\r\n[UNIT3]\r\nUID=";
+} // namespace
 
 // The window on settings files as the shop floor leaves them, its message pane and its status line.
 class tst_frmVorn : public QObject
@@ -98,11 +108,11 @@ private slots:
     {
         QTest::addColumn<QByteArray>("ini");
         QTest::addColumn<QString>("said");
-        const QByteArray three =
-            "[Settings]\r\nNoUnits=3\r\n[UNIT1]\r\nUID=101\r\n[UNIT2]\r\nUID=102\r\n[UNIT3]\r\nUID=";
-        QTest::newRow("first start: every unit 100") << QByteArray() << u"UNIT 1 and UNIT 2 share UID 100"_s;
-        QTest::newRow("a UID of its own each") << three + "103\r\n" << QString();
-        QTest::newRow("one UID written otherwise") << three + "0101\r\n" << u"UNIT 1 and UNIT 3 share UID 0101"_s;
+        const QString hint = u" - right-click a unit to set its UID"_s;
+        QTest::newRow("first start: every unit 100") << QByteArray() << u"UNIT 1 and UNIT 2 share UID 100"_s + hint;
+        QTest::newRow("a UID of its own each") << Three + "103\r\n" << QString();
+        QTest::newRow("one UID written otherwise") << Three + "0101\r\n"
+                                                   << u"UNIT 1 and UNIT 3 share UID 0101"_s + hint;
     }
     void startUp()
     {
@@ -215,6 +225,121 @@ private slots:
         QCOMPARE(m_folder->read(killed ? u"Log/24-07-26-Runs.csv"_s : u"user/unsaved/24-07-26-Runs.csv"_s),
                  RunJournal::Header + row);
         QCOMPARE(m_folder->read(killed ? u"Log/24-07-26-Log.txt"_s : u"user/unsaved/24-07-26-Log.txt"_s), "entry\r\n");
+    }
+
+    // A unit's settings from its panel: OK only for a UID of its own and a size that fits; what is stored the
+    // panel, the count box and the UID map follow at once.
+    void unitSettings_data()
+    {
+        QTest::addColumn<QString>("uid");
+        QTest::addColumn<QString>("size");
+        QTest::addColumn<QString>("problem"); // empty: OK stores
+        const QString notAnAddress = u"The UID is a whole number from 1 up"_s;
+        QTest::newRow("a UID of its own") << u"107"_s << u"2.5 mm"_s << QString();
+        QTest::newRow("UNIT 2's UID written otherwise") << u"0102"_s << u"2.5"_s << u"UID 0102 is UNIT 2's"_s;
+        QTest::newRow("0 reaches every unit") << u"0"_s << u"2.5"_s << notAnAddress;
+        QTest::newRow("a letter O for a zero") << u"1O1"_s << u"2.5"_s << notAnAddress;
+        QTest::newRow("empty size") << u"107"_s << QString() << u"The SIZE is not empty"_s;
+        QTest::newRow("260 characters") << u"107"_s << QString(260, u'x') << u"The SIZE takes at most 259 characters"_s;
+        QTest::newRow("a full disk: said, nothing changes") << u"107"_s << u"2.5 mm"_s << u"full"_s;
+    }
+    void unitSettings()
+    {
+        QFETCH(QString, uid);
+        QFETCH(QString, size);
+        QFETCH(QString, problem);
+        auto w = start(Three + "103\r\nINIT=ID:TSL SN-1\r\n");
+        w->show();
+        dUnit *panel = w->unitPanel(3);
+        panel->setFocus();
+        QTest::keyClick(panel, Qt::Key_F10, Qt::ShiftModifier);
+        QAction *offered = panel->contextMenu()->actions().value(0);
+        QVERIFY(panel->contextMenu()->isVisible());
+        QCOMPARE(offered->text(), u"UNIT 3 settings..."_s);
+        offered->trigger();
+        auto *dialog = w->findChild<QDialog *>(u"UnitSettingsDialog"_s);
+        QVERIFY(dialog);
+        auto *uidBox = dialog->findChild<QLineEdit *>(u"txtUid"_s);
+        QCOMPARE(uidBox->selectedText(), u"103"_s); // ready to be typed over
+        QCOMPARE(dialog->findChild<QLineEdit *>(u"txtInit"_s)->text(), u"ID:TSL SN-1"_s);
+        QTest::keyClicks(uidBox, uid);
+        dialog->findChild<QLineEdit *>(u"txtSize"_s)->setText(size);
+        const bool full = problem == u"full"_s;
+        QCOMPARE(dialog->findChild<QLabel *>(u"lblProblem"_s)->text(), full ? QString() : problem);
+        if (full) {
+            onFullDisk([&] { QTest::keyClick(dialog, Qt::Key_Return); });
+            QCOMPARE(w->statusText(), u"UNIT 3 settings not stored: Vorn.ini could not be written"_s);
+        } else {
+            QTest::keyClick(dialog, problem.isEmpty() ? Qt::Key_Return : Qt::Key_Escape);
+        }
+        QTRY_VERIFY(!w->findChild<QDialog *>(u"UnitSettingsDialog"_s));
+        const QString shown = problem.isEmpty() ? uid : u"103"_s;
+        QCOMPARE(TestFolder::stored(Setting(Key::Uid, 3)), shown);
+        QCOMPARE(panel->Tag(), shown);
+        QCOMPARE(w->countTag(3), shown);
+        QCOMPARE(w->unitByUID(shown), 3);
+        QCOMPARE(w->unitByUID(u"103"_s).has_value(), !problem.isEmpty());
+        QCOMPARE(panel->caption2(), u"SIZE :"_s + (problem.isEmpty() ? size : u"1.0"_s));
+    }
+
+    // The console's settings: more units show at once, fewer at the next start, a new port is probed.
+    void consoleSettings_data()
+    {
+        QTest::addColumn<int>("units");
+        QTest::addColumn<QString>("port");
+        QTest::addColumn<int>("shown");
+        QTest::addColumn<QString>("status");
+        QTest::newRow("more units") << 7 << u"7"_s << 7 << u"Console settings stored"_s;
+        QTest::newRow("fewer units") << 2 << u"7"_s << 3 << u"The number of units takes effect at the next start"_s;
+        QTest::newRow("another port, typed") << 3 << u"9"_s << 3 << u"Looking for the controller on Port 9"_s;
+    }
+    void consoleSettings()
+    {
+        QFETCH(int, units);
+        QFETCH(QString, port);
+        auto w = start(Three + "103\r\n");
+        w->show();
+        QTRY_VERIFY(!w->isSearching()); // nothing answers on port 7
+        for (QAction *action : w->findChild<QLabel *>(u"lblStatus"_s)->actions())
+            if (action->text() == u"Console settings..."_s)
+                action->trigger();
+        auto *dialog = w->findChild<QDialog *>(u"ConsoleSettingsDialog"_s);
+        QVERIFY(dialog);
+        dialog->findChild<QSpinBox *>(u"spnUnits"_s)->setValue(units);
+        dialog->findChild<QComboBox *>(u"cboPort"_s)->setEditText(port);
+        QTest::keyClick(dialog, Qt::Key_Return);
+        QTEST(w->NoUnits(), "shown");
+        QTEST(w->statusText(), "status");
+        QCOMPARE(TestFolder::stored(Setting(Key::NoUnits)), QString::number(units));
+        QCOMPARE(TestFolder::stored(Setting(Key::CommPort)), port);
+        QCOMPARE(w->unitPanel(units) && w->unitPanel(units)->isVisible(), true);
+    }
+
+    // Neither dialog opens while a search or a dispense run is going.
+    void settingsNotDuringARun()
+    {
+        auto w = start(Three + "103\r\n");
+        m_folder->write(u"Vorn2.ini"_s, Rig::Catalogue);
+        PtyPeer peer;
+        QVERIFY(peer.linkAs(m_folder->dir.path(), 7));
+        peer.greetProbes("Tessaloran\r\n");
+        QStringList said;
+        const auto tryBoth = [&] {
+            w->openUnitSettings(1);
+            w->openConsoleSettings();
+            said << w->statusText();
+        };
+        QTRY_VERIFY(w->isSearching());
+        tryBoth();
+        QTRY_VERIFY(!w->isSearching());
+        m_platform.onSleep = [&](int) { tryBoth(); };
+        w->setCountText(1, u"3"_s);
+        w->designs().cmdDispense_Click();
+        m_platform.onSleep = {};
+        QCOMPARE(said,
+                 (QStringList{u"Settings cannot be changed while the controller is being looked for"_s,
+                              u"Settings cannot be changed during a dispense run"_s}));
+        QVERIFY(w->findChildren<QDialog *>().isEmpty());
     }
 
     void paneWrapsAndKeepsTheNewest()

@@ -1,0 +1,97 @@
+#include "UnitSettingsDialog.h"
+
+#include "CommandSender.h"
+
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace {
+
+QLineEdit *field(const char *name, const QString &text, bool readOnly = false)
+{
+    auto *edit = new QLineEdit(text);
+    edit->setObjectName(QLatin1String(name));
+    edit->setReadOnly(readOnly);
+    if (readOnly) {
+        edit->setFocusPolicy(Qt::ClickFocus); // copyable, but out of the way of the keyboard
+        edit->setCursorPosition(0);
+    }
+    return edit;
+}
+
+} // namespace
+
+UnitSettingsDialog::UnitSettingsDialog(int unit, const Values &values, const QMap<int, QString> &others,
+                                       QWidget *parent)
+    : QDialog(parent)
+    , m_others(others)
+{
+    setObjectName(QStringLiteral("UnitSettingsDialog"));
+    setWindowTitle(QStringLiteral("UNIT ") + QString::number(unit) + QStringLiteral(" settings"));
+
+    m_uid = field("txtUid", values.uid);
+    m_size = field("txtSize", values.size);
+    m_size->setMaxLength(MaxSize + 1); // one over, so a longer paste is refused with its reason
+    auto *form = new QFormLayout;
+    form->addRow(QStringLiteral("&UID"), m_uid);
+    form->addRow(QStringLiteral("&SIZE"), m_size);
+    form->addRow(QStringLiteral("INIT"), field("txtInit", values.init, true));
+    form->addRow(QStringLiteral("HOME"), field("txtHome", values.home, true));
+
+    m_problem = new QLabel;
+    m_problem->setObjectName(QStringLiteral("lblProblem"));
+    m_buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+    m_buttons->setObjectName(QStringLiteral("buttons"));
+    connect(m_buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(m_buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->addLayout(form);
+    layout->addWidget(m_problem);
+    layout->addWidget(m_buttons);
+
+    connect(m_uid, &QLineEdit::textChanged, this, &UnitSettingsDialog::check);
+    connect(m_size, &QLineEdit::textChanged, this, &UnitSettingsDialog::check);
+    check();
+    // The address is what the operator came for.
+    m_uid->setFocus();
+    m_uid->selectAll();
+}
+
+QString UnitSettingsDialog::uid() const
+{
+    return m_uid->text();
+}
+
+QString UnitSettingsDialog::size() const
+{
+    return m_size->text();
+}
+
+QString UnitSettingsDialog::problem(const QString &uid, const QString &size, const QMap<int, QString> &others)
+{
+    if (!CommandSender::isUnitAddress(uid))
+        return QStringLiteral("The UID is a whole number from 1 up");
+    for (auto it = others.constBegin(); it != others.constEnd(); ++it) {
+        if (CommandSender::isUnitAddress(it.value())
+            && CommandSender::addressOf(it.value()) == CommandSender::addressOf(uid))
+            return QStringLiteral("UID ") + uid + QStringLiteral(" is UNIT ") + QString::number(it.key())
+                + QStringLiteral("'s");
+    }
+    if (size.isEmpty())
+        return QStringLiteral("The SIZE is not empty");
+    if (size.size() > MaxSize)
+        return QStringLiteral("The SIZE takes at most ") + QString::number(MaxSize) + QStringLiteral(" characters");
+    return {};
+}
+
+void UnitSettingsDialog::check()
+{
+    const QString why = problem(uid(), size(), m_others);
+    m_problem->setText(why);
+    m_buttons->button(QDialogButtonBox::Ok)->setEnabled(why.isEmpty());
+}
