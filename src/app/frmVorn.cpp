@@ -13,6 +13,7 @@
 #include "ResponseProcessor.h"
 #include "RunJournal.h"
 #include "SettingsSchema.h"
+#include "ShiftReportWindow.h"
 #include "StoredLayout.h"
 #include "Twips.h"
 #include "UnitHandlers.h"
@@ -100,7 +101,12 @@ frmVorn::frmVorn(Platform &platform, PortFolder *ports, QWidget *parent)
     , m_runs(std::make_unique<DailyLog>(
           platform.programFolder(), [&platform] { return platform.now(); },
           DailyLog::Format{QStringLiteral("Runs.csv"), RunJournal::Header, false}))
-    , m_journal(std::make_unique<RunJournal>([this](const QByteArray &row) { m_runs->append(row); },
+    , m_journal(std::make_unique<RunJournal>(
+          [this](const QByteArray &row) {
+              m_runs->append(row);
+              if (m_report) // an open shift report follows today's journal
+                  m_report->journalWritten();
+          },
                                              [this](const QString &message) { SetStatus(message); }))
     , m_sender(std::make_unique<CommandSender>(*this, *m_comm))
     , m_receiver(std::make_unique<ResponseProcessor>(*this, *m_comm, *m_sender))
@@ -159,6 +165,21 @@ frmVorn::frmVorn(Platform &platform, PortFolder *ports, QWidget *parent)
     m_lblStatus->setContextMenuPolicy(Qt::ActionsContextMenu);
     m_lblStatus->addAction(searchAgain);
     connect(searchAgain, &QAction::triggered, this, &frmVorn::searchController);
+    auto *report = new QAction(QStringLiteral("Shift report"), this);
+    report->setShortcut(QKeySequence(Qt::Key_F2));
+    report->setShortcutContext(Qt::WindowShortcut);
+    addAction(report);
+    m_lblStatus->addAction(report);
+    connect(report, &QAction::triggered, this, &frmVorn::showShiftReport);
+}
+
+void frmVorn::showShiftReport()
+{
+    if (!m_report)
+        m_report = new ShiftReportWindow(m_platform.programFolder(), [this] { return m_platform.now(); }, this);
+    m_report->show();
+    m_report->raise();
+    m_report->activateWindow();
 }
 
 frmVorn::~frmVorn()
@@ -449,6 +470,8 @@ void frmVorn::saveWindowPosition()
     m_journal->finish();
     m_log->flush();
     m_runs->flush();
+    if (m_report)
+        m_report->close();
     emit closed();
 }
 

@@ -1,0 +1,117 @@
+#include "ReportCharts.h"
+
+#include <QBarCategoryAxis>
+#include <QBarSeries>
+#include <QBarSet>
+#include <QChart>
+#include <QStackedBarSeries>
+#include <QValueAxis>
+
+#include <algorithm>
+
+namespace reportcharts {
+
+namespace {
+
+qint64 countOf(const ShiftSummary::UnitTotals &u, const QString &result)
+{
+    if (result == u"complete")
+        return u.complete;
+    if (result == u"short")
+        return u.shortRuns;
+    if (result == u"over")
+        return u.over;
+    if (result == u"stuck")
+        return u.stuck;
+    if (result == u"not sent")
+        return u.notSent;
+    return u.noReport;
+}
+
+// Whole numbers on the value axis: a count of runs or stones has no fractions.
+void addAxes(QChart &chart, QAbstractSeries *series, const QStringList &categories, double maximum)
+{
+    auto *x = new QBarCategoryAxis;
+    x->append(categories);
+    chart.addAxis(x, Qt::AlignBottom);
+    series->attachAxis(x);
+    auto *y = new QValueAxis;
+    y->setLabelFormat(QStringLiteral("%.0f"));
+    y->setRange(0, std::max(1.0, maximum));
+    y->applyNiceNumbers();
+    chart.addAxis(y, Qt::AlignLeft);
+    series->attachAxis(y);
+}
+
+std::unique_ptr<QChart> newChart(const QString &title)
+{
+    auto chart = std::make_unique<QChart>();
+    chart->setTitle(title);
+    chart->setAnimationOptions(QChart::NoAnimation);
+    chart->setBackgroundRoundness(0);
+    return chart;
+}
+
+} // namespace
+
+const QList<ResultStyle> &results()
+{
+    static const QList<ResultStyle> list{
+        {QStringLiteral("complete"), QStringLiteral("complete"), QColor(0x2e, 0x9e, 0x44)},
+        {QStringLiteral("short"), QStringLiteral("short"), QColor(0xf0, 0x9a, 0x1a)},
+        {QStringLiteral("over"), QStringLiteral("over"), QColor(0x8e, 0x4f, 0xc4)},
+        {QStringLiteral("stuck"), QStringLiteral("stuck"), QColor(0xd6, 0x2d, 0x2d)},
+        {QStringLiteral("not sent"), QStringLiteral("not sent"), QColor(0x7a, 0x7a, 0x7a)},
+        {QStringLiteral("no report"), QStringLiteral("no report"), QColor(0x3a, 0x7b, 0xd5)},
+    };
+    return list;
+}
+
+std::unique_ptr<QChart> resultChart(const ShiftSummary &summary)
+{
+    auto chart = newChart(QStringLiteral("Runs per unit by result"));
+    auto *series = new QStackedBarSeries;
+    QStringList units;
+    for (const ShiftSummary::UnitTotals &u : summary.units)
+        units.append(u.unit);
+    for (const ResultStyle &style : results()) {
+        auto *set = new QBarSet(style.label);
+        set->setColor(style.colour);
+        set->setBorderColor(style.colour.darker(130));
+        for (const ShiftSummary::UnitTotals &u : summary.units)
+            set->append(qreal(countOf(u, style.result)));
+        series->append(set);
+    }
+    chart->addSeries(series);
+    double most = 0;
+    for (const ShiftSummary::UnitTotals &u : summary.units)
+        most = std::max(most, double(u.runs));
+    addAxes(*chart, series, units, most);
+    chart->legend()->setVisible(true);
+    chart->legend()->setAlignment(Qt::AlignRight);
+    return chart;
+}
+
+std::unique_ptr<QChart> countedChart(const ShiftSummary &summary)
+{
+    auto chart = newChart(summary.isRange() ? QStringLiteral("Stones counted per day")
+                                            : QStringLiteral("Stones counted per hour"));
+    auto *series = new QBarSeries;
+    auto *set = new QBarSet(QStringLiteral("stones counted"));
+    set->setColor(results().front().colour);
+    QStringList bins;
+    double most = 0;
+    for (qsizetype i = 0; i < summary.counted.size(); ++i) {
+        set->append(summary.counted[i]);
+        bins.append(summary.binLabel(int(i)));
+        most = std::max(most, summary.counted[i]);
+    }
+    series->append(set);
+    series->setBarWidth(0.9);
+    chart->addSeries(series);
+    addAxes(*chart, series, bins, most);
+    chart->legend()->setVisible(false);
+    return chart;
+}
+
+} // namespace reportcharts
