@@ -29,9 +29,9 @@ int main(int argc, char *argv[])
         QByteArray file = RunJournal::Header;
         for (int r = 0; r < Rows; ++r) {
             const QDateTime start(day, QTime(6, 0).addSecs((r / 5) * 60));
-            file += start.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss")).toLatin1() + ",\"RING, big " +
-                    QByteArray::number(r % 7) + "\",UNIT " + QByteArray::number(r % 5 + 1) + ",10" +
-                    QByteArray::number(r % 5 + 1) + ",12,11,1," + results[r % 8] + ",OK,\r\n";
+            file += start.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss")).toLatin1() + ",\"RING, big "
+                + QByteArray::number(r % 7) + "\",UNIT " + QByteArray::number(r % 5 + 1) + ",10"
+                + QByteArray::number(r % 5 + 1) + ",12,11,1," + results[r % 8] + ",OK,\r\n";
         }
         QFile f(journal::fileFor(dir.path(), day));
         if (!f.open(QIODevice::WriteOnly) || f.write(file) != file.size()) {

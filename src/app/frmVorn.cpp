@@ -107,7 +107,7 @@ frmVorn::frmVorn(Platform &platform, PortFolder *ports, QWidget *parent)
               if (m_report) // an open shift report follows today's journal
                   m_report->journalWritten();
           },
-                                             [this](const QString &message) { SetStatus(message); }))
+          [this](const QString &message) { SetStatus(message); }))
     , m_sender(std::make_unique<CommandSender>(*this, *m_comm))
     , m_receiver(std::make_unique<ResponseProcessor>(*this, *m_comm, *m_sender))
     , m_unitHandlers(std::make_unique<UnitHandlers>(*this, *m_sender))
@@ -176,7 +176,8 @@ frmVorn::frmVorn(Platform &platform, PortFolder *ports, QWidget *parent)
 void frmVorn::showShiftReport()
 {
     if (!m_report)
-        m_report = new ShiftReportWindow(m_platform.programFolder(), [this] { return m_platform.now(); }, this);
+        m_report = new ShiftReportWindow(
+            m_platform.programFolder(), [this] { return m_platform.now(); }, this);
     m_report->show();
     m_report->raise();
     m_report->activateWindow();

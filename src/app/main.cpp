@@ -1,6 +1,7 @@
 #include "ProgramFolder.h"
 #include "QtPlatform.h"
 #include "ReportCommand.h"
+#include "ShiftReportWindow.h"
 #include "SignalCloser.h"
 #include "ctxPatchButton.h"
 #include "frmVorn.h"
@@ -40,6 +41,9 @@ struct CommandLine
     QCommandLineOption screenshot{
         u"screenshot"_s, u"Save a picture of the window once it is shown, then close it as the operator would."_s,
         u"FILE"_s};
+    // For the README's picture of the shift report: opens it once the console is shown, saves its picture.
+    QCommandLineOption reportScreenshot{u"report-screenshot"_s, u"Save a picture of the shift report window."_s,
+                                        u"FILE"_s};
     QCommandLineOption report{
         u"report"_s,
         u"Write the shift report of a day (yy-mm-dd, today when none is given) or of a range of days "
@@ -53,6 +57,8 @@ struct CommandLine
         parser.addOption(dir);
         parser.addOption(screenshot);
         parser.addOption(report);
+        reportScreenshot.setFlags(QCommandLineOption::HiddenFromHelp);
+        parser.addOption(reportScreenshot);
         parser.addOption(pdf);
         parser.addOption(csv);
         parser.addPositionalArgument(u"days"_s, u"With --report: the day or range of days."_s, u"[DAY|FROM..TO]"_s);
@@ -137,6 +143,14 @@ void holdStartMessage(QtMsgType type, const QMessageLogContext &context, const Q
 // charts are drawn by an application on the offscreen platform.
 int runReport(int argc, char **argv, CommandLine &command)
 {
+    // A script reads one line on standard error when something is wrong; Qt's own notes (a missing
+    // XDG_RUNTIME_DIR, font fallbacks) are no such line.
+    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &, const QString &text) {
+        if (type == QtFatalMsg) {
+            std::fprintf(stderr, "vorn: %s\n", qPrintable(text));
+            std::_Exit(2);
+        }
+    });
     const bool pdf = command.parser.isSet(command.pdf);
 #ifndef Q_OS_WIN
     if (pdf)
@@ -152,9 +166,9 @@ int runReport(int argc, char **argv, CommandLine &command)
         err << "vorn: one day or one range of days, not " << days.join(u' ') << Qt::endl;
         return 2;
     }
-    return reportcommand::run({folder, days.value(0), command.parser.value(command.pdf),
-                               command.parser.value(command.csv)},
-                              QDateTime::currentDateTime(), out, err);
+    return reportcommand::run(
+        {folder, days.value(0), command.parser.value(command.pdf), command.parser.value(command.csv)},
+        QDateTime::currentDateTime(), out, err);
 }
 
 } // namespace
@@ -218,6 +232,16 @@ int main(int argc, char *argv[])
         QTimer::singleShot(1500, &window, [&window, file] {
             const QPixmap shot = window.screen() ? window.screen()->grabWindow(window.winId()) : QPixmap();
             (shot.isNull() ? window.grab() : shot).save(file);
+            window.close();
+        });
+    }
+    if (command.parser.isSet(command.reportScreenshot)) {
+        const QString file = command.parser.value(command.reportScreenshot);
+        window.showShiftReport();
+        QTimer::singleShot(2500, &window, [&window, file] {
+            QWidget *report = window.shiftReport();
+            const QPixmap shot = report->screen() ? report->screen()->grabWindow(report->winId()) : QPixmap();
+            (shot.isNull() ? report->grab() : shot).save(file);
             window.close();
         });
     }

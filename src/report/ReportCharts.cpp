@@ -8,6 +8,7 @@
 #include <QValueAxis>
 
 #include <algorithm>
+#include <cmath>
 
 namespace reportcharts {
 
@@ -28,17 +29,29 @@ qint64 countOf(const ShiftSummary::UnitTotals &u, const QString &result)
     return u.noReport;
 }
 
-// Whole numbers on the value axis: a count of runs or stones has no fractions.
-void addAxes(QChart &chart, QAbstractSeries *series, const QStringList &categories, double maximum)
+// Whole numbers on the value axis, a tick every 1, 2 or 5 times a power of ten: a count of runs or stones
+// has no fractions.
+void addAxes(QChart &chart, QAbstractSeries *series, const QStringList &categories, double maximum, bool upright)
 {
     auto *x = new QBarCategoryAxis;
     x->append(categories);
+    QFont small = x->labelsFont();
+    small.setPointSizeF(7);
+    x->setLabelsFont(small);
+    if (upright)
+        x->setLabelsAngle(-90);
     chart.addAxis(x, Qt::AlignBottom);
     series->attachAxis(x);
+
+    double step = 1;
+    while (std::ceil(maximum / step) > 8)
+        step *= (QString::number(step).front() == u'2') ? 2.5 : 2;
+    const double top = std::max(1.0, std::ceil(maximum / step)) * step;
     auto *y = new QValueAxis;
     y->setLabelFormat(QStringLiteral("%.0f"));
-    y->setRange(0, std::max(1.0, maximum));
-    y->applyNiceNumbers();
+    y->setRange(0, top);
+    y->setTickCount(int(top / step) + 1);
+    y->setLabelsFont(small);
     chart.addAxis(y, Qt::AlignLeft);
     series->attachAxis(y);
 }
@@ -86,7 +99,7 @@ std::unique_ptr<QChart> resultChart(const ShiftSummary &summary)
     double most = 0;
     for (const ShiftSummary::UnitTotals &u : summary.units)
         most = std::max(most, double(u.runs));
-    addAxes(*chart, series, units, most);
+    addAxes(*chart, series, units, most, false);
     chart->legend()->setVisible(true);
     chart->legend()->setAlignment(Qt::AlignRight);
     return chart;
@@ -109,7 +122,7 @@ std::unique_ptr<QChart> countedChart(const ShiftSummary &summary)
     series->append(set);
     series->setBarWidth(0.9);
     chart->addSeries(series);
-    addAxes(*chart, series, bins, most);
+    addAxes(*chart, series, bins, most, summary.isRange() && bins.size() > 7);
     chart->legend()->setVisible(false);
     return chart;
 }

@@ -47,7 +47,8 @@ int run(const Request &request, const QDateTime &now, QTextStream &out, QTextStr
     };
     const auto days = parseDays(request.days, now.date());
     if (!days)
-        return fail(QStringLiteral("not a day or range of days: %1 (yy-mm-dd or yy-mm-dd..yy-mm-dd)").arg(request.days));
+        return fail(
+            QStringLiteral("not a day or range of days: %1 (yy-mm-dd or yy-mm-dd..yy-mm-dd)").arg(request.days));
     const ShiftSummary summary = ShiftSummaryBuilder::readDays(request.programFolder, days->first, days->second);
     for (const QString &refused : summary.refused)
         err << "vorn: " << refused << Qt::endl;
@@ -60,7 +61,8 @@ int run(const Request &request, const QDateTime &now, QTextStream &out, QTextStr
     if (!request.csv.isEmpty()) {
         QSaveFile csv(request.csv);
         if (!csv.open(QIODevice::WriteOnly) || csv.write(summary.unitCsv()) < 0 || !csv.commit())
-            return fail(QStringLiteral("cannot write %1: %2").arg(QDir::toNativeSeparators(request.csv), csv.errorString()));
+            return fail(
+                QStringLiteral("cannot write %1: %2").arg(QDir::toNativeSeparators(request.csv), csv.errorString()));
     }
     if (!request.pdf.isEmpty()) {
         QString error;

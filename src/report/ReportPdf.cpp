@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QFontMetricsF>
+#include <QGraphicsLayout>
 #include <QGraphicsScene>
 #include <QPageLayout>
 #include <QPainter>
@@ -59,7 +60,8 @@ private:
         m_painter.setPen(Qt::darkGray);
         const QRectF line(0, m_area.bottom() - 14, m_area.width(), 14);
         m_painter.drawText(line, Qt::AlignLeft | Qt::AlignVCenter, m_footer);
-        m_painter.drawText(line, Qt::AlignRight | Qt::AlignVCenter, QStringLiteral("page ") + QString::number(m_number));
+        m_painter.drawText(line, Qt::AlignRight | Qt::AlignVCenter,
+                           QStringLiteral("page ") + QString::number(m_number));
         m_painter.restore();
     }
 
@@ -105,11 +107,10 @@ void drawTable(Page &page, const QStringList &header, const QList<QStringList> &
     qreal total = 0;
     for (qreal w : widths)
         total += w;
-    if (total < page.width())
-        widths[0] += page.width() - total;
-    else // too wide: every column gives way alike, long names are cut
-        for (qreal &w : widths)
-            w *= page.width() / total;
+    // The columns share the page's width: room to spare widens them alike, too little narrows them alike
+    // (long names are then cut).
+    for (qreal &w : widths)
+        w *= page.width() / total;
 
     const qreal line = fm.height() + 2;
     const auto drawRow = [&](const QStringList &cells, qreal height, bool head) {
@@ -162,8 +163,8 @@ QString defaultFile(const QString &programFolder, const ShiftSummary &summary)
     return journal::logFolder(programFolder) + u'/' + first + last + QStringLiteral("Report.pdf");
 }
 
-bool write(const ShiftSummary &summary, const QString &file, const QString &programFolder,
-           const QDateTime &printed, QString *error)
+bool write(const ShiftSummary &summary, const QString &file, const QString &programFolder, const QDateTime &printed,
+           QString *error)
 {
     const auto fail = [&](const QString &why) {
         if (error)

@@ -15,7 +15,7 @@ namespace reportpdf {
 QString defaultFile(const QString &programFolder, const ShiftSummary &summary);
 
 // Writes the report; on failure returns false and says why in error.
-bool write(const ShiftSummary &summary, const QString &file, const QString &programFolder,
-           const QDateTime &printed, QString *error = nullptr);
+bool write(const ShiftSummary &summary, const QString &file, const QString &programFolder, const QDateTime &printed,
+           QString *error = nullptr);
 
 } // namespace reportpdf

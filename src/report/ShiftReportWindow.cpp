@@ -175,10 +175,10 @@ void ShiftReportWindow::load()
     m_reloadDue = false;
     m_cancel = std::make_shared<std::atomic_bool>(false);
     auto result = std::make_shared<ShiftSummary>();
-    m_loader = QThread::create([folder = m_folder, from = m_from->date(), to = m_to->date(), cancel = m_cancel,
-                                result] {
-        *result = ShiftSummaryBuilder::readDays(folder, from, to, [&cancel] { return cancel->load(); });
-    });
+    m_loader =
+        QThread::create([folder = m_folder, from = m_from->date(), to = m_to->date(), cancel = m_cancel, result] {
+            *result = ShiftSummaryBuilder::readDays(folder, from, to, [&cancel] { return cancel->load(); });
+        });
     connect(m_loader, &QThread::finished, this, [this, result] { loadFinished(result); });
     m_lblNote->setText(QStringLiteral("Reading the dispense journal..."));
     m_loader->start(QThread::LowPriority);
@@ -213,7 +213,7 @@ QString ShiftReportWindow::noteText() const
     QStringList notes = m_summary.refused;
     if (m_summary.files == 0)
         notes << QStringLiteral("No dispense journal for ") + m_summary.period() + QStringLiteral(" in ")
-                     + QDir::toNativeSeparators(journal::logFolder(m_folder));
+                + QDir::toNativeSeparators(journal::logFolder(m_folder));
     if (!m_summary.unreadableText().isEmpty())
         notes << m_summary.unreadableText();
     if (!m_saved.isEmpty())

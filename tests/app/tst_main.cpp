@@ -123,9 +123,9 @@ void tst_main::reportCommand_data()
                       "stones counted  stones short  OK  NOT OK\n"
                       "UNIT 1  101         2         1           0      1     0         0          0            24  "
                       "            17             0   1       0\n"
-                      "UNIT 3  103/113     1         0           1      0     0         0          0             4  "
+                      "UNIT 3  103/113     2         0           1      0     0         1          0             8  "
                       "             1             3   0       1\n"
-                      "total               3         1           1      1     0         0          0            28  "
+                      "total               4         1           1      1     0         1          0            32  "
                       "            18             3   1       1\n")
         << unreadable << QByteArray() << QStringList();
     QTest::newRow("a range to CSV")
@@ -138,9 +138,11 @@ void tst_main::reportCommand_data()
     QTest::newRow("a PDF without a display")
         << QStringList{u"26-12-06"_s, u"--pdf"_s, u"<temp>/out.pdf"_s} << 0 << QByteArray() << unreadable
         << QByteArray()
-        << QStringList{u"Shift report 26-12-06"_s, u"UNIT 1 +101 +2 +1 +0 +1 +0 +0 +0 +24 +17 +0 +1 +0"_s,
+        << QStringList{u"Shift report 26-12-06"_s,
+                       u"UNIT 1 +101 +2 +1 +0 +1 +0 +0 +0 +24 +17 +0 +1 +0"_s,
                        u"UNIT 3 +103/113 +2 +0 +1 +0 +0 +1 +0 +8 +1 +3 +0 +1"_s,
-                       u"total +4 +1 +1 +1 +0 +1 +0 +32 +18 +3 +1 +1"_s, u"RING +2 +28 +18"_s,
+                       u"total +4 +1 +1 +1 +0 +1 +0 +32 +18 +3 +1 +1"_s,
+                       u"RING +2 +28 +18"_s,
                        u"\\(no design\\) +1 +4 +0"_s,
                        u"<temp>/Log - printed \\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d +page 1"_s};
     QTest::newRow("not a day") << QStringList{u"26-13-06"_s} << 2 << QByteArray()
@@ -151,9 +153,10 @@ void tst_main::reportCommand_data()
                                                  << QByteArray("vorn: not a day or range of days: 26-12-06..26-12-05 "
                                                                "(yy-mm-dd or yy-mm-dd..yy-mm-dd)\n")
                                                  << QByteArray() << QStringList();
-    QTest::newRow("a day without runs")
-        << QStringList{u"26-12-07"_s, u"--csv"_s, u"<temp>/out.csv"_s} << 2 << QByteArray()
-        << QByteArray("vorn: no dispense journal for 26-12-07 in <temp>/Log\n") << QByteArray() << QStringList();
+    QTest::newRow("a day without runs") << QStringList{u"26-12-07"_s, u"--csv"_s, u"<temp>/out.csv"_s} << 2
+                                        << QByteArray()
+                                        << QByteArray("vorn: no dispense journal for 26-12-07 in <temp>/Log\n")
+                                        << QByteArray() << QStringList();
     QTest::newRow("a CSV file in a folder that is not there")
         << QStringList{u"26-12-05"_s, u"--csv"_s, u"<temp>/none/out.csv"_s} << 2 << QByteArray()
         << QByteArray("vorn: cannot write <temp>/none/out.csv: ") << QByteArray() << QStringList();
@@ -177,12 +180,13 @@ void tst_main::reportCommand()
     const QByteArray header = "time,design,unit,uid,asked,counted,short,result,verdict,actual\r\n";
     write(u"26-12-05-Runs.csv"_s, header + "2026-12-05T22:10:00,,UNIT 1,101,12,12,,complete,,\r\n");
     // UNIT 3's UID was changed during the shift; a row of it was cut off.
-    write(u"26-12-06-Runs.csv"_s, header
-                                       + "2026-12-06T14:03:12,RING,UNIT 3,103,4,1,3,short,NOT OK,1\r\n"
-                                         "2026-12-06T14:03:12,RING,UNIT 1,101,12,12,,complete,OK,\r\n"
-                                         "2026-12-06T14:09:40,RING,UNIT 1,101,12,5,,stuck,,\r\n"
-                                         "2026-12-06T15:00:00,,UNIT 3,113,4\r\n"
-                                         "2026-12-06T15:10:00,,UNIT 3,113,4,,,not sent,,\r\n");
+    write(u"26-12-06-Runs.csv"_s,
+          header
+              + "2026-12-06T14:03:12,RING,UNIT 3,103,4,1,3,short,NOT OK,1\r\n"
+                "2026-12-06T14:03:12,RING,UNIT 1,101,12,12,,complete,OK,\r\n"
+                "2026-12-06T14:09:40,RING,UNIT 1,101,12,5,,stuck,,\r\n"
+                "2026-12-06T15:00:00,,UNIT 3,113,4\r\n"
+                "2026-12-06T15:10:00,,UNIT 3,113,4,,,not sent,,\r\n");
     for (QString &a : arguments)
         a.replace(u"<temp>"_s, temp.path());
     errors.replace("<temp>", temp.path().toUtf8());
