@@ -1,5 +1,6 @@
 #include "JournalReader.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 
@@ -88,6 +89,33 @@ Record nextRecord(const QByteArray &bytes, qsizetype &pos)
     }
 }
 
+// The run's start as the console writes it ("2026-12-06T14:03:12"), read by hand: a QDateTime in local time
+// would look up the time zone for every row, the greater part of reading a month. Other ISO forms (a
+// spreadsheet may drop the seconds) take the slow road.
+bool readTime(Row &row)
+{
+    const QString &t = row.timeText;
+    const auto digits = [&t](qsizetype at, qsizetype n) {
+        int v = 0;
+        for (qsizetype i = at; i < at + n; ++i) {
+            if (!t[i].isDigit())
+                return -1;
+            v = v * 10 + t[i].digitValue();
+        }
+        return v;
+    };
+    if (t.size() == 19 && t[4] == u'-' && t[7] == u'-' && t[10] == u'T' && t[13] == u':' && t[16] == u':') {
+        const int year = digits(0, 4); // QDate takes a negative year for one before Christ
+        row.day = year < 0 ? QDate() : QDate(year, digits(5, 2), digits(8, 2));
+        row.time = QTime(digits(11, 2), digits(14, 2), digits(17, 2));
+    } else {
+        const QDateTime when = QDateTime::fromString(t, Qt::ISODate);
+        row.day = when.date();
+        row.time = when.time();
+    }
+    return row.day.isValid() && row.time.isValid();
+}
+
 } // namespace
 
 QStringList columns()
@@ -136,8 +164,7 @@ Read parse(const QByteArray &bytes)
         const auto field = [&](Column c) { return QString::fromUtf8(r.fields.at(at[size_t(c)])); };
         Row row;
         row.timeText = field(Time);
-        row.time = QDateTime::fromString(row.timeText, Qt::ISODate);
-        if (!row.time.isValid()) {
+        if (!readTime(row)) {
             ++read.unreadable;
             continue;
         }

@@ -2,10 +2,10 @@
 
 #include <QByteArray>
 #include <QDate>
-#include <QDateTime>
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <QTime>
 
 // Reads the dispense journal back: the rows of one day's runs file ("yy-mm-dd-Runs.csv"), as RFC 4180 CSV
 // in UTF-8 under the journal's header row. The file is written by the console, but people open it in a
@@ -20,7 +20,8 @@ constexpr qint64 MaxFileBytes = 64 * 1024 * 1024;
 
 struct Row
 {
-    QDateTime time; // when the run started
+    QDate day; // when the run started, in local time
+    QTime time;
     QString timeText; // as written: one run's rows share it
     QString design, unit, uid, asked, counted, shortBy, result, verdict, actual;
 };

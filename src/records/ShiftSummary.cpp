@@ -222,7 +222,7 @@ void ShiftSummaryBuilder::add(QDate day, const journal::Read &read)
         d.counted += numtext::read(row.counted);
 
         // A day's file holds the runs of that day; a run started just before midnight may close after it.
-        const qsizetype at = bin >= 0 ? bin : row.time.time().hour();
+        const qsizetype at = bin >= 0 ? bin : row.time.hour();
         if (at >= 0 && at < m_summary.counted.size())
             m_summary.counted[at] += numtext::read(row.counted);
     }

@@ -3,6 +3,7 @@
 #include <QBarCategoryAxis>
 #include <QBarSeries>
 #include <QBarSet>
+#include <QCategoryAxis>
 #include <QChart>
 #include <QStackedBarSeries>
 #include <QValueAxis>
@@ -29,20 +30,16 @@ qint64 countOf(const ShiftSummary::UnitTotals &u, const QString &result)
     return u.noReport;
 }
 
+QFont smallFont(QFont font)
+{
+    font.setPointSizeF(7);
+    return font;
+}
+
 // Whole numbers on the value axis, a tick every 1, 2 or 5 times a power of ten: a count of runs or stones
 // has no fractions.
-void addAxes(QChart &chart, QAbstractSeries *series, const QStringList &categories, double maximum, bool upright)
+void addValueAxis(QChart &chart, QAbstractSeries *series, double maximum)
 {
-    auto *x = new QBarCategoryAxis;
-    x->append(categories);
-    QFont small = x->labelsFont();
-    small.setPointSizeF(7);
-    x->setLabelsFont(small);
-    if (upright)
-        x->setLabelsAngle(-90);
-    chart.addAxis(x, Qt::AlignBottom);
-    series->attachAxis(x);
-
     double step = 1;
     while (std::ceil(maximum / step) > 8)
         step *= (QString::number(step).front() == u'2') ? 2.5 : 2;
@@ -51,9 +48,34 @@ void addAxes(QChart &chart, QAbstractSeries *series, const QStringList &categori
     y->setLabelFormat(QStringLiteral("%.0f"));
     y->setRange(0, top);
     y->setTickCount(int(top / step) + 1);
-    y->setLabelsFont(small);
+    y->setLabelsFont(smallFont(y->labelsFont()));
     chart.addAxis(y, Qt::AlignLeft);
     series->attachAxis(y);
+}
+
+void addCategoryAxis(QChart &chart, QAbstractSeries *series, const QStringList &categories)
+{
+    auto *x = new QBarCategoryAxis;
+    x->append(categories);
+    x->setLabelsFont(smallFont(x->labelsFont()));
+    chart.addAxis(x, Qt::AlignBottom);
+    series->attachAxis(x);
+}
+
+// Twenty-four hours (or a month of days) side by side leave no room for a label under every bar: one bar in
+// every few carries one, at its centre.
+void addBinAxis(QChart &chart, QAbstractSeries *series, const QStringList &bins)
+{
+    auto *x = new QCategoryAxis;
+    x->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
+    x->setLabelsFont(smallFont(x->labelsFont()));
+    x->setStartValue(-0.5);
+    const qsizetype every = std::max<qsizetype>(1, (bins.size() + 7) / 8);
+    for (qsizetype i = 0; i < bins.size(); i += every)
+        x->append(bins[i], qreal(i));
+    x->setRange(-0.5, qreal(bins.size()) - 0.5);
+    chart.addAxis(x, Qt::AlignBottom);
+    series->attachAxis(x);
 }
 
 std::unique_ptr<QChart> newChart(const QString &title)
@@ -99,7 +121,8 @@ std::unique_ptr<QChart> resultChart(const ShiftSummary &summary)
     double most = 0;
     for (const ShiftSummary::UnitTotals &u : summary.units)
         most = std::max(most, double(u.runs));
-    addAxes(*chart, series, units, most, false);
+    addCategoryAxis(*chart, series, units);
+    addValueAxis(*chart, series, most);
     chart->legend()->setVisible(true);
     chart->legend()->setAlignment(Qt::AlignRight);
     return chart;
@@ -122,7 +145,8 @@ std::unique_ptr<QChart> countedChart(const ShiftSummary &summary)
     series->append(set);
     series->setBarWidth(0.9);
     chart->addSeries(series);
-    addAxes(*chart, series, bins, most, summary.isRange() && bins.size() > 7);
+    addBinAxis(*chart, series, bins);
+    addValueAxis(*chart, series, most);
     chart->legend()->setVisible(false);
     return chart;
 }

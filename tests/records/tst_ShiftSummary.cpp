@@ -61,13 +61,14 @@ private slots:
                                 "2026-12-06T09:00:00,RI\"NG,UNIT 2,102,12,12,,complete,,\r\n"
                                 "2026-12-06T09:00:00,\"RING\"x,UNIT 2,102,12,12,,complete,,\r\n"
                                 "yesterday,RING,UNIT 2,102,12,12,,complete,,\r\n"
+                                "2O26-12-06T09:00:00,RING,UNIT 2,102,12,12,,complete,,\r\n"
                                 "\r\n"
                                 "2026-12-06T10:00:00,RING,UNIT 2,102,12,12,,complete,,\r\n"
                                 "2026-12-06T11:00:00,\"RING,UNIT 1,101,12,1"}
             << 1
             << QByteArray("UNIT 1,101,1,1,0,0,0,0,0,12,12,0,0,0\r\nUNIT 2,102,1,1,0,0,0,0,0,12,12,0,0,0\r\n"
                           "total,,2,2,0,0,0,0,0,24,24,0,0,0\r\n")
-            << QStringList{u"RING,2,24,24"_s} << u"9=12 10=12"_s << 5;
+            << QStringList{u"RING,2,24,24"_s} << u"9=12 10=12"_s << 6;
         QTest::newRow("the last row cut off after a whole field")
             << QByteArrayList{H
                               + "2026-12-06T09:00:00,RING,UNIT 1,101,12,12,,complete,OK,\r\n"
@@ -161,7 +162,7 @@ private slots:
                               r.actual}),
                  QStringList({u"2026-12-06T14:03:12"_s, u"RING, \"big\"\r\nsecond line"_s, u"Ünit 1"_s, u"101"_s,
                               u"12"_s, u"10"_s, QString(), u"short"_s, u"NOT OK"_s, u"10"_s}));
-        QCOMPARE(r.time, QDateTime(Day, QTime(14, 3, 12)));
+        QCOMPARE(QDateTime(r.day, r.time), QDateTime(Day, QTime(14, 3, 12)));
     }
 
     void init() { QVERIFY(m_dir.isValid()); }
