@@ -33,6 +33,9 @@ struct ShiftSummary
     };
 
     static constexpr char NoDesign[] = "(no design)";
+    // The longest range a report covers: a year, leap day included. A chart of a bar per day has no room for
+    // more, and a date typed a century off must not set the console reading for minutes.
+    static constexpr int MaxDays = 366;
 
     QDate from, to;
     std::vector<UnitTotals> units; // in unit order

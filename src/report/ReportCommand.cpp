@@ -34,7 +34,7 @@ std::optional<std::pair<QDate, QDate>> parseDays(const QString &text, QDate toda
         return std::nullopt;
     const auto from = parseDay(ends.front());
     const auto to = parseDay(ends.back());
-    if (!from || !to || *from > *to)
+    if (!from || !to || *from > *to || from->daysTo(*to) >= ShiftSummary::MaxDays)
         return std::nullopt;
     return std::pair(*from, *to);
 }
@@ -47,8 +47,9 @@ int run(const Request &request, const QDateTime &now, QTextStream &out, QTextStr
     };
     const auto days = parseDays(request.days, now.date());
     if (!days)
-        return fail(
-            QStringLiteral("not a day or range of days: %1 (yy-mm-dd or yy-mm-dd..yy-mm-dd)").arg(request.days));
+        return fail(QStringLiteral("not a day or range of days: %1 (yy-mm-dd or yy-mm-dd..yy-mm-dd, at most %2 days)")
+                        .arg(request.days)
+                        .arg(ShiftSummary::MaxDays));
     const ShiftSummary summary = ShiftSummaryBuilder::readDays(request.programFolder, days->first, days->second);
     for (const QString &refused : summary.refused)
         err << "vorn: " << refused << Qt::endl;

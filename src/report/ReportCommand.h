@@ -13,7 +13,7 @@ class QTextStream;
 namespace reportcommand {
 
 // "yy-mm-dd" (one day) or "yy-mm-dd..yy-mm-dd" (first to last), today when empty. Empty when the text is
-// no such day or range, or the range runs backwards.
+// no such day or range, the range runs backwards or is longer than ShiftSummary::MaxDays.
 std::optional<std::pair<QDate, QDate>> parseDays(const QString &text, QDate today);
 
 struct Request

@@ -15,6 +15,8 @@
 #include <QThread>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace {
 
 void fillTable(QTableWidget *table, const QStringList &header, const QList<QStringList> &rows, int leftColumns)
@@ -144,16 +146,22 @@ void ShiftReportWindow::showDays(QDate from, QDate to)
     const QSignalBlocker blockFrom(m_from);
     const QSignalBlocker blockTo(m_to);
     m_from->setDate(from);
-    m_to->setDate(std::max(from, to));
+    m_to->setDate(std::clamp(to, from, from.addDays(ShiftSummary::MaxDays - 1)));
     load();
 }
 
 void ShiftReportWindow::pickerChanged()
 {
-    // A range runs forward: moving one end past the other takes the other along.
-    if (m_from->date() > m_to->date()) {
-        const QSignalBlocker block(sender() == m_from ? m_to : m_from);
-        (sender() == m_from ? m_to : m_from)->setDate(sender() == m_from ? m_from->date() : m_to->date());
+    // A range runs forward and spans at most a year: moving one end past the other, or too far from it,
+    // takes the other along.
+    const bool fromMoved = sender() == m_from;
+    QDateEdit *other = fromMoved ? m_to : m_from;
+    const QDate moved = fromMoved ? m_from->date() : m_to->date();
+    const QDate nearest = fromMoved ? std::clamp(m_to->date(), moved, moved.addDays(ShiftSummary::MaxDays - 1))
+                                    : std::clamp(m_from->date(), moved.addDays(1 - ShiftSummary::MaxDays), moved);
+    if (other->date() != nearest) {
+        const QSignalBlocker block(other);
+        other->setDate(nearest);
     }
     load();
 }

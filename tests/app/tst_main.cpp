@@ -147,12 +147,13 @@ void tst_main::reportCommand_data()
                        u"<temp>/Log - printed \\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d +page 1"_s};
     QTest::newRow("not a day") << QStringList{u"26-13-06"_s} << 2 << QByteArray()
                                << QByteArray("vorn: not a day or range of days: 26-13-06 (yy-mm-dd or "
-                                             "yy-mm-dd..yy-mm-dd)\n")
+                                             "yy-mm-dd..yy-mm-dd, at most 366 days)\n")
                                << QByteArray() << QStringList();
-    QTest::newRow("a range that runs backwards") << QStringList{u"26-12-06..26-12-05"_s} << 2 << QByteArray()
-                                                 << QByteArray("vorn: not a day or range of days: 26-12-06..26-12-05 "
-                                                               "(yy-mm-dd or yy-mm-dd..yy-mm-dd)\n")
-                                                 << QByteArray() << QStringList();
+    for (const char *range : {"26-12-06..26-12-05", "25-12-05..26-12-06"}) // backwards; a year and a day
+        QTest::newRow(range) << QStringList{QLatin1String(range)} << 2 << QByteArray()
+                             << QByteArray("vorn: not a day or range of days: " + QByteArray(range)
+                                           + " (yy-mm-dd or yy-mm-dd..yy-mm-dd, at most 366 days)\n")
+                             << QByteArray() << QStringList();
     QTest::newRow("a day without runs") << QStringList{u"26-12-07"_s, u"--csv"_s, u"<temp>/out.csv"_s} << 2
                                         << QByteArray()
                                         << QByteArray("vorn: no dispense journal for 26-12-07 in <temp>/Log\n")
