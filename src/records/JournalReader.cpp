@@ -3,6 +3,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 #include <array>
 
@@ -189,6 +190,11 @@ Read readFile(const QString &path)
         return {};
     Read read;
     read.found = true;
+    // A pipe or a device in the file's place would block the reader, a folder cannot be read.
+    if (!QFileInfo(path).isFile()) {
+        read.refused = QDir::toNativeSeparators(path) + QStringLiteral(" is not a file: not read");
+        return read;
+    }
     if (file.size() > MaxFileBytes) {
         read.refused = QDir::toNativeSeparators(path) + QStringLiteral(" is larger than 64 MiB: not read");
         return read;

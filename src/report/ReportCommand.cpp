@@ -53,9 +53,12 @@ int run(const Request &request, const QDateTime &now, QTextStream &out, QTextStr
     const ShiftSummary summary = ShiftSummaryBuilder::readDays(request.programFolder, days->first, days->second);
     for (const QString &refused : summary.refused)
         err << "vorn: " << refused << Qt::endl;
-    if (summary.total.runs == 0)
-        return fail(QStringLiteral("no dispense journal for %1 in %2")
-                        .arg(summary.period(), QDir::toNativeSeparators(journal::logFolder(request.programFolder))));
+    if (summary.total.runs == 0) {
+        const QString damaged = summary.unreadable ? QStringLiteral(" (") + summary.unreadableText() + u')' : QString();
+        return fail(
+            QStringLiteral("no dispense journal for %1 in %2%3")
+                .arg(summary.period(), QDir::toNativeSeparators(journal::logFolder(request.programFolder)), damaged));
+    }
     if (!summary.unreadableText().isEmpty())
         err << "vorn: " << summary.unreadableText() << Qt::endl;
 

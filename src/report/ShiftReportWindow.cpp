@@ -189,6 +189,7 @@ void ShiftReportWindow::load()
         });
     connect(m_loader, &QThread::finished, this, [this, result] { loadFinished(result); });
     m_lblNote->setText(QStringLiteral("Reading the dispense journal..."));
+    m_cmdSavePdf->setEnabled(false); // the figures on screen are not the days picked until then
     m_loader->start(QThread::LowPriority);
 }
 
@@ -202,6 +203,7 @@ void ShiftReportWindow::loadFinished(std::shared_ptr<ShiftSummary> summary)
         return;
     }
     m_summary = std::move(*summary);
+    m_cmdSavePdf->setEnabled(true);
     fill();
     emit loaded();
 }

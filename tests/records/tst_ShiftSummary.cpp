@@ -3,6 +3,7 @@
 #include "ShiftSummary.h"
 
 #include <QDir>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -129,19 +130,37 @@ private slots:
         QCOMPARE(s.unreadableText().isEmpty(), unreadable == 0);
     }
 
-    // A journal past the bound is refused whole with a message; what the other days hold still counts.
-    void oversizedFileRefused()
+    // A journal past the bound, or something else in a journal's place, is refused whole with a message;
+    // what the other days hold still counts.
+    void fileRefused_data()
     {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("a file over 64 MiB") << u"large"_s << u"26-12-07-Runs.csv is larger than 64 MiB: not read"_s;
+        QTest::newRow("a folder") << u"folder"_s << u"26-12-07-Runs.csv is not a file: not read"_s;
+#ifdef Q_OS_UNIX
+        QTest::newRow("a pipe nobody writes to") << u"pipe"_s << u"26-12-07-Runs.csv is not a file: not read"_s;
+#endif
+    }
+    void fileRefused()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, message);
         writeDay(Day, H + "2026-12-06T09:00:00,RING,UNIT 1,101,12,12,,complete,,\r\n");
-        writeDay(Day.addDays(1), {});
-        QFile big(journal::fileFor(m_dir.path(), Day.addDays(1)));
-        QVERIFY(big.resize(journal::MaxFileBytes + 1)); // sparse: no disk space taken
+        const QString path = journal::fileFor(m_dir.path(), Day.addDays(1));
+        if (kind == u"large") {
+            writeDay(Day.addDays(1), {});
+            QVERIFY(QFile(path).resize(journal::MaxFileBytes + 1)); // sparse: no disk space taken
+        } else if (kind == u"folder") {
+            QVERIFY(QDir().mkpath(path));
+        } else {
+            QCOMPARE(QProcess::execute(u"mkfifo"_s, {path}), 0);
+        }
         const ShiftSummary s = ShiftSummaryBuilder::readDays(m_dir.path(), Day, Day.addDays(1));
         QCOMPARE(s.total.runs, 1);
         QCOMPARE(s.files, 2);
         QCOMPARE(s.refused.size(), 1);
-        QVERIFY2(s.refused.front().endsWith(u"26-12-07-Runs.csv is larger than 64 MiB: not read"_s),
-                 qPrintable(s.refused.front()));
+        QVERIFY2(s.refused.front().endsWith(message), qPrintable(s.refused.front()));
     }
 
     // What the writer writes, the reader reads back field for field.
@@ -165,8 +184,14 @@ private slots:
         QCOMPARE(QDateTime(r.day, r.time), QDateTime(Day, QTime(14, 3, 12)));
     }
 
-    void init() { QVERIFY(m_dir.isValid()); }
-    void cleanup() { QDir(journal::logFolder(m_dir.path())).removeRecursively(); }
+    void init()
+    {
+        QVERIFY(m_dir.isValid());
+    }
+    void cleanup()
+    {
+        QDir(journal::logFolder(m_dir.path())).removeRecursively();
+    }
 
 private:
     QTemporaryDir m_dir;

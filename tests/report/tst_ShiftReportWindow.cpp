@@ -50,11 +50,12 @@ private slots:
         QTest::addColumn<QDate>("from"); // the range shown
         QTest::addColumn<QDate>("until");
         QTest::newRow("from moved back a week") << true << Today.addDays(-7) << Today.addDays(-7) << Today;
-        QTest::newRow("from moved past the last day") << true << Today.addDays(3) << Today.addDays(3) << Today.addDays(3);
-        QTest::newRow("the last day moved before the first") << false << Today.addDays(-2) << Today.addDays(-2)
-                                                             << Today.addDays(-2);
-        QTest::newRow("from moved two years back") << true << Today.addYears(-2) << Today.addYears(-2)
-                                                   << Today.addYears(-2).addDays(365);
+        QTest::newRow("from moved past the last day")
+            << true << Today.addDays(3) << Today.addDays(3) << Today.addDays(3);
+        QTest::newRow("the last day moved before the first")
+            << false << Today.addDays(-2) << Today.addDays(-2) << Today.addDays(-2);
+        QTest::newRow("from moved two years back")
+            << true << Today.addYears(-2) << Today.addYears(-2) << Today.addYears(-2).addDays(365);
     }
     void pickerKeepsARange()
     {
