@@ -8,7 +8,9 @@
 #include "dUnit.h"
 #include "frmVorn.h"
 
+#include <QAction>
 #include <QDeadlineTimer>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMouseEvent>
@@ -176,6 +178,10 @@ private slots:
     // as the operator judges the units.
     void shiftReportFollowsTheRun()
     {
+        QStringList menu; // the status line's context menu offers it too
+        for (const QAction *a : m_window->findChild<QLabel *>(u"lblStatus"_s)->actions())
+            menu << a->text();
+        QVERIFY(menu.contains(u"Shift report"_s));
         QTest::keyClick(m_window.get(), Qt::Key_F2);
         ShiftReportWindow *report = m_window->shiftReport();
         QVERIFY(report && report->isVisible() && !report->isModal());
