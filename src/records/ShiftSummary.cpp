@@ -3,6 +3,8 @@
 #include "NumberText.h"
 #include "RunJournal.h"
 
+#include <algorithm>
+
 namespace {
 
 QString number(qint64 n)
@@ -192,7 +194,6 @@ QString ShiftSummary::unitText() const
 }
 
 ShiftSummaryBuilder::ShiftSummaryBuilder(QDate from, QDate to)
-    : m_units(&unitOrder)
 {
     m_summary.from = from;
     m_summary.to = to;
@@ -231,16 +232,18 @@ void ShiftSummaryBuilder::add(QDate day, const journal::Read &read)
 ShiftSummary ShiftSummaryBuilder::result() const
 {
     ShiftSummary s = m_summary;
-    for (const auto &[name, u] : m_units)
+    for (const ShiftSummary::UnitTotals &u : m_units)
         s.units.push_back(u);
-    for (const auto &[name, d] : m_designs) {
-        if (!name.isEmpty())
-            s.designs.push_back({name, qint64(d.times.size()), d.asked, d.counted});
+    std::sort(s.units.begin(), s.units.end(), [](const auto &a, const auto &b) { return unitOrder(a.unit, b.unit); });
+    for (auto d = m_designs.cbegin(); d != m_designs.cend(); ++d) {
+        if (!d.key().isEmpty())
+            s.designs.push_back({d.key(), qint64(d->times.size()), d->asked, d->counted});
     }
+    std::sort(s.designs.begin(), s.designs.end(), [](const auto &a, const auto &b) { return a.design < b.design; });
     // Counts typed by hand, without a design, come last.
-    if (const auto none = m_designs.find(QString()); none != m_designs.end())
-        s.designs.push_back({QString::fromLatin1(ShiftSummary::NoDesign), qint64(none->second.times.size()),
-                             none->second.asked, none->second.counted});
+    if (const auto none = m_designs.constFind(QString()); none != m_designs.cend())
+        s.designs.push_back(
+            {QString::fromLatin1(ShiftSummary::NoDesign), qint64(none->times.size()), none->asked, none->counted});
     return s;
 }
 

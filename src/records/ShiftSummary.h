@@ -4,13 +4,13 @@
 
 #include <QByteArray>
 #include <QDate>
+#include <QHash>
 #include <QList>
 #include <QSet>
 #include <QString>
 #include <QStringList>
 
 #include <functional>
-#include <map>
 #include <vector>
 
 // What a shift dispensed, from the dispense journal of a day or of a range of days: per unit (in unit
@@ -87,8 +87,9 @@ private:
         double asked = 0, counted = 0;
     };
     ShiftSummary m_summary;
-    std::map<QString, ShiftSummary::UnitTotals, bool (*)(const QString &, const QString &)> m_units;
-    std::map<QString, DesignRuns> m_designs;
+    // Put in order once, at the end: the natural order of names costs too much for every row.
+    QHash<QString, ShiftSummary::UnitTotals> m_units;
+    QHash<QString, DesignRuns> m_designs;
 };
 
 // Unit names in the order a person counts them: "UNIT 2" before "UNIT 10".
