@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the Debian package and checks what an operator's PC would get from it, without installing it:
 # the unpacked console answers --version on its own (system Qt, no display), the menu entry is valid,
-# the package depends on the serial port library, and nothing but the programs and their files is in it.
+# the package depends on the serial port and charts libraries and carries its copyright file, and nothing
+# but the programs and their files is in it.
 #   scripts/package-check.sh [BUILD_DIR]
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -29,7 +30,13 @@ desktop-file-validate "$tmp/usr/share/applications/vorn.desktop" || fail "the de
 
 # Read whole before grep: with pipefail, grep -q ending early would fail the pipe on SIGPIPE.
 info=$(dpkg-deb -I "$deb")
-grep -q 'Depends:.*libqt6serialport6' <<<"$info" || fail "the package does not depend on libqt6serialport6"
+for lib in libqt6serialport6 libqt6charts6; do
+    grep -q "Depends:.*$lib" <<<"$info" || fail "the package does not depend on $lib"
+done
+# The licence in Debian's machine-readable format, where Debian looks for it.
+grep -q '^Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/' \
+    "$tmp/usr/share/doc/vorn/copyright" || fail "the package has no machine-readable copyright file"
+grep -q '^License: GPL-3+' "$tmp/usr/share/doc/vorn/copyright" || fail "the copyright file names no GPL-3+"
 for field in Maintainer Section Description; do
     [ -n "$(dpkg-deb -f "$deb" "$field")" ] || fail "the package has no $field"
 done
@@ -38,6 +45,7 @@ expected="./usr/bin/dispenser-sim
 ./usr/bin/vorn
 ./usr/share/applications/vorn.desktop
 ./usr/share/doc/vorn/README.md
+./usr/share/doc/vorn/copyright
 ./usr/share/icons/hicolor/128x128/apps/vorn.png
 ./usr/share/icons/hicolor/256x256/apps/vorn.png
 ./usr/share/icons/hicolor/48x48/apps/vorn.png

@@ -1,9 +1,15 @@
 #!/usr/bin/env bash
-# Takes the README's picture of the real window under Xvfb: the demo folder, the simulator when built.
-#   scripts/screenshot.sh [OUTPUT.png]
+# Takes the README's pictures of the real windows under Xvfb: the console on the demo folder (the
+# simulator when built), or with --report the shift report over a day of demo runs.
+#   scripts/screenshot.sh [--report] [OUTPUT.png]
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-out=${1:-$root/docs/console.png}
+report=""
+if [ "${1:-}" = "--report" ]; then
+    report=1
+    shift
+fi
+out=${1:-$root/docs/$([ -n "$report" ] && echo report || echo console).png}
 "$root/scripts/setup.sh" "$root/build"
 
 work=$(mktemp -d)
@@ -17,5 +23,35 @@ fi
 # A window of 1280 x 720 pixels at the origin of a screen of the same size.
 sed -i '/^Left=\|^Top=\|^width=\|^height=/d' "$work/Vorn.ini"
 sed -i "s/^\[Settings\]\r\?$/[Settings]\r\nLeft=0\r\nTop=0\r\nwidth=19200\r\nheight=10800\r/" "$work/Vorn.ini"
-xvfb-run -a -s "-screen 0 1280x720x24" "$root/build/bin/vorn" --dir "$work" --screenshot "$out"
+if [ -n "$report" ]; then
+    # Today's journal as a shift of runs leaves it: five units, a design per hour, a few that fell short.
+    mkdir -p "$work/Log"
+    journal="$work/Log/$(date +%y-%m-%d)-Runs.csv"
+    day=$(date +%Y-%m-%d)
+    printf 'time,design,unit,uid,asked,counted,short,result,verdict,actual\r\n' >"$journal"
+    designs=(RING BROOCH RING PENDANT RING "" BROOCH RING)
+    for hour in 6 7 8 9 10 11 12 13; do
+        design=${designs[$((hour - 6))]}
+        for run in 0 1 2; do
+            time="${day}T$(printf '%02d:%02d:00' "$hour" $((run * 17)))"
+            for unit in 1 2 3 4 5; do
+                asked=$((4 + unit * 2))
+                case $(((hour * 7 + run * 3 + unit) % 23)) in
+                    0) counted=$((asked - 2)) short=2 result=short verdict="NOT OK" ;;
+                    5) counted=$((asked / 2)) short="" result=stuck verdict="" ;;
+                    9) counted=$((asked + 1)) short="" result=over verdict="NOT OK" ;;
+                    13) counted="" short="" result="no report" verdict="" ;;
+                    *) counted=$asked short="" result=complete verdict=OK ;;
+                esac
+                actual=""
+                [ "$verdict" = "NOT OK" ] && actual=$counted
+                printf '%s,%s,UNIT %s,10%s,%s,%s,%s,%s,%s,%s\r\n' "$time" "$design" "$unit" "$unit" "$asked" \
+                    "$counted" "$short" "$result" "$verdict" "$actual" >>"$journal"
+            done
+        done
+    done
+    xvfb-run -a -s "-screen 0 1280x800x24" "$root/build/bin/vorn" --dir "$work" --report-screenshot "$out"
+else
+    xvfb-run -a -s "-screen 0 1280x720x24" "$root/build/bin/vorn" --dir "$work" --screenshot "$out"
+fi
 echo "wrote $out"

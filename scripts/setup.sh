@@ -7,8 +7,10 @@ build=${1:-$root/build}
 shift || true
 
 # dpkg-dev (dpkg-shlibdeps), file and desktop-file-utils build and check the Debian package.
-packages=(cmake g++ make qt6-base-dev qt6-serialport-dev fonts-dejavu-core xvfb xauth dpkg-dev file
-    desktop-file-utils)
+# qt6-charts-dev draws the shift report's charts (its CMake files need libqt6opengl6-dev, which it does not
+# pull in); poppler-utils (pdftotext) lets the tests read the report's PDF.
+packages=(cmake g++ make qt6-base-dev qt6-serialport-dev qt6-charts-dev libqt6opengl6-dev fonts-dejavu-core
+    xvfb xauth dpkg-dev file desktop-file-utils poppler-utils)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -14,6 +14,7 @@
 #include "ResponseProcessor.h"
 #include "RunJournal.h"
 #include "SettingsSchema.h"
+#include "ShiftReportWindow.h"
 #include "StoredLayout.h"
 #include "Twips.h"
 #include "UnitHandlers.h"
@@ -115,6 +116,8 @@ frmVorn::frmVorn(Platform &platform, PortFolder *ports, QWidget *parent)
               else
                   m_runs->append(row);
               reportHeld();
+              if (m_report) // an open shift report follows today's journal
+                  m_report->journalWritten();
               return m_runs->heldCount() == 0;
           },
           [this](const QString &message) { SetStatus(message); }))
@@ -198,6 +201,22 @@ frmVorn::frmVorn(Platform &platform, PortFolder *ports, QWidget *parent)
             return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
         },
         m_platform.now().date());
+    auto *report = new QAction(QStringLiteral("Shift report"), this);
+    report->setShortcut(QKeySequence(Qt::Key_F2));
+    report->setShortcutContext(Qt::WindowShortcut);
+    addAction(report);
+    m_lblStatus->addAction(report);
+    connect(report, &QAction::triggered, this, &frmVorn::showShiftReport);
+}
+
+void frmVorn::showShiftReport()
+{
+    if (!m_report)
+        m_report = new ShiftReportWindow(
+            m_platform.programFolder(), [this] { return m_platform.now(); }, this);
+    m_report->show();
+    m_report->raise();
+    m_report->activateWindow();
 }
 
 frmVorn::~frmVorn()
@@ -644,6 +663,8 @@ void frmVorn::saveWindowPosition()
     m_timer1->stop();
     m_journal->finish();
     saveUnwritten();
+    if (m_report)
+        m_report->close();
     emit closed();
 }
 

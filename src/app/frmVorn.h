@@ -20,6 +20,7 @@ class DesignBook;
 class ResponseProcessor;
 class UnitHandlers;
 class DailyLog;
+class ShiftReportWindow;
 class MessagePane;
 class PortFolder;
 class Platform;
@@ -108,6 +109,9 @@ public:
     // Fill the design list and the command list from the settings.
     void fillDesigns();
     void FillCommands();
+    // The shift report window (F2, and the status line's context menu); made when first asked for.
+    void showShiftReport();
+    ShiftReportWindow *shiftReport() const { return m_report; }
 
 signals:
     // The window has been closed and its state saved.
@@ -185,4 +189,5 @@ private:
 
     LegacyTimer m_tmrStatus;
     QTimer *m_timer1 = nullptr;
+    ShiftReportWindow *m_report = nullptr; // a window of its own, owned as a child
 };

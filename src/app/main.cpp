@@ -1,5 +1,7 @@
 #include "ProgramFolder.h"
 #include "QtPlatform.h"
+#include "ReportCommand.h"
+#include "ShiftReportWindow.h"
 #include "SignalCloser.h"
 #include "ctxPatchButton.h"
 #include "frmVorn.h"
@@ -10,10 +12,12 @@
 #include <QDir>
 #include <QScreen>
 #include <QStandardPaths>
+#include <QTextStream>
 #include <QTimer>
 
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 
 using namespace Qt::StringLiterals;
 
@@ -37,11 +41,27 @@ struct CommandLine
     QCommandLineOption screenshot{
         u"screenshot"_s, u"Save a picture of the window once it is shown, then close it as the operator would."_s,
         u"FILE"_s};
+    // For the README's picture of the shift report: opens it once the console is shown, saves its picture.
+    QCommandLineOption reportScreenshot{u"report-screenshot"_s, u"Save a picture of the shift report window."_s,
+                                        u"FILE"_s};
+    QCommandLineOption report{
+        u"report"_s,
+        u"Write the shift report of a day (yy-mm-dd, today when none is given) or of a range of days "
+        u"(yy-mm-dd..yy-mm-dd) from the dispense journal, without a window: the unit table to standard output, "
+        u"or to the files of --csv and --pdf."_s};
+    QCommandLineOption pdf{u"pdf"_s, u"With --report: write the report as a PDF."_s, u"FILE"_s};
+    QCommandLineOption csv{u"csv"_s, u"With --report: write the unit table as CSV."_s, u"FILE"_s};
 
     CommandLine()
     {
         parser.addOption(dir);
         parser.addOption(screenshot);
+        parser.addOption(report);
+        reportScreenshot.setFlags(QCommandLineOption::HiddenFromHelp);
+        parser.addOption(reportScreenshot);
+        parser.addOption(pdf);
+        parser.addOption(csv);
+        parser.addPositionalArgument(u"days"_s, u"With --report: the day or range of days."_s, u"[DAY|FROM..TO]"_s);
     }
 
     bool asksForTextOnly() const
@@ -119,6 +139,38 @@ void holdStartMessage(QtMsgType type, const QMessageLogContext &context, const Q
     heldMessages.append({type, QByteArray(context.category), text});
 }
 
+// The shift report from the command line needs no display: text and CSV need no GUI at all, and the PDF's
+// charts are drawn by an application on the offscreen platform.
+int runReport(int argc, char **argv, CommandLine &command)
+{
+    // A script reads one line on standard error when something is wrong; Qt's own notes (a missing
+    // XDG_RUNTIME_DIR, font fallbacks) are no such line.
+    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &, const QString &text) {
+        if (type == QtFatalMsg) {
+            std::fprintf(stderr, "vorn: %s\n", qPrintable(text));
+            std::_Exit(2);
+        }
+    });
+    const bool pdf = command.parser.isSet(command.pdf);
+#ifndef Q_OS_WIN
+    if (pdf)
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+#endif
+    const std::unique_ptr<QCoreApplication> app =
+        pdf ? std::make_unique<QApplication>(argc, argv) : std::make_unique<QCoreApplication>(argc, argv);
+    const QString folder = command.programFolder().path;
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    const QStringList days = command.parser.positionalArguments();
+    if (days.size() > 1) {
+        err << "vorn: one day or one range of days, not " << days.join(u' ') << Qt::endl;
+        return 2;
+    }
+    return reportcommand::run(
+        {folder, days.value(0), command.parser.value(command.pdf), command.parser.value(command.csv)},
+        QDateTime::currentDateTime(), out, err);
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -130,12 +182,15 @@ int main(int argc, char *argv[])
     CommandLine command;
     // --help and --version need no window, so they work without a display: answered from a
     // core application before anything of the GUI exists.
-    if (command.parser.parse(rawArguments(argc, argv)) && command.asksForTextOnly()) {
+    const bool parsed = command.parser.parse(rawArguments(argc, argv));
+    if (parsed && command.asksForTextOnly()) {
         QCoreApplication core(argc, argv);
         command.programFolder();
         command.parser.process(core); // prints and exits
         return 0;
     }
+    if (parsed && command.parser.isSet(command.report))
+        return runReport(argc, argv, command);
     if (displayMissing(argc, argv)) {
         std::fputs(noDisplayLine, stderr);
         return 2;
@@ -177,6 +232,16 @@ int main(int argc, char *argv[])
         QTimer::singleShot(1500, &window, [&window, file] {
             const QPixmap shot = window.screen() ? window.screen()->grabWindow(window.winId()) : QPixmap();
             (shot.isNull() ? window.grab() : shot).save(file);
+            window.close();
+        });
+    }
+    if (command.parser.isSet(command.reportScreenshot)) {
+        const QString file = command.parser.value(command.reportScreenshot);
+        window.showShiftReport();
+        QTimer::singleShot(2500, &window, [&window, file] {
+            QWidget *report = window.shiftReport();
+            const QPixmap shot = report->screen() ? report->screen()->grabWindow(report->winId()) : QPixmap();
+            (shot.isNull() ? report->grab() : shot).save(file);
             window.close();
         });
     }

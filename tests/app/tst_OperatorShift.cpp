@@ -1,16 +1,20 @@
 #include "Csv.h"
 #include "MessagePane.h"
 #include "RunJournal.h"
+#include "ShiftReportWindow.h"
 #include "Simulator.h"
 #include "TestFolder.h"
 #include "ctxPatchButton.h"
 #include "dUnit.h"
 #include "frmVorn.h"
 
+#include <QAction>
 #include <QDeadlineTimer>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMouseEvent>
+#include <QTableWidget>
 
 using namespace Qt::Literals::StringLiterals;
 using SettingsSchema::Key;
@@ -175,6 +179,41 @@ private slots:
         QCOMPARE(
             results,
             (QStringList{run + u"UNIT 2,short,NOT OK,3"_s, run + u"UNIT 1,complete,,"_s, run + u"UNIT 3,stuck,,"_s}));
+    }
+
+    // F2 opens the shift report beside the console, which keeps working; the report follows today's journal
+    // as the operator judges the units.
+    void shiftReportFollowsTheRun()
+    {
+        QStringList menu; // the status line's context menu offers it too
+        for (const QAction *a : m_window->findChild<QLabel *>(u"lblStatus"_s)->actions())
+            menu << a->text();
+        QVERIFY(menu.contains(u"Shift report"_s));
+        QTest::keyClick(m_window.get(), Qt::Key_F2);
+        ShiftReportWindow *report = m_window->shiftReport();
+        QVERIFY(report && report->isVisible() && !report->isModal());
+        QCOMPARE(report->windowTitle(), u"Shift report"_s);
+        QTRY_VERIFY_WITH_TIMEOUT(!report->isLoading(), WaitMs);
+        QCOMPARE(report->summary().total.runs, 0);
+
+        auto *list = m_window->findChild<QListWidget *>(u"lstDesign"_s);
+        doubleClick(list->viewport(), list->visualItemRect(list->item(0)).center()); // RING=12,0,4,0,0
+        QTest::mouseClick(button(u"cmdDispense"_s), Qt::LeftButton);
+        QTRY_COMPARE_WITH_TIMEOUT(m_window->statusText(), u"RING: 2 of 2 units complete"_s, WaitMs);
+        for (int n : {1, 3})
+            emit m_window->unitPanel(n)->findChild<ctxPatchButton *>(u"cYes"_s)->Click();
+        auto *table = report->findChild<QTableWidget *>(u"unitTable"_s);
+        const auto row = [table](int r) {
+            QStringList cells;
+            for (int c = 0; c < table->columnCount(); ++c)
+                cells << (table->item(r, c) ? table->item(r, c)->text() : QString());
+            return cells.join(u',');
+        };
+        QTRY_COMPARE_WITH_TIMEOUT(row(2), u"total,,2,2,0,0,0,0,0,16,16,0,2,0"_s, WaitMs);
+        QCOMPARE(row(0), u"UNIT 1,101,1,1,0,0,0,0,0,12,12,0,1,0"_s);
+        QCOMPARE(row(1), u"UNIT 3,103,1,1,0,0,0,0,0,4,4,0,1,0"_s);
+        QVERIFY(report->savePdf());
+        QVERIFY(QFile::exists(m_folder->path(u"Log/24-07-26-Report.pdf"_s)));
     }
 
     // Random bytes, NULs, overlong lines and fifty unasked reports a second: the answers still get through.

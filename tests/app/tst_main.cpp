@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -15,6 +16,8 @@ private slots:
     void programFolder();
     void startWithoutDisplay_data();
     void startWithoutDisplay();
+    void reportCommand_data();
+    void reportCommand();
 };
 
 // Root may write in any folder of mode 555 but in no folder of /proc, so the installed case is played with
@@ -101,6 +104,122 @@ void tst_main::startWithoutDisplay()
         QVERIFY2(QString::fromLocal8Bit(output).contains(outputPart), output.constData());
     // Nothing of the operator's folder is touched by a start that cannot show the window.
     QVERIFY(QDir(temp.path()).isEmpty());
+}
+
+// The shift report from a script at the end of a shift: no display, no window, the unit table where asked.
+void tst_main::reportCommand_data()
+{
+    QTest::addColumn<QStringList>("arguments"); // after --report --dir <temp>
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QByteArray>("output");
+    QTest::addColumn<QByteArray>("errors");
+    QTest::addColumn<QByteArray>("csv"); // what <temp>/out.csv holds afterwards
+    QTest::addColumn<QStringList>("pdfLines"); // patterns of lines of the text of <temp>/out.pdf
+
+    const QByteArray unreadable = "vorn: 1 journal row could not be read\n";
+    QTest::newRow("a day as aligned text")
+        << QStringList{u"26-12-06"_s} << 0
+        << QByteArray("unit    uid      runs  complete  short runs  stuck  over  not sent  no report  stones asked  "
+                      "stones counted  stones short  OK  NOT OK\n"
+                      "UNIT 1  101         2         1           0      1     0         0          0            24  "
+                      "            17             0   1       0\n"
+                      "UNIT 3  103/113     2         0           1      0     0         1          0             8  "
+                      "             1             3   0       1\n"
+                      "total               4         1           1      1     0         1          0            32  "
+                      "            18             3   1       1\n")
+        << unreadable << QByteArray() << QStringList();
+    QTest::newRow("a range to CSV")
+        << QStringList{u"26-12-05..26-12-06"_s, u"--csv"_s, u"<temp>/out.csv"_s} << 0 << QByteArray() << unreadable
+        << QByteArray("unit,uid,runs,complete,short runs,stuck,over,not sent,no report,stones asked,stones counted,"
+                      "stones short,OK,NOT OK\r\n"
+                      "UNIT 1,101,3,2,0,1,0,0,0,36,29,0,1,0\r\nUNIT 3,103/113,2,0,1,0,0,1,0,8,1,3,0,1\r\n"
+                      "total,,5,2,1,1,0,1,0,44,30,3,1,1\r\n")
+        << QStringList();
+    QTest::newRow("a PDF without a display")
+        << QStringList{u"26-12-06"_s, u"--pdf"_s, u"<temp>/out.pdf"_s} << 0 << QByteArray() << unreadable
+        << QByteArray()
+        << QStringList{u"Shift report 26-12-06"_s,
+                       u"UNIT 1 +101 +2 +1 +0 +1 +0 +0 +0 +24 +17 +0 +1 +0"_s,
+                       u"UNIT 3 +103/113 +2 +0 +1 +0 +0 +1 +0 +8 +1 +3 +0 +1"_s,
+                       u"total +4 +1 +1 +1 +0 +1 +0 +32 +18 +3 +1 +1"_s,
+                       u"RING +2 +28 +18"_s,
+                       u"\\(no design\\) +1 +4 +0"_s,
+                       u"<temp>/Log - printed \\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d +page 1"_s};
+    QTest::newRow("not a day") << QStringList{u"26-13-06"_s} << 2 << QByteArray()
+                               << QByteArray("vorn: not a day or range of days: 26-13-06 (yy-mm-dd or "
+                                             "yy-mm-dd..yy-mm-dd, at most 366 days)\n")
+                               << QByteArray() << QStringList();
+    for (const char *range : {"26-12-06..26-12-05", "25-12-05..26-12-06"}) // backwards; a year and a day
+        QTest::newRow(range) << QStringList{QLatin1String(range)} << 2 << QByteArray()
+                             << QByteArray("vorn: not a day or range of days: " + QByteArray(range)
+                                           + " (yy-mm-dd or yy-mm-dd..yy-mm-dd, at most 366 days)\n")
+                             << QByteArray() << QStringList();
+    QTest::newRow("a day without runs") << QStringList{u"26-12-07"_s, u"--csv"_s, u"<temp>/out.csv"_s} << 2
+                                        << QByteArray()
+                                        << QByteArray("vorn: no dispense journal for 26-12-07 in <temp>/Log\n")
+                                        << QByteArray() << QStringList();
+    QTest::newRow("a CSV file in a folder that is not there")
+        << QStringList{u"26-12-05"_s, u"--csv"_s, u"<temp>/none/out.csv"_s} << 2 << QByteArray()
+        << QByteArray("vorn: cannot write <temp>/none/out.csv: ") << QByteArray() << QStringList();
+}
+
+void tst_main::reportCommand()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitCode);
+    QFETCH(QByteArray, output);
+    QFETCH(QByteArray, errors);
+    QFETCH(QByteArray, csv);
+    QFETCH(QStringList, pdfLines);
+
+    QTemporaryDir temp;
+    QVERIFY(QDir(temp.path()).mkdir(u"Log"_s));
+    const auto write = [&](const QString &name, const QByteArray &bytes) {
+        QFile f(temp.filePath(u"Log/"_s + name));
+        QVERIFY(f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size());
+    };
+    const QByteArray header = "time,design,unit,uid,asked,counted,short,result,verdict,actual\r\n";
+    write(u"26-12-05-Runs.csv"_s, header + "2026-12-05T22:10:00,,UNIT 1,101,12,12,,complete,,\r\n");
+    // UNIT 3's UID was changed during the shift; a row of it was cut off.
+    write(u"26-12-06-Runs.csv"_s,
+          header
+              + "2026-12-06T14:03:12,RING,UNIT 3,103,4,1,3,short,NOT OK,1\r\n"
+                "2026-12-06T14:03:12,RING,UNIT 1,101,12,12,,complete,OK,\r\n"
+                "2026-12-06T14:09:40,RING,UNIT 1,101,12,5,,stuck,,\r\n"
+                "2026-12-06T15:00:00,,UNIT 3,113,4\r\n"
+                "2026-12-06T15:10:00,,UNIT 3,113,4,,,not sent,,\r\n");
+    for (QString &a : arguments)
+        a.replace(u"<temp>"_s, temp.path());
+    errors.replace("<temp>", temp.path().toUtf8());
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const QString &name : {u"DISPLAY"_s, u"WAYLAND_DISPLAY"_s, u"QT_QPA_PLATFORM"_s})
+        env.remove(name);
+    QProcess vorn;
+    vorn.setProcessEnvironment(env);
+    vorn.start(QStringLiteral(VORN_EXECUTABLE), QStringList{u"--report"_s, u"--dir"_s, temp.path()} + arguments);
+    QVERIFY(vorn.waitForFinished(30000));
+    const QByteArray errorOutput = vorn.readAllStandardError();
+    QCOMPARE(vorn.exitStatus(), QProcess::NormalExit);
+    QVERIFY2(vorn.exitCode() == exitCode, errorOutput.constData());
+    QCOMPARE(vorn.readAllStandardOutput(), output);
+    if (errors.endsWith(": ")) // the system's own reason follows
+        QVERIFY2(errorOutput.startsWith(errors) && errorOutput.count('\n') == 1, errorOutput.constData());
+    else
+        QCOMPARE(errorOutput, errors);
+    QFile out(temp.filePath(u"out.csv"_s));
+    QCOMPARE(out.open(QIODevice::ReadOnly) ? out.readAll() : QByteArray(), csv);
+
+    if (pdfLines.isEmpty())
+        return;
+    QProcess pdftotext;
+    pdftotext.start(u"pdftotext"_s, {u"-layout"_s, temp.filePath(u"out.pdf"_s), u"-"_s});
+    QVERIFY2(pdftotext.waitForFinished(30000) && pdftotext.exitCode() == 0, "pdftotext (Debian poppler-utils)");
+    const QStringList lines = QString::fromUtf8(pdftotext.readAllStandardOutput()).split(u'\n');
+    for (QString pattern : pdfLines) {
+        pattern.replace(u"<temp>"_s, QRegularExpression::escape(QDir::toNativeSeparators(temp.path())));
+        const QRegularExpression re(u"^\\s*"_s + pattern + u"\\s*$"_s);
+        QVERIFY2(lines.indexOf(re) >= 0, qPrintable(pattern + u"\n"_s + lines.join(u'\n')));
+    }
 }
 
 QTEST_MAIN(tst_main)

@@ -1,0 +1,96 @@
+#pragma once
+
+#include "JournalReader.h"
+
+#include <QByteArray>
+#include <QDate>
+#include <QHash>
+#include <QList>
+#include <QSet>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <vector>
+
+// What a shift dispensed, from the dispense journal of a day or of a range of days: per unit (in unit
+// order, and a total), per design, and the stones counted per hour of the day (per day for a range).
+struct ShiftSummary
+{
+    struct UnitTotals
+    {
+        QString unit;
+        QStringList uids; // in the order they were seen
+        qint64 runs = 0, complete = 0, shortRuns = 0, stuck = 0, over = 0, notSent = 0, noReport = 0;
+        double asked = 0, counted = 0, shortBy = 0;
+        qint64 ok = 0, notOk = 0;
+    };
+    struct DesignTotals
+    {
+        QString design;
+        qint64 runs = 0; // distinct run times
+        double asked = 0, counted = 0;
+    };
+
+    static constexpr char NoDesign[] = "(no design)";
+    // The longest range a report covers: a year, leap day included. A chart of a bar per day has no room for
+    // more, and a date typed a century off must not set the console reading for minutes.
+    static constexpr int MaxDays = 366;
+
+    QDate from, to;
+    std::vector<UnitTotals> units; // in unit order
+    UnitTotals total;
+    std::vector<DesignTotals> designs; // in name order, "(no design)" last
+    // Stones counted per hour of the day (24 bins) for one day, per day (from first to last) for a range.
+    QList<double> counted;
+    int unreadable = 0; // journal rows skipped
+    int files = 0; // journal files found
+    QStringList refused; // why files were not read
+
+    bool isRange() const { return from != to; }
+    // The label of bin i of counted: "14" (the hour) or "26-12-06" (the day).
+    QString binLabel(int i) const;
+    // "26-12-06" or "26-12-01 to 26-12-06".
+    QString period() const;
+    // "2 journal rows could not be read", empty when every row could.
+    QString unreadableText() const;
+
+    // The unit table: the header and a row per unit, then the total row.
+    static QStringList unitColumns();
+    QList<QStringList> unitRows() const;
+    static QStringList designColumns();
+    QList<QStringList> designRows() const;
+
+    // The unit table as CSV (UTF-8, RFC 4180, CR LF) and as aligned text for a terminal.
+    QByteArray unitCsv() const;
+    QString unitText() const;
+};
+
+// Builds a summary from journal rows, file by file, so a long range can be read in steps.
+class ShiftSummaryBuilder
+{
+public:
+    ShiftSummaryBuilder(QDate from, QDate to);
+
+    // The rows of the day's file.
+    void add(QDate day, const journal::Read &read);
+    ShiftSummary result() const;
+
+    // Reads the day's files of the program folder, first to last; stop() asked between files ends it early.
+    static ShiftSummary readDays(const QString &programFolder, QDate from, QDate to,
+                                 const std::function<bool()> &stop = {});
+
+private:
+    struct DesignRuns
+    {
+        QSet<QString> times;
+        double asked = 0, counted = 0;
+    };
+    ShiftSummary m_summary;
+    // Put in order once, at the end: the natural order of names costs too much for every row.
+    QHash<QString, ShiftSummary::UnitTotals> m_units;
+    QHash<QString, DesignRuns> m_designs;
+};
+
+// Unit names in the order a person counts them: "UNIT 2" before "UNIT 10".
+bool unitOrder(const QString &a, const QString &b);

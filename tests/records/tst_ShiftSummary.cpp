@@ -1,0 +1,201 @@
+#include "JournalReader.h"
+#include "RunJournal.h"
+#include "ShiftSummary.h"
+
+#include <QDir>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+const QByteArray H = RunJournal::Header;
+const QByteArray Columns = "unit,uid,runs,complete,short runs,stuck,over,not sent,no report,stones asked,"
+                           "stones counted,stones short,OK,NOT OK\r\n";
+const QDate Day(2026, 12, 6);
+
+} // namespace
+
+// The shift report's figures, from journal files as the console writes them and as people and crashes
+// leave them.
+class tst_ShiftSummary : public QObject
+{
+    Q_OBJECT
+
+    void writeDay(QDate day, const QByteArray &bytes)
+    {
+        QVERIFY(QDir().mkpath(journal::logFolder(m_dir.path())));
+        QFile f(journal::fileFor(m_dir.path(), day));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+    }
+
+private slots:
+    void summary_data()
+    {
+        QTest::addColumn<QByteArrayList>("days"); // the files of Day, Day + 1, ...; empty: no file
+        QTest::addColumn<int>("rangeDays");
+        QTest::addColumn<QByteArray>("units"); // the unit table as CSV, without its header
+        QTest::addColumn<QStringList>("designs"); // design,runs,asked,counted
+        QTest::addColumn<QString>("counted"); // bins with stones, "bin=stones"
+        QTest::addColumn<int>("unreadable");
+
+        QTest::newRow("every result and verdict, empty fields counting 0")
+            << QByteArrayList{H
+                              + "2026-12-06T14:03:12,RING,UNIT 1,101,12,12,,complete,OK,\r\n"
+                                "2026-12-06T14:03:12,RING,UNIT 3,103,4,1,3,short,NOT OK,1\r\n"
+                                "2026-12-06T14:20:00,RING,UNIT 1,101,12,5,,stuck,,\r\n"
+                                "2026-12-06T15:01:00,,UNIT 1,101,7,8,,over,NOT OK,8\r\n"
+                                "2026-12-06T15:30:00,,UNIT 1,101,7,,,not sent,,\r\n"
+                                "2026-12-06T15:31:00,,UNIT 3,103,2,,,no report,,\r\n"}
+            << 1
+            << QByteArray("UNIT 1,101,4,1,0,1,1,1,0,38,25,0,1,1\r\n"
+                          "UNIT 3,103,2,0,1,0,0,0,1,6,1,3,0,1\r\n"
+                          "total,,6,1,1,1,1,1,1,44,26,3,1,2\r\n")
+            << QStringList{u"RING,2,28,18"_s, u"(no design),3,16,8"_s} << u"14=18 15=8"_s << 0;
+        QTest::newRow("rows cut off, hand-edited, of the wrong width, each skipped and counted")
+            << QByteArrayList{H
+                              + "2026-12-06T09:00:00,RING,UNIT 1,101,12,12,,complete,,\r\n"
+                                "2026-12-06T09:00:00,RING,UNIT 2,102,12,12,,complete,,,extra\r\n"
+                                "2026-12-06T09:00:00,RI\"NG,UNIT 2,102,12,12,,complete,,\r\n"
+                                "2026-12-06T09:00:00,\"RING\"x,UNIT 2,102,12,12,,complete,,\r\n"
+                                "yesterday,RING,UNIT 2,102,12,12,,complete,,\r\n"
+                                "2O26-12-06T09:00:00,RING,UNIT 2,102,12,12,,complete,,\r\n"
+                                "\r\n"
+                                "2026-12-06T10:00:00,RING,UNIT 2,102,12,12,,complete,,\r\n"
+                                "2026-12-06T11:00:00,\"RING,UNIT 1,101,12,1"}
+            << 1
+            << QByteArray("UNIT 1,101,1,1,0,0,0,0,0,12,12,0,0,0\r\nUNIT 2,102,1,1,0,0,0,0,0,12,12,0,0,0\r\n"
+                          "total,,2,2,0,0,0,0,0,24,24,0,0,0\r\n")
+            << QStringList{u"RING,2,24,24"_s} << u"9=12 10=12"_s << 6;
+        QTest::newRow("the last row cut off after a whole field")
+            << QByteArrayList{H
+                              + "2026-12-06T09:00:00,RING,UNIT 1,101,12,12,,complete,OK,\r\n"
+                                "2026-12-06T09:05:00,RING,UNIT 1,101,12,12,,complete,OK,"}
+            << 1 << QByteArray("UNIT 1,101,1,1,0,0,0,0,0,12,12,0,1,0\r\ntotal,,1,1,0,0,0,0,0,12,12,0,1,0\r\n")
+            << QStringList{u"RING,1,12,12"_s} << u"9=12"_s << 1;
+        QTest::newRow("a range of three days, one without runs, stones per day")
+            << QByteArrayList{H + "2026-12-06T09:00:00,RING,UNIT 1,101,12,12,,complete,,\r\n",
+                              {},
+                              H + "2026-12-08T23:59:59,RING,UNIT 1,101,12,10,2,short,,\r\n"}
+            << 3 << QByteArray("UNIT 1,101,2,1,1,0,0,0,0,24,22,2,0,0\r\ntotal,,2,1,1,0,0,0,0,24,22,2,0,0\r\n")
+            << QStringList{u"RING,2,24,22"_s} << u"0=12 2=10"_s << 0;
+        QTest::newRow("a unit whose UID changed, units in the order they are counted")
+            << QByteArrayList{H
+                              + "2026-12-06T09:00:00,,UNIT 10,110,1,1,,complete,,\r\n"
+                                "2026-12-06T09:00:00,,UNIT 2,102,1,1,,complete,,\r\n"
+                                "2026-12-06T10:00:00,,UNIT 2,112,1,1,,complete,,\r\n"
+                                "2026-12-06T11:00:00,,UNIT 2,102,1,1,,complete,,\r\n"}
+            << 1
+            << QByteArray("UNIT 2,102/112,3,3,0,0,0,0,0,3,3,0,0,0\r\nUNIT 10,110,1,1,0,0,0,0,0,1,1,0,0,0\r\n"
+                          "total,,4,4,0,0,0,0,0,4,4,0,0,0\r\n")
+            << QStringList{u"(no design),3,4,4"_s} << u"9=2 10=1 11=1"_s << 0;
+        QTest::newRow("saved again by a spreadsheet: a byte order mark, LF, columns moved, quotes kept")
+            << QByteArrayList{"\xEF\xBB\xBFunit,time,design,uid,asked,counted,short,result,verdict,actual,note\n"
+                              "\"UNIT 1, left\",2026-12-06T08:00:00,\"RING \"\"big\"\"\nline two\",101,3,3,,"
+                              "complete,OK,,\"seen, fine\"\n"}
+            << 1 << QByteArray("\"UNIT 1, left\",101,1,1,0,0,0,0,0,3,3,0,1,0\r\ntotal,,1,1,0,0,0,0,0,3,3,0,1,0\r\n")
+            << QStringList{u"RING \"big\"\nline two,1,3,3"_s} << u"8=3"_s << 0;
+        QTest::newRow("a header without the result column: nothing under it can be read")
+            << QByteArrayList{"time,design,unit,uid,asked,counted,short,verdict,actual\r\n"
+                              "2026-12-06T08:00:00,RING,UNIT 1,101,3,3,,OK,\r\n"}
+            << 1 << QByteArray("total,,0,0,0,0,0,0,0,0,0,0,0,0\r\n") << QStringList() << QString() << 1;
+    }
+    void summary()
+    {
+        QFETCH(QByteArrayList, days);
+        QFETCH(int, rangeDays);
+        QFETCH(QByteArray, units);
+        QFETCH(QStringList, designs);
+        QFETCH(QString, counted);
+        QFETCH(int, unreadable);
+        for (qsizetype i = 0; i < days.size(); ++i)
+            if (!days[i].isEmpty())
+                writeDay(Day.addDays(i), days[i]);
+
+        const ShiftSummary s = ShiftSummaryBuilder::readDays(m_dir.path(), Day, Day.addDays(rangeDays - 1));
+        QCOMPARE(s.unitCsv(), Columns + units);
+        QStringList designRows;
+        for (const QStringList &row : s.designRows())
+            designRows << row.join(u',');
+        QCOMPARE(designRows, designs);
+        QStringList bins;
+        for (qsizetype i = 0; i < s.counted.size(); ++i)
+            if (s.counted[i] != 0)
+                bins << u"%1=%2"_s.arg(i).arg(s.counted[i]);
+        QCOMPARE(bins.join(u' '), counted);
+        QCOMPARE(s.unreadable, unreadable);
+        QCOMPARE(s.unreadableText().isEmpty(), unreadable == 0);
+    }
+
+    // A journal past the bound, or something else in a journal's place, is refused whole with a message;
+    // what the other days hold still counts.
+    void fileRefused_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("a file over 64 MiB") << u"large"_s << u"26-12-07-Runs.csv is larger than 64 MiB: not read"_s;
+        QTest::newRow("a folder") << u"folder"_s << u"26-12-07-Runs.csv is not a file: not read"_s;
+#ifdef Q_OS_UNIX
+        QTest::newRow("a pipe nobody writes to") << u"pipe"_s << u"26-12-07-Runs.csv is not a file: not read"_s;
+#endif
+    }
+    void fileRefused()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, message);
+        writeDay(Day, H + "2026-12-06T09:00:00,RING,UNIT 1,101,12,12,,complete,,\r\n");
+        const QString path = journal::fileFor(m_dir.path(), Day.addDays(1));
+        if (kind == u"large") {
+            writeDay(Day.addDays(1), {});
+            QVERIFY(QFile(path).resize(journal::MaxFileBytes + 1)); // sparse: no disk space taken
+        } else if (kind == u"folder") {
+            QVERIFY(QDir().mkpath(path));
+        } else {
+            QCOMPARE(QProcess::execute(u"mkfifo"_s, {path}), 0);
+        }
+        const ShiftSummary s = ShiftSummaryBuilder::readDays(m_dir.path(), Day, Day.addDays(1));
+        QCOMPARE(s.total.runs, 1);
+        QCOMPARE(s.files, 2);
+        QCOMPARE(s.refused.size(), 1);
+        QVERIFY2(s.refused.front().endsWith(message), qPrintable(s.refused.front()));
+    }
+
+    // What the writer writes, the reader reads back field for field.
+    void writerAndReaderAgree()
+    {
+        QByteArray bytes = RunJournal::Header;
+        RunJournal j([&bytes](const QByteArray &row) { bytes += row; });
+        j.startRun(QDateTime(Day, QTime(14, 3, 12)), u"RING, \"big\"\r\nsecond line"_s);
+        j.addUnit(1, u"Ünit 1"_s, u"101"_s, u"12"_s);
+        j.sent(1);
+        j.finalReport(1, 10, false);
+        j.verdict(1, false, 10);
+        const journal::Read read = journal::parse(bytes);
+        QCOMPARE(read.unreadable, 0);
+        QCOMPARE(read.rows.size(), 1);
+        const journal::Row &r = read.rows.front();
+        QCOMPARE(QStringList({r.timeText, r.design, r.unit, r.uid, r.asked, r.counted, r.shortBy, r.result, r.verdict,
+                              r.actual}),
+                 QStringList({u"2026-12-06T14:03:12"_s, u"RING, \"big\"\r\nsecond line"_s, u"Ünit 1"_s, u"101"_s,
+                              u"12"_s, u"10"_s, QString(), u"short"_s, u"NOT OK"_s, u"10"_s}));
+        QCOMPARE(QDateTime(r.day, r.time), QDateTime(Day, QTime(14, 3, 12)));
+    }
+
+    void init()
+    {
+        QVERIFY(m_dir.isValid());
+    }
+    void cleanup()
+    {
+        QDir(journal::logFolder(m_dir.path())).removeRecursively();
+    }
+
+private:
+    QTemporaryDir m_dir;
+};
+
+QTEST_GUILESS_MAIN(tst_ShiftSummary)
+#include "tst_ShiftSummary.moc"
