@@ -167,7 +167,7 @@ private slots:
     void writerAndReaderAgree()
     {
         QByteArray bytes = RunJournal::Header;
-        RunJournal j([&bytes](const QByteArray &row) { bytes += row; });
+        RunJournal j([&bytes](const QByteArray &row, QDate) { return bytes += row, true; });
         j.startRun(QDateTime(Day, QTime(14, 3, 12)), u"RING, \"big\"\r\nsecond line"_s);
         j.addUnit(1, u"Ünit 1"_s, u"101"_s, u"12"_s);
         j.sent(1);
