@@ -164,9 +164,9 @@ private slots:
         } else {
             w->close();
         }
-        QCOMPARE(m_folder->read(killed ? u"Log/24-07-26-Runs.csv"_s : u"user/unsaved/24-07-26-Runs.csv"_s),
-                 RunJournal::Header + row);
-        QCOMPARE(m_folder->read(killed ? u"Log/24-07-26-Log.txt"_s : u"user/unsaved/24-07-26-Log.txt"_s), "entry\r\n");
+        const QString where = killed ? u"Log/24-07-26-"_s : u"user/unsaved/24-07-26-"_s;
+        QCOMPARE(m_folder->read(where + u"Runs.csv"_s), RunJournal::Header + row);
+        QCOMPARE(m_folder->read(where + u"Log.txt"_s), "entry\r\n");
     }
 
     void paneWrapsAndKeepsTheNewest()
