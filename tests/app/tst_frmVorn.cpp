@@ -222,9 +222,9 @@ private slots:
         } else {
             w->close();
         }
-        QCOMPARE(m_folder->read(killed ? u"Log/24-07-26-Runs.csv"_s : u"user/unsaved/24-07-26-Runs.csv"_s),
-                 RunJournal::Header + row);
-        QCOMPARE(m_folder->read(killed ? u"Log/24-07-26-Log.txt"_s : u"user/unsaved/24-07-26-Log.txt"_s), "entry\r\n");
+        const QString where = killed ? u"Log/24-07-26-"_s : u"user/unsaved/24-07-26-"_s;
+        QCOMPARE(m_folder->read(where + u"Runs.csv"_s), RunJournal::Header + row);
+        QCOMPARE(m_folder->read(where + u"Log.txt"_s), "entry\r\n");
     }
 
     // A unit's settings from its panel: OK only for a UID of its own and a size that fits; what is stored the
