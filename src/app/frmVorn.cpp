@@ -164,10 +164,7 @@ frmVorn::frmVorn(Platform &platform, PortFolder *ports, QWidget *parent)
         prependOut(text + QStringLiteral("\r\n"));
     });
     mSettings::setWriteFailedHandler([this](const QString &fileName) {
-        const QString text = fileName + QStringLiteral(" could not be written: settings are not being saved");
-        LOG(text); // first: on a full disk the log's own notice must not hide this one
-        SetStatus(text);
-        prependOut(text + QStringLiteral("\r\n"));
+        announce(fileName + QStringLiteral(" could not be written: settings are not being saved"));
     });
 
     connect(m_search.get(), &modMain::FindPort::probingConfiguredPort, this, [this](qint32 port) {

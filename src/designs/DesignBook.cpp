@@ -147,11 +147,8 @@ void DesignBook::cmdAddDesign_Click()
 
 void DesignBook::notWritten(const SettingsSchema::Setting &design, const QString &what)
 {
-    const QString text = QStringLiteral("Design ") + design.key() + u' ' + what + QStringLiteral(": ")
-        + QFileInfo(design.path()).fileName() + QStringLiteral(" could not be written");
-    m_host.LOG(text); // first: on a full disk the log's own notice must not hide this one
-    m_host.SetStatus(text);
-    m_host.prependOut(text + QStringLiteral("\r\n"));
+    m_host.announce(QStringLiteral("Design ") + design.key() + u' ' + what + QStringLiteral(": ")
+                    + QFileInfo(design.path()).fileName() + QStringLiteral(" could not be written"));
 }
 
 void DesignBook::cmdRemoveDesign_Click()

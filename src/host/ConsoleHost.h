@@ -58,13 +58,14 @@ public:
     // Appends one entry to the day's log.
     virtual void LOG(const QString &text) = 0;
 
-    // What the operator must not miss: on the status line, where the next message covers it, in the pane,
-    // which keeps it, and in the log.
+    // What the operator must not miss: in the log, on the status line, where the next message covers it,
+    // and in the pane, which keeps it. The log comes first: on a full disk its own notice on the status
+    // line must not hide this one.
     void announce(const QString &text, int secs = 0)
     {
+        LOG(text);
         SetStatus(text, secs);
         prependOut(text + QStringLiteral("\r\n"));
-        LOG(text);
     }
 
     virtual Platform &platform() = 0;
