@@ -3,20 +3,12 @@
 #include "PortFolder.h"
 
 #include <QComboBox>
-#include <QDialogButtonBox>
 #include <QFormLayout>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPushButton>
 #include <QSpinBox>
-#include <QVBoxLayout>
 
 ConsoleSettingsDialog::ConsoleSettingsDialog(int units, int port, const QMap<int, QString> &ports, QWidget *parent)
-    : QDialog(parent)
+    : CheckedDialog(QStringLiteral("ConsoleSettingsDialog"), QStringLiteral("Console settings"), parent)
 {
-    setObjectName(QStringLiteral("ConsoleSettingsDialog"));
-    setWindowTitle(QStringLiteral("Console settings"));
-
     m_units = new QSpinBox;
     m_units->setObjectName(QStringLiteral("spnUnits"));
     m_units->setRange(1, MaxUnits);
@@ -35,19 +27,8 @@ ConsoleSettingsDialog::ConsoleSettingsDialog(int units, int port, const QMap<int
     else
         m_port->setEditText(QString::number(port));
 
-    auto *form = new QFormLayout;
-    form->addRow(QStringLiteral("&Number of units"), m_units);
-    form->addRow(QStringLiteral("Comm &Port"), m_port);
-    m_problem = new QLabel;
-    m_problem->setObjectName(QStringLiteral("lblProblem"));
-    m_buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
-    m_buttons->setObjectName(QStringLiteral("buttons"));
-    connect(m_buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(m_buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-    auto *layout = new QVBoxLayout(this);
-    layout->addLayout(form);
-    layout->addWidget(m_problem);
-    layout->addWidget(m_buttons);
+    form()->addRow(QStringLiteral("&Number of units"), m_units);
+    form()->addRow(QStringLiteral("Comm &Port"), m_port);
 
     connect(m_port, &QComboBox::editTextChanged, this, &ConsoleSettingsDialog::check);
     check();
@@ -77,7 +58,5 @@ std::optional<int> ConsoleSettingsDialog::portOf(const QString &text)
 
 void ConsoleSettingsDialog::check()
 {
-    const bool ok = port().has_value();
-    m_problem->setText(ok ? QString() : QStringLiteral("The port is a number from 1 to 32767"));
-    m_buttons->button(QDialogButtonBox::Ok)->setEnabled(ok);
+    setProblem(port() ? QString() : QStringLiteral("The port is a number from 1 to 32767"));
 }

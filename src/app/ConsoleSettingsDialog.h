@@ -1,18 +1,17 @@
 #pragma once
 
-#include <QDialog>
+#include "CheckedDialog.h"
+
 #include <QMap>
 #include <QString>
 #include <optional>
 
 class QComboBox;
-class QDialogButtonBox;
-class QLabel;
 class QSpinBox;
 
 // The console's own settings: how many units it shows and the port of the controller, picked from the
 // ports the console knows or typed.
-class ConsoleSettingsDialog : public QDialog
+class ConsoleSettingsDialog : public CheckedDialog
 {
     Q_OBJECT
 public:
@@ -33,6 +32,4 @@ private:
 
     QSpinBox *m_units = nullptr;
     QComboBox *m_port = nullptr;
-    QLabel *m_problem = nullptr;
-    QDialogButtonBox *m_buttons = nullptr;
 };

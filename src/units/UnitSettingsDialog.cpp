@@ -2,12 +2,8 @@
 
 #include "CommandSender.h"
 
-#include <QDialogButtonBox>
 #include <QFormLayout>
-#include <QLabel>
 #include <QLineEdit>
-#include <QPushButton>
-#include <QVBoxLayout>
 
 namespace {
 
@@ -27,32 +23,16 @@ QLineEdit *field(const char *name, const QString &text, bool readOnly = false)
 
 UnitSettingsDialog::UnitSettingsDialog(int unit, const Values &values, const QMap<int, QString> &others,
                                        QWidget *parent)
-    : QDialog(parent)
+    : CheckedDialog(QStringLiteral("UnitSettingsDialog"), QStringLiteral("UNIT %1 settings").arg(unit), parent)
     , m_others(others)
 {
-    setObjectName(QStringLiteral("UnitSettingsDialog"));
-    setWindowTitle(QStringLiteral("UNIT ") + QString::number(unit) + QStringLiteral(" settings"));
-
     m_uid = field("txtUid", values.uid);
     m_size = field("txtSize", values.size);
     m_size->setMaxLength(MaxSize + 1); // one over, so a longer paste is refused with its reason
-    auto *form = new QFormLayout;
-    form->addRow(QStringLiteral("&UID"), m_uid);
-    form->addRow(QStringLiteral("&SIZE"), m_size);
-    form->addRow(QStringLiteral("INIT"), field("txtInit", values.init, true));
-    form->addRow(QStringLiteral("HOME"), field("txtHome", values.home, true));
-
-    m_problem = new QLabel;
-    m_problem->setObjectName(QStringLiteral("lblProblem"));
-    m_buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
-    m_buttons->setObjectName(QStringLiteral("buttons"));
-    connect(m_buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(m_buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-
-    auto *layout = new QVBoxLayout(this);
-    layout->addLayout(form);
-    layout->addWidget(m_problem);
-    layout->addWidget(m_buttons);
+    form()->addRow(QStringLiteral("&UID"), m_uid);
+    form()->addRow(QStringLiteral("&SIZE"), m_size);
+    form()->addRow(QStringLiteral("INIT"), field("txtInit", values.init, true));
+    form()->addRow(QStringLiteral("HOME"), field("txtHome", values.home, true));
 
     connect(m_uid, &QLineEdit::textChanged, this, &UnitSettingsDialog::check);
     connect(m_size, &QLineEdit::textChanged, this, &UnitSettingsDialog::check);
@@ -91,7 +71,5 @@ QString UnitSettingsDialog::problem(const QString &uid, const QString &size, con
 
 void UnitSettingsDialog::check()
 {
-    const QString why = problem(uid(), size(), m_others);
-    m_problem->setText(why);
-    m_buttons->button(QDialogButtonBox::Ok)->setEnabled(why.isEmpty());
+    setProblem(problem(uid(), size(), m_others));
 }

@@ -1,16 +1,15 @@
 #pragma once
 
-#include <QDialog>
+#include "CheckedDialog.h"
+
 #include <QMap>
 #include <QString>
 
-class QDialogButtonBox;
-class QLabel;
 class QLineEdit;
 
 // A unit's own settings, where the unit is shown: its address (UID) and its size caption, with its last
 // identity and home reports to read. OK is offered only for values that address this unit alone.
-class UnitSettingsDialog : public QDialog
+class UnitSettingsDialog : public CheckedDialog
 {
     Q_OBJECT
 public:
@@ -40,6 +39,4 @@ private:
     QMap<int, QString> m_others;
     QLineEdit *m_uid = nullptr;
     QLineEdit *m_size = nullptr;
-    QLabel *m_problem = nullptr;
-    QDialogButtonBox *m_buttons = nullptr;
 };
