@@ -14,6 +14,7 @@ CheckedDialog::CheckedDialog(const QString &objectName, const QString &title, QW
 {
     setObjectName(objectName);
     setWindowTitle(title);
+    setMinimumWidth(MinimumWidth);
     m_problem->setObjectName(QStringLiteral("lblProblem"));
     m_buttons->setObjectName(QStringLiteral("buttons"));
     connect(m_buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);

@@ -13,6 +13,9 @@ class CheckedDialog : public QDialog
 {
     Q_OBJECT
 protected:
+    // Wide enough for a device path or an identity report without scrolling.
+    static constexpr int MinimumWidth = 420;
+
     CheckedDialog(const QString &objectName, const QString &title, QWidget *parent);
 
     QFormLayout *form() const { return m_form; }
