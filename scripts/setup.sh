@@ -6,9 +6,10 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${1:-$root/build}
 shift || true
 
-# dpkg-dev (dpkg-shlibdeps), file and desktop-file-utils build and check the Debian package.
+# dpkg-dev (dpkg-shlibdeps), file and desktop-file-utils build and check the Debian package; the MQTT
+# publisher builds on libmosquitto and is tested against a broker (mosquitto, its clients, openssl for TLS).
 packages=(cmake g++ make qt6-base-dev qt6-serialport-dev fonts-dejavu-core xvfb xauth dpkg-dev file
-    desktop-file-utils)
+    desktop-file-utils pkg-config libmosquitto-dev mosquitto mosquitto-clients openssl)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -17,6 +17,9 @@
 #include "Twips.h"
 #include "UnitHandlers.h"
 #include "ctxPatchButton.h"
+#ifdef VORN_HAVE_FLEET
+#include "FleetPublisher.h"
+#endif
 #include "dUnit.h"
 #include "mSettings.h"
 #include "modMain.h"
@@ -100,8 +103,15 @@ frmVorn::frmVorn(Platform &platform, PortFolder *ports, QWidget *parent)
     , m_runs(std::make_unique<DailyLog>(
           platform.programFolder(), [&platform] { return platform.now(); },
           DailyLog::Format{QStringLiteral("Runs.csv"), RunJournal::Header, false}))
-    , m_journal(std::make_unique<RunJournal>([this](const QByteArray &row) { m_runs->append(row); },
-                                             [this](const QString &message) { SetStatus(message); }))
+    , m_journal(std::make_unique<RunJournal>(
+          [this](const QByteArray &row) {
+              m_runs->append(row);
+#ifdef VORN_HAVE_FLEET
+              if (m_fleet)
+                  m_fleet->journalRow(row);
+#endif
+          },
+          [this](const QString &message) { SetStatus(message); }))
     , m_sender(std::make_unique<CommandSender>(*this, *m_comm))
     , m_receiver(std::make_unique<ResponseProcessor>(*this, *m_comm, *m_sender))
     , m_unitHandlers(std::make_unique<UnitHandlers>(*this, *m_sender))
@@ -163,6 +173,9 @@ frmVorn::frmVorn(Platform &platform, PortFolder *ports, QWidget *parent)
 
 frmVorn::~frmVorn()
 {
+#ifdef VORN_HAVE_FLEET
+    m_fleet.reset(); // it reads the panels while it says goodbye
+#endif
     mSettings::setUnreadableHandler({});
 }
 
@@ -327,6 +340,16 @@ void frmVorn::load()
     move(onSomeScreen(stored) ? stored.topLeft() : primaryTopLeft());
     resize(stored.size());
     initControls();
+#ifdef VORN_HAVE_FLEET
+    // Publishing is set up by hand; without a broker nothing of it exists.
+    if (const auto config = FleetConfig::read(); config && !m_fleet) {
+        m_fleet = std::make_unique<FleetPublisher>(*this, *config);
+        for (auto it = m_units.cbegin(); it != m_units.cend(); ++it)
+            connect(it.value(), &dUnit::changed, m_fleet.get(), [this, n = it.key()] { m_fleet->unitChanged(n); });
+        m_receiver->setLineObserver([this](const QString &line) { m_fleet->controllerLine(line); });
+        m_fleet->start();
+    }
+#endif
 
     // The search waits for the window to be on screen: the operator sees what it is doing meanwhile.
     QTimer::singleShot(0, this, &frmVorn::searchController);
@@ -376,6 +399,10 @@ void frmVorn::initControls()
             unit->setCaption4(QString());
             m_units.insert(n, unit);
             m_unitHandlers->connectPanel(unit, n);
+#ifdef VORN_HAVE_FLEET
+            if (m_fleet)
+                connect(unit, &dUnit::changed, m_fleet.get(), [this, n] { m_fleet->unitChanged(n); });
+#endif
         }
         unit->setVisible(true);
         if (n == 0) {
@@ -447,6 +474,10 @@ void frmVorn::saveWindowPosition()
     m_comm->setPortOpen(false);
     m_timer1->stop();
     m_journal->finish();
+#ifdef VORN_HAVE_FLEET
+    if (m_fleet)
+        m_fleet->close();
+#endif
     m_log->flush();
     m_runs->flush();
     emit closed();
@@ -516,6 +547,15 @@ void frmVorn::LOG(const QString &logText)
 }
 
 // --- panels and count boxes ---------------------------------------------------------------------------
+
+FleetPublisher *frmVorn::fleet() const
+{
+#ifdef VORN_HAVE_FLEET
+    return m_fleet.get();
+#else
+    return nullptr;
+#endif
+}
 
 dUnit *frmVorn::unitPanel(int n) const
 {

@@ -28,6 +28,7 @@ class QListWidget;
 class QTimer;
 class ctxPatchButton;
 class dUnit;
+class FleetPublisher;
 
 // The console's main window. It owns the widgets, the timers and the serial link, and wires the
 // subsystems together; each subsystem does its work in its own folder through the ConsoleHost face.
@@ -77,6 +78,8 @@ public:
     DailyLog &dailyLog() { return *m_log; }
     MessagePane &pane() { return *m_txtOut; }
     LegacyTimer &statusTimer() { return m_tmrStatus; }
+    // The publisher to the shop's MQTT broker, when [MQTT] names one.
+    FleetPublisher *fleet() const;
     QString statusText() const;
     // Whether the window has been closed (its state saved and its port closed).
     bool isClosed() const { return m_closed; }
@@ -136,6 +139,9 @@ private:
     std::unique_ptr<DesignBook> m_designs;
     std::unique_ptr<CommandConsole> m_console;
     std::unique_ptr<modMain::FindPort> m_search;
+#ifdef VORN_HAVE_FLEET
+    std::unique_ptr<FleetPublisher> m_fleet;
+#endif
 
     QListWidget *m_lstDesign = nullptr;
     ctxPatchButton *m_cmdRemoveDesign = nullptr;

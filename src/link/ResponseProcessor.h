@@ -2,6 +2,7 @@
 
 #include <QList>
 #include <QString>
+#include <functional>
 
 namespace SettingsSchema {
 class Setting;
@@ -30,6 +31,9 @@ public:
     // Interprets one batch: every line, including an unterminated last one.
     void processResponse(const QString &tTemp);
 
+    // Called with every line the controller sent, as it is logged (for whoever mirrors the log elsewhere).
+    void setLineObserver(std::function<void(const QString &line)> observer) { m_lineObserver = std::move(observer); }
+
     // Text after the last CR LF taken so far, waiting for the rest of its line.
     QString heldTail() const { return m_held; }
 
@@ -51,6 +55,7 @@ private:
     ConsoleHost &m_host;
     Comm1 &m_comm;
     CommandSender &m_sender;
+    std::function<void(const QString &line)> m_lineObserver;
     QString m_held;
     QString m_drained;
     // The held text was cut off at the end of a stuck-stone drain: it is logged, never interpreted.

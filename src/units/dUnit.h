@@ -81,6 +81,8 @@ signals:
     void ReportOK();
     void ReportNotOK();
     void checkClicked();
+    // The state colour, the check mark or a caption has taken a new value (for whoever mirrors the panel).
+    void changed();
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
