@@ -20,6 +20,9 @@ struct FleetConfig
     // A CA certificate file turns TLS on.
     QString caFile;
     bool publishLog = false;
+    // Not settings: how many journal rows the outbox keeps, and how long the broker has to answer (ms).
+    qsizetype outboxRows = 100000;
+    int connectTimeout = 10000;
     // Why the publisher cannot start with these settings (a port that is no port, an unreadable file).
     QString problem;
 

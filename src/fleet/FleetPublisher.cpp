@@ -49,7 +49,7 @@ FleetPublisher::FleetPublisher(ConsoleHost &host, FleetConfig config, QObject *p
     : QObject(parent)
     , m_host(host)
     , m_config(std::move(config))
-    , m_outbox(QDir(host.platform().programFolder()).filePath(QStringLiteral("Log/.mqtt-outbox")))
+    , m_outbox(QDir(host.platform().programFolder()).filePath(QStringLiteral("Log/.mqtt-outbox")), m_config.outboxRows)
 {
     static std::once_flag init;
     std::call_once(init, [] { mosquitto_lib_init(); });
@@ -69,7 +69,7 @@ FleetPublisher::FleetPublisher(ConsoleHost &host, FleetConfig config, QObject *p
     connect(m_retry, &QTimer::timeout, this, &FleetPublisher::connectNow);
     m_connectTimeout = new QTimer(this);
     m_connectTimeout->setSingleShot(true);
-    m_connectTimeout->setInterval(ConnectTimeout);
+    m_connectTimeout->setInterval(m_config.connectTimeout);
     // A broker that takes the connection and never answers is given up on like one that is not there.
     connect(m_connectTimeout, &QTimer::timeout, this, [this] { lost(Link::Down); });
     m_unitTimer = new QTimer(this);
@@ -160,6 +160,7 @@ void FleetPublisher::attemptStarted(const std::shared_ptr<Attempt> &attempt, int
         return;
     }
     m_mosq = std::exchange(attempt->mosq, nullptr);
+    m_connack = -1;
     const int fd = mosquitto_socket(m_mosq);
     if (fd < 0) {
         lost(Link::Down);
@@ -183,7 +184,8 @@ void FleetPublisher::attemptStarted(const std::shared_ptr<Attempt> &attempt, int
 void FleetPublisher::service(int rc)
 {
     if (rc != MOSQ_ERR_SUCCESS) {
-        lost(Link::Down);
+        // A refused login ends the client's read with an error right after its answer came in.
+        lost(loginRefused(m_connack) ? Link::Refused : Link::Down);
         return;
     }
     updateWriteNotifier();
@@ -198,6 +200,7 @@ void FleetPublisher::updateWriteNotifier()
 void FleetPublisher::onConnect(mosquitto *, void *self, int rc)
 {
     auto *p = static_cast<FleetPublisher *>(self);
+    p->m_connack = rc;
     // The callback runs inside the client's own read: the rest waits for the next pass of the event loop.
     const int generation = p->m_generation;
     QMetaObject::invokeMethod(
@@ -327,13 +330,14 @@ void FleetPublisher::publishUnits(bool all)
 {
     if (m_link != Link::Up)
         return; // the next connection sends every unit as it then stands
-    QSet<int> units;
+    QList<int> units;
     if (all) {
         m_lastUnit.clear();
         for (int n = 1; n <= m_host.NoUnits(); ++n)
-            units.insert(n);
+            units.append(n);
     } else {
-        units = m_dirtyUnits;
+        units = m_dirtyUnits.values();
+        std::sort(units.begin(), units.end());
     }
     m_dirtyUnits.clear();
     const QString now = timeText(m_host.platform().now());
@@ -369,8 +373,8 @@ void FleetPublisher::publishRuns()
         int mid = 0;
         const quint64 seq = m_nextSeq++;
         const QByteArray &message = m_outbox.message(seq);
-        const int rc = mosquitto_publish(m_mosq, &mid, topic.constData(), int(message.size()), message.constData(),
-                                         1, false);
+        const int rc =
+            mosquitto_publish(m_mosq, &mid, topic.constData(), int(message.size()), message.constData(), 1, false);
         if (rc != MOSQ_ERR_SUCCESS) {
             lost(Link::Down);
             return;

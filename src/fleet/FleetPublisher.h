@@ -33,7 +33,6 @@ public:
     static constexpr int UnitInterval = 200; // ms: at most one message per unit in this time
     static constexpr int MinBackoff = 1000;
     static constexpr int MaxBackoff = 60000;
-    static constexpr int ConnectTimeout = 10000; // ms for the broker to answer the connection
     static constexpr int KeepAlive = 30; // s
     // Journal rows sent ahead of the broker's receipts.
     static constexpr int Window = 100;
@@ -94,6 +93,8 @@ private:
     mosquitto *m_mosq = nullptr;
     // Bumped at every teardown, so that a callback of a connection already gone changes nothing.
     int m_generation = 0;
+    // The broker's answer to the connection in hand (-1: none yet).
+    int m_connack = -1;
     QSocketNotifier *m_readNotifier = nullptr;
     QSocketNotifier *m_writeNotifier = nullptr;
     QTimer *m_misc = nullptr;
