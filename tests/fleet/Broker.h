@@ -68,13 +68,12 @@ public:
         m_listener = listener;
         m_process.setProcessChannelMode(QProcess::MergedChannels);
         m_process.start(QStringLiteral("mosquitto"), {QStringLiteral("-c"), conf.fileName()});
-        const bool up =
-            QTest::qWaitFor(
-                [this] {
-                    return m_process.state() == QProcess::NotRunning
-                        || (m_process.state() == QProcess::Running && acceptsConnections(port));
-                },
-                WaitMs)
+        const bool up = QTest::qWaitFor(
+                            [this] {
+                                return m_process.state() == QProcess::NotRunning
+                                    || (m_process.state() == QProcess::Running && acceptsConnections(port));
+                            },
+                            WaitMs)
             && m_process.state() == QProcess::Running;
         if (!up)
             qWarning().noquote() << "mosquitto:" << m_process.readAll();
@@ -107,8 +106,9 @@ public:
                               QString::number(broker.port)};
             // A retained mark the subscriber receives first: once it is there, the subscription stands.
             QProcess::execute(QStringLiteral("mosquitto_pub"),
-                              connection + QStringList{QStringLiteral("-r"), QStringLiteral("-t"), Mark,
-                                                       QStringLiteral("-m"), QStringLiteral("1")});
+                              connection
+                                  + QStringList{QStringLiteral("-r"), QStringLiteral("-t"), Mark, QStringLiteral("-m"),
+                                                QStringLiteral("1")});
             m_process.start(QStringLiteral("mosquitto_sub"),
                             connection
                                 + QStringList{QStringLiteral("-q"), QStringLiteral("1"), QStringLiteral("-t"),

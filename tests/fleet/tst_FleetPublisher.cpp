@@ -123,8 +123,8 @@ private slots:
         platform.folder = folder.dir.path();
         platform.realSleep = true;
         Simulator sim(QStringLiteral(VORN_SIM));
-        QVERIFY(sim.start(folder.dir.path(), {u"--seed"_s, u"12"_s, u"--short-rate"_s, u"0.4"_s, u"--stuck-rate"_s,
-                                              u"0.3"_s}));
+        QVERIFY(sim.start(folder.dir.path(),
+                          {u"--seed"_s, u"12"_s, u"--short-rate"_s, u"0.4"_s, u"--stuck-rate"_s, u"0.3"_s}));
         auto window = std::make_unique<frmVorn>(platform);
         window->load();
         window->show();
@@ -203,8 +203,8 @@ private slots:
         QVERIFY(broker.start("allow_anonymous true\npersistence true\npersistence_location "
                              + broker.dir.path().toUtf8() + "/\n"));
         // A session the broker keeps across its restart: what is published while this one reconnects waits.
-        const QStringList session{u"-h"_s, u"127.0.0.1"_s, u"-p"_s, QString::number(broker.port), u"-c"_s, u"-i"_s,
-                                  u"held-rows"_s};
+        const QStringList session{u"-h"_s, u"127.0.0.1"_s, u"-p"_s,       QString::number(broker.port),
+                                  u"-c"_s, u"-i"_s,        u"held-rows"_s};
         auto sub = std::make_unique<Broker::Subscriber>(broker, session);
         QVERIFY(sub->waitReady());
         FakePlatform platform;
@@ -244,8 +244,8 @@ private slots:
         QVERIFY(broker.start());
         Broker::Subscriber sub(broker);
         QVERIFY(sub.waitReady());
-        TestFolder folder("[Settings]\r\nComm Port=7\r\n[MQTT]\r\nBroker=127.0.0.1:"
-                          + QByteArray::number(broker.port) + "\r\nStation=press2\r\n");
+        TestFolder folder("[Settings]\r\nComm Port=7\r\n[MQTT]\r\nBroker=127.0.0.1:" + QByteArray::number(broker.port)
+                          + "\r\nStation=press2\r\n");
         QProcess vorn;
         vorn.setEnvironment(QProcess::systemEnvironment() << u"QT_QPA_PLATFORM=offscreen"_s);
         vorn.start(QStringLiteral(VORN_EXECUTABLE), {u"--dir"_s, folder.dir.path()});
@@ -280,11 +280,11 @@ private slots:
             QCOMPARE(::bind(listener, reinterpret_cast<sockaddr *>(&a), sizeof a), 0);
             QCOMPARE(::listen(listener, 16), 0);
         } else {
-            QCOMPARE(QProcess::execute(u"mosquitto_passwd"_s, {u"-c"_s, u"-b"_s, broker.path(u"passwords"_s),
-                                                               u"vorn"_s, u"right"_s}),
+            QCOMPARE(QProcess::execute(u"mosquitto_passwd"_s,
+                                       {u"-c"_s, u"-b"_s, broker.path(u"passwords"_s), u"vorn"_s, u"right"_s}),
                      0);
-            QVERIFY(broker.start("allow_anonymous false\npassword_file " + broker.path(u"passwords"_s).toUtf8()
-                                 + "\n"));
+            QVERIFY(
+                broker.start("allow_anonymous false\npassword_file " + broker.path(u"passwords"_s).toUtf8() + "\n"));
         }
         FakePlatform platform;
         TestFolder folder;
@@ -299,7 +299,8 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(host.statuses.value(0), expected, WaitMs);
         // Tries at 1 s, then 2 s, 4 s ... apart: over four seconds a storm would be hundreds.
         QTest::qWait(4000);
-        QVERIFY2(publisher.attempts() >= 2 && publisher.attempts() <= 4, qPrintable(QString::number(publisher.attempts())));
+        QVERIFY2(publisher.attempts() >= 2 && publisher.attempts() <= 4,
+                 qPrintable(QString::number(publisher.attempts())));
         QCOMPARE(host.statuses, QStringList{expected});
         if (listener >= 0)
             ::close(listener);
@@ -319,24 +320,25 @@ private slots:
         QVERIFY(run(QStringList{u"req"_s, u"-x509"_s} + ecKey
                     + QStringList{u"-keyout"_s, u"ca.key"_s, u"-out"_s, u"ca.crt"_s, u"-days"_s, u"2"_s, u"-subj"_s,
                                   u"/CN=Vorn test CA"_s}));
-        QVERIFY(run(QStringList{u"req"_s} + ecKey
-                    + QStringList{u"-keyout"_s, u"server.key"_s, u"-out"_s, u"server.csr"_s, u"-subj"_s,
-                                  u"/CN=localhost"_s}));
+        QVERIFY(run(
+            QStringList{u"req"_s} + ecKey
+            + QStringList{u"-keyout"_s, u"server.key"_s, u"-out"_s, u"server.csr"_s, u"-subj"_s, u"/CN=localhost"_s}));
         QFile ext(broker.path(u"ext.cnf"_s));
         QVERIFY(ext.open(QIODevice::WriteOnly));
         ext.write("subjectAltName=DNS:localhost\n");
         ext.close();
-        QVERIFY(run({u"x509"_s, u"-req"_s, u"-in"_s, u"server.csr"_s, u"-CA"_s, u"ca.crt"_s, u"-CAkey"_s, u"ca.key"_s,
-                     u"-CAcreateserial"_s, u"-out"_s, u"server.crt"_s, u"-days"_s, u"2"_s, u"-extfile"_s,
-                     u"ext.cnf"_s}));
+        QVERIFY(
+            run({u"x509"_s, u"-req"_s, u"-in"_s, u"server.csr"_s, u"-CA"_s, u"ca.crt"_s, u"-CAkey"_s, u"ca.key"_s,
+                 u"-CAcreateserial"_s, u"-out"_s, u"server.crt"_s, u"-days"_s, u"2"_s, u"-extfile"_s, u"ext.cnf"_s}));
         QCOMPARE(QProcess::execute(u"mosquitto_passwd"_s,
                                    {u"-c"_s, u"-b"_s, broker.path(u"passwords"_s), u"vorn"_s, u"s3cret pass"_s}),
                  0);
         const QByteArray dir = broker.dir.path().toUtf8() + '/';
         QVERIFY(broker.start("cafile " + dir + "ca.crt\ncertfile " + dir + "server.crt\nkeyfile " + dir
                              + "server.key\nallow_anonymous false\npassword_file " + dir + "passwords\n"));
-        Broker::Subscriber sub(broker, {u"-h"_s, u"localhost"_s, u"-p"_s, QString::number(broker.port), u"--cafile"_s,
-                                        broker.path(u"ca.crt"_s), u"-u"_s, u"vorn"_s, u"-P"_s, u"s3cret pass"_s});
+        Broker::Subscriber sub(broker,
+                               {u"-h"_s, u"localhost"_s, u"-p"_s, QString::number(broker.port), u"--cafile"_s,
+                                broker.path(u"ca.crt"_s), u"-u"_s, u"vorn"_s, u"-P"_s, u"s3cret pass"_s});
         QVERIFY(sub.waitReady());
 
         TestFolder folder("[MQTT]\r\nBroker=localhost:" + QByteArray::number(broker.port)
