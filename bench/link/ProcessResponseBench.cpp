@@ -126,13 +126,7 @@ void publishingFigures(FakePlatform &platform, const QString &batch)
     }
     // Nobody answers on this one: the kernel takes the connection, nothing reads it.
     const quint16 silentPort = freeLoopbackPort();
-    const int silent = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    a.sin_port = htons(silentPort);
-    ::bind(silent, reinterpret_cast<sockaddr *>(&a), sizeof a);
-    ::listen(silent, 16);
+    const int silent = loopbackSocket(silentPort, true, true);
 
     PanelHost host(platform);
     host.mode = QStringLiteral("A");
