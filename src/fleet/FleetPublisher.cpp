@@ -88,7 +88,7 @@ void FleetPublisher::start()
     m_outbox.load();
     if (!m_config.problem.isEmpty()) {
         m_link = m_said = Link::Off;
-        m_host.SetStatus(QStringLiteral("MQTT not started: ") + m_config.problem);
+        say(QStringLiteral("MQTT not started: ") + m_config.problem, 0);
         return;
     }
     connectNow();
@@ -296,17 +296,21 @@ void FleetPublisher::setLink(Link link)
     // The status line speaks once of each change the operator should know of: the broker lost or
     // refusing the login, and the broker back after that.
     const QString broker = QStringLiteral("MQTT broker ") + m_config.address();
-    if (link == Link::Down && m_said != Link::Down) {
-        m_host.SetStatus(broker + QStringLiteral(" not reachable: journal rows wait in the outbox"));
+    if (link == Link::Down && m_said != Link::Down)
+        say(broker + QStringLiteral(" not reachable: journal rows wait in the outbox"), 0);
+    else if (link == Link::Refused && m_said != Link::Refused)
+        say(broker + QStringLiteral(" refused the login"), 0);
+    else if (link == Link::Up && (m_said == Link::Down || m_said == Link::Refused))
+        say(broker + QStringLiteral(" connected again"), 3);
+    if (link != Link::Connecting)
         m_said = link;
-    } else if (link == Link::Refused && m_said != Link::Refused) {
-        m_host.SetStatus(broker + QStringLiteral(" refused the login"));
-        m_said = link;
-    } else if (link == Link::Up) {
-        if (m_said == Link::Down || m_said == Link::Refused)
-            m_host.SetStatus(broker + QStringLiteral(" connected again"), 3);
-        m_said = link;
-    }
+}
+
+void FleetPublisher::say(const QString &text, int secs)
+{
+    // The pane keeps it when the status line has moved on (the controller search speaks at the same time).
+    m_host.SetStatus(text, secs);
+    m_host.prependOut(text + QStringLiteral("\r\n"));
 }
 
 void FleetPublisher::publish(const QByteArray &topic, const QByteArray &payload, int qos, bool retain, int *mid)

@@ -74,6 +74,7 @@ private:
     void teardown(bool now = false);
     void scheduleReconnect();
     void setLink(Link link);
+    void say(const QString &text, int secs);
     void service(int rc);
     void updateWriteNotifier();
     void publish(const QByteArray &topic, const QByteArray &payload, int qos, bool retain, int *mid = nullptr);
