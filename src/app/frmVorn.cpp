@@ -169,6 +169,15 @@ frmVorn::frmVorn(Platform &platform, PortFolder *ports, QWidget *parent)
     m_lblStatus->setContextMenuPolicy(Qt::ActionsContextMenu);
     m_lblStatus->addAction(searchAgain);
     connect(searchAgain, &QAction::triggered, this, &frmVorn::searchController);
+
+#ifdef VORN_HAVE_FLEET
+    // Publishing is set up by hand; without a broker nothing of it exists. Made here, before any journal
+    // row can be written; it connects once the window is loaded.
+    if (const auto config = FleetConfig::read()) {
+        m_fleet = std::make_unique<FleetPublisher>(*this, *config);
+        m_receiver->setLineObserver([this](const QString &line) { m_fleet->controllerLine(line); });
+    }
+#endif
 }
 
 frmVorn::~frmVorn()
@@ -341,14 +350,8 @@ void frmVorn::load()
     resize(stored.size());
     initControls();
 #ifdef VORN_HAVE_FLEET
-    // Publishing is set up by hand; without a broker nothing of it exists.
-    if (const auto config = FleetConfig::read(); config && !m_fleet) {
-        m_fleet = std::make_unique<FleetPublisher>(*this, *config);
-        for (auto it = m_units.cbegin(); it != m_units.cend(); ++it)
-            connect(it.value(), &dUnit::changed, m_fleet.get(), [this, n = it.key()] { m_fleet->unitChanged(n); });
-        m_receiver->setLineObserver([this](const QString &line) { m_fleet->controllerLine(line); });
+    if (m_fleet)
         m_fleet->start();
-    }
 #endif
 
     // The search waits for the window to be on screen: the operator sees what it is doing meanwhile.

@@ -76,6 +76,8 @@ FleetPublisher::FleetPublisher(ConsoleHost &host, FleetConfig config, QObject *p
     m_unitTimer->setSingleShot(true);
     m_unitTimer->setInterval(UnitInterval);
     connect(m_unitTimer, &QTimer::timeout, this, [this] { publishUnits(false); });
+    // What an earlier run left comes before any row of this one.
+    m_outbox.load();
 }
 
 FleetPublisher::~FleetPublisher()
@@ -85,7 +87,6 @@ FleetPublisher::~FleetPublisher()
 
 void FleetPublisher::start()
 {
-    m_outbox.load();
     if (!m_config.problem.isEmpty()) {
         m_link = m_said = Link::Off;
         say(QStringLiteral("MQTT not started: ") + m_config.problem, 0);

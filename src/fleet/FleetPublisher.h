@@ -39,10 +39,11 @@ public:
     // Controller lines held for the next pass of the event loop; more are not published.
     static constexpr int MaxLogLines = 10000;
 
+    // Takes in the outbox an earlier run left; journal rows are kept from now on, sent once started.
     FleetPublisher(ConsoleHost &host, FleetConfig config, QObject *parent = nullptr);
     ~FleetPublisher() override;
 
-    // Starts connecting (the outbox of an earlier run is read first).
+    // Starts connecting; the panels are read from now on.
     void start();
     // A normal close: "offline" is published, the connection closed, the outbox kept.
     void close();
