@@ -6,6 +6,7 @@
 #include "RunJournal.h"
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QPointer>
 #include <QSocketNotifier>
@@ -13,6 +14,9 @@
 #include <QUuid>
 #include <mosquitto.h>
 #include <mutex>
+#ifndef Q_OS_WIN
+#include <poll.h>
+#endif
 #include <thread>
 
 namespace {
@@ -389,8 +393,32 @@ void FleetPublisher::publishRuns()
     updateWriteNotifier();
 }
 
+void FleetPublisher::waitForReceipts()
+{
+    // The client closes its socket as soon as its goodbye is written: with the broker's receipts still unread
+    // the connection would be reset, and the broker could drop the last rows it had not read yet. So the
+    // receipts are awaited first, for a moment at most (the rows not confirmed stay in the outbox).
+#ifndef Q_OS_WIN
+    const QDeadlineTimer deadline(CloseWait);
+    const int fd = mosquitto_socket(m_mosq);
+    while (fd >= 0 && (m_closingMid || !m_inFlight.isEmpty()) && !deadline.hasExpired()) {
+        pollfd p{fd, short(POLLIN | (mosquitto_want_write(m_mosq) ? POLLOUT : 0)), 0};
+        if (::poll(&p, 1, int(deadline.remainingTime())) <= 0)
+            break;
+        if ((p.revents & POLLOUT) && mosquitto_loop_write(m_mosq, 1) != MOSQ_ERR_SUCCESS)
+            break;
+        if ((p.revents & (POLLIN | POLLHUP | POLLERR)) && mosquitto_loop_read(m_mosq, 1) != MOSQ_ERR_SUCCESS)
+            break;
+    }
+#endif
+}
+
 void FleetPublisher::acknowledged(int mid)
 {
+    if (mid == m_closingMid) {
+        m_closingMid = 0;
+        return;
+    }
     const auto it = m_inFlight.constFind(mid);
     if (it == m_inFlight.constEnd())
         return; // status, units and log lines need no receipt of ours
@@ -440,7 +468,8 @@ void FleetPublisher::close()
     m_unitTimer->stop();
     if (m_mosq && m_link == Link::Up) {
         publishUnits(false);
-        publish(fleet::topic(m_config.station, QStringLiteral("status")), Offline, 1, true);
+        publish(fleet::topic(m_config.station, QStringLiteral("status")), Offline, 1, true, &m_closingMid);
+        waitForReceipts();
         mosquitto_disconnect(m_mosq);
         // Whatever the socket takes now; a broker that takes nothing sends the last will instead.
         for (int i = 0; i < 4 && mosquitto_want_write(m_mosq); ++i)

@@ -34,6 +34,8 @@ public:
     static constexpr int MinBackoff = 1000;
     static constexpr int MaxBackoff = 60000;
     static constexpr int KeepAlive = 30; // s
+    // How long a normal close waits at most for the broker's receipts.
+    static constexpr int CloseWait = 1000; // ms
     // Journal rows sent ahead of the broker's receipts.
     static constexpr int Window = 100;
     // Controller lines held for the next pass of the event loop; more are not published.
@@ -83,6 +85,7 @@ private:
     void publishRuns();
     void publishLog();
     void acknowledged(int mid);
+    void waitForReceipts();
     void reportDropped();
 
     static void onConnect(mosquitto *, void *self, int rc);
@@ -116,6 +119,8 @@ private:
     // Journal rows: the next one to send in this connection, and the rows sent by their message ids.
     quint64 m_nextSeq = 0;
     QHash<int, quint64> m_inFlight;
+    // The goodbye's message id until the broker confirms it.
+    int m_closingMid = 0;
     QByteArrayList m_logLines;
     bool m_logPending = false;
 };
