@@ -551,15 +551,6 @@ void frmVorn::LOG(const QString &logText)
 
 // --- panels and count boxes ---------------------------------------------------------------------------
 
-FleetPublisher *frmVorn::fleet() const
-{
-#ifdef VORN_HAVE_FLEET
-    return m_fleet.get();
-#else
-    return nullptr;
-#endif
-}
-
 dUnit *frmVorn::unitPanel(int n) const
 {
     return m_units.value(n);

@@ -78,8 +78,6 @@ public:
     DailyLog &dailyLog() { return *m_log; }
     MessagePane &pane() { return *m_txtOut; }
     LegacyTimer &statusTimer() { return m_tmrStatus; }
-    // The publisher to the shop's MQTT broker, when [MQTT] names one.
-    FleetPublisher *fleet() const;
     QString statusText() const;
     // Whether the window has been closed (its state saved and its port closed).
     bool isClosed() const { return m_closed; }
