@@ -1,6 +1,8 @@
 // Throughput of the receive path against the bound the design sets: every line is one log entry, and
 // every entry opens, appends to and closes the day's file. Prints lines per second for processResponse
-// (filter modes A and F) and for a plain open/append/close loop over the same file, and their ratio.
+// (filter modes A and F) and for a plain open/append/close loop over the same file, and their ratio; then,
+// with real unit panels, the same path with the MQTT publisher off and on (a real broker started here, one
+// that never answers), whose ratio is held to 0.95.
 
 #include "BenchHost.h"
 #include "Comm1.h"
@@ -16,6 +18,13 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <vector>
+
+#ifdef VORN_HAVE_FLEET
+#include "Broker.h"
+#include "FleetPublisher.h"
+#include "dUnit.h"
+#endif
 
 #ifdef Q_OS_UNIX
 #include <time.h>
@@ -78,6 +87,102 @@ double receivePath(BenchHost &host, ResponseProcessor &processor, const QString 
     return Lines / clock.seconds();
 }
 
+#ifdef VORN_HAVE_FLEET
+// The receive path's host with the window's real unit panels, which tell whoever listens of each change.
+class PanelHost : public BenchHost
+{
+public:
+    explicit PanelHost(FakePlatform &platform)
+        : BenchHost(platform)
+    {
+        for (int n = 0; n <= NoUnits(); ++n) {
+            auto &panel = panels.emplace_back(std::make_unique<dUnit>());
+            panel->setCaption1(FakeHost::Unit(n)->caption1());
+            panel->setTag(FakeHost::Unit(n)->Tag());
+        }
+    }
+    UnitView *Unit(int n) override { return n >= 0 && n <= NoUnits() ? panels[size_t(n)].get() : nullptr; }
+    std::vector<std::unique_ptr<dUnit>> panels;
+};
+
+// The receive path and what it leaves queued for the event loop (the publisher's deferred work).
+double receiveAndDrain(BenchHost &host, ResponseProcessor &processor, const QString &batch, const QString &path)
+{
+    QFile::remove(path);
+    host.messages.clearOut();
+    const CpuClock clock;
+    processor.processResponse(batch);
+    QCoreApplication::processEvents();
+    host.messages.flush();
+    return Lines / clock.seconds();
+}
+
+void publishingFigures(FakePlatform &platform, const QString &batch)
+{
+    Broker broker;
+    if (!broker.start()) {
+        std::printf("no Mosquitto to publish to: the publishing figures are left out\n");
+        return;
+    }
+    // Nobody answers on this one: the kernel takes the connection, nothing reads it.
+    const quint16 silentPort = freeLoopbackPort();
+    const int silent = loopbackSocket(silentPort, true, true);
+
+    PanelHost host(platform);
+    host.mode = QStringLiteral("A");
+    PortFolder ports(platform.folder);
+    Comm1 comm(ports);
+    CommandSender sender(host, comm);
+    ResponseProcessor processor(host, comm, sender);
+    const QString path = host.dailyLog().fileFor(QDateTime::currentDateTime());
+
+    struct Variant
+    {
+        const char *name;
+        quint16 port; // 0: publishing off
+        bool log;
+        double best = 0;
+    };
+    Variant variants[] = {{"publishing off", 0, false},
+                          {"publishing on (status, units, runs)", broker.port, false},
+                          {"publishing on with Publish Log=1", broker.port, true},
+                          {"broker that never answers", silentPort, false}};
+    constexpr int Rounds = 5;
+    for (int round = 0; round < Rounds; ++round) {
+        for (Variant &v : variants) {
+            std::unique_ptr<FleetPublisher> publisher;
+            if (v.port) {
+                FleetConfig config;
+                config.host = QStringLiteral("127.0.0.1");
+                config.port = v.port;
+                config.station = QStringLiteral("bench");
+                config.publishLog = v.log;
+                publisher = std::make_unique<FleetPublisher>(host, config);
+                for (int n = 1; n <= host.NoUnits(); ++n)
+                    QObject::connect(host.panels[size_t(n)].get(), &dUnit::changed, publisher.get(),
+                                     [p = publisher.get(), n] { p->unitChanged(n); });
+                processor.setLineObserver([p = publisher.get()](const QString &line) { p->controllerLine(line); });
+                publisher->start();
+                const bool answers = v.port == broker.port;
+                if (!QTest::qWaitFor([&] { return !answers || publisher->link() == FleetPublisher::Link::Up; }, 10000))
+                    std::printf("  (%s: not connected)\n", v.name);
+                QTest::qWait(100); // the silent broker: the connection is taken and waits for its answer
+            } else {
+                processor.setLineObserver({});
+            }
+            v.best = std::max(v.best, receiveAndDrain(host, processor, batch, path));
+            processor.setLineObserver({});
+        }
+    }
+    ::close(silent);
+    std::printf("The receive path with real unit panels, mode A, publishing off and on (processor time, best of %d)\n",
+                Rounds);
+    for (const Variant &v : variants)
+        std::printf("  %-38s %10.0f lines/s   ratio %.3f%s\n", v.name, v.best, v.best / variants[0].best,
+                    &v == &variants[1] ? " (target >= 0.95)" : "");
+}
+#endif
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -130,5 +235,8 @@ int main(int argc, char **argv)
                     logged[m], logged[m] / plain);
         std::printf("    the same without the log:   %10.0f lines/s   (parsing, panels and pane)\n", unlogged[m]);
     }
+#ifdef VORN_HAVE_FLEET
+    publishingFigures(platform, batch);
+#endif
     return 0;
 }

@@ -20,6 +20,9 @@
 #include "UnitHandlers.h"
 #include "UnitSettingsDialog.h"
 #include "ctxPatchButton.h"
+#ifdef VORN_HAVE_FLEET
+#include "FleetPublisher.h"
+#endif
 #include "dUnit.h"
 #include "mSettings.h"
 #include "modMain.h"
@@ -187,6 +190,16 @@ frmVorn::frmVorn(Platform &platform, PortFolder *ports, QWidget *parent)
     m_lblStatus->addAction(consoleSettings);
     connect(consoleSettings, &QAction::triggered, this, &frmVorn::openConsoleSettings);
 
+#ifdef VORN_HAVE_FLEET
+    // Publishing is set up by hand; without a broker nothing of it exists. Made here, before any journal
+    // row can be written (the recovered ones included); it connects once the window is loaded.
+    if (const auto config = FleetConfig::read()) {
+        m_fleet = std::make_unique<FleetPublisher>(*this, *config);
+        m_receiver->setLineObserver([this](const QString &line) { m_fleet->controllerLine(line); });
+        m_journal->addRowListener([this](const QByteArray &row) { m_fleet->journalRow(row); });
+    }
+#endif
+
     m_unsavedFolders = {QStandardPaths::writableLocation(QStandardPaths::AppDataLocation), QDir::tempPath()};
     // The rows a crash or a power cut left pending go to the journal before anything else does.
     const QString pending = QDir(m_runs->folder()).filePath(QStringLiteral(".pending-Runs.csv"));
@@ -218,6 +231,9 @@ void frmVorn::showShiftReport()
 
 frmVorn::~frmVorn()
 {
+#ifdef VORN_HAVE_FLEET
+    m_fleet.reset(); // it reads the panels while it says goodbye
+#endif
     mSettings::setUnreadableHandler({});
     mSettings::setWriteFailedHandler({});
 }
@@ -426,6 +442,10 @@ void frmVorn::load()
     move(onSomeScreen(stored) ? stored.topLeft() : primaryTopLeft());
     resize(stored.size());
     initControls();
+#ifdef VORN_HAVE_FLEET
+    if (m_fleet)
+        m_fleet->start();
+#endif
 
     // The search waits for the window to be on screen: the operator sees what it is doing meanwhile.
     QTimer::singleShot(0, this, &frmVorn::searchController);
@@ -576,6 +596,10 @@ void frmVorn::initControls()
             m_unitHandlers->connectPanel(unit, n);
             unit->setSettingsOffered(true);
             connect(unit, &dUnit::settingsRequested, this, [this, n] { openUnitSettings(n); });
+#ifdef VORN_HAVE_FLEET
+            if (m_fleet)
+                connect(unit, &dUnit::changed, m_fleet.get(), [this, n] { m_fleet->unitChanged(n); });
+#endif
         }
         unit->setVisible(true);
         if (n == 0) {
@@ -659,6 +683,10 @@ void frmVorn::saveWindowPosition()
     m_comm->setPortOpen(false);
     m_timer1->stop();
     m_journal->finish();
+#ifdef VORN_HAVE_FLEET
+    if (m_fleet)
+        m_fleet->close();
+#endif
     saveUnwritten();
     if (m_report)
         m_report->close();

@@ -245,6 +245,8 @@ void ResponseProcessor::logLine(const QString &line)
         m_host.LOG(CrLf + m_host.platform().now().toString(QStringLiteral("yyyy-MM-dd-hh-mm")));
     }
     m_host.LOG(line);
+    if (m_lineObserver)
+        m_lineObserver(line);
 }
 
 void ResponseProcessor::show(const QString &line)

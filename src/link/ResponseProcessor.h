@@ -2,6 +2,7 @@
 
 #include <QList>
 #include <QString>
+#include <functional>
 
 namespace SettingsSchema {
 class Setting;
@@ -36,6 +37,9 @@ public:
     // like everything the poll takes, at once, or at the end of a step that is running.
     void hand(const QString &text);
 
+    // Called with every line the controller sent, as it is logged (for whoever mirrors the log elsewhere).
+    void setLineObserver(std::function<void(const QString &line)> observer) { m_lineObserver = std::move(observer); }
+
     // Text after the last CR LF taken so far, waiting for the rest of its line.
     QString heldTail() const { return m_held; }
 
@@ -57,6 +61,7 @@ private:
     ConsoleHost &m_host;
     Comm1 &m_comm;
     CommandSender &m_sender;
+    std::function<void(const QString &line)> m_lineObserver;
     QString m_held;
     QString m_drained;
     // Read by someone else, waiting for the receive path.

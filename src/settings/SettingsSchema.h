@@ -26,6 +26,12 @@ enum class Key {
     Design,
     StandardCommand,
     InternalCommand,
+    MqttBroker,
+    MqttStation,
+    MqttUser,
+    MqttPasswordFile,
+    MqttCaFile,
+    MqttPublishLog,
 };
 
 struct Row
@@ -42,7 +48,7 @@ struct Row
     bool writeBack;
 };
 
-inline constexpr std::array<Row, 14> Table{{
+inline constexpr std::array<Row, 20> Table{{
     {Key::ShowMessages, File::Vorn, "Settings", false, "ShowMessages", "A", true},
     {Key::Left, File::Vorn, "Settings", false, "Left", "0", true},
     {Key::Top, File::Vorn, "Settings", false, "Top", "0", true},
@@ -57,6 +63,13 @@ inline constexpr std::array<Row, 14> Table{{
     {Key::Design, File::Vorn, "Designs", false, nullptr, "-", false},
     {Key::StandardCommand, File::Vorn2, "Standard Commands", false, nullptr, "-", true},
     {Key::InternalCommand, File::Vorn2, "Internal Commands", false, nullptr, "-", false},
+    // The optional publisher: set up by hand, never written back, so a console without it keeps no trace.
+    {Key::MqttBroker, File::Vorn, "MQTT", false, "Broker", "", false},
+    {Key::MqttStation, File::Vorn, "MQTT", false, "Station", "", false},
+    {Key::MqttUser, File::Vorn, "MQTT", false, "User", "", false},
+    {Key::MqttPasswordFile, File::Vorn, "MQTT", false, "Password File", "", false},
+    {Key::MqttCaFile, File::Vorn, "MQTT", false, "CA File", "", false},
+    {Key::MqttPublishLog, File::Vorn, "MQTT", false, "Publish Log", "0", false},
 }};
 
 const Row &row(Key id);

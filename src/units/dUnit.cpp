@@ -179,7 +179,10 @@ bool dUnit::isChecked() const
 
 void dUnit::setChecked(bool checked)
 {
+    if (checked == isChecked())
+        return;
     setColour(m_lblName, QPalette::WindowText, checked ? CheckedColour : UncheckedColour);
+    emit changed();
 }
 
 QString dUnit::caption1() const
@@ -188,7 +191,10 @@ QString dUnit::caption1() const
 }
 void dUnit::setCaption1(const QString &text)
 {
+    if (m_lblName->text() == text)
+        return;
     m_lblName->setText(text);
+    emit changed();
 }
 QString dUnit::caption2() const
 {
@@ -196,7 +202,10 @@ QString dUnit::caption2() const
 }
 void dUnit::setCaption2(const QString &text)
 {
+    if (m_lblSize->text() == text)
+        return;
     m_lblSize->setText(text);
+    emit changed();
 }
 QString dUnit::caption3() const
 {
@@ -204,7 +213,10 @@ QString dUnit::caption3() const
 }
 void dUnit::setCaption3(const QString &text)
 {
+    if (m_lblCount->text() == text)
+        return;
     m_lblCount->setText(text);
+    emit changed();
 }
 QString dUnit::caption4() const
 {
@@ -212,7 +224,10 @@ QString dUnit::caption4() const
 }
 void dUnit::setCaption4(const QString &text)
 {
+    if (m_lblInfo->text() == text)
+        return;
     m_lblInfo->setText(text);
+    emit changed();
 }
 
 qint32 dUnit::State() const
@@ -222,7 +237,10 @@ qint32 dUnit::State() const
 
 void dUnit::setState(qint32 c)
 {
+    if (c == State())
+        return;
     setColour(m_shadow, QPalette::Window, c);
+    emit changed();
 }
 
 double dUnit::dpi() const

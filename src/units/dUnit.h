@@ -89,6 +89,8 @@ signals:
     void checkClicked();
     // The operator asked for the unit's settings.
     void settingsRequested();
+    // The state colour, the check mark or a caption has taken a new value (for whoever mirrors the panel).
+    void changed();
 
 protected:
     void resizeEvent(QResizeEvent *event) override;

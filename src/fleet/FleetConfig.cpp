@@ -1,0 +1,102 @@
+#include "FleetConfig.h"
+
+#include "SettingsSchema.h"
+#include "mSettings.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSysInfo>
+
+using SettingsSchema::Key;
+using SettingsSchema::Setting;
+
+namespace {
+
+// A file named in the settings: relative names are taken from the program folder.
+QString settingsPath(const QString &name)
+{
+    return QDir(mSettings::programFolder()).absoluteFilePath(name);
+}
+
+} // namespace
+
+QString FleetConfig::address() const
+{
+    const QString shownHost = host.contains(u':') ? u'[' + host + u']' : host;
+    return shownHost + u':' + QString::number(port);
+}
+
+bool FleetConfig::parseBroker(const QString &text, int defaultPort, QString &host, int &port)
+{
+    const QString t = text.trimmed();
+    QString portText;
+    if (t.startsWith(u'[')) {
+        const qsizetype close = t.indexOf(u']');
+        if (close < 0)
+            return false;
+        host = t.mid(1, close - 1);
+        const QString rest = t.mid(close + 1);
+        if (!rest.isEmpty()) {
+            if (!rest.startsWith(u':'))
+                return false;
+            portText = rest.mid(1);
+        }
+    } else if (t.count(u':') == 1) {
+        host = t.section(u':', 0, 0);
+        portText = t.section(u':', 1);
+    } else {
+        host = t; // a bare IPv6 address has several colons and no port
+    }
+    host = host.trimmed();
+    port = defaultPort;
+    if (!portText.isNull()) {
+        bool ok = false;
+        port = portText.trimmed().toInt(&ok);
+        if (!ok || port < 1 || port > 65535)
+            return false;
+    }
+    return !host.isEmpty();
+}
+
+QString FleetConfig::topicLevel(const QString &name)
+{
+    QString level = name.trimmed();
+    for (QChar &c : level) {
+        if (c == u'/' || c == u'+' || c == u'#' || c.unicode() < 0x20)
+            c = u'_';
+    }
+    return level;
+}
+
+std::optional<FleetConfig> FleetConfig::read()
+{
+    const QString broker = Setting(Key::MqttBroker).read().trimmed();
+    if (broker.isEmpty())
+        return std::nullopt;
+    FleetConfig c;
+    c.caFile = Setting(Key::MqttCaFile).read().trimmed();
+    if (!c.caFile.isEmpty())
+        c.caFile = settingsPath(c.caFile);
+    if (!parseBroker(broker, c.tls() ? TlsPort : PlainPort, c.host, c.port))
+        c.problem = QStringLiteral("no valid broker address");
+    c.station = topicLevel(Setting(Key::MqttStation).read());
+    if (c.station.isEmpty())
+        c.station = topicLevel(QSysInfo::machineHostName());
+    if (c.station.isEmpty())
+        c.station = QStringLiteral("vorn");
+    c.user = Setting(Key::MqttUser).read();
+    c.publishLog = Setting(Key::MqttPublishLog).read().trimmed() == QLatin1String("1");
+    const QString passwordFile = Setting(Key::MqttPasswordFile).read().trimmed();
+    if (!passwordFile.isEmpty()) {
+        QFile f(settingsPath(passwordFile));
+        if (f.open(QIODevice::ReadOnly)) {
+            // The first line; a file saved with a line end or a trailing blank still holds the same password.
+            c.password = QString::fromUtf8(f.readLine(4096)).trimmed();
+        } else if (c.problem.isEmpty()) {
+            c.problem = QStringLiteral("the password file could not be read");
+        }
+    }
+    if (c.tls() && !QFile::exists(c.caFile) && c.problem.isEmpty())
+        c.problem = QStringLiteral("the CA file could not be read");
+    return c;
+}

@@ -1,0 +1,300 @@
+#include "Broker.h"
+#include "Csv.h"
+#include "FakeHost.h"
+#include "FakePlatform.h"
+#include "FleetMessages.h"
+#include "FleetPublisher.h"
+#include "RunJournal.h"
+#include "Simulator.h"
+#include "TestFolder.h"
+#include "ctxPatchButton.h"
+#include "dUnit.h"
+#include "frmVorn.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLineEdit>
+
+#include <csignal>
+
+using namespace Qt::Literals::StringLiterals;
+
+// The console publishing to a real Mosquitto that each test starts on a free loopback port of its own.
+class tst_FleetPublisher : public QObject
+{
+    Q_OBJECT
+
+    static constexpr int WaitMs = 20000; // generous: the machine may be busy; nothing here measures speed
+
+    static FleetConfig configFor(const Broker &broker)
+    {
+        FleetConfig c;
+        c.host = u"127.0.0.1"_s;
+        c.port = broker.port;
+        c.station = u"press1"_s;
+        c.connectTimeout = 1000;
+        return c;
+    }
+    // Journal row i: the count asked is i, so the order of arrival can be read off the messages.
+    static QByteArray row(int i)
+    {
+        return "2024-07-26T14:05:00,BAND,UNIT 1,101," + QByteArray::number(i) + ",,,no report,,\r\n";
+    }
+    static QStringList askedOf(const QStringList &payloads)
+    {
+        QStringList asked;
+        for (const QString &p : payloads)
+            asked << QJsonDocument::fromJson(p.toUtf8()).object().value(u"asked"_s).toString();
+        return asked;
+    }
+private slots:
+    void unitState_data()
+    {
+        QTest::addColumn<qint32>("colour");
+        QTest::addColumn<bool>("checked");
+        QTest::addColumn<QString>("state");
+        QTest::newRow("no answer since the last command") << dUnit::Idle << false << u"idle"_s;
+        QTest::newRow("checked by the operator, nothing newer") << dUnit::Idle << true << u"checked"_s;
+        QTest::newRow("an answer has just arrived, checked") << dUnit::Answered << true << u"answering"_s;
+        QTest::newRow("answered earlier") << dUnit::AnsweredEarlier << false << u"answered"_s;
+        QTest::newRow("stuck stone on a checked unit") << dUnit::Stuck << true << u"stuck"_s;
+    }
+    void unitState()
+    {
+        QFETCH(qint32, colour);
+        QFETCH(bool, checked);
+        QTEST(fleet::unitState(colour, checked), "state");
+    }
+
+    // A dispense on the simulator at the real window: every journal row arrives as JSON with the journal's
+    // values, the panels stay on the broker after the close, and the console says it has gone.
+    void dispenseOnTheSimulator()
+    {
+        Broker broker;
+        QVERIFY(broker.start());
+        Broker::Subscriber sub(broker);
+        QVERIFY(sub.waitReady());
+        TestFolder folder;
+        for (const QString &name : {u"Vorn.ini"_s, u"Vorn2.ini"_s}) { // the demo's settings, and the broker
+            QFile example(QStringLiteral(EXAMPLES_DIR "/") + name);
+            QVERIFY(example.open(QIODevice::ReadOnly));
+            folder.write(name,
+                         example.readAll()
+                             + (name == u"Vorn.ini"_s ? "\r\n[MQTT]\r\nBroker=127.0.0.1:"
+                                        + QByteArray::number(broker.port) + "\r\nStation=press1\r\n"
+                                                      : ""));
+        }
+        FakePlatform platform;
+        platform.folder = folder.dir.path();
+        platform.realSleep = true;
+        Simulator sim(QStringLiteral(VORN_SIM));
+        QVERIFY(sim.start(folder.dir.path(),
+                          {u"--seed"_s, u"12"_s, u"--short-rate"_s, u"0.4"_s, u"--stuck-rate"_s, u"0.3"_s}));
+        auto window = std::make_unique<frmVorn>(platform);
+        window->load();
+        window->show();
+        QTRY_COMPARE_WITH_TIMEOUT(window->statusText(), u"Tessaloran Controller found on Port 7"_s, WaitMs);
+        QTRY_COMPARE_WITH_TIMEOUT(sub.payloads(u"status"_s), QStringList{u"online"_s}, WaitMs);
+
+        // A design name a spreadsheet has to quote comes out whole.
+        window->findChild<QLineEdit *>(u"txtDesign"_s)->setText(u"TRIO, \"big\""_s);
+        for (int n = 1; n <= 5; ++n)
+            window->setCountText(n, n <= 3 ? u"6"_s : u"0"_s);
+        QTest::mouseClick(window->findChild<ctxPatchButton *>(u"cmdDispense"_s), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(sim.trace().contains(">COUNT,6,103\r\n"), WaitMs);
+        QTest::qWait(1500); // six stones of 5 ms each: the units are done long before this
+        platform.answer = u"3"_s;
+        emit window->unitPanel(2)->findChild<ctxPatchButton *>(u"cNo"_s)->Click();
+        window->close();
+
+        const QList<QStringList> csv = parseCsv(QString::fromUtf8(folder.read(u"Log/24-07-26-Runs.csv"_s)));
+        QCOMPARE(csv.size(), 4);
+        QTRY_COMPARE_WITH_TIMEOUT(sub.payloads(u"runs"_s).size(), 3, WaitMs);
+        const QStringList keys = csv.at(0);
+        QSet<QString> ids;
+        for (int r = 0; r < 3; ++r) {
+            const QJsonObject o = QJsonDocument::fromJson(sub.payloads(u"runs"_s).at(r).toUtf8()).object();
+            for (int k = 0; k < keys.size(); ++k)
+                QCOMPARE(o.value(keys.at(k)).toString(), csv.at(r + 1).at(k));
+            QCOMPARE(o.value(u"station"_s).toString(), u"press1"_s);
+            ids.insert(o.value(u"id"_s).toString());
+        }
+        QCOMPARE(csv.at(1).at(1), u"TRIO, \"big\""_s);
+        QCOMPARE(ids.size(), 3);
+        QVERIFY(!ids.contains(QString()));
+        QTRY_VERIFY_WITH_TIMEOUT(sub.payloads(u"status"_s).endsWith(u"offline"_s), WaitMs);
+
+        // Whoever looks later finds each panel as it was, and the console gone; the settings were not touched.
+        Broker::Subscriber later(broker);
+        QVERIFY(later.waitReady());
+        QTRY_COMPARE_WITH_TIMEOUT(later.lines().filter(u"/unit/"_s).size(), 5, WaitMs);
+        for (int n = 1; n <= 5; ++n) {
+            const dUnit *panel = window->unitPanel(n);
+            const QString line = later.lines().filter(u"tessaloran/press1/unit/%1 "_s.arg(n)).value(0);
+            QVERIFY2(line.startsWith(u"1 "_s), qPrintable(line)); // retained
+            const QString time =
+                QJsonDocument::fromJson(line.section(u' ', 2).toUtf8()).object().value(u"time"_s).toString();
+            QCOMPARE(line.section(u' ', 2).toUtf8(), fleet::unitMessage(*panel, time));
+        }
+        QCOMPARE(later.lines().filter(u"/status "_s), QStringList{u"1 tessaloran/press1/status offline"_s});
+        QVERIFY(!folder.read(u"Vorn.ini"_s).contains("Publish Log")); // nothing written back
+    }
+
+    // Rows written while the broker is away wait in the outbox file and go out in order once it is back.
+    void heldRowsGoOutInOrder_data()
+    {
+        QTest::addColumn<int>("rows");
+        QTest::addColumn<bool>("consoleRestarts");
+        QTest::addColumn<int>("outboxRows");
+        QTest::addColumn<int>("firstDelivered");
+        QTest::addColumn<QString>("logged");
+        QTest::newRow("broker stopped during a run, more rows than are sent ahead")
+            << 250 << false << 100000 << 0 << QString();
+        QTest::newRow("console closed and started again while the broker was away")
+            << 30 << true << 100000 << 0 << QString();
+        QTest::newRow("outbox full: the oldest give way and are counted")
+            << 8 << false << 5 << 3 << u"[3 journal rows not published]"_s;
+    }
+    void heldRowsGoOutInOrder()
+    {
+        QFETCH(int, rows);
+        QFETCH(int, outboxRows);
+        QFETCH(int, firstDelivered);
+        Broker broker;
+        QVERIFY(broker.start("allow_anonymous true\npersistence true\npersistence_location "
+                             + broker.dir.path().toUtf8() + "/\n"));
+        // A session the broker keeps across its restart: what is published while this one reconnects waits.
+        const QStringList session{u"-h"_s, u"127.0.0.1"_s, u"-p"_s,       QString::number(broker.port),
+                                  u"-c"_s, u"-i"_s,        u"held-rows"_s};
+        auto sub = std::make_unique<Broker::Subscriber>(broker, session);
+        QVERIFY(sub->waitReady());
+        FakePlatform platform;
+        TestFolder folder;
+        platform.folder = folder.dir.path();
+        FakeHost host(platform, uidsFor(2));
+        FleetConfig config = configFor(broker);
+        config.outboxRows = outboxRows;
+        auto publisher = std::make_unique<FleetPublisher>(host, config);
+        publisher->start();
+        QTRY_COMPARE_WITH_TIMEOUT(publisher->link(), FleetPublisher::Link::Up, WaitMs);
+
+        broker.stop();
+        QTRY_COMPARE_WITH_TIMEOUT(publisher->link(), FleetPublisher::Link::Down, WaitMs);
+        QCOMPARE(host.statuses.size(), 1); // said once, the first time the broker is found gone
+        QVERIFY(host.statuses.at(0).endsWith(u"not reachable: journal rows wait in the outbox"_s));
+        for (int i = 0; i < rows; ++i)
+            publisher->journalRow(row(i));
+        // On disk before any attempt to send them: a crash now loses none.
+        QCOMPARE(folder.read(u"Log/.mqtt-outbox"_s).count('\n'), rows);
+        QFETCH(bool, consoleRestarts);
+        if (consoleRestarts) {
+            publisher.reset();
+            publisher = std::make_unique<FleetPublisher>(host, config);
+            publisher->start();
+        }
+        QVERIFY(broker.restart());
+        QStringList expected;
+        for (int i = firstDelivered; i < rows; ++i)
+            expected << QString::number(i);
+        QTRY_COMPARE_WITH_TIMEOUT(askedOf(sub->payloads(u"runs"_s)), expected, WaitMs);
+        QTRY_VERIFY_WITH_TIMEOUT(!QFile::exists(folder.path(u"Log/.mqtt-outbox"_s)), WaitMs);
+        QTEST(host.log.filter(u"journal rows not published"_s).join(u'\n'), "logged");
+        if (!consoleRestarts) // and once when it is back
+            QCOMPARE(host.statuses.mid(1), QStringList{u"MQTT broker 127.0.0.1:%1 connected again"_s.arg(broker.port)});
+    }
+
+    // A login the broker refuses, or a broker that takes the connection and never answers: the operator is
+    // told once, and the console tries again at a walking pace while it goes on working.
+    void brokerThatWillNotHaveUs_data()
+    {
+        QTest::addColumn<bool>("silent");
+        QTest::addColumn<QString>("said");
+        QTest::newRow("a wrong password") << false << u"refused the login"_s;
+        QTest::newRow("a broker that never answers") << true << u"not reachable: journal rows wait in the outbox"_s;
+    }
+    void brokerThatWillNotHaveUs()
+    {
+        QFETCH(bool, silent);
+        QFETCH(QString, said);
+        Broker broker;
+        // The kernel completes the handshake on a listening socket; nobody ever reads or answers.
+        const int listener = silent ? loopbackSocket(broker.port, true, true) : -1;
+        if (!silent) {
+            QCOMPARE(QProcess::execute(u"mosquitto_passwd"_s,
+                                       {u"-c"_s, u"-b"_s, broker.path(u"pw"_s), u"vorn"_s, u"right"_s}),
+                     0);
+            QVERIFY(broker.start("allow_anonymous false\npassword_file " + broker.path(u"pw"_s).toUtf8() + "\n"));
+        }
+        FakePlatform platform;
+        TestFolder folder;
+        platform.folder = folder.dir.path();
+        FakeHost host(platform, uidsFor(1));
+        FleetConfig config = configFor(broker);
+        config.user = u"vorn"_s;
+        config.password = u"wrong"_s;
+        FleetPublisher publisher(host, config);
+        publisher.start();
+        const QString expected = u"MQTT broker 127.0.0.1:%1 "_s.arg(broker.port) + said;
+        QTRY_COMPARE_WITH_TIMEOUT(host.statuses.value(0), expected, WaitMs);
+        // Tries at 1 s, then 2 s, 4 s ... apart: over four seconds a storm would be hundreds.
+        QTest::qWait(4000);
+        QVERIFY2(publisher.attempts() >= 2 && publisher.attempts() <= 4,
+                 qPrintable(QString::number(publisher.attempts())));
+        QCOMPARE(host.statuses, QStringList{expected});
+        ::close(listener);
+    }
+
+    // The real console with the settings as the operator writes them, killed: it cannot say goodbye, the
+    // broker says it for it. Over TLS, with a CA made here, and a login from a password file.
+    void offlineWhenKilled_data()
+    {
+        QTest::addColumn<bool>("tls");
+        QTest::newRow("plain") << false;
+        QTest::newRow("TLS and a login") << true;
+    }
+    void offlineWhenKilled()
+    {
+        QFETCH(bool, tls);
+        Broker broker;
+        QByteArray mqtt = "Broker=127.0.0.1:" + QByteArray::number(broker.port) + "\r\n";
+        QStringList connection;
+        if (tls) {
+            QProcess openssl;
+            openssl.setWorkingDirectory(broker.dir.path());
+            openssl.start(u"sh"_s, {u"-ec"_s, uR"(key="-newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes"
+                openssl req -x509 $key -keyout ca.key -out ca.crt -days 2 -subj "/CN=Vorn test CA"
+                openssl req $key -keyout server.key -out server.csr -subj /CN=localhost
+                echo subjectAltName=DNS:localhost > ext.cnf
+                openssl x509 -req -in server.csr -CA ca.crt -CAkey ca.key -CAcreateserial -out server.crt -days 2 \
+                    -extfile ext.cnf
+                mosquitto_passwd -c -b passwords vorn "s3cret pass")"_s});
+            QVERIFY(openssl.waitForFinished(WaitMs) && openssl.exitCode() == 0);
+            const QByteArray dir = broker.dir.path().toUtf8() + '/';
+            QVERIFY(broker.start("cafile " + dir + "ca.crt\ncertfile " + dir + "server.crt\nkeyfile " + dir
+                                 + "server.key\nallow_anonymous false\npassword_file " + dir + "passwords\n"));
+            connection = {u"-h"_s,       u"localhost"_s,           u"-p"_s, QString::number(broker.port),
+                          u"--cafile"_s, broker.path(u"ca.crt"_s), u"-u"_s, u"vorn"_s,
+                          u"-P"_s,       u"s3cret pass"_s};
+            mqtt = "Broker=localhost:" + QByteArray::number(broker.port)
+                + "\r\nUser=vorn\r\nPassword File=mqtt-password\r\nCA File=ca.crt\r\n";
+        } else {
+            QVERIFY(broker.start());
+        }
+        Broker::Subscriber sub(broker, connection);
+        QVERIFY(sub.waitReady());
+        TestFolder folder("[Settings]\r\nComm Port=7\r\n[MQTT]\r\nStation=press2\r\n" + mqtt);
+        folder.write(u"mqtt-password"_s, "s3cret pass\n");
+        QVERIFY(!tls || QFile::copy(broker.path(u"ca.crt"_s), folder.path(u"ca.crt"_s)));
+        QProcess vorn;
+        vorn.setEnvironment(QProcess::systemEnvironment() << u"QT_QPA_PLATFORM=offscreen"_s);
+        vorn.start(QStringLiteral(VORN_EXECUTABLE), {u"--dir"_s, folder.dir.path()});
+        QTRY_COMPARE_WITH_TIMEOUT(sub.payloads(u"status"_s), QStringList{u"online"_s}, WaitMs);
+        QTRY_COMPARE_WITH_TIMEOUT(sub.lines().filter(u"/unit/"_s).size(), 5, WaitMs);
+        ::kill(pid_t(vorn.processId()), SIGKILL);
+        QVERIFY(vorn.waitForFinished(WaitMs));
+        QTRY_COMPARE_WITH_TIMEOUT(sub.payloads(u"status"_s), (QStringList{u"online"_s, u"offline"_s}), WaitMs);
+    }
+};
+
+QTEST_MAIN(tst_FleetPublisher)
+#include "tst_FleetPublisher.moc"
