@@ -1,5 +1,7 @@
 #include "FleetMessages.h"
 
+#include "JournalReader.h"
+
 #include "ConsoleHost.h"
 
 namespace fleet {
@@ -77,42 +79,10 @@ QByteArray unitMessage(const UnitView &unit, const QString &time)
                        {QStringLiteral("time"), time}});
 }
 
-QStringList csvFields(const QByteArray &row)
-{
-    const QString text = QString::fromUtf8(row);
-    QStringList fields;
-    QString field;
-    bool quoted = false;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text.at(i);
-        if (quoted) {
-            if (c == u'"' && i + 1 < text.size() && text.at(i + 1) == u'"') {
-                field.append(u'"');
-                ++i;
-            } else if (c == u'"') {
-                quoted = false;
-            } else {
-                field.append(c);
-            }
-        } else if (c == u'"') {
-            quoted = true;
-        } else if (c == u',') {
-            fields.append(field);
-            field.clear();
-        } else if (c == u'\r' || c == u'\n') {
-            break; // the row's end
-        } else {
-            field.append(c);
-        }
-    }
-    fields.append(field);
-    return fields;
-}
-
 QByteArray runMessage(const QByteArray &header, const QByteArray &row, const QString &station, const QString &id)
 {
-    const QStringList keys = csvFields(header);
-    const QStringList values = csvFields(row);
+    const QStringList keys = journal::fields(header);
+    const QStringList values = journal::fields(row);
     QList<std::pair<QString, QString>> fields;
     for (qsizetype i = 0; i < keys.size(); ++i)
         fields.append({keys.at(i), values.value(i)});

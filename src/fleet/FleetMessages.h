@@ -24,9 +24,6 @@ QByteArray jsonObject(const QList<std::pair<QString, QString>> &fields);
 // The retained message of one unit panel; time in local time to the second.
 QByteArray unitMessage(const UnitView &unit, const QString &time);
 
-// The fields of one CSV row as the journal writes it (quoted where a field needs it, CR LF at the end).
-QStringList csvFields(const QByteArray &row);
-
 // One journal row as a JSON object: the header's columns as keys, then station and id.
 QByteArray runMessage(const QByteArray &header, const QByteArray &row, const QString &station, const QString &id);
 

@@ -119,6 +119,15 @@ bool readTime(Row &row)
 
 } // namespace
 
+QStringList fields(const QByteArray &row)
+{
+    qsizetype pos = 0;
+    QStringList decoded;
+    for (const QByteArray &field : nextRecord(row, pos).fields)
+        decoded.append(QString::fromUtf8(field));
+    return decoded;
+}
+
 QStringList columns()
 {
     QStringList list;

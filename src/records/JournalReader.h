@@ -39,6 +39,9 @@ QStringList columns();
 
 // The rows of a journal held in memory (the bytes of one file).
 Read parse(const QByteArray &bytes);
+// The fields of one row as the journal writes it (its line end may follow), decoded.
+QStringList fields(const QByteArray &row);
+
 // The rows of one file; a missing file is no error (no runs that day).
 Read readFile(const QString &path);
 

@@ -1,5 +1,6 @@
 #include "Broker.h"
 #include "Csv.h"
+#include "DesignBook.h"
 #include "FakeHost.h"
 #include "FakePlatform.h"
 #include "FleetMessages.h"
@@ -14,6 +15,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLineEdit>
+#include <QListWidget>
 
 #include <csignal>
 
@@ -97,9 +99,10 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(sub.payloads(u"status"_s), QStringList{u"online"_s}, WaitMs);
 
         // A design name a spreadsheet has to quote comes out whole.
-        window->findChild<QLineEdit *>(u"txtDesign"_s)->setText(u"TRIO, \"big\""_s);
-        for (int n = 1; n <= 5; ++n)
-            window->setCountText(n, n <= 3 ? u"6"_s : u"0"_s);
+        QVERIFY(SettingsSchema::Setting(SettingsSchema::Key::Design, u"TRIO, \"big\""_s).write(u"6,6,6,0,0"_s));
+        window->fillDesigns();
+        auto *designs = window->findChild<QListWidget *>(u"lstDesign"_s);
+        window->designs().lstDesign_DblClick(designs->item(designs->count() - 1));
         QTest::mouseClick(window->findChild<ctxPatchButton *>(u"cmdDispense"_s), Qt::LeftButton);
         QTRY_VERIFY_WITH_TIMEOUT(sim.trace().contains(">COUNT,6,103\r\n"), WaitMs);
         QTest::qWait(1500); // six stones of 5 ms each: the units are done long before this
