@@ -46,29 +46,23 @@ private slots:
     void pickerKeepsARange_data()
     {
         QTest::addColumn<bool>("moveFrom");
-        QTest::addColumn<QDate>("to"); // where the end moved goes
-        QTest::addColumn<QDate>("from"); // the range shown
+        QTest::addColumn<QDate>("to"); // where the end moved goes, and where the range shown starts
         QTest::addColumn<QDate>("until");
-        QTest::newRow("from moved back a week") << true << Today.addDays(-7) << Today.addDays(-7) << Today;
-        QTest::newRow("from moved past the last day")
-            << true << Today.addDays(3) << Today.addDays(3) << Today.addDays(3);
-        QTest::newRow("the last day moved before the first")
-            << false << Today.addDays(-2) << Today.addDays(-2) << Today.addDays(-2);
-        QTest::newRow("from moved two years back")
-            << true << Today.addYears(-2) << Today.addYears(-2) << Today.addYears(-2).addDays(365);
+        QTest::newRow("from moved back a week") << true << Today.addDays(-7) << Today;
+        QTest::newRow("from moved past the last day") << true << Today.addDays(3) << Today.addDays(3);
+        QTest::newRow("the last day moved before the first") << false << Today.addDays(-2) << Today.addDays(-2);
+        QTest::newRow("from moved two years back") << true << Today.addYears(-2) << Today.addYears(-2).addDays(365);
     }
     void pickerKeepsARange()
     {
         QFETCH(bool, moveFrom);
         QFETCH(QDate, to);
-        QFETCH(QDate, from);
-        QFETCH(QDate, until);
         auto w = open();
         w->findChild<QDateEdit *>(moveFrom ? u"dateFrom"_s : u"dateTo"_s)->setDate(to);
         QTRY_VERIFY(!w->isLoading());
-        QCOMPARE(w->summary().from, from);
-        QCOMPARE(w->summary().to, until);
-        QCOMPARE(w->findChild<QDateEdit *>(u"dateTo"_s)->date(), until);
+        QCOMPARE(w->summary().from, to);
+        QTEST(w->summary().to, "until");
+        QTEST(w->findChild<QDateEdit *>(u"dateTo"_s)->date(), "until");
     }
 
     // Days picked while a month is being read: what is shown is the last pick, never the month read late.
