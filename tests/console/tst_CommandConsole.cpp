@@ -21,8 +21,7 @@ class tst_CommandConsole : public QObject
 private slots:
     void init()
     {
-        m_w.emplace(uidsFor(5), 3, true);
-        QVERIFY(m_w->ok);
+        QVERIFY(m_w.emplace(uidsFor(5), 3, true).ok);
         m_entry = new QLineEdit(m_w->window.get());
         m_entry->move(200, 0);
         m_exec = new ctxPatchButton(m_w->window.get());
