@@ -29,8 +29,7 @@ private slots:
     {
         m_panel.reset(); // the objects of the previous test, before the rig they refer to
         m_handlers.reset();
-        m_rig.emplace(uidsFor(12), 3, true);
-        QVERIFY(m_rig->ok);
+        QVERIFY(m_rig.emplace(uidsFor(12), 3, true).ok);
         m_handlers.emplace(m_rig->host, m_rig->sender);
     }
 
