@@ -19,10 +19,7 @@ private slots:
         QTest::newRow("opacity") << QVariant(0.5);
         QTest::newRow("whole seconds stay a number with a point") << QVariant(2.0);
         QTest::newRow("True") << QVariant(true);
-        QFont styled(u"Some \"Family\""_s);
-        styled.setPointSizeF(8);
-        styled.setBold(true);
-        styled.setItalic(true);
+        QFont styled(u"Some \"Family\""_s, 8, QFont::Bold, true);
         styled.setUnderline(true);
         styled.setStrikeOut(true);
         QTest::newRow("font with every attribute") << QVariant(styled);
