@@ -85,16 +85,13 @@ public:
             if (connection.isEmpty())
                 connection = {QStringLiteral("-h"), QStringLiteral("127.0.0.1"), QStringLiteral("-p"),
                               QString::number(broker.port)};
+            const auto with = [&connection](const char *options) {
+                return connection + QString::fromLatin1(options).split(QLatin1Char(' '));
+            };
             // A retained mark arrives first: once it is there, the subscription stands.
-            QProcess::execute(QStringLiteral("mosquitto_pub"),
-                              connection << QStringLiteral("-r") << QStringLiteral("-t")
-                                         << QStringLiteral("tessaloran/test/ready") << QStringLiteral("-m")
-                                         << QStringLiteral("1"));
-            connection.resize(connection.size() - 5);
+            QProcess::execute(QStringLiteral("mosquitto_pub"), with("-r -t tessaloran/test/ready -m 1"));
             m_process.start(QStringLiteral("mosquitto_sub"),
-                            connection << QStringLiteral("-q") << QStringLiteral("1") << QStringLiteral("-t")
-                                       << QStringLiteral("tessaloran/#") << QStringLiteral("-F")
-                                       << QStringLiteral("%r %t %p"));
+                            with("-q 1 -t tessaloran/# -F") << QStringLiteral("%r %t %p"));
         }
         ~Subscriber()
         {
