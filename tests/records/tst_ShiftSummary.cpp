@@ -183,10 +183,6 @@ private slots:
         QCOMPARE(QDateTime(r.day, r.time), QDateTime(Day, QTime(14, 3, 12)));
     }
 
-    void init()
-    {
-        QVERIFY(m_dir.isValid());
-    }
     void cleanup()
     {
         QDir(journal::logFolder(m_dir.path())).removeRecursively();
