@@ -197,10 +197,11 @@ private slots:
         int w = -1, h = -1, x = -1, y = -1;
         QVERIFY(patch.CalcBoundingBox(0, 0, w, h, x, y));
         QCOMPARE(QRect(x, y, w, h), QRect(0, 0, 2, 2));
-        patch.Terminate();
-        QVERIFY(patch.Bitmap().isNull());
         QVERIFY(!patch.LoadFromFile(dir.filePath(u"missing.png"_s)));
         QCOMPARE(patch.lastError().source, u"cPatchImage.LoadFromFile"_s);
+        QVERIFY(patch.Bitmap().isNull()); // the old image is gone
+        QVERIFY(patch.LoadFromFile(path));
+        patch.Terminate();
         QVERIFY(patch.Bitmap().isNull());
     }
 
