@@ -15,6 +15,10 @@
 #include <cstdio>
 #include <cstdlib>
 
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -119,6 +123,23 @@ void holdStartMessage(QtMsgType type, const QMessageLogContext &context, const Q
     heldMessages.append({type, QByteArray(context.category), text});
 }
 
+#ifdef Q_OS_WIN
+// vorn.exe is a program of the GUI subsystem and gets no console. Text asked for on the command line goes
+// where the caller reads: the handles it was given (a pipe, a file), else the console it was started
+// from. Started from Explorer there is neither, and nothing is shown (Qt would open a message box).
+void writeToCallersConsole()
+{
+    qputenv("QT_COMMAND_LINE_PARSER_NO_GUI_MESSAGE_BOXES", "1");
+    const HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+    if (out != nullptr && out != INVALID_HANDLE_VALUE && GetFileType(out) != FILE_TYPE_UNKNOWN)
+        return;
+    if (AttachConsole(ATTACH_PARENT_PROCESS)) {
+        std::freopen("CONOUT$", "w", stdout);
+        std::freopen("CONOUT$", "w", stderr);
+    }
+}
+#endif
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -130,7 +151,12 @@ int main(int argc, char *argv[])
     CommandLine command;
     // --help and --version need no window, so they work without a display: answered from a
     // core application before anything of the GUI exists.
-    if (command.parser.parse(rawArguments(argc, argv)) && command.asksForTextOnly()) {
+    const bool parsed = command.parser.parse(rawArguments(argc, argv));
+#ifdef Q_OS_WIN
+    if (!parsed || command.asksForTextOnly()) // an unknown option is answered as text too
+        writeToCallersConsole();
+#endif
+    if (parsed && command.asksForTextOnly()) {
         QCoreApplication core(argc, argv);
         command.programFolder();
         command.parser.process(core); // prints and exits

@@ -1,0 +1,129 @@
+#!/usr/bin/env bash
+# Cross-builds the console for 64-bit Windows on Debian 12: one vorn.exe that runs alone, its tests, and
+# build-windows/vorn-<version>-windows-x64.zip.
+#   scripts/windows-build.sh [--qt-only]
+# The static Qt it links is built once into a cache outside the checkout, $VORN_QT_MINGW (default
+# /opt/vorn-qt-mingw-6.4.2), and rebuilt only when missing or incomplete: each part writes its stamp
+# file when it is installed, and the cache is complete when the last stamp is there. The time each step
+# took goes to $VORN_QT_MINGW/build-times.txt.
+set -euo pipefail
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+qt=${VORN_QT_MINGW:-/opt/vorn-qt-mingw-6.4.2}
+work=${VORN_QT_MINGW_WORK:-/var/tmp/vorn-qt-mingw-work}
+vendor=${VORN_QT_VENDOR:-$root/../shared/vendor}
+build=$root/build-windows
+toolchain=$root/cmake/mingw-w64-x86_64.cmake
+qt_only=0
+[ "${1:-}" = "--qt-only" ] && qt_only=1
+
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+jobs=$(nproc)
+unset CMAKE_CXX_COMPILER_LAUNCHER CMAKE_C_COMPILER_LAUNCHER # the Qt build would fill the compiler cache
+
+# What a step took, in seconds, to the log and to the cache's record.
+step_start() {
+    step_name=$1
+    step_t0=$(date +%s)
+    echo "== $step_name ($(date -u +%H:%M:%S) UTC)"
+}
+step_end() {
+    local secs=$(($(date +%s) - step_t0))
+    echo "== $step_name: ${secs} s"
+    if [ -d "$qt" ]; then echo "$(date -u +%F) $step_name ${secs}s" >>"$qt/build-times.txt"; fi
+}
+
+# --- packages -------------------------------------------------------------------------------------------
+# MinGW-w64 with POSIX threads, ninja, wine64 to run the result; dpkg-dev for apt-get source; the host's Qt
+# for moc, rcc and uic; zip for the package; Xvfb for the end-to-end run.
+packages=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 ninja-build
+    wine64 dpkg-dev xz-utils zip unzip cmake qt6-base-dev qt6-base-dev-tools xvfb xauth)
+missing=()
+for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if ((${#missing[@]})); then
+    step_start "packages: ${missing[*]}"
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+    step_end
+fi
+
+# --- the static Qt --------------------------------------------------------------------------------------
+qt_version=6.4.2
+# What the console uses: Core, Gui (QPdfWriter included), Widgets, Test, Serial Port, Charts. Left out:
+# OpenGL, D-Bus, SQL, network, print support, tablet events (Debian's tarball lacks wintab.h), and every
+# third-party library Qt can bring itself, so nothing of the build machine's /usr is linked.
+qtbase_options=(-static -release -opensource -confirm-license -xplatform win32-g++ -qt-host-path /usr
+    -nomake examples -nomake tests -no-opengl -no-dbus -no-feature-sql -no-feature-network
+    -no-feature-printsupport -no-feature-tabletevent -no-pkg-config -qt-zlib -qt-libpng -qt-libjpeg
+    -qt-pcre -qt-harfbuzz -qt-freetype -no-icu)
+# Qt remembers the toolchain file it was built with (its own toolchain file loads it): it gets a copy of
+# ours inside the cache, so the cache does not depend on the checkout it was made from.
+host_cmake=(-DCMAKE_TOOLCHAIN_FILE="$qt/mingw-w64-x86_64.cmake" -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake)
+complete_stamp="qtbase serialport charts $qt_version ${qtbase_options[*]}"
+
+if [ "$(cat "$qt/.vorn-complete" 2>/dev/null)" != "$complete_stamp" ]; then
+    # Options changed since the cache was made: start it again.
+    if [ -e "$qt/.vorn-qtbase" ] && [ "$(cat "$qt/.vorn-qtbase")" != "${qtbase_options[*]}" ]; then
+        $sudo rm -rf "$qt"
+    fi
+    $sudo mkdir -p "$qt" "$work"
+    $sudo chown "$(id -u):$(id -g)" "$qt" "$work"
+    cp "$toolchain" "$qt/mingw-w64-x86_64.cmake"
+
+    if [ ! -e "$qt/.vorn-qtbase" ]; then
+        step_start "qtbase source"
+        rm -rf "$work/qtbase"
+        mkdir -p "$work/qtbase"
+        # Debian's own qtbase source: a deb-src entry for this one call, removed afterwards.
+        list=/etc/apt/sources.list.d/vorn-qt-src.sources
+        cleanup_src() { $sudo rm -f "$list"; }
+        trap cleanup_src EXIT
+        printf '%s\n' "Types: deb-src" "URIs: http://deb.debian.org/debian" \
+            "Suites: bookworm bookworm-updates" "Components: main" \
+            "Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg" "" \
+            "Types: deb-src" "URIs: http://deb.debian.org/debian-security" "Suites: bookworm-security" \
+            "Components: main" "Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg" |
+            $sudo tee "$list" >/dev/null
+        $sudo apt-get update -qq
+        (cd "$work/qtbase" && apt-get source -qq qt6-base >/dev/null)
+        cleanup_src
+        trap - EXIT
+        src=$(find "$work/qtbase" -maxdepth 1 -mindepth 1 -type d -name 'qt6-base-*' | head -1)
+        grep -q "QT_REPO_MODULE_VERSION \"$qt_version\"" "$src/.cmake.conf"
+        step_end
+
+        step_start "qtbase configure"
+        mkdir -p "$work/qtbase/build"
+        (cd "$work/qtbase/build" && "$src/configure" -prefix "$qt" "${qtbase_options[@]}" -- "${host_cmake[@]}")
+        step_end
+
+        step_start "qtbase build"
+        cmake --build "$work/qtbase/build" --parallel "$jobs"
+        step_end
+
+        step_start "qtbase install"
+        cmake --install "$work/qtbase/build" >/dev/null
+        echo "${qtbase_options[*]}" >"$qt/.vorn-qtbase"
+        step_end
+    fi
+
+    for module in serialport charts; do
+        [ -e "$qt/.vorn-$module" ] && continue
+        step_start "qt$module"
+        rm -rf "$work/qt$module"
+        mkdir -p "$work/qt$module/build"
+        tar -xJf "$vendor/qt$module-$qt_version.tar.xz" -C "$work/qt$module"
+        src=$(find "$work/qt$module" -maxdepth 1 -mindepth 1 -type d -name "qt$module*" | head -1)
+        (cd "$work/qt$module/build" && "$qt/bin/qt-configure-module" "$src" -- "${host_cmake[@]}")
+        cmake --build "$work/qt$module/build" --parallel "$jobs"
+        cmake --install "$work/qt$module/build" >/dev/null
+        echo "$qt_version" >"$qt/.vorn-$module"
+        step_end
+    done
+
+    echo "$complete_stamp" >"$qt/.vorn-complete"
+    rm -rf "$work"
+fi
+((qt_only)) && exit 0
