@@ -37,7 +37,7 @@ step_end() {
 # MinGW-w64 with POSIX threads, ninja, wine64 to run the result; dpkg-dev for apt-get source; the host's Qt
 # for moc, rcc and uic; zip for the package; Xvfb for the end-to-end run.
 packages=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 ninja-build
-    wine64 dpkg-dev xz-utils zip unzip cmake qt6-base-dev qt6-base-dev-tools xvfb xauth)
+    wine64 dpkg-dev xz-utils zip unzip cmake pkgconf qt6-base-dev qt6-base-dev-tools xvfb xauth)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
@@ -48,6 +48,22 @@ if ((${#missing[@]})); then
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
     step_end
 fi
+
+# A deb-src entry for one apt-get source call, removed afterwards.
+debian_source() { # PACKAGE INTO
+    local list=/etc/apt/sources.list.d/vorn-windows-src.sources
+    trap '$sudo rm -f '"$list" EXIT
+    printf '%s\n' "Types: deb-src" "URIs: http://deb.debian.org/debian" \
+        "Suites: bookworm bookworm-updates" "Components: main" \
+        "Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg" "" \
+        "Types: deb-src" "URIs: http://deb.debian.org/debian-security" "Suites: bookworm-security" \
+        "Components: main" "Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg" |
+        $sudo tee "$list" >/dev/null
+    $sudo apt-get update -qq
+    (cd "$2" && apt-get source -qq "$1" >/dev/null 2>&1)
+    $sudo rm -f "$list"
+    trap - EXIT
+}
 
 # --- the static Qt --------------------------------------------------------------------------------------
 qt_version=6.4.2
@@ -76,20 +92,7 @@ if [ "$(cat "$qt/.vorn-complete" 2>/dev/null)" != "$complete_stamp" ]; then
         step_start "qtbase source"
         rm -rf "$work/qtbase"
         mkdir -p "$work/qtbase"
-        # Debian's own qtbase source: a deb-src entry for this one call, removed afterwards.
-        list=/etc/apt/sources.list.d/vorn-qt-src.sources
-        cleanup_src() { $sudo rm -f "$list"; }
-        trap cleanup_src EXIT
-        printf '%s\n' "Types: deb-src" "URIs: http://deb.debian.org/debian" \
-            "Suites: bookworm bookworm-updates" "Components: main" \
-            "Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg" "" \
-            "Types: deb-src" "URIs: http://deb.debian.org/debian-security" "Suites: bookworm-security" \
-            "Components: main" "Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg" |
-            $sudo tee "$list" >/dev/null
-        $sudo apt-get update -qq
-        (cd "$work/qtbase" && apt-get source -qq qt6-base >/dev/null)
-        cleanup_src
-        trap - EXIT
+        debian_source qt6-base "$work/qtbase"
         src=$(find "$work/qtbase" -maxdepth 1 -mindepth 1 -type d -name 'qt6-base-*' | head -1)
         grep -q "QT_REPO_MODULE_VERSION \"$qt_version\"" "$src/.cmake.conf"
         step_end
@@ -124,6 +127,65 @@ if [ "$(cat "$qt/.vorn-complete" 2>/dev/null)" != "$complete_stamp" ]; then
     done
 
     echo "$complete_stamp" >"$qt/.vorn-complete"
-    rm -rf "$work"
+    rm -rf "$work/qtbase" "$work/qtserialport" "$work/qtcharts"
+fi
+
+# --- libmosquitto, for the fleet publisher --------------------------------------------------------------
+# Debian's mosquitto source, the client library alone, static, without TLS (no OpenSSL for MinGW in
+# Debian) and without its own threads (the console drives it from the event loop). When it does not
+# build, the Windows build goes on without the fleet publisher.
+mosquitto=$qt/mosquitto
+if [ ! -e "$mosquitto/.vorn-mosquitto" ] && [ ! -e "$qt/.vorn-mosquitto-failed" ]; then
+    step_start "libmosquitto"
+    rm -rf "$work/mosquitto" "$mosquitto"
+    mkdir -p "$work/mosquitto/build"
+    if debian_source mosquitto "$work/mosquitto" &&
+        src=$(find "$work/mosquitto" -maxdepth 1 -mindepth 1 -type d -name 'mosquitto-*' | head -1) &&
+        cmake -S "$src" -B "$work/mosquitto/build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
+            -DCMAKE_BUILD_TYPE=Release -DWITH_STATIC_LIBRARIES=ON -DWITH_TLS=OFF -DWITH_THREADING=OFF \
+            -DWITH_CJSON=OFF -DWITH_BROKER=OFF -DWITH_CLIENTS=OFF -DWITH_APPS=OFF -DWITH_PLUGINS=OFF \
+            -DDOCUMENTATION=OFF -DWITH_LIB_CPP=OFF -DWITH_UNIX_SOCKETS=OFF >/dev/null &&
+        cmake --build "$work/mosquitto/build" --target libmosquitto_static --parallel "$jobs"; then
+        mkdir -p "$mosquitto/lib/pkgconfig" "$mosquitto/include"
+        cp "$work/mosquitto/build/lib/libmosquitto_static.a" "$mosquitto/lib/libmosquitto.a"
+        cp "$src"/include/*.h "$mosquitto/include/"
+        version=${src##*-}
+        printf '%s\n' "prefix=$mosquitto" "Name: mosquitto" "Description: mosquitto MQTT library (static, no TLS)" \
+            "Version: $version" "Cflags: -I\${prefix}/include -DLIBMOSQUITTO_STATIC" \
+            "Libs: -L\${prefix}/lib -lmosquitto -lws2_32" >"$mosquitto/lib/pkgconfig/libmosquitto.pc"
+        touch "$mosquitto/.vorn-mosquitto"
+    else
+        echo "libmosquitto did not build for Windows: the fleet publisher is left out"
+        touch "$qt/.vorn-mosquitto-failed"
+    fi
+    rm -rf "$work/mosquitto"
+    step_end
 fi
 ((qt_only)) && exit 0
+
+# --- the console ----------------------------------------------------------------------------------------
+step_start "console"
+export PKG_CONFIG_LIBDIR=$mosquitto/lib/pkgconfig # only what was built for Windows, never the host's
+export PKG_CONFIG_PATH=
+cmake -S "$root" -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_PREFIX_PATH="$qt" \
+    -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake -DCMAKE_BUILD_TYPE=Release \
+    -DVORN_BUILD_BENCH=OFF -DVORN_WERROR=ON -DCMAKE_CROSSCOMPILING_EMULATOR=/usr/lib/wine/wine64 >/dev/null
+cmake --build "$build" --parallel "$jobs"
+step_end
+
+# --- the zip --------------------------------------------------------------------------------------------
+version=$(sed -n 's/^project(vorn VERSION \([0-9.]*\).*/\1/p' "$root/CMakeLists.txt")
+name=vorn-$version-windows-x64
+rm -rf "${build:?}/$name" "$build/$name.zip"
+mkdir -p "$build/$name/examples"
+cp "$build/bin/vorn.exe" "$build/$name/"
+x86_64-w64-mingw32-strip "$build/$name/vorn.exe"
+cp "$root"/examples/*.ini "$build/$name/examples/"
+# Text files as Windows editors expect them: CR LF.
+sed 's/$/\r/' "$root/packaging/windows/update.bat" >"$build/$name/examples/update.bat"
+sed 's/$/\r/' "$root/README.md" >"$build/$name/README.md"
+for license in "$root"/LICENSE*; do
+    [ -e "$license" ] && sed 's/$/\r/' "$license" >"$build/$name/$(basename "$license").txt"
+done
+(cd "$build" && zip -qr "$name.zip" "$name")
+echo "Made $build/$name.zip ($(du -h "$build/$name.zip" | cut -f1))"

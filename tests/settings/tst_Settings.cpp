@@ -371,6 +371,14 @@ private slots:
         QTest::newRow("UTF-8 byte-order mark skipped and kept")
             << bom + five << true << u"18000"_s << bom + five + "width=18000\r\n";
         QTest::newRow("value cut at its NUL") << head + "width=180" + '\0' + "00\r\n" << true << u"180"_s << same;
+        // One byte a character in the system's 8-bit code page: Windows-1252 on a Western PC (0x80 is the
+        // euro sign), Latin-1 elsewhere; never UTF-8.
+#ifdef Q_OS_WIN
+        const QString euro = u"\u20AC"_s;
+#else
+        const QString euro = u"\u0080"_s;
+#endif
+        QTest::newRow("8-bit code page") << head + "width=caf\xE9 \x80\r\n" << true << u"caf\u00E9 "_s + euro << same;
     }
 
     void readIni()
