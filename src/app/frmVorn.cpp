@@ -66,6 +66,9 @@ QFont makeFont(const char *family, double points)
 {
     QFont f{QString::fromLatin1(family)};
     f.setPointSizeF(points);
+    // Where the face is missing (wine, Linux, a trimmed Windows) one of the same kind stands in: the
+    // message pane's columns need a fixed pitch.
+    f.setStyleHint(qstrcmp(family, "Courier New") == 0 ? QFont::TypeWriter : QFont::SansSerif);
     return f;
 }
 

@@ -8,6 +8,7 @@
 #include <QDate>
 #include <QDir>
 #include <QFile>
+#include <QFontInfo>
 #include <QTest>
 
 using namespace Qt::Literals::StringLiterals;
@@ -50,6 +51,8 @@ private slots:
         window.show();
         QTRY_COMPARE_WITH_TIMEOUT(window.statusText(), u"Tessaloran Controller found on Port 7"_s, WaitMs);
         QCOMPARE(window.comm().CommPort(), 7);
+        // Courier New may be missing (wine has none): what stands in keeps the pane's columns.
+        QVERIFY(QFontInfo(window.findChild<QWidget *>(u"txtOut"_s)->font()).fixedPitch());
 
         const QString logPath =
             QDir(folder).filePath(u"Log/"_s + QDate::currentDate().toString(u"yy-MM-dd"_s) + u"-Log.txt"_s);
