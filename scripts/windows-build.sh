@@ -167,7 +167,10 @@ fi
 step_start "console"
 export PKG_CONFIG_LIBDIR=$mosquitto/lib/pkgconfig # only what was built for Windows, never the host's
 export PKG_CONFIG_PATH=
+# The cache's folders are roots of the search too, or the toolchain's search in the MinGW tree alone would
+# not find libmosquitto.a where pkg-config says it is.
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_PREFIX_PATH="$qt" \
+    -DCMAKE_FIND_ROOT_PATH="$qt;$mosquitto" \
     -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake -DCMAKE_BUILD_TYPE=Release \
     -DVORN_BUILD_BENCH=OFF -DVORN_WERROR=ON -DCMAKE_CROSSCOMPILING_EMULATOR=/usr/lib/wine/wine64 >/dev/null
 cmake --build "$build" --parallel "$jobs"

@@ -99,8 +99,15 @@ rm -rf "$work/zip" && mkdir -p "$work/zip"
 unzip -q "$zip" -d "$work/zip"
 folder=$work/zip/vorn-$version-windows-x64
 cp "$folder"/examples/*.ini "$folder/"
+printf '@echo off\r\necho updated> "%%~dp0updated"\r\n' >"$folder/update.bat"
 start_sim "$work/trace-run"
-VORN_E2E_FOLDER=$folder VORN_E2E_TRACE=$work/trace-run QT_QPA_PLATFORM=offscreen \
-    timeout 300 "$wine" "$build/tests/app_WindowsPortRun.exe" || fail "the run at the window"
-grep -q '>I' "$work/trace-run" || fail "no Id reached the simulator"
+VORN_E2E_FOLDER=$folder QT_QPA_PLATFORM=offscreen timeout 300 "$wine" "$build/tests/app_WindowsPortRun.exe" ||
+    fail "the run at the window"
+grep -aq '>I,101' "$work/trace-run" || fail "no Id reached the simulator"
+[ "$(grep -ac '>COUNT,' "$work/trace-run")" = 2 ] || fail "the dispense run did not reach the simulator once"
+log=$folder/Log/$(date +%y-%m-%d)-Log.txt
+grep -aq 'ID:TSL-DU UID=101' "$log" || fail "no answer to Id in the day's log"
+[ "$(grep -c $'\r$' "$log")" = "$(wc -l <"$log")" ] || fail "the day's log has lines without CR LF"
+[ "$(grep -c $'\r$' "$folder/Vorn.ini")" = "$(wc -l <"$folder/Vorn.ini")" ] || fail "Vorn.ini has lines without CR LF"
+grep -q $'^Comm Port=7\r$' "$folder/Vorn.ini" || fail "no Comm Port=7 in Vorn.ini"
 echo "Windows tests passed"
