@@ -5,7 +5,8 @@
 # The static Qt it links is built once into a cache outside the checkout, $VORN_QT_MINGW (default
 # /opt/vorn-qt-mingw-6.4.2), and rebuilt only when missing or incomplete: each part writes its stamp
 # file when it is installed, and the cache is complete when the last stamp is there. The time each step
-# took goes to $VORN_QT_MINGW/build-times.txt.
+# took goes to $VORN_QT_MINGW/build-times.txt. The sources of Qt Serial Port and Qt Charts are tarballs in
+# $VORN_QT_VENDOR (default ../shared/vendor beside the checkout); qtbase and libmosquitto come from Debian.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 qt=${VORN_QT_MINGW:-/opt/vorn-qt-mingw-6.4.2}
@@ -114,12 +115,16 @@ if [ "$(cat "$qt/.vorn-complete" 2>/dev/null)" != "$complete_stamp" ]; then
 
     for module in serialport charts; do
         [ -e "$qt/.vorn-$module" ] && continue
+        [ -e "$vendor/qt$module-$qt_version.tar.xz" ] ||
+            { echo "No $vendor/qt$module-$qt_version.tar.xz: set VORN_QT_VENDOR to its folder" >&2 && exit 1; }
         step_start "qt$module"
         rm -rf "$work/qt$module"
         mkdir -p "$work/qt$module/build"
         tar -xJf "$vendor/qt$module-$qt_version.tar.xz" -C "$work/qt$module"
         src=$(find "$work/qt$module" -maxdepth 1 -mindepth 1 -type d -name "qt$module*" | head -1)
-        (cd "$work/qt$module/build" && "$qt/bin/qt-configure-module" "$src" -- "${host_cmake[@]}")
+        # Qt's own toolchain file (which loads ours) and the host's tools.
+        (cd "$work/qt$module/build" && "$qt/bin/qt-configure-module" "$src" -- -DQT_HOST_PATH=/usr \
+            -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake)
         cmake --build "$work/qt$module/build" --parallel "$jobs"
         cmake --install "$work/qt$module/build" >/dev/null
         echo "$qt_version" >"$qt/.vorn-$module"
