@@ -188,8 +188,10 @@ rm -rf "${build:?}/$name" "$build/$name.zip"
 mkdir -p "$build/$name/examples"
 cp "$build/bin/vorn.exe" "$build/$name/"
 x86_64-w64-mingw32-strip "$build/$name/vorn.exe"
-cp "$root"/examples/*.ini "$build/$name/examples/"
 # Text files as Windows editors expect them: CR LF.
+for ini in "$root"/examples/*.ini; do
+    sed 's/$/\r/' "$ini" >"$build/$name/examples/$(basename "$ini")"
+done
 sed 's/$/\r/' "$root/packaging/windows/update.bat" >"$build/$name/examples/update.bat"
 sed 's/$/\r/' "$root/README.md" >"$build/$name/README.md"
 for license in "$root"/LICENSE*; do
