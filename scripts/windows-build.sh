@@ -177,7 +177,7 @@ export PKG_CONFIG_PATH=
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_PREFIX_PATH="$qt" \
     -DCMAKE_FIND_ROOT_PATH="$qt;$mosquitto" \
     -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake -DCMAKE_BUILD_TYPE=Release \
-    -DVORN_BUILD_BENCH=OFF -DVORN_WERROR=ON -DCMAKE_CROSSCOMPILING_EMULATOR=/usr/lib/wine/wine64 >/dev/null
+    -DVORN_BUILD_BENCH=OFF -DVORN_WERROR=ON -DCMAKE_CROSSCOMPILING_EMULATOR="$root/scripts/wine-run-test.sh" >/dev/null
 cmake --build "$build" --parallel "$jobs"
 step_end
 

@@ -22,6 +22,7 @@ export WINEPREFIX=$build/wine
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml=" # no Mono or Gecko installer
 export LANG=en_US.UTF-8                    # wine's ANSI code page: Windows-1252, as on a Western PC
+# Wine hands QT_* variables to Windows programs only when they are given as WINEQT_*.
 unset DISPLAY WAYLAND_DISPLAY QT_QPA_PLATFORM
 
 work=$(mktemp -d)
@@ -101,8 +102,8 @@ folder=$work/zip/vorn-$version-windows-x64
 cp "$folder"/examples/*.ini "$folder/"
 printf '@echo off\r\necho updated> "%%~dp0updated"\r\n' >"$folder/update.bat"
 start_sim "$work/trace-run"
-VORN_E2E_FOLDER=$folder QT_QPA_PLATFORM=offscreen timeout 300 "$wine" "$build/tests/app_WindowsPortRun.exe" ||
-    fail "the run at the window"
+VORN_E2E_FOLDER=$folder WINEQT_QPA_PLATFORM=offscreen timeout 300 "$root/scripts/wine-run-test.sh" \
+    "$build/tests/app_WindowsPortRun.exe" || fail "the run at the window"
 grep -aq '>I,101' "$work/trace-run" || fail "no Id reached the simulator"
 [ "$(grep -ac '>COUNT,' "$work/trace-run")" = 2 ] || fail "the dispense run did not reach the simulator once"
 log=$folder/Log/$(date +%y-%m-%d)-Log.txt

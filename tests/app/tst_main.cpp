@@ -63,17 +63,17 @@ void tst_main::startWithoutDisplay_data()
     QTest::newRow("--help names the folder of --dir")
         << QStringList{u"--dir"_s, u"<temp>"_s, u"-h"_s} << QString() << QString() << 0
         << u"Program folder: <temp>\n(given with --dir)"_s << QByteArray();
-#ifndef Q_OS_WIN // a Windows program always has a desktop
+#ifndef Q_OS_WIN // Windows always has a desktop, and Qt there shows a message box of its own before it gives up
     QTest::newRow("a start on a server") << QStringList{u"--dir"_s, u"<temp>"_s} << QString() << QString() << 2
                                          << QString() << noDisplay;
+    QTest::newRow("a platform that does not exist")
+        << QStringList{u"--dir"_s, u"<temp>"_s} << u"nosuchplatform"_s << QString() << 2 << QString() << noDisplay;
 #endif
 #ifdef Q_OS_LINUX
     // No server listens there: Qt's plugin gives up, which would abort the process.
     QTest::newRow("DISPLAY names no X server")
         << QStringList{u"--dir"_s, u"<temp>"_s} << u"xcb"_s << u":4093"_s << 2 << QString() << noDisplay;
 #endif
-    QTest::newRow("a platform that does not exist")
-        << QStringList{u"--dir"_s, u"<temp>"_s} << u"nosuchplatform"_s << QString() << 2 << QString() << noDisplay;
 }
 
 void tst_main::startWithoutDisplay()
