@@ -190,12 +190,12 @@ cp "$build/bin/vorn.exe" "$build/$name/"
 x86_64-w64-mingw32-strip "$build/$name/vorn.exe"
 # Text files as Windows editors expect them: CR LF.
 for ini in "$root"/examples/*.ini; do
-    sed 's/$/\r/' "$ini" >"$build/$name/examples/$(basename "$ini")"
+    sed 's/\r*$/\r/' "$ini" >"$build/$name/examples/$(basename "$ini")"
 done
-sed 's/$/\r/' "$root/packaging/windows/update.bat" >"$build/$name/examples/update.bat"
-sed 's/$/\r/' "$root/README.md" >"$build/$name/README.md"
+sed 's/\r*$/\r/' "$root/packaging/windows/update.bat" >"$build/$name/examples/update.bat"
+sed 's/\r*$/\r/' "$root/README.md" >"$build/$name/README.md"
 for license in "$root"/LICENSE*; do
-    [ -e "$license" ] && sed 's/$/\r/' "$license" >"$build/$name/$(basename "$license").txt"
+    [ -e "$license" ] && sed 's/\r*$/\r/' "$license" >"$build/$name/$(basename "$license").txt"
 done
 (cd "$build" && zip -qr "$name.zip" "$name")
 echo "Made $build/$name.zip ($(du -h "$build/$name.zip" | cut -f1))"

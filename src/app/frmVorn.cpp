@@ -23,12 +23,15 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QFontDatabase>
+#include <QFontInfo>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QScreen>
 #include <QTimer>
+#include <algorithm>
 #include <cmath>
 
 using SettingsSchema::Key;
@@ -68,7 +71,15 @@ QFont makeFont(const char *family, double points)
     f.setPointSizeF(points);
     // Where the face is missing (wine, Linux, a trimmed Windows) one of the same kind stands in: the
     // message pane's columns need a fixed pitch.
-    f.setStyleHint(qstrcmp(family, "Courier New") == 0 ? QFont::TypeWriter : QFont::SansSerif);
+    const bool fixed = qstrcmp(family, "Courier New") == 0;
+    f.setStyleHint(fixed ? QFont::TypeWriter : QFont::SansSerif);
+    if (fixed && !QFontInfo(f).fixedPitch()) { // the hint alone is not always heard (Windows)
+        const QStringList families = QFontDatabase::families();
+        const auto found = std::find_if(families.cbegin(), families.cend(),
+                                        [](const QString &name) { return QFontDatabase::isFixedPitch(name); });
+        if (found != families.cend())
+            f.setFamily(*found);
+    }
     return f;
 }
 

@@ -124,19 +124,26 @@ void holdStartMessage(QtMsgType type, const QMessageLogContext &context, const Q
 }
 
 #ifdef Q_OS_WIN
-// vorn.exe is a program of the GUI subsystem and gets no console. Text asked for on the command line goes
-// where the caller reads: the handles it was given (a pipe, a file), else the console it was started
-// from. Started from Explorer there is neither, and nothing is shown (Qt would open a message box).
-void writeToCallersConsole()
+// vorn.exe is a program of the GUI subsystem and gets no console, and Qt's parser answers in a message box
+// where it sees none. The answer goes where the caller reads: the handles it was given (a pipe, a file),
+// else the console it was started from; started from Explorer there is neither, and nothing is shown.
+int answerOnCallersConsole(const CommandLine &command)
 {
-    qputenv("QT_COMMAND_LINE_PARSER_NO_GUI_MESSAGE_BOXES", "1");
     const HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
-    if (out != nullptr && out != INVALID_HANDLE_VALUE && GetFileType(out) != FILE_TYPE_UNKNOWN)
-        return;
-    if (AttachConsole(ATTACH_PARENT_PROCESS)) {
+    if ((out == nullptr || out == INVALID_HANDLE_VALUE || GetFileType(out) == FILE_TYPE_UNKNOWN)
+        && AttachConsole(ATTACH_PARENT_PROCESS)) {
         std::freopen("CONOUT$", "w", stdout);
         std::freopen("CONOUT$", "w", stderr);
     }
+    if (!command.parser.errorText().isEmpty()) {
+        std::fputs(qPrintable(command.parser.errorText() + u'\n'), stderr);
+        return 1;
+    }
+    std::fputs(qPrintable(command.parser.isSet(command.version) ? QCoreApplication::applicationName() + u' '
+                                  + QCoreApplication::applicationVersion() + u'\n'
+                                                                : command.parser.helpText()),
+               stdout);
+    return 0;
 }
 #endif
 
@@ -151,14 +158,12 @@ int main(int argc, char *argv[])
     CommandLine command;
     // --help and --version need no window, so they work without a display: answered from a
     // core application before anything of the GUI exists.
-    const bool parsed = command.parser.parse(rawArguments(argc, argv));
-#ifdef Q_OS_WIN
-    if (!parsed || command.asksForTextOnly()) // an unknown option is answered as text too
-        writeToCallersConsole();
-#endif
-    if (parsed && command.asksForTextOnly()) {
+    if (command.parser.parse(rawArguments(argc, argv)) && command.asksForTextOnly()) {
         QCoreApplication core(argc, argv);
         command.programFolder();
+#ifdef Q_OS_WIN
+        return answerOnCallersConsole(command);
+#endif
         command.parser.process(core); // prints and exits
         return 0;
     }
@@ -179,6 +184,10 @@ int main(int argc, char *argv[])
     // unknown options and answers --help when the first pass could not read the line.
     command.parser.parse(app.arguments());
     const QString folder = command.programFolder().path;
+#ifdef Q_OS_WIN
+    if (!command.parser.errorText().isEmpty() || command.asksForTextOnly())
+        return answerOnCallersConsole(command);
+#endif
     command.parser.process(app);
 
     if (!QDir().mkpath(folder)) {

@@ -34,6 +34,7 @@ private slots:
         frmVorn window(platform, &platform.ports());
         window.load();
         window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
         QTRY_COMPARE_WITH_TIMEOUT(window.statusText(), u"Tessaloran Controller found on Port 7"_s, WaitMs);
         // Courier New may be missing (wine has none): what stands in keeps the pane's columns.
         QVERIFY(QFontInfo(window.findChild<QWidget *>(u"txtOut"_s)->font()).fixedPitch());
