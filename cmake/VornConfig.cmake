@@ -32,15 +32,15 @@ function(vorn_import_qt_plugins target)
 endfunction()
 
 # A test executable per tst_*.cpp file of the calling folder, registered with CTest and run headless.
-# Tests named under PTY play the controller on a Unix pseudo-terminal (tests/support/PtyPeer.h, the
-# simulator): they are built on Unix only.
+# Tests named under UNIX_ONLY are built on Unix only: those that play the controller on a Unix
+# pseudo-terminal (tests/support/PtyPeer.h, the simulator) or start a Unix program of their own.
 function(vorn_add_tests)
-    cmake_parse_arguments(ARG "" "" "LIBS;PTY" ${ARGN})
+    cmake_parse_arguments(ARG "" "" "LIBS;UNIX_ONLY" ${ARGN})
     file(GLOB tests CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/tst_*.cpp)
     get_filename_component(folder ${CMAKE_CURRENT_SOURCE_DIR} NAME)
     foreach(src IN LISTS tests)
         get_filename_component(name ${src} NAME_WE)
-        if(NOT UNIX AND name IN_LIST ARG_PTY)
+        if(NOT UNIX AND name IN_LIST ARG_UNIX_ONLY)
             continue()
         endif()
         set(target ${folder}_${name})

@@ -124,10 +124,10 @@ void holdStartMessage(QtMsgType type, const QMessageLogContext &context, const Q
 }
 
 #ifdef Q_OS_WIN
-// vorn.exe is a program of the GUI subsystem and gets no console, and Qt's parser answers in a message box
-// where it sees none. The answer goes where the caller reads: the handles it was given (a pipe, a file),
-// else the console it was started from; started from Explorer there is neither, and nothing is shown.
-int answerOnCallersConsole(const CommandLine &command)
+// vorn.exe is a program of the GUI subsystem and gets no console. Text for the caller goes where the caller
+// reads: the handles it was given (a pipe, a file), else the console it was started from; started from
+// Explorer there is neither, and nothing is shown.
+void attachCallersConsole()
 {
     const HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
     if ((out == nullptr || out == INVALID_HANDLE_VALUE || GetFileType(out) == FILE_TYPE_UNKNOWN)
@@ -135,6 +135,12 @@ int answerOnCallersConsole(const CommandLine &command)
         std::freopen("CONOUT$", "w", stdout);
         std::freopen("CONOUT$", "w", stderr);
     }
+}
+
+// Qt's parser answers in a message box where it sees no console: the answer is written here instead.
+int answerOnCallersConsole(const CommandLine &command)
+{
+    attachCallersConsole();
     if (!command.parser.errorText().isEmpty()) {
         std::fputs(qPrintable(command.parser.errorText() + u'\n'), stderr);
         return 1;
