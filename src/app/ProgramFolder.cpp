@@ -17,6 +17,7 @@ ProgramFolderChoice chooseProgramFolder(const QString &given, const QString &exe
     if (!given.isEmpty())
         return {QDir(given).absolutePath(), u"given with --dir"_s};
 #ifdef Q_OS_WIN
+    Q_UNUSED(userDataFolder);
     return {executableFolder, u"the executable's folder"_s};
 #else
     if (folderIsWritable(executableFolder))

@@ -31,6 +31,8 @@
 #include <QCloseEvent>
 #include <QDir>
 #include <QFile>
+#include <QFontDatabase>
+#include <QFontInfo>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -38,6 +40,7 @@
 #include <QScreen>
 #include <QStandardPaths>
 #include <QTimer>
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -78,6 +81,17 @@ QFont makeFont(const char *family, double points)
 {
     QFont f{QString::fromLatin1(family)};
     f.setPointSizeF(points);
+    // Where the face is missing (wine, Linux, a trimmed Windows) one of the same kind stands in: the
+    // message pane's columns need a fixed pitch.
+    const bool fixed = qstrcmp(family, "Courier New") == 0;
+    f.setStyleHint(fixed ? QFont::TypeWriter : QFont::SansSerif);
+    if (fixed && !QFontInfo(f).fixedPitch()) { // the hint alone is not always heard (Windows)
+        const QStringList families = QFontDatabase::families();
+        const auto found = std::find_if(families.cbegin(), families.cend(),
+                                        [](const QString &name) { return QFontDatabase::isFixedPitch(name); });
+        if (found != families.cend())
+            f.setFamily(*found);
+    }
     return f;
 }
 

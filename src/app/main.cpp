@@ -19,6 +19,10 @@
 #include <cstdlib>
 #include <memory>
 
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -139,6 +143,36 @@ void holdStartMessage(QtMsgType type, const QMessageLogContext &context, const Q
     heldMessages.append({type, QByteArray(context.category), text});
 }
 
+#ifdef Q_OS_WIN
+// vorn.exe is a program of the GUI subsystem and gets no console. Text for the caller goes where the caller
+// reads: the handles it was given (a pipe, a file), else the console it was started from; started from
+// Explorer there is neither, and nothing is shown.
+void attachCallersConsole()
+{
+    const HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+    if ((out == nullptr || out == INVALID_HANDLE_VALUE || GetFileType(out) == FILE_TYPE_UNKNOWN)
+        && AttachConsole(ATTACH_PARENT_PROCESS)) {
+        std::freopen("CONOUT$", "w", stdout);
+        std::freopen("CONOUT$", "w", stderr);
+    }
+}
+
+// Qt's parser answers in a message box where it sees no console: the answer is written here instead.
+int answerOnCallersConsole(const CommandLine &command)
+{
+    attachCallersConsole();
+    if (!command.parser.errorText().isEmpty()) {
+        std::fputs(qPrintable(command.parser.errorText() + u'\n'), stderr);
+        return 1;
+    }
+    std::fputs(qPrintable(command.parser.isSet(command.version) ? QCoreApplication::applicationName() + u' '
+                                  + QCoreApplication::applicationVersion() + u'\n'
+                                                                : command.parser.helpText()),
+               stdout);
+    return 0;
+}
+#endif
+
 // The shift report from the command line needs no display: text and CSV need no GUI at all, and the PDF's
 // charts are drawn by an application on the offscreen platform.
 int runReport(int argc, char **argv, CommandLine &command)
@@ -186,6 +220,9 @@ int main(int argc, char *argv[])
     if (parsed && command.asksForTextOnly()) {
         QCoreApplication core(argc, argv);
         command.programFolder();
+#ifdef Q_OS_WIN
+        return answerOnCallersConsole(command);
+#endif
         command.parser.process(core); // prints and exits
         return 0;
     }
@@ -208,6 +245,10 @@ int main(int argc, char *argv[])
     // unknown options and answers --help when the first pass could not read the line.
     command.parser.parse(app.arguments());
     const QString folder = command.programFolder().path;
+#ifdef Q_OS_WIN
+    if (!command.parser.errorText().isEmpty() || command.asksForTextOnly())
+        return answerOnCallersConsole(command);
+#endif
     command.parser.process(app);
 
     if (!QDir().mkpath(folder)) {

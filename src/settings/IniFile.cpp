@@ -17,6 +17,10 @@
 #ifdef Q_OS_UNIX
 #include <sys/stat.h>
 #endif
+#ifdef Q_OS_WIN
+#include <QDir>
+#include <windows.h>
+#endif
 
 namespace {
 
@@ -276,6 +280,28 @@ Stamp stampOf(const QString &path)
     const auto ns = [](const timespec &t) { return qint64(t.tv_sec) * 1000000000 + t.tv_nsec; };
     return {true,           S_ISREG(st.st_mode), qint64(st.st_size), ns(st.st_mtim),
             ns(st.st_ctim), quint64(st.st_ino),  quint64(st.st_dev)};
+#elif defined(Q_OS_WIN)
+    // The change time moves with every write, also when a program sets the write time back (a copy keeps
+    // the original's), and the file index tells a replaced file from the one read.
+    const HANDLE h = CreateFileW(reinterpret_cast<const wchar_t *>(QDir::toNativeSeparators(path).utf16()),
+                                 FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                 OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return {};
+    BY_HANDLE_FILE_INFORMATION info{};
+    FILE_BASIC_INFO basic{};
+    const bool ok =
+        GetFileInformationByHandle(h, &info) && GetFileInformationByHandleEx(h, FileBasicInfo, &basic, sizeof basic);
+    CloseHandle(h);
+    if (!ok)
+        return {};
+    return {true,
+            !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY),
+            qint64((quint64(info.nFileSizeHigh) << 32) | info.nFileSizeLow),
+            basic.LastWriteTime.QuadPart * 100, // 100 ns ticks
+            basic.ChangeTime.QuadPart * 100,
+            (quint64(info.nFileIndexHigh) << 32) | info.nFileIndexLow,
+            info.dwVolumeSerialNumber};
 #else
     const QFileInfo info(path);
     if (!info.exists())

@@ -32,6 +32,7 @@ QLabel *makeLabel(QLabel *label, const char *name, const QString &text, qint32 t
     label->setText(text);
     label->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     QFont f(QStringLiteral("Segoe UI"));
+    f.setStyleHint(QFont::SansSerif); // where Segoe UI is missing
     f.setPointSizeF(15.75);
     label->setFont(f);
     setColour(label, QPalette::WindowText, textColour);

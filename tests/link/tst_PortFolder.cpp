@@ -31,6 +31,17 @@ private slots:
         m_devices.clear();
     }
 
+#ifdef Q_OS_WIN
+    // Windows names the ports itself: port n is COMn, the list is the system's, and no ports folder is made.
+    void windowsNamesThePorts()
+    {
+        m_devices = {{u"\\\\.\\COM4"_s, u"COM4"_s, u"USB Serial Device"_s}, { u"\\\\.\\COM1"_s, u"COM1"_s, QString() }};
+        auto p = ports();
+        QCOMPARE(p->deviceList(), (QStringList{u"USB Serial Device (COM4)"_s, u"Serial Port (COM1)"_s}));
+        QCOMPARE(p->devicePath(12), u"COM12"_s);
+        QVERIFY(!QFileInfo::exists(p->portsFolder()));
+    }
+#else
     // Linked ports keep their numbers, an unplugged adapter too; new devices get the lowest free ones in
     // path order, and keep them.
     void numbersStick()
@@ -61,6 +72,7 @@ private slots:
         QCOMPARE(p->devicePath(1), m_devices.first().path);
         QCOMPARE(p->devicePath(9), p->linkPath(9)); // nothing there: fails to open like a missing port
     }
+#endif
 
 private:
     std::optional<QTemporaryDir> m_dir;

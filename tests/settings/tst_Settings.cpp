@@ -383,6 +383,9 @@ private slots:
         } else if (how == u"replaced") {
             const QString other = m_dir->filePath(u"other.ini"_s);
             putOld(other, "[A]\r\nk=2\r\n");
+#ifdef Q_OS_WIN // where rename does not replace
+            QVERIFY(QFile::remove(m_path));
+#endif
             QVERIFY(std::rename(QFile::encodeName(other).constData(), QFile::encodeName(m_path).constData()) == 0);
         } else {
             QVERIFY(IniFile::writeValue(m_path, u"A"_s, u"k"_s, u"2"_s));
@@ -414,6 +417,14 @@ private slots:
         const QByteArray long260 = QByteArray(26, 'x').repeated(10);
         QTest::newRow("value of 260 characters cut to 259")
             << head + "width=" + long260 << true << QString::fromLatin1(long260.left(259)) << same;
+        // One byte a character in the system's 8-bit code page: Windows-1252 on a Western PC (0x80 is the
+        // euro sign), Latin-1 elsewhere; never UTF-8.
+#ifdef Q_OS_WIN
+        const QString euro = u"\u20AC"_s;
+#else
+        const QString euro = u"\u0080"_s;
+#endif
+        QTest::newRow("8-bit code page") << head + "width=caf\xE9 \x80\r\n" << true << u"caf\u00E9 "_s + euro << same;
     }
 
     void readIni()

@@ -1,0 +1,201 @@
+#!/usr/bin/env bash
+# Cross-builds the console for 64-bit Windows on Debian 12: one vorn.exe that runs alone, its tests, and
+# build-windows/vorn-<version>-windows-x64.zip.
+#   scripts/windows-build.sh [--qt-only]
+# The static Qt it links is built once into a cache outside the checkout, $VORN_QT_MINGW (default
+# /opt/vorn-qt-mingw-6.4.2), and rebuilt only when missing or incomplete: each part writes its stamp
+# file when it is installed, and the cache is complete when the last stamp is there. The time each step
+# took goes to $VORN_QT_MINGW/build-times.txt. The sources of Qt Serial Port and Qt Charts are tarballs in
+# $VORN_QT_VENDOR (default ../shared/vendor beside the checkout); qtbase and libmosquitto come from Debian.
+set -euo pipefail
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+qt=${VORN_QT_MINGW:-/opt/vorn-qt-mingw-6.4.2}
+work=${VORN_QT_MINGW_WORK:-/var/tmp/vorn-qt-mingw-work}
+vendor=${VORN_QT_VENDOR:-$root/../shared/vendor}
+build=$root/build-windows
+toolchain=$root/cmake/mingw-w64-x86_64.cmake
+qt_only=0
+[ "${1:-}" = "--qt-only" ] && qt_only=1
+
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+jobs=$(nproc)
+unset CMAKE_CXX_COMPILER_LAUNCHER CMAKE_C_COMPILER_LAUNCHER # the Qt build would fill the compiler cache
+
+# What a step took, in seconds, to the log and to the cache's record.
+step_start() {
+    step_name=$1
+    step_t0=$(date +%s)
+    echo "== $step_name ($(date -u +%H:%M:%S) UTC)"
+}
+step_end() {
+    local secs=$(($(date +%s) - step_t0))
+    echo "== $step_name: ${secs} s"
+    if [ -d "$qt" ]; then echo "$(date -u +%F) $step_name ${secs}s" >>"$qt/build-times.txt"; fi
+}
+
+# --- packages -------------------------------------------------------------------------------------------
+# MinGW-w64 with POSIX threads, ninja, wine64 to run the result; dpkg-dev for apt-get source; the host's Qt
+# for moc, rcc and uic; zip for the package; Xvfb for the end-to-end run.
+packages=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 ninja-build
+    wine64 dpkg-dev xz-utils zip unzip cmake pkgconf qt6-base-dev qt6-base-dev-tools xvfb xauth)
+missing=()
+for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if ((${#missing[@]})); then
+    step_start "packages: ${missing[*]}"
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+    step_end
+fi
+
+# A deb-src entry for one apt-get source call, removed afterwards.
+debian_source() { # PACKAGE INTO
+    local list=/etc/apt/sources.list.d/vorn-windows-src.sources
+    trap '$sudo rm -f '"$list" EXIT
+    printf '%s\n' "Types: deb-src" "URIs: http://deb.debian.org/debian" \
+        "Suites: bookworm bookworm-updates" "Components: main" \
+        "Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg" "" \
+        "Types: deb-src" "URIs: http://deb.debian.org/debian-security" "Suites: bookworm-security" \
+        "Components: main" "Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg" |
+        $sudo tee "$list" >/dev/null
+    $sudo apt-get update -qq
+    (cd "$2" && apt-get source -qq "$1" >/dev/null 2>&1)
+    $sudo rm -f "$list"
+    trap - EXIT
+}
+
+# --- the static Qt --------------------------------------------------------------------------------------
+qt_version=6.4.2
+# What the console uses: Core, Gui (QPdfWriter included), Widgets, Test, Serial Port, Charts. Left out:
+# OpenGL, D-Bus, SQL, network, print support, tablet events (Debian's tarball lacks wintab.h), and every
+# third-party library Qt can bring itself, so nothing of the build machine's /usr is linked.
+qtbase_options=(-static -release -opensource -confirm-license -xplatform win32-g++ -qt-host-path /usr
+    -nomake examples -nomake tests -no-opengl -no-dbus -no-feature-sql -no-feature-network
+    -no-feature-printsupport -no-feature-tabletevent -no-pkg-config -qt-zlib -qt-libpng -qt-libjpeg
+    -qt-pcre -qt-harfbuzz -qt-freetype -no-icu)
+# Qt remembers the toolchain file it was built with (its own toolchain file loads it): it gets a copy of
+# ours inside the cache, so the cache does not depend on the checkout it was made from.
+host_cmake=(-DCMAKE_TOOLCHAIN_FILE="$qt/mingw-w64-x86_64.cmake" -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake)
+complete_stamp="qtbase serialport charts $qt_version ${qtbase_options[*]}"
+
+if [ "$(cat "$qt/.vorn-complete" 2>/dev/null)" != "$complete_stamp" ]; then
+    # Options changed since the cache was made: start it again.
+    if [ -e "$qt/.vorn-qtbase" ] && [ "$(cat "$qt/.vorn-qtbase")" != "${qtbase_options[*]}" ]; then
+        $sudo rm -rf "$qt"
+    fi
+    $sudo mkdir -p "$qt" "$work"
+    $sudo chown "$(id -u):$(id -g)" "$qt" "$work"
+    cp "$toolchain" "$qt/mingw-w64-x86_64.cmake"
+
+    if [ ! -e "$qt/.vorn-qtbase" ]; then
+        step_start "qtbase source"
+        rm -rf "$work/qtbase"
+        mkdir -p "$work/qtbase"
+        debian_source qt6-base "$work/qtbase"
+        src=$(find "$work/qtbase" -maxdepth 1 -mindepth 1 -type d -name 'qt6-base-*' | head -1)
+        grep -q "QT_REPO_MODULE_VERSION \"$qt_version\"" "$src/.cmake.conf"
+        step_end
+
+        step_start "qtbase configure"
+        mkdir -p "$work/qtbase/build"
+        (cd "$work/qtbase/build" && "$src/configure" -prefix "$qt" "${qtbase_options[@]}" -- "${host_cmake[@]}")
+        step_end
+
+        step_start "qtbase build"
+        cmake --build "$work/qtbase/build" --parallel "$jobs"
+        step_end
+
+        step_start "qtbase install"
+        cmake --install "$work/qtbase/build" >/dev/null
+        echo "${qtbase_options[*]}" >"$qt/.vorn-qtbase"
+        step_end
+    fi
+
+    for module in serialport charts; do
+        [ -e "$qt/.vorn-$module" ] && continue
+        [ -e "$vendor/qt$module-$qt_version.tar.xz" ] ||
+            { echo "No $vendor/qt$module-$qt_version.tar.xz: set VORN_QT_VENDOR to its folder" >&2 && exit 1; }
+        step_start "qt$module"
+        rm -rf "$work/qt$module"
+        mkdir -p "$work/qt$module/build"
+        tar -xJf "$vendor/qt$module-$qt_version.tar.xz" -C "$work/qt$module"
+        src=$(find "$work/qt$module" -maxdepth 1 -mindepth 1 -type d -name "qt$module*" | head -1)
+        # Qt's own toolchain file (which loads ours) and the host's tools.
+        (cd "$work/qt$module/build" && "$qt/bin/qt-configure-module" "$src" -- -DQT_HOST_PATH=/usr \
+            -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake)
+        cmake --build "$work/qt$module/build" --parallel "$jobs"
+        cmake --install "$work/qt$module/build" >/dev/null
+        echo "$qt_version" >"$qt/.vorn-$module"
+        step_end
+    done
+
+    echo "$complete_stamp" >"$qt/.vorn-complete"
+    rm -rf "$work/qtbase" "$work/qtserialport" "$work/qtcharts"
+fi
+
+# --- libmosquitto, for the fleet publisher --------------------------------------------------------------
+# Debian's mosquitto source, the client library alone, static, without TLS (no OpenSSL for MinGW in
+# Debian) and without its own threads (the console drives it from the event loop). When it does not
+# build, the Windows build goes on without the fleet publisher.
+mosquitto=$qt/mosquitto
+if [ ! -e "$mosquitto/.vorn-mosquitto" ] && [ ! -e "$qt/.vorn-mosquitto-failed" ]; then
+    step_start "libmosquitto"
+    rm -rf "$work/mosquitto" "$mosquitto"
+    mkdir -p "$work/mosquitto/build"
+    if debian_source mosquitto "$work/mosquitto" &&
+        src=$(find "$work/mosquitto" -maxdepth 1 -mindepth 1 -type d -name 'mosquitto-*' | head -1) &&
+        cmake -S "$src" -B "$work/mosquitto/build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
+            -DCMAKE_BUILD_TYPE=Release -DWITH_STATIC_LIBRARIES=ON -DWITH_TLS=OFF -DWITH_THREADING=OFF \
+            -DWITH_CJSON=OFF -DWITH_BROKER=OFF -DWITH_CLIENTS=OFF -DWITH_APPS=OFF -DWITH_PLUGINS=OFF \
+            -DDOCUMENTATION=OFF -DWITH_LIB_CPP=OFF -DWITH_UNIX_SOCKETS=OFF >/dev/null &&
+        cmake --build "$work/mosquitto/build" --target libmosquitto_static --parallel "$jobs"; then
+        mkdir -p "$mosquitto/lib/pkgconfig" "$mosquitto/include"
+        cp "$work/mosquitto/build/lib/libmosquitto_static.a" "$mosquitto/lib/libmosquitto.a"
+        cp "$src"/include/*.h "$mosquitto/include/"
+        version=${src##*-}
+        printf '%s\n' "prefix=$mosquitto" "Name: mosquitto" "Description: mosquitto MQTT library (static, no TLS)" \
+            "Version: $version" "Cflags: -I\${prefix}/include -DLIBMOSQUITTO_STATIC" \
+            "Libs: -L\${prefix}/lib -lmosquitto -lws2_32" >"$mosquitto/lib/pkgconfig/libmosquitto.pc"
+        touch "$mosquitto/.vorn-mosquitto"
+    else
+        echo "libmosquitto did not build for Windows: the fleet publisher is left out"
+        touch "$qt/.vorn-mosquitto-failed"
+    fi
+    rm -rf "$work/mosquitto"
+    step_end
+fi
+((qt_only)) && exit 0
+
+# --- the console ----------------------------------------------------------------------------------------
+step_start "console"
+export PKG_CONFIG_LIBDIR=$mosquitto/lib/pkgconfig # only what was built for Windows, never the host's
+export PKG_CONFIG_PATH=
+# The cache's folders are roots of the search too, or the toolchain's search in the MinGW tree alone would
+# not find libmosquitto.a where pkg-config says it is.
+cmake -S "$root" -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_PREFIX_PATH="$qt" \
+    -DCMAKE_FIND_ROOT_PATH="$qt;$mosquitto" \
+    -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake -DCMAKE_BUILD_TYPE=Release \
+    -DVORN_BUILD_BENCH=OFF -DVORN_WERROR=ON -DCMAKE_CROSSCOMPILING_EMULATOR="$root/scripts/wine-run-test.sh" >/dev/null
+cmake --build "$build" --parallel "$jobs"
+step_end
+
+# --- the zip --------------------------------------------------------------------------------------------
+version=$(sed -n 's/^project(vorn VERSION \([0-9.]*\).*/\1/p' "$root/CMakeLists.txt")
+name=vorn-$version-windows-x64
+rm -rf "${build:?}/$name" "$build/$name.zip"
+mkdir -p "$build/$name/examples"
+cp "$build/bin/vorn.exe" "$build/$name/"
+x86_64-w64-mingw32-strip "$build/$name/vorn.exe"
+# Text files as Windows editors expect them: CR LF.
+for ini in "$root"/examples/*.ini; do
+    sed 's/\r*$/\r/' "$ini" >"$build/$name/examples/$(basename "$ini")"
+done
+sed 's/\r*$/\r/' "$root/packaging/windows/update.bat" >"$build/$name/examples/update.bat"
+sed 's/\r*$/\r/' "$root/README.md" >"$build/$name/README.md"
+for license in "$root"/LICENSE*; do
+    [ -e "$license" ] && sed 's/\r*$/\r/' "$license" >"$build/$name/$(basename "$license").txt"
+done
+(cd "$build" && zip -qr "$name.zip" "$name")
+echo "Made $build/$name.zip ($(du -h "$build/$name.zip" | cut -f1))"
