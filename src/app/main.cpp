@@ -226,8 +226,12 @@ int main(int argc, char *argv[])
         command.parser.process(core); // prints and exits
         return 0;
     }
-    if (parsed && command.parser.isSet(command.report))
+    if (parsed && command.parser.isSet(command.report)) {
+#ifdef Q_OS_WIN
+        attachCallersConsole(); // a script reads the report's table and its one-line reasons
+#endif
         return runReport(argc, argv, command);
+    }
     if (displayMissing(argc, argv)) {
         std::fputs(noDisplayLine, stderr);
         return 2;

@@ -99,7 +99,7 @@ void FleetPublisher::start()
     connectNow();
 }
 
-mosquitto *FleetPublisher::newClient() const
+mosquitto *FleetPublisher::newClient(QString *refusal) const
 {
     // A fresh session each time: what the broker had of an earlier connection is resent from the outbox.
     mosquitto *m = mosquitto_new(nullptr, true, const_cast<FleetPublisher *>(this));
@@ -115,7 +115,13 @@ mosquitto *FleetPublisher::newClient() const
     }
     if (m_config.tls()) {
         const QByteArray ca = QFile::encodeName(m_config.caFile);
-        mosquitto_tls_set(m, ca.constData(), nullptr, nullptr, nullptr, nullptr);
+        // A login must never go out in the clear because the library cannot do TLS (a build without it) or
+        // the CA file cannot be read: no connection at all then.
+        if (mosquitto_tls_set(m, ca.constData(), nullptr, nullptr, nullptr, nullptr) != MOSQ_ERR_SUCCESS) {
+            mosquitto_destroy(m);
+            *refusal = QStringLiteral("TLS cannot be set up with the CA File ") + m_config.caFile;
+            return nullptr;
+        }
     }
     mosquitto_max_inflight_messages_set(m, Window);
     mosquitto_connect_callback_set(m, &FleetPublisher::onConnect);
@@ -129,7 +135,13 @@ void FleetPublisher::connectNow()
     if (m_closed || m_mosq || m_connecting)
         return;
     auto attempt = std::make_shared<Attempt>();
-    attempt->mosq = newClient();
+    QString refusal;
+    attempt->mosq = newClient(&refusal);
+    if (!attempt->mosq && !refusal.isEmpty()) {
+        m_link = m_said = Link::Off;
+        say(QStringLiteral("MQTT not started: ") + refusal, 0);
+        return;
+    }
     if (!attempt->mosq) {
         lost(Link::Down);
         return;

@@ -69,7 +69,8 @@ signals:
 
 private:
     struct Attempt;
-    mosquitto *newClient() const;
+    // Null when no client can be made; refusal then says why no retry can help (TLS that cannot be set up).
+    mosquitto *newClient(QString *refusal) const;
     void connectNow();
     void attemptStarted(const std::shared_ptr<Attempt> &attempt, int rc);
     void connected(int rc);

@@ -164,7 +164,7 @@ private slots:
                 // One in four is tried on a full disk first: the file stays byte for byte, and a change it needed
                 // is reported as failed.
                 const auto held = state();
-                const bool full = rng.bounded(4) == 0, done = full && onFullDisk(operate);
+                const bool full = FullDisk::Works && rng.bounded(4) == 0, done = full && onFullDisk(operate);
                 QVERIFY(!full || state() == held);
                 QVERIFY(operate());
                 QVERIFY(!done || state() == held);
@@ -238,6 +238,9 @@ private slots:
     }
     void writeReplacesFileWhole()
     {
+#ifdef Q_OS_WIN
+        QSKIP("hard links and a file size limit are Unix's");
+#else
         QFETCH(QString, why);
         QFETCH(bool, full);
         const QString path = why == u"long name" ? m_dir->filePath(QString(250, u'v')) : m_path;
@@ -269,6 +272,7 @@ private slots:
             QVERIFY(QFileInfo(sym).isSymLink());
             QCOMPARE(contents(m_path), "[A]\r\nk=3\r\n");
         }
+#endif
     }
 
     // Names and values that would change the meaning of a line, or not survive the 8-bit code page.
