@@ -202,7 +202,8 @@ void tst_main::reportCommand()
                 "2026-12-06T15:10:00,,UNIT 3,113,4,,,not sent,,\r\n");
     for (QString &a : arguments)
         a.replace(u"<temp>"_s, temp.path());
-    errors.replace("<temp>", temp.path().toUtf8());
+    if (errors.contains("<temp>")) // a path the console names as the system writes it
+        errors = QDir::toNativeSeparators(QString::fromUtf8(errors).replace(u"<temp>"_s, temp.path())).toUtf8();
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     for (const QString &name : {u"DISPLAY"_s, u"WAYLAND_DISPLAY"_s, u"QT_QPA_PLATFORM"_s})
         env.remove(name);
