@@ -203,6 +203,12 @@ frmVorn::frmVorn(Platform &platform, PortFolder *ports, QWidget *parent)
     auto *consoleSettings = new QAction(QStringLiteral("Console settings..."), this);
     m_lblStatus->addAction(consoleSettings);
     connect(consoleSettings, &QAction::triggered, this, &frmVorn::openConsoleSettings);
+    auto *report = new QAction(QStringLiteral("Shift report"), this);
+    report->setShortcut(QKeySequence(Qt::Key_F2));
+    report->setShortcutContext(Qt::WindowShortcut);
+    addAction(report);
+    m_lblStatus->addAction(report);
+    connect(report, &QAction::triggered, this, &frmVorn::showShiftReport);
 
 #ifdef VORN_HAVE_FLEET
     // Publishing is set up by hand; without a broker nothing of it exists. Made here, before any journal
@@ -225,12 +231,6 @@ frmVorn::frmVorn(Platform &platform, PortFolder *ports, QWidget *parent)
             return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
         },
         m_platform.now().date());
-    auto *report = new QAction(QStringLiteral("Shift report"), this);
-    report->setShortcut(QKeySequence(Qt::Key_F2));
-    report->setShortcutContext(Qt::WindowShortcut);
-    addAction(report);
-    m_lblStatus->addAction(report);
-    connect(report, &QAction::triggered, this, &frmVorn::showShiftReport);
 }
 
 void frmVorn::showShiftReport()
@@ -498,21 +498,22 @@ void frmVorn::searchFinished(qint32 port)
     m_receiver->hand(m_search->takeReceived());
 }
 
-QString frmVorn::settingsBusy() const
+bool frmVorn::settingsRefused()
 {
+    QString why;
     if (m_designs->isDispensing())
-        return QStringLiteral("Settings cannot be changed during a dispense run");
-    if (isSearching())
-        return QStringLiteral("Settings cannot be changed while the controller is being looked for");
-    return {};
+        why = QStringLiteral("Settings cannot be changed during a dispense run");
+    else if (isSearching())
+        why = QStringLiteral("Settings cannot be changed while the controller is being looked for");
+    if (!why.isEmpty())
+        SetStatus(why, 5);
+    return !why.isEmpty();
 }
 
 void frmVorn::openUnitSettings(int n)
 {
-    if (const QString busy = settingsBusy(); !busy.isEmpty()) {
-        SetStatus(busy, 5);
+    if (settingsRefused())
         return;
-    }
     if (n < 1 || n > m_noUnits || findChild<UnitSettingsDialog *>())
         return;
     QMap<int, QString> others;
@@ -532,10 +533,8 @@ void frmVorn::openUnitSettings(int n)
 void frmVorn::applyUnitSettings(int n, const QString &uid, const QString &size)
 {
     // A run or a search may have started while the dialog was open: the panels stay as they are for it.
-    if (const QString busy = settingsBusy(); !busy.isEmpty()) {
-        SetStatus(busy, 5);
+    if (settingsRefused())
         return;
-    }
     const QString unit = QStringLiteral("UNIT ") + QString::number(n);
     if (!Setting(Key::Uid, n).write(uid) || !Setting(Key::Size, n).write(size)) {
         announce(unit + QStringLiteral(" settings not stored: Vorn.ini could not be written"));
@@ -547,10 +546,8 @@ void frmVorn::applyUnitSettings(int n, const QString &uid, const QString &size)
 
 void frmVorn::openConsoleSettings()
 {
-    if (const QString busy = settingsBusy(); !busy.isEmpty()) {
-        SetStatus(busy, 5);
+    if (settingsRefused())
         return;
-    }
     if (findChild<ConsoleSettingsDialog *>())
         return;
     const int stored = numtext::readInt32(Setting(Key::NoUnits).read());
@@ -566,10 +563,8 @@ void frmVorn::openConsoleSettings()
 
 void frmVorn::applyConsoleSettings(int units, int port)
 {
-    if (const QString busy = settingsBusy(); !busy.isEmpty()) {
-        SetStatus(busy, 5);
+    if (settingsRefused())
         return;
-    }
     const bool portChanged = port != m_comm->CommPort();
     const bool fewer = units < m_noUnits;
     if (!Setting(Key::NoUnits).write(QString::number(units)) || !Setting(Key::CommPort).write(QString::number(port))) {

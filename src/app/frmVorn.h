@@ -140,8 +140,9 @@ private:
     // At the close: what the Log folder still does not take goes to the unsaved folders.
     void saveUnwritten();
     void searchFinished(qint32 port);
-    // Why the settings cannot be changed now, or empty.
-    QString settingsBusy() const;
+    // Whether the settings cannot be changed now (a dispense run or a search is going); if so, the status
+    // line says why.
+    bool settingsRefused();
     void applyUnitSettings(int n, const QString &uid, const QString &size);
     void applyConsoleSettings(int units, int port);
 
