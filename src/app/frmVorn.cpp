@@ -223,7 +223,11 @@ frmVorn::frmVorn(Platform &platform, PortFolder *ports, QWidget *parent)
     m_unsavedFolders = {QStandardPaths::writableLocation(QStandardPaths::AppDataLocation), QDir::tempPath()};
     // The rows a crash or a power cut left pending go to the journal before anything else does.
     const QString pending = QDir(m_runs->folder()).filePath(QStringLiteral(".pending-Runs.csv"));
-    m_journal->setPendingKeeper(RunJournal::pendingFile(pending));
+    m_journal->setPendingKeeper([this, keep = RunJournal::pendingFile(pending)](const QByteArray &rows) {
+        keep(rows);
+        if (m_report) // the open report counts the run in progress too
+            m_report->journalWritten();
+    });
     m_journal->recover(
         RunJournal::readPending(pending),
         [this](QDate day) {
@@ -469,9 +473,9 @@ void frmVorn::searchController()
 {
     if (m_closed || m_search->isRunning())
         return;
-    // The probe reads the live link: what it holds already goes through the receive path first.
-    if (m_comm->PortOpen())
-        m_receiver->receiveStep();
+    // The probe reads the live link: what it holds already goes through the receive path first, and text
+    // waiting for its line end is a line of its own (the search may leave the link on another opening).
+    m_receiver->endOfLink();
     m_sender->setSearching(true);
     setCursor(Qt::BusyCursor);
     m_search->start(QString::number(m_comm->CommPort()));
@@ -495,7 +499,8 @@ void frmVorn::searchFinished(qint32 port)
     }
     // The greeting, and whatever the controller said with it or while the search ran, is no less the
     // controller's word than what the poll takes.
-    m_receiver->hand(m_search->takeReceived());
+    const modMain::FindPort::Received received = m_search->takeReceived();
+    m_receiver->hand(received.ended, received.open);
 }
 
 bool frmVorn::settingsRefused()
@@ -571,8 +576,10 @@ void frmVorn::applyConsoleSettings(int units, int port)
         announce(QStringLiteral("Console settings not stored: Vorn.ini could not be written"));
         return;
     }
-    if (portChanged)
+    if (portChanged) {
+        m_receiver->endOfLink();
         m_comm->setPortOpen(false); // the new number is taken by the layout pass, and probed
+    }
     // The layout pass adds panels but removes none: fewer units are shown from the next start.
     initControls();
     SetStatus(fewer ? QStringLiteral("The number of units takes effect at the next start")
@@ -633,8 +640,15 @@ void frmVorn::initControls()
         if (!m_unitsByUID.contains(key))
             m_unitsByUID.insert(key, n);
     }
-    // Units sharing a UID would both act on every line to it; the operator hears of it once per pair.
-    const QString shared = CommandSender::sharedUid(*this);
+    // Units sharing a UID would both act on every line to it, and a unit without a valid UID gets no
+    // command at all; the operator hears of it once per change.
+    QString shared = CommandSender::sharedUid(*this);
+    for (int n = 1; n <= m_noUnits && shared.isEmpty(); ++n) {
+        if (!CommandSender::isUnitAddress(m_units.value(n)->Tag()))
+            shared = QStringLiteral("UNIT %1 has no valid UID (a whole number from 1 to %2)")
+                         .arg(n)
+                         .arg(CommandSender::MaxUid);
+    }
     if (!shared.isEmpty() && shared != m_sharedUidSaid) {
         const QString text = shared + QStringLiteral(" - right-click a unit to set its UID");
         SetStatus(text);
@@ -689,6 +703,11 @@ void frmVorn::saveWindowPosition()
     Setting(Key::Height).write(positionText(twipsHeight()));
     m_search->cancel();
     m_sender->setSearching(false);
+    // What the controller said last, a line still waiting for its end among it, is logged and credited
+    // before the journal's rows are written.
+    const modMain::FindPort::Received received = m_search->takeReceived();
+    m_receiver->hand(received.ended, received.open);
+    m_receiver->endOfLink();
     m_comm->setPortOpen(false);
     m_timer1->stop();
     m_journal->finish();

@@ -20,7 +20,6 @@
 #include <QMouseEvent>
 #include <QPointer>
 #include <QTimer>
-#include <cmath>
 #include <utility>
 
 namespace {
@@ -130,19 +129,37 @@ void DesignBook::cmdAddDesign_Click()
         m_host.SetStatus(QStringLiteral("Design Exists - Pls Delete Old Definition Before Adding"), ExistsSecs);
         return;
     }
+    // Only what loading takes back is stored: a count that would not load is refused here, not found
+    // missing when the design is used. An empty box is no stones.
     QStringList counts;
     for (int n = 1; n <= DesignCounts; ++n) {
-        const double count = numtext::read(m_host.countText(n).value_or(QString()));
-        // A number too large to hold has no text that would read back as the same count.
-        counts.append(std::isfinite(count) ? numtext::plain(count) : QStringLiteral("0"));
+        const QString text = m_host.countText(n).value_or(QString());
+        const std::optional<int> count = trimBlanks(text).isEmpty() ? 0 : storedCount(text);
+        if (!count) {
+            m_host.announce(QStringLiteral("Design %1 not stored: UNIT %2 count \"%3\" is not a whole number of stones")
+                                .arg(name)
+                                .arg(n)
+                                .arg(text));
+            return;
+        }
+        counts.append(QString::number(*count));
     }
     // The list shows what the file holds: a design that could not be stored would be gone at the next start.
     const SettingsSchema::Setting design(SettingsSchema::Key::Design, name);
     const mSettings::CallerReportsFailure inOurWords;
-    if (design.write(counts.join(u',')))
-        m_c.lstDesign->addItem(name);
-    else
+    if (!design.write(counts.join(u','))) {
         notWritten(design, QStringLiteral("not stored"));
+        return;
+    }
+    m_c.lstDesign->addItem(name);
+    // The boxes now hold this design's counts: a run from them is booked under it.
+    for (int n = 1; n <= DesignCounts; ++n)
+        credit(n, name);
+}
+
+void DesignBook::credit(int n, const QString &name)
+{
+    m_credits[n - 1] = {name, m_host.countText(n).value_or(QString())};
 }
 
 void DesignBook::notWritten(const SettingsSchema::Setting &design, const QString &what)
@@ -187,24 +204,18 @@ void DesignBook::lstDesign_DblClick(QListWidgetItem *item)
     if (value.isEmpty())
         return;
     const QStringList pieces = value.split(u',');
-    bool whole = true;
     for (int n = 1; n <= DesignCounts && n <= pieces.size(); ++n) {
         const QString &piece = pieces.at(n - 1);
         const std::optional<int> count = storedCount(piece);
         // A count read from a hand edit or an overflow would send stones nobody asked for: the box stays
         // empty, and the operator is told which count was left out.
         m_host.setCountText(n, count ? QString::number(*count) : QString());
+        credit(n, name);
         if (!count) {
-            whole = false;
             m_host.announce(name + QStringLiteral(": UNIT ") + QString::number(n) + QStringLiteral(" count \"") + piece
                             + QStringLiteral("\" not loaded"));
         }
     }
-    m_loaded = name;
-    m_loadedWhole = whole;
-    m_loadedBoxes.clear();
-    for (int n = 1; n <= DesignCounts; ++n)
-        m_loadedBoxes.append(m_host.countText(n).value_or(QString()));
 }
 
 std::optional<int> DesignBook::storedCount(const QString &piece)
@@ -223,15 +234,12 @@ std::optional<int> DesignBook::storedCount(const QString &piece)
     return value;
 }
 
-QString DesignBook::designInBoxes() const
+QString DesignBook::designFor(int n) const
 {
-    if (m_loaded.isEmpty())
+    if (n < 1 || n > DesignCounts || m_credits.at(n - 1).design.isEmpty())
         return {};
-    for (int n = 1; n <= DesignCounts; ++n) {
-        if (m_host.countText(n).value_or(QString()) != m_loadedBoxes.value(n - 1))
-            return m_loaded + QStringLiteral(" (changed)");
-    }
-    return m_loadedWhole ? m_loaded : m_loaded + QStringLiteral(" (changed)");
+    const Credit &c = m_credits.at(n - 1);
+    return m_host.countText(n).value_or(QString()) == c.text ? c.design : c.design + QStringLiteral(" (changed)");
 }
 
 void DesignBook::cmdDispense_Click()
@@ -245,7 +253,7 @@ void DesignBook::cmdDispense_Click()
         button->setEnabled(false);
         button->repaint(); // the run blocks the window: the disabled face must be on screen now
     }
-    DispenseRun::run(m_host, m_sender, designInBoxes());
+    DispenseRun::run(m_host, m_sender, [this](int n) { return designFor(n); });
     // Clicks made during the run's pauses are waiting in the queue: they reach the button while it is still
     // disabled, and so start nothing.
     m_host.platform().DoEvents();

@@ -69,10 +69,10 @@ public:
     // leading zeros allowed). Anything else (1e400, -3, 2.5, text) is no count the operator gave.
     static std::optional<int> storedCount(const QString &piece);
 
-    // The design the boxes hold, for the journal: the name of the design last loaded while boxes 1 to 5
-    // still hold what it put there, that name with " (changed)" once they were edited or when some of its
-    // counts could not be loaded, and empty for counts typed by hand.
-    QString designInBoxes() const;
+    // The design credited with the count in box n, for the journal: the design that put it there (loaded
+    // or stored with "+"), that name with " (changed)" once the box was edited since, and empty for a
+    // count typed by hand or a box a design never fills (units 6 to 10).
+    QString designFor(int n) const;
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -91,8 +91,14 @@ private:
     bool m_dispensing = false;
     // The next click of the dispense button ends a double click.
     bool m_secondClick = false;
-    // The design last loaded, and the texts it left in boxes 1 to 5.
-    QString m_loaded;
-    QStringList m_loadedBoxes;
-    bool m_loadedWhole = false;
+    // Credits box n to the design name, with the text the box holds now.
+    void credit(int n, const QString &name);
+
+    // Per box 1 to 5: the design that last put a count there, and the text it left.
+    struct Credit
+    {
+        QString design;
+        QString text;
+    };
+    QList<Credit> m_credits = QList<Credit>(DesignCounts);
 };

@@ -14,16 +14,21 @@ bool DispenseRun::isStoneCount(double count)
     return count >= 1 && count <= MaxCount && std::floor(count) == count;
 }
 
-void DispenseRun::run(ConsoleHost &host, CommandSender &sender, const QString &design)
+void DispenseRun::run(ConsoleHost &host, CommandSender &sender, const std::function<QString(int n)> &designOf)
 {
     if (!sender.mayLeave())
         return;
     // Two units of the run at one address would both count at that unit: nothing goes out.
     QList<std::pair<int, QString>> addressed;
+    // Each row is booked under the design of its own box; the run's outcome names the design when every
+    // unit's count came from the same one.
+    QStringList designs;
     for (int n = 1; n <= host.NoUnits(); ++n) {
         const double count = numtext::read(host.countText(n).value_or(QString()));
         if (host.countText(n) && isStoneCount(count))
             addressed.append({n, host.countTag(n).value_or(QString())});
+        if (host.countText(n) && count > 0)
+            designs.append(designOf ? designOf(n) : QString());
     }
     if (const QString shared = CommandSender::sharedUid(addressed); !shared.isEmpty()) {
         host.announce(QStringLiteral("Dispense not started: ") + shared);
@@ -32,7 +37,8 @@ void DispenseRun::run(ConsoleHost &host, CommandSender &sender, const QString &d
 
     RunJournal *journal = host.journal();
     if (journal)
-        journal->startRun(host.platform().now(), design);
+        journal->startRun(host.platform().now(),
+                          designs.size() == designs.count(designs.value(0)) ? designs.value(0) : QString());
     // Once a line has not gone out whole the run stops: the operator is told which units did not get their
     // count, and nothing is resent by itself, so no unit ever dispenses twice.
     bool lost = false;
@@ -49,7 +55,8 @@ void DispenseRun::run(ConsoleHost &host, CommandSender &sender, const QString &d
         UnitView *unit = host.Unit(n);
         const QString name = QStringLiteral("UNIT ") + QString::number(n);
         if (journal)
-            journal->addUnit(n, unit ? unit->caption1() : QString(), uid, numtext::plain(count));
+            journal->addUnit(n, unit ? unit->caption1() : QString(), uid, numtext::plain(count),
+                             designOf ? designOf(n) : QString());
         const auto skip = [&] {
             if (journal)
                 journal->notSent(n);

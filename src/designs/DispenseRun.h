@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <functional>
 
 class CommandSender;
 class ConsoleHost;
@@ -19,8 +20,8 @@ public:
 
     // Units 1 to NoUnits in ascending order; units without a count box (above 10), without a valid UID or
     // with a count that is not a whole number from 1 to MaxCount are skipped.
-    // design: the name in the design box, for the journal.
-    static void run(ConsoleHost &host, CommandSender &sender, const QString &design = QString());
+    // designOf(n): the design credited with unit n's count, for the journal (empty: typed by hand).
+    static void run(ConsoleHost &host, CommandSender &sender, const std::function<QString(int n)> &designOf = {});
 
     static bool isStoneCount(double count);
 };

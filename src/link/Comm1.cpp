@@ -38,9 +38,6 @@ bool Comm1::setCommPort(int n)
 {
     if (m_serial->isOpen() || n < 1 || n > PortFolder::MaxPort)
         return false;
-    // Another device holds none of the last one's fragments.
-    if (n != m_port)
-        m_freshLine = false;
     m_port = n;
     return true;
 }
@@ -105,14 +102,11 @@ bool Comm1::post(const QString &text)
 {
     if (!m_serial->isOpen() || m_failed)
         return false;
-    QByteArray bytes = ansi::encode(text);
-    if (m_freshLine)
-        bytes.prepend("\r\n");
+    const QByteArray bytes = ansi::encode(text);
     if (m_serial->write(bytes) != bytes.size()) {
         dropOutput();
         return false;
     }
-    m_freshLine = false;
     // Hands what the line takes now to the driver, without waiting; the event loop writes the rest.
     m_serial->flush();
     return true;
@@ -122,7 +116,6 @@ void Comm1::dropOutput()
 {
     if (m_serial->isOpen())
         m_serial->clear(QSerialPort::Output);
-    m_freshLine = true;
 }
 
 bool Comm1::pull()
@@ -193,7 +186,7 @@ void Comm1::closeAfterFailure(quint64 generation)
     if (generation != m_generation || !m_failed)
         return;
     // Closing drops the port's buffer; what arrived before the failure is kept for the next Input. What
-    // was on its way out goes, in the driver too, so that no fragment is glued to the next line.
+    // was on its way out goes, in the driver too, so that it cannot leave after the next line's start.
     if (m_serial->isOpen()) {
         m_unread += m_serial->readAll();
         dropOutput();

@@ -29,8 +29,10 @@ public:
 
     // Writes the text in one write and waits until it has left for the line. When it has not left whole
     // within the time a line may take, the rest is thrown away (in our buffer and in the driver's), so no
-    // byte of it leaves later, and the next line starts on a fresh line of its own: Part when the port
-    // took some of the text before, None when it took nothing (or the port is closed).
+    // byte of it leaves later: Part when the port took some of the text before, None when it took nothing
+    // (or the port is closed). Nothing is ever sent to end or cancel what left: a line end on its own
+    // would complete a cut line as a shorter command (">XC,12,10" of ">XC,12,101"), whereas a fragment
+    // glued to the front of the next whole line makes a line the controller refuses.
     Written send(const QString &text);
     // send() reduced to whether the text left whole.
     bool Output(const QString &text) { return send(text) == Written::Whole; }
@@ -38,9 +40,6 @@ public:
     // Writes the text without waiting for the line to take it (the controller probe, which must not hold
     // the window). False when the port is closed or the write was refused.
     bool post(const QString &text);
-    // The next text written starts with CR LF: whatever the peer holds of an earlier line becomes a line
-    // of its own, which it refuses, instead of being glued to the next one.
-    void startFreshLine() { m_freshLine = true; }
 
     // Received characters waiting. Pulls what the operating system holds first, so bytes that arrived
     // while the window thread slept are counted. -1 when reading the port failed (the port is closed, or
@@ -68,6 +67,9 @@ public:
     // The port numbers this link resolves; a probe of another port makes a link of its own from them.
     PortFolder &ports() const { return m_ports; }
 
+    // Which opening of the port the text Input gives now comes from; it changes with every open.
+    quint64 opening() const { return m_generation; }
+
 private:
     void onError();
     void closeAfterFailure(quint64 generation);
@@ -83,10 +85,9 @@ private:
     // Set when the device reported a read, write or resource error since the port was opened.
     bool m_failed = false;
     bool m_closeQueued = false;
-    // A line may have left in part: the next one begins with CR LF.
-    bool m_freshLine = false;
     // Received before a failed link was closed, not yet taken.
     QByteArray m_unread;
-    // Counts opens, so a close queued for a failed link never closes the port opened after it.
+    // Counts opens, so a close queued for a failed link never closes the port opened after it, and text of
+    // one opening is never taken for the continuation of another's.
     quint64 m_generation = 0;
 };

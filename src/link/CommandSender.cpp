@@ -2,12 +2,16 @@
 
 #include "Comm1.h"
 #include "ConsoleHost.h"
+#include "NumberText.h"
 #include "Platform.h"
+#include "RunJournal.h"
 #include "SettingsSchema.h"
 #include "UnitColours.h"
 
 #include <QHash>
 #include <QSet>
+
+#include <algorithm>
 
 namespace {
 
@@ -67,8 +71,10 @@ bool CommandSender::SendCMD(QString tCmd, bool NoAdd, NotSent notSent)
 
     const Comm1::Written written = m_comm.send(tCmd + CrLf);
     m_partlyTaken = written == Comm1::Written::Part;
-    if (written == Comm1::Written::Whole)
+    if (written == Comm1::Written::Whole) {
+        m_lastSent.insert(addressOf(addressField(tCmd)), tCmd);
         return true;
+    }
     // A line the controller may not have had must never pass for sent: the operator decides what to redo.
     QString text = QStringLiteral("Not sent: ") + tCmd;
     if (m_partlyTaken)
@@ -90,13 +96,15 @@ bool CommandSender::mayLeave()
 
 bool CommandSender::isUnitAddress(const QString &uid)
 {
-    bool nonZero = false;
+    qint64 value = 0;
     for (const QChar c : uid) {
         if (c < u'0' || c > u'9')
             return false;
-        nonZero = nonZero || c != u'0';
+        value = value * 10 + (c.unicode() - u'0');
+        if (value > MaxUid)
+            return false;
     }
-    return nonZero;
+    return value > 0;
 }
 
 QString CommandSender::addressOf(const QString &uid)
@@ -131,17 +139,22 @@ QString CommandSender::sharedUid(ConsoleHost &host)
     return sharedUid(units);
 }
 
-QString CommandSender::addressee(const QString &line) const
+QString CommandSender::addressField(const QString &line)
 {
     // A command carries the address second (">H,101,0"), a count third (">C,12,101"): the last field that
     // names a unit is the one.
     const QStringList fields = line.split(u',');
     for (qsizetype i = fields.size() - 1; i >= 1; --i) {
-        if (!isUnitAddress(fields.at(i)))
-            continue;
-        if (const std::optional<int> n = m_host.unitByUID(fields.at(i)))
-            return QStringLiteral("UNIT ") + QString::number(*n);
+        if (isUnitAddress(fields.at(i)))
+            return fields.at(i);
     }
+    return QStringLiteral("0");
+}
+
+QString CommandSender::addressee(const QString &line) const
+{
+    if (const std::optional<int> n = m_host.unitByUID(addressOf(addressField(line))))
+        return QStringLiteral("UNIT ") + QString::number(*n);
     return QStringLiteral("all units");
 }
 
@@ -201,21 +214,73 @@ void CommandSender::SendCMDtoSelected(const QString &tCmd)
             }
         }
     }
+    QStringList lines;
     if (all) {
-        SendCMD(tCmd);
-        return;
+        lines.append(tCmd);
+    } else {
+        // Two checked units with one UID are one unit to the controller: a second line would act twice.
+        QSet<QString> sent;
+        for (int n = 1; n <= units; ++n) {
+            UnitView *unit = m_host.Unit(n);
+            if (!unit || !unit->isChecked() || !checkAddress(n, unit->Tag()))
+                continue;
+            if (sent.contains(addressOf(unit->Tag())))
+                continue;
+            sent.insert(addressOf(unit->Tag()));
+            lines.append(tCmd + u',' + unit->Tag());
+        }
     }
-    // Two checked units with one UID are one unit to the controller: a second line would act twice.
-    QSet<QString> sent;
-    for (int n = 1; n <= units; ++n) {
-        UnitView *unit = m_host.Unit(n);
-        if (!unit || !unit->isChecked() || !checkAddress(n, unit->Tag()))
-            continue;
-        if (sent.contains(addressOf(unit->Tag())))
-            continue;
-        sent.insert(addressOf(unit->Tag()));
-        SendCMD(tCmd + u',' + unit->Tag());
-        m_host.platform().Sleep(InterCommandMs);
+    // Stones counted from the console are a run like any other: the journal knows what was asked of whom.
+    RunJournal *journal = m_host.journal();
+    const bool journaled = journal && std::any_of(lines.cbegin(), lines.cend(), [this](const QString &line) {
+                               const std::optional<CountLine> count = countLine(frame(line));
+                               return count && !count->units.isEmpty();
+                           });
+    if (journaled)
+        journal->startRun(m_host.platform().now(), QStringLiteral("(console)"));
+    for (const QString &line : std::as_const(lines)) {
+        sendConsoleLine(line, journaled);
+        if (!all)
+            m_host.platform().Sleep(InterCommandMs);
+    }
+}
+
+std::optional<CommandSender::CountLine> CommandSender::countLine(const QString &framed) const
+{
+    const QString count = GetCommandInternal(QStringLiteral("Count"));
+    const QStringList fields = framed.mid(1).split(u',');
+    // The controller takes its verbs in any letter case.
+    if (count.isEmpty() || fields.size() < 3 || fields.at(0).compare(count, Qt::CaseInsensitive) != 0)
+        return std::nullopt;
+    CountLine line;
+    line.asked = numtext::plain(numtext::read(fields.at(1)));
+    const QString address = fields.at(2);
+    for (int n = 1; n <= m_host.NoUnits(); ++n) {
+        const UnitView *unit = m_host.Unit(n);
+        const bool reached = address == QLatin1String("0")
+            || (unit && isUnitAddress(unit->Tag()) && isUnitAddress(address)
+                && addressOf(unit->Tag()) == addressOf(address));
+        if (reached)
+            line.units.append(n);
+    }
+    return line;
+}
+
+void CommandSender::sendConsoleLine(const QString &tCmd, bool journaled)
+{
+    RunJournal *journal = journaled ? m_host.journal() : nullptr;
+    const std::optional<CountLine> count = journal ? countLine(frame(tCmd)) : std::nullopt;
+    if (count) {
+        for (const int n : count->units) {
+            const UnitView *unit = m_host.Unit(n);
+            journal->addUnit(n, unit ? unit->caption1() : QString(), unit ? unit->Tag() : QString(), count->asked,
+                             QStringLiteral("(console)"));
+        }
+    }
+    const bool sent = SendCMD(tCmd);
+    if (count) {
+        for (const int n : count->units)
+            sent ? journal->sent(n) : journal->notSent(n);
     }
 }
 

@@ -1,9 +1,12 @@
 #pragma once
 
+#include <QHash>
+#include <QList>
 #include <QObject>
 #include <QString>
 #include <QStringList>
 
+#include <optional>
 #include <utility>
 
 class Comm1;
@@ -39,7 +42,10 @@ public:
     // valid UID gets nothing: its address would be empty or 0, and 0 addresses every unit.
     bool sendInternal(const QString &tCmd, int Index, NotSent notSent = NotSent::Report);
 
-    // Whether a UID can address one unit: a whole number from 1 up, as stored. "0" is every unit's.
+    // The largest UID the controller holds (a signed 32-bit number).
+    static constexpr qint64 MaxUid = 2147483647;
+    // Whether a UID can address one unit: a whole number from 1 to MaxUid, as stored (leading zeros
+    // allowed). "0" is every unit's.
     static bool isUnitAddress(const QString &uid);
     // The address a valid UID reaches: "0101" and "101" reach the same unit.
     static QString addressOf(const QString &uid);
@@ -55,6 +61,9 @@ public:
     // acted on it), and the unit a line addresses: "UNIT 2", or "all units" when it names none.
     bool lastPartlyTaken() const { return m_partlyTaken; }
     QString addressee(const QString &line) const;
+    // The last line that went out whole to a unit address ("102", or "0" for every unit), framed; empty
+    // when none did.
+    QString lastSentTo(const QString &uid) const { return m_lastSent.value(addressOf(uid)); }
 
     // Set once a search has found the controller: until then a line that does not go out is blamed on
     // the missing controller, not on a lost port.
@@ -76,14 +85,30 @@ public:
     // Sent commands without the leading ">", newest first.
     const QStringList &history() const { return m_history; }
 
+    // The address a framed line carries: the last field after the command that names a unit (">H,101,0"
+    // gives 101, the count line ">C,12,101" gives 101), else "0", every unit.
+    static QString addressField(const QString &line);
+
 signals:
     void historyChanged();
 
 private:
+    // A count line from the console is a run of its own in the journal: the units it addresses (every
+    // unit for address 0) and the count they are asked; nothing when the line is no count command.
+    struct CountLine
+    {
+        QString asked;
+        QList<int> units;
+    };
+    std::optional<CountLine> countLine(const QString &framed) const;
+    // Sends one console line; a count line's units are journaled as sent or not.
+    void sendConsoleLine(const QString &tCmd, bool journaled);
+
     ConsoleHost &m_host;
     Comm1 &m_comm;
     QStringList m_history;
     bool m_searching = false;
     bool m_partlyTaken = false;
     bool m_controllerFound = false;
+    QHash<QString, QString> m_lastSent;
 };

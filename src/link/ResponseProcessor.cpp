@@ -24,6 +24,9 @@ constexpr int StuckStatusSecs = 10;
 constexpr int DrainRounds = 5;
 constexpr int DrainPauseMs = 100;
 
+// The opening of text whose port is closed for good: nothing ever continues it.
+constexpr quint64 EndedOpening = ~quint64(0);
+
 // Fields 1 to 3 of a line; count is the number of fields, up to 4 (4 meaning "4 or more").
 struct Fields
 {
@@ -63,6 +66,11 @@ void ResponseProcessor::receiveStep()
         return;
     m_inStep = true;
 
+    for (const QString &text : std::exchange(m_handedEnded, {})) {
+        m_lastArrival = m_host.platform().monotonicSeconds();
+        take(text, EndedOpening);
+        flushHeld();
+    }
     bool failed = false;
     QString text = std::exchange(m_handed, {});
     const qint64 waiting = m_comm.InBufferCount();
@@ -76,22 +84,49 @@ void ResponseProcessor::receiveStep()
     }
     if (!text.isEmpty()) {
         m_lastArrival = m_host.platform().monotonicSeconds();
-        take(text);
-    } else if (m_host.platform().monotonicSeconds() - m_lastArrival >= HeldQuietSecs) {
-        // Nothing came to continue the held text for long enough: it is a line of its own.
+        take(text, m_comm.opening());
+    } else if (m_heldOpening != m_comm.opening()
+               || m_host.platform().monotonicSeconds() - m_lastArrival >= HeldQuietSecs) {
+        // Nothing came to continue the held text for long enough, or the port was opened anew meanwhile:
+        // it is a line of its own.
         flushHeld();
     }
     if (failed) {
+        // Nothing of the lost link's will come after its held text.
+        flushHeld();
         m_comm.setPortOpen(false);
         m_comm.setPortOpen(true);
     }
     m_inStep = false;
 }
 
-void ResponseProcessor::hand(const QString &text)
+void ResponseProcessor::hand(const QStringList &ended, const QString &open)
 {
-    m_handed += text;
+    for (const QString &text : ended) {
+        if (!text.isEmpty())
+            m_handedEnded.append(text);
+    }
+    m_handed += open;
     receiveStep();
+}
+
+void ResponseProcessor::endOfLink()
+{
+    // Inside a step (its sends let events run) the step takes the port's text itself; held text waits
+    // for its turn then, so the order of the log stays that of the wire.
+    if (m_inStep)
+        return;
+    if (!m_comm.pollPaused() && (m_comm.PortOpen() || m_comm.InBufferCount() > 0))
+        receiveStep();
+    flushHeld();
+}
+
+void ResponseProcessor::take(const QString &text, quint64 opening)
+{
+    if (!m_held.isEmpty() && opening != m_heldOpening)
+        flushHeld();
+    m_heldOpening = opening;
+    take(text);
 }
 
 void ResponseProcessor::take(const QString &text)
@@ -158,8 +193,12 @@ void ResponseProcessor::processResponse(const QString &tTemp)
             // Nothing the controller said may be missing from the log: the rest of the batch and what
             // came during the drain are logged, in order, though not shown or acted upon.
             logOnly(tTemp, next);
-            // What arrived during the drain continues the text held back from this batch; its
-            // unterminated rest is held in turn, to be completed by the next tick.
+            // What arrived during the drain continues the text held back from this batch, unless that
+            // came from an opening of the port that is over; its unterminated rest is held in turn, to be
+            // completed by the next tick.
+            if (!m_held.isEmpty() && m_heldOpening != m_comm.opening())
+                logOnly(std::exchange(m_held, {}), 0);
+            m_heldOpening = m_comm.opening();
             QString after = std::exchange(m_held, {}) + std::exchange(m_drained, {});
             const qsizetype cut = after.lastIndexOf(CrLf);
             if (cut >= 0) {
@@ -178,6 +217,65 @@ void ResponseProcessor::processResponse(const QString &tTemp)
     }
 }
 
+struct ResponseProcessor::Report
+{
+    enum class Kind { Final, Id, Home, Short, Progress, Other };
+    int u = 0;
+    UnitView *unit = nullptr;
+    QString message;
+    Kind kind = Kind::Other;
+    // The count of a final report (when the line has field 3), the shortfall, or the progress count.
+    std::optional<double> value;
+    bool stuck = false;
+};
+
+std::optional<ResponseProcessor::Report> ResponseProcessor::reportOf(const QString &line) const
+{
+    const Fields f = cutFields(line);
+    if (f.count < 3)
+        return std::nullopt;
+    const auto id = numtext::toInt32(numtext::read(f.field[1].toString()));
+    const std::optional<int> u = id ? m_host.unitByUID(QString::number(*id)) : std::nullopt;
+    UnitView *unit = u ? m_host.Unit(*u) : nullptr;
+    // A line for no registered unit is logged and shown only: acting on it would touch some other unit's
+    // panel or stop the wrong units.
+    if (!unit)
+        return std::nullopt;
+    Report r;
+    r.u = *u;
+    r.unit = unit;
+    r.message = f.field[2].toString();
+    // The first marker found applies.
+    if (instrQS(r.message, QStringLiteral("[F]"))) {
+        r.kind = Report::Kind::Final;
+        if (f.count >= 4)
+            r.value = numtext::read(f.field[3].toString());
+        r.stuck = r.message.contains(QLatin1String("!!!"));
+    } else if (instrQS(r.message, QStringLiteral("ID:"))) {
+        r.kind = Report::Kind::Id;
+    } else if (instrQS(r.message, QStringLiteral("L1L2:"))) {
+        r.kind = Report::Kind::Home;
+    } else if (instrQS(r.message, QStringLiteral("[C]<-"))) {
+        r.kind = Report::Kind::Short;
+        r.value = numtext::read(r.message.mid(5));
+    } else if (instrQS(r.message, QStringLiteral("[c]("))) {
+        r.kind = Report::Kind::Progress;
+        r.value = numtext::read(r.message.mid(4));
+    }
+    return r;
+}
+
+void ResponseProcessor::credit(const Report &report)
+{
+    RunJournal *journal = m_host.journal();
+    if (!journal)
+        return;
+    if (report.kind == Report::Kind::Final && (report.value || report.stuck))
+        journal->finalReport(report.u, report.value, report.stuck);
+    else if (report.kind == Report::Kind::Short)
+        journal->shortfall(report.u, *report.value);
+}
+
 bool ResponseProcessor::processLine(const QString &line)
 {
     if (line.isEmpty())
@@ -186,43 +284,31 @@ bool ResponseProcessor::processLine(const QString &line)
     show(line);
     if (instrQS(line, SentOk))
         return false;
+    if (instrQS(line, NotAck))
+        refused(line);
 
-    const Fields f = cutFields(line);
-    if (f.count >= 3) {
-        const auto id = numtext::toInt32(numtext::read(f.field[1].toString()));
-        const std::optional<int> u = id ? m_host.unitByUID(QString::number(*id)) : std::nullopt;
-        UnitView *unit = u ? m_host.Unit(*u) : nullptr;
-        // A line for no registered unit is logged and shown only: acting on it would touch some other
-        // unit's panel or stop the wrong units.
-        if (!unit)
-            return false;
-
-        const QString message = f.field[2].toString();
-        RunJournal *journal = m_host.journal();
-        if (instrQS(message, QStringLiteral("[F]"))) {
-            std::optional<double> count;
-            if (f.count >= 4) {
-                count = numtext::read(f.field[3].toString());
-                unit->setCaption3(QStringLiteral("Count: ") + numtext::plain(*count));
-            }
-            const bool stuck = message.contains(QLatin1String("!!!"));
-            if (journal && (count || stuck))
-                journal->finalReport(*u, count, stuck);
-            if (stuck) {
-                stuckStone(*u);
+    if (const std::optional<Report> r = reportOf(line)) {
+        credit(*r);
+        switch (r->kind) {
+        case Report::Kind::Final:
+            if (r->value)
+                r->unit->setCaption3(QStringLiteral("Count: ") + numtext::plain(*r->value));
+            if (r->stuck) {
+                stuckStone(r->u);
                 return true;
             }
-        } else if (instrQS(message, QStringLiteral("ID:"))) {
-            storeReported(SettingsSchema::Setting(SettingsSchema::Key::Init, *u), message);
-        } else if (instrQS(message, QStringLiteral("L1L2:"))) {
-            storeReported(SettingsSchema::Setting(SettingsSchema::Key::Home, *u), message);
-        } else if (instrQS(message, QStringLiteral("[C]<-"))) {
-            const double shortBy = numtext::read(message.mid(5));
-            unit->setCaption4(QStringLiteral("Short : ") + numtext::plain(shortBy));
-            if (journal)
-                journal->shortfall(*u, shortBy);
-        } else if (instrQS(message, QStringLiteral("[c]("))) {
-            unit->setCaption3(QStringLiteral("Count : ") + numtext::plain(numtext::read(message.mid(4))));
+            break;
+        case Report::Kind::Id:
+            storeReported(SettingsSchema::Setting(SettingsSchema::Key::Init, r->u), r->message);
+            break;
+        case Report::Kind::Home:
+            storeReported(SettingsSchema::Setting(SettingsSchema::Key::Home, r->u), r->message);
+            break;
+        case Report::Kind::Short: r->unit->setCaption4(QStringLiteral("Short : ") + numtext::plain(*r->value)); break;
+        case Report::Kind::Progress:
+            r->unit->setCaption3(QStringLiteral("Count : ") + numtext::plain(*r->value));
+            break;
+        case Report::Kind::Other: break;
         }
     }
 
@@ -236,6 +322,24 @@ bool ResponseProcessor::processLine(const QString &line)
         }
     }
     return false;
+}
+
+void ResponseProcessor::refused(const QString &line)
+{
+    // A refusal looks like any answer on the panel (its band turns green): the operator is told in words,
+    // in every filter mode, with the line the unit was last sent when it is known.
+    const Fields f = cutFields(line);
+    const std::optional<qint32> id =
+        f.count >= 2 ? numtext::toInt32(numtext::read(f.field[1].toString())) : std::nullopt;
+    QString who = QStringLiteral("The controller");
+    QString sent;
+    if (id && *id >= 0) {
+        const QString uid = QString::number(*id);
+        const std::optional<int> u = m_host.unitByUID(uid);
+        who = u ? QStringLiteral("UNIT %1 (UID %2)").arg(*u).arg(uid) : QStringLiteral("UID ") + uid;
+        sent = m_sender.lastSentTo(uid);
+    }
+    m_host.announce(who + QStringLiteral(" did not acknowledge") + (sent.isEmpty() ? QString() : u' ' + sent));
 }
 
 void ResponseProcessor::logLine(const QString &line)
@@ -301,8 +405,12 @@ void ResponseProcessor::logOnly(const QString &text, qsizetype from)
         qsizetype end = text.indexOf(CrLf, pos);
         if (end < 0)
             end = text.size();
-        if (end > pos)
-            logLine(text.mid(pos, end - pos));
+        if (end > pos) {
+            const QString line = text.mid(pos, end - pos);
+            logLine(line);
+            if (const std::optional<Report> r = reportOf(line); r && !instrQS(line, SentOk))
+                credit(*r);
+        }
         pos = end + 2;
     }
 }

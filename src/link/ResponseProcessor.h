@@ -2,7 +2,9 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <functional>
+#include <optional>
 
 namespace SettingsSchema {
 class Setting;
@@ -34,8 +36,14 @@ public:
     void processResponse(const QString &tTemp);
 
     // Text read from the link by someone else (the controller search): it goes through the receive path
-    // like everything the poll takes, at once, or at the end of a step that is running.
-    void hand(const QString &text);
+    // like everything the poll takes, at once, or at the end of a step that is running. Each text of ended
+    // is all an opening of the port said that is over: its unterminated rest is a line of its own. open
+    // continues the opening the link is on now.
+    void hand(const QStringList &ended, const QString &open = QString());
+
+    // The link is about to be closed, or probed by a search: what the port holds is taken, and text held
+    // for its line end is a line of its own, so nothing is lost and nothing is glued to another opening.
+    void endOfLink();
 
     // Called with every line the controller sent, as it is logged (for whoever mirrors the log elsewhere).
     void setLineObserver(std::function<void(const QString &line)> observer) { m_lineObserver = std::move(observer); }
@@ -44,17 +52,27 @@ public:
     QString heldTail() const { return m_held; }
 
 private:
+    struct Report;
+    // What a line of three or more fields says of a registered unit; nothing for any other line.
+    std::optional<Report> reportOf(const QString &line) const;
+    // Credits a unit's final count, shortfall or stuck stone to the journal's row of that unit.
+    void credit(const Report &report);
     // Logs, shows and interprets one line; true when it was a stuck stone (the batch then ends).
     bool processLine(const QString &line);
+    // Says that a unit refused a command.
+    void refused(const QString &line);
     void logLine(const QString &line);
     void show(const QString &line);
     // Stops unit u after a stuck-stone report; what the controller says meanwhile goes to m_drained.
     void stuckStone(int u);
-    // Logs the lines of text from position from on, without showing or interpreting them.
+    // Logs the lines of text from position from on, without showing them or acting on them; the journal
+    // still takes the final word of every unit among them.
     void logOnly(const QString &text, qsizetype from);
     // Stores what a unit reported about itself.
     void storeReported(const SettingsSchema::Setting &setting, const QString &message);
-    // Takes a freshly read text: complete lines are processed, the unterminated rest is held.
+    // Takes a freshly read text of the given opening of the port: complete lines are processed, the
+    // unterminated rest is held. Text held from another opening is a line of its own first.
+    void take(const QString &text, quint64 opening);
     void take(const QString &text);
     void flushHeld();
 
@@ -64,8 +82,11 @@ private:
     std::function<void(const QString &line)> m_lineObserver;
     QString m_held;
     QString m_drained;
-    // Read by someone else, waiting for the receive path.
+    // Read by someone else, waiting for the receive path: openings that are over, and the link's own.
+    QStringList m_handedEnded;
     QString m_handed;
+    // The opening of the port the held text came from.
+    quint64 m_heldOpening = 0;
     // When the link last delivered text (the platform's monotonic clock).
     double m_lastArrival = 0;
     // The held text was cut off at the end of a stuck-stone drain: it is logged, never interpreted.

@@ -62,8 +62,8 @@ void ProbePort::step()
         if (!m_opened) {
             finish(false);
         } else {
-            // Whatever the controller holds of an earlier line must not spoil the probe line.
-            m_comm.startFreshLine();
+            // Exactly the four bytes of the probe: a line end sent before it could complete a fragment the
+            // controller holds into a command of its own.
             m_comm.post(ProbeLine);
         }
         return;
@@ -117,7 +117,8 @@ bool FindPort::start(const QString &Port)
     if (m_running)
         return false;
     m_running = true;
-    m_received.clear();
+    m_received = {};
+    m_firstRead.clear();
     // The receive poll must not take the greeting, nor reopen the configured port while the list is probed.
     m_pause.emplace(m_comm);
     m_configured = m_comm.CommPort();
@@ -138,14 +139,15 @@ bool FindPort::start(const QString &Port)
 
 void FindPort::configuredPortDone(bool answered)
 {
-    // The configured port is the link: what it said belongs to the receive path, unless another port
-    // turns out to be the controller's.
-    m_received = m_first->received();
     if (answered) {
-        // The configured port is the link already; it stays open.
+        // The configured port is the link already; it stays open, and what it said continues on it.
+        m_received.open = m_first->received();
         finish(m_first->port());
         return;
     }
+    // The port closes for the list's probes: what it said, the probe's reads and what came after them,
+    // belongs to the receive path if the search ends on this port.
+    m_firstRead = m_first->received() + m_comm.Input();
     probeDeviceList();
 }
 
@@ -183,8 +185,6 @@ void FindPort::deviceProbeDone()
         if (!probe->isDone())
             return;
         if (probe->answered()) {
-            // The link reopens on this port: what the probe read, and what its port holds still, goes on.
-            m_received = probe->received() + m_candidates[i].comm->Input();
             finish(probe->port());
             return;
         }
@@ -192,8 +192,23 @@ void FindPort::deviceProbeDone()
     finish(0);
 }
 
+void FindPort::keepReceived(qint32 port)
+{
+    if (m_first && m_first->port() == port && !m_firstRead.isEmpty())
+        m_received.ended.append(std::exchange(m_firstRead, {}));
+    // What the probe of the list read, and what its port holds still.
+    for (const Candidate &c : m_candidates) {
+        if (c.probe->port() != port)
+            continue;
+        const QString text = c.probe->received() + c.comm->Input();
+        if (!text.isEmpty())
+            m_received.ended.append(text);
+    }
+}
+
 void FindPort::finish(qint32 port)
 {
+    keepReceived(port > 0 ? port : m_configured);
     dropProbes();
     m_pause.reset();
     m_running = false;
@@ -215,10 +230,13 @@ void FindPort::cancel()
 {
     if (!m_running)
         return;
+    // The window closes: what the configured port said during the search is the link's.
+    if (m_first && !m_first->isDone())
+        m_received.open = m_first->received();
+    keepReceived(m_configured);
     dropProbes();
     m_pause.reset();
     m_running = false;
-    m_received.clear();
 }
 
 void FindPort::dropProbes()

@@ -2,6 +2,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <QTimer>
 
 #include <optional>
@@ -27,9 +28,9 @@ extern qint32 FoundPort;
 qint32 portNumberOf(const QString &name);
 
 // The probe of one port: open it (a link already open on that port stays open, so nothing it holds is
-// lost), 50 ms later send "DP>" and a line feed on a fresh line, 50 ms later start reading, and read up
-// to 51 times 50 ms apart until the greeting has come. The port stays open whatever the outcome; whoever
-// owns the link decides what happens to it next.
+// lost), 50 ms later send "DP>" and a line feed (four bytes, nothing before them), 50 ms later start reading, and read
+// up to 51 times 50 ms apart until the greeting has come. The port stays open whatever the outcome; whoever owns the
+// link decides what happens to it next.
 class ProbePort : public QObject
 {
     Q_OBJECT
@@ -93,9 +94,16 @@ public:
     // Ends a running search without a result (the window is closing): every probed port is closed.
     void cancel();
     bool isRunning() const { return m_running; }
-    // What the controller said during the search on the port the link is left on (the greeting among it),
-    // for the receive path; empty when nothing of the link's was read. Taken once.
-    QString takeReceived() { return std::exchange(m_received, {}); }
+    // What the controller said during the search on the port the search ended on (the greeting among it),
+    // during any of its probes, in the order it came, for the receive path. Taken once.
+    struct Received
+    {
+        // Each the text of an opening of the port that is closed now.
+        QStringList ended;
+        // The text of the opening the link is still on.
+        QString open;
+    };
+    Received takeReceived() { return std::exchange(m_received, {}); }
 
 signals:
     void probingConfiguredPort(qint32 port);
@@ -108,6 +116,8 @@ private:
     void probeDeviceList();
     void deviceProbeDone();
     void finish(qint32 port);
+    // Gathers what the probes of the port the search ends on read.
+    void keepReceived(qint32 port);
     void dropProbes();
 
     Comm1 &m_comm;
@@ -122,7 +132,9 @@ private:
         ProbePort *probe;
     };
     std::vector<Candidate> m_candidates;
-    QString m_received;
+    // What the probe of the configured port read, once its opening is over.
+    QString m_firstRead;
+    Received m_received;
 };
 
 } // namespace modMain

@@ -226,6 +226,11 @@ QString logFolder(const QString &programFolder)
     return QDir(programFolder).filePath(QStringLiteral("Log"));
 }
 
+QString pendingFor(const QString &programFolder)
+{
+    return logFolder(programFolder) + QStringLiteral("/.pending-Runs.csv");
+}
+
 QString fileFor(const QString &programFolder, QDate day)
 {
     return logFolder(programFolder) + u'/' + day.toString(QStringLiteral("yy-MM-dd-")) + QStringLiteral("Runs.csv");

@@ -48,5 +48,7 @@ Read readFile(const QString &path);
 // The day's runs file in the Log folder of a program folder.
 QString fileFor(const QString &programFolder, QDate day);
 QString logFolder(const QString &programFolder);
+// Where the console keeps the rows not written to the journal yet (the run in progress).
+QString pendingFor(const QString &programFolder);
 
 } // namespace journal

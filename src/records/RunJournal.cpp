@@ -120,13 +120,15 @@ void RunJournal::startRun(const QDateTime &start, const QString &design)
     m_announced = false;
 }
 
-void RunJournal::addUnit(int n, const QString &unit, const QString &uid, const QString &asked)
+void RunJournal::addUnit(int n, const QString &unit, const QString &uid, const QString &asked,
+                         const std::optional<QString> &design)
 {
     UnitRun u;
     u.n = n;
     u.unit = unit;
     u.uid = uid;
     u.asked = asked;
+    u.design = design.value_or(m_design);
     m_units.push_back(std::move(u));
     keepPending();
 }
@@ -227,7 +229,7 @@ QByteArray RunJournal::rowOf(const UnitRun &u, const QString &verdict, const QSt
 {
     const auto number = [](const std::optional<double> &v) { return v ? numtext::plain(*v) : QString(); };
     const QStringList fields{m_start.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss")),
-                             m_design,
+                             u.design,
                              u.unit,
                              u.uid,
                              u.asked,

@@ -49,10 +49,13 @@ public:
     // The rows the writer held are on disk now.
     void heldRowsWritten();
 
-    // A run starts: the rows of the run before it are written.
+    // A run starts: the rows of the run before it are written. design names the run when its outcome is
+    // said, and is every row's design unless the row has its own.
     void startRun(const QDateTime &start, const QString &design);
-    // Unit n is part of the run: its panel's name, its UID and the count it is to get.
-    void addUnit(int n, const QString &unit, const QString &uid, const QString &asked);
+    // Unit n is part of the run: its panel's name, its UID, the count it is to get and the design that
+    // put that count in its box.
+    void addUnit(int n, const QString &unit, const QString &uid, const QString &asked,
+                 const std::optional<QString> &design = std::nullopt);
     // Unit n's line went out whole; from now on the controller's reports on it count.
     void sent(int n);
     // Unit n's line did not go out whole (or was not sent at all).
@@ -76,7 +79,7 @@ private:
     struct UnitRun
     {
         int n = 0;
-        QString unit, uid, asked;
+        QString unit, uid, asked, design;
         Sending sending = Sending::Pending;
         std::optional<double> counted, shortBy;
         bool stuck = false;

@@ -119,6 +119,14 @@ QString ShiftSummary::unreadableText() const
                            : QStringLiteral(" journal rows could not be read"));
 }
 
+QString ShiftSummary::inProgressText() const
+{
+    if (inProgress == 0)
+        return {};
+    return QStringLiteral("Includes the run in progress (%1, not judged yet)")
+        .arg(inProgress == 1 ? QStringLiteral("1 unit") : QString::number(inProgress) + QStringLiteral(" units"));
+}
+
 QStringList ShiftSummary::unitColumns()
 {
     return {QStringLiteral("unit"),
@@ -201,6 +209,22 @@ ShiftSummaryBuilder::ShiftSummaryBuilder(QDate from, QDate to)
     m_summary.counted.fill(0, from == to ? 24 : int(from.daysTo(to)) + 1);
 }
 
+namespace {
+
+// What tells the row of one unit in one run from every other row, whatever its verdict.
+bool sameRow(const journal::Row &a, const journal::Row &b)
+{
+    return a.timeText == b.timeText && a.unit == b.unit && a.uid == b.uid && a.design == b.design && a.asked == b.asked;
+}
+
+} // namespace
+
+void ShiftSummaryBuilder::setPending(const journal::Read &pending)
+{
+    m_pending = pending.rows;
+    m_pendingWritten.fill(false, m_pending.size());
+}
+
 void ShiftSummaryBuilder::add(QDate day, const journal::Read &read)
 {
     if (read.found)
@@ -208,25 +232,46 @@ void ShiftSummaryBuilder::add(QDate day, const journal::Read &read)
     if (!read.refused.isEmpty())
         m_summary.refused.append(read.refused);
     m_summary.unreadable += read.unreadable;
-    const qsizetype bin = m_summary.isRange() ? m_summary.from.daysTo(day) : -1;
     for (const journal::Row &row : read.rows) {
-        ShiftSummary::UnitTotals &u = m_units[row.unit];
-        u.unit = row.unit;
-        if (!row.uid.isEmpty() && !u.uids.contains(row.uid))
-            u.uids.append(row.uid);
-        count(u, row);
-        count(m_summary.total, row);
-
-        DesignRuns &d = m_designs[row.design];
-        d.times.insert(row.timeText);
-        d.asked += numtext::read(row.asked);
-        d.counted += numtext::read(row.counted);
-
-        // A day's file holds the runs of that day; a run started just before midnight may close after it.
-        const qsizetype at = bin >= 0 ? bin : row.time.hour();
-        if (at >= 0 && at < m_summary.counted.size())
-            m_summary.counted[at] += numtext::read(row.counted);
+        // A row written while the report read is in the file and may still be in the pending file: once.
+        for (qsizetype i = 0; i < m_pending.size(); ++i) {
+            if (!m_pendingWritten.at(i) && sameRow(m_pending.at(i), row))
+                m_pendingWritten[i] = true;
+        }
+        addRow(row, day);
     }
+}
+
+void ShiftSummaryBuilder::addPending()
+{
+    for (qsizetype i = 0; i < m_pending.size(); ++i) {
+        const journal::Row &row = m_pending.at(i);
+        if (m_pendingWritten.at(i) || row.day < m_summary.from || row.day > m_summary.to)
+            continue;
+        m_pendingWritten[i] = true;
+        ++m_summary.inProgress;
+        addRow(row, row.day);
+    }
+}
+
+void ShiftSummaryBuilder::addRow(const journal::Row &row, QDate day)
+{
+    ShiftSummary::UnitTotals &u = m_units[row.unit];
+    u.unit = row.unit;
+    if (!row.uid.isEmpty() && !u.uids.contains(row.uid))
+        u.uids.append(row.uid);
+    count(u, row);
+    count(m_summary.total, row);
+
+    DesignRuns &d = m_designs[row.design];
+    d.times.insert(row.timeText);
+    d.asked += numtext::read(row.asked);
+    d.counted += numtext::read(row.counted);
+
+    // A day's file holds the runs of that day; a run started just before midnight may close after it.
+    const qsizetype at = m_summary.isRange() ? m_summary.from.daysTo(day) : row.time.hour();
+    if (at >= 0 && at < m_summary.counted.size())
+        m_summary.counted[at] += numtext::read(row.counted);
 }
 
 ShiftSummary ShiftSummaryBuilder::result() const
@@ -251,10 +296,12 @@ ShiftSummary ShiftSummaryBuilder::readDays(const QString &programFolder, QDate f
                                            const std::function<bool()> &stop)
 {
     ShiftSummaryBuilder builder(from, to);
+    builder.setPending(journal::readFile(journal::pendingFor(programFolder)));
     for (QDate day = from; day <= to; day = day.addDays(1)) {
         if (stop && stop())
-            break;
+            return builder.result();
         builder.add(day, journal::readFile(journal::fileFor(programFolder, day)));
     }
+    builder.addPending();
     return builder.result();
 }

@@ -44,6 +44,9 @@ struct ShiftSummary
     // Stones counted per hour of the day (24 bins) for one day, per day (from first to last) for a range.
     QList<double> counted;
     int unreadable = 0; // journal rows skipped
+    int inProgress = 0; // rows of the run in progress, kept aside until they are written
+    // "Includes the run in progress (3 units, not judged yet)", empty when there is none.
+    QString inProgressText() const;
     int files = 0; // journal files found
     QStringList refused; // why files were not read
 
@@ -72,8 +75,12 @@ class ShiftSummaryBuilder
 public:
     ShiftSummaryBuilder(QDate from, QDate to);
 
+    // The rows of the run in progress, not written yet: they count unless a day's file holds them already.
+    void setPending(const journal::Read &pending);
     // The rows of the day's file.
     void add(QDate day, const journal::Read &read);
+    // Counts the pending rows of the days read that no file held.
+    void addPending();
     ShiftSummary result() const;
 
     // Reads the day's files of the program folder, first to last; stop() asked between files ends it early.
@@ -86,7 +93,11 @@ private:
         QSet<QString> times;
         double asked = 0, counted = 0;
     };
+    void addRow(const journal::Row &row, QDate day);
+
     ShiftSummary m_summary;
+    QList<journal::Row> m_pending;
+    QList<bool> m_pendingWritten;
     // Put in order once, at the end: the natural order of names costs too much for every row.
     QHash<QString, ShiftSummary::UnitTotals> m_units;
     QHash<QString, DesignRuns> m_designs;

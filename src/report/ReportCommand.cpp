@@ -61,6 +61,8 @@ int run(const Request &request, const QDateTime &now, QTextStream &out, QTextStr
     }
     if (!summary.unreadableText().isEmpty())
         err << "vorn: " << summary.unreadableText() << Qt::endl;
+    if (!summary.inProgressText().isEmpty())
+        err << "vorn: " << summary.inProgressText() << Qt::endl;
 
     if (!request.csv.isEmpty()) {
         QSaveFile csv(request.csv);

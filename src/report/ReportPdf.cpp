@@ -195,6 +195,8 @@ bool write(const ShiftSummary &summary, const QString &file, const QString &prog
             drawText(page, note, 8);
         if (!summary.unreadableText().isEmpty())
             drawText(page, summary.unreadableText(), 8);
+        if (!summary.inProgressText().isEmpty())
+            drawText(page, summary.inProgressText(), 8);
         page.y += 6;
         drawText(page, QStringLiteral("Units"), 10, true);
         drawTable(page, ShiftSummary::unitColumns(), summary.unitRows(), 2);

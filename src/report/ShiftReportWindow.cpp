@@ -226,6 +226,8 @@ QString ShiftReportWindow::noteText() const
                 + QDir::toNativeSeparators(journal::logFolder(m_folder));
     if (!m_summary.unreadableText().isEmpty())
         notes << m_summary.unreadableText();
+    if (!m_summary.inProgressText().isEmpty())
+        notes << m_summary.inProgressText();
     if (!m_saved.isEmpty())
         notes << m_saved;
     return notes.join(QStringLiteral(" - "));

@@ -55,7 +55,7 @@ QString UnitSettingsDialog::size() const
 QString UnitSettingsDialog::problem(const QString &uid, const QString &size, const QMap<int, QString> &others)
 {
     if (!CommandSender::isUnitAddress(uid))
-        return QStringLiteral("The UID is a whole number from 1 up");
+        return QStringLiteral("The UID is a whole number from 1 to %1").arg(CommandSender::MaxUid);
     for (auto it = others.constBegin(); it != others.constEnd(); ++it) {
         if (CommandSender::isUnitAddress(it.value())
             && CommandSender::addressOf(it.value()) == CommandSender::addressOf(uid))

@@ -233,11 +233,12 @@ private slots:
         QTest::addColumn<QString>("uid");
         QTest::addColumn<QString>("size");
         QTest::addColumn<QString>("problem"); // empty: OK stores
-        const QString notAnAddress = u"The UID is a whole number from 1 up"_s;
+        const QString notAnAddress = u"The UID is a whole number from 1 to 2147483647"_s;
         QTest::newRow("a UID of its own") << u"107"_s << u"2.5 mm"_s << QString();
         QTest::newRow("UNIT 2's UID written otherwise") << u"0102"_s << u"2.5"_s << u"UID 0102 is UNIT 2's"_s;
         QTest::newRow("0 reaches every unit") << u"0"_s << u"2.5"_s << notAnAddress;
         QTest::newRow("a letter O for a zero") << u"1O1"_s << u"2.5"_s << notAnAddress;
+        QTest::newRow("more than the controller holds") << u"2147483648"_s << u"2.5"_s << notAnAddress;
         QTest::newRow("empty size") << u"107"_s << QString() << u"The SIZE is not empty"_s;
         QTest::newRow("260 characters") << u"107"_s << QString(260, u'x') << u"The SIZE takes at most 259 characters"_s;
         QTest::newRow("a full disk: said, nothing changes") << u"107"_s << u"2.5 mm"_s << u"full"_s;

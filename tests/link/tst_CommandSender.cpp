@@ -1,3 +1,5 @@
+#include "Csv.h"
+#include "RunJournal.h"
 #include "TestFolder.h"
 
 #include <QElapsedTimer>
@@ -65,7 +67,8 @@ private slots:
     }
 
     // The controller stops taking data: the line is reported not sent, and no byte of it arrives when the
-    // controller reads again; the next line goes out whole, on a line of its own.
+    // controller reads again; the next line goes out exactly as framed: a line end sent on its own could
+    // complete a fragment that left into a shorter command.
     void peerStopsReading()
     {
         m_rig->peer.stopReading();
@@ -79,7 +82,64 @@ private slots:
         QByteArray after = m_rig->peer.received();
         while (after.startsWith('Y'))
             after.remove(0, 1);
-        QCOMPARE(after, "\r\n>ID,103,0\r\n");
+        QCOMPARE(after, ">ID,103,0\r\n");
+    }
+
+    // A UID is a whole number the controller can hold: a signed 32-bit one, from 1 up.
+    void unitAddress_data()
+    {
+        QTest::addColumn<QString>("uid");
+        QTest::addColumn<bool>("valid");
+        for (const auto &[uid, valid] : {std::pair{"1", true},
+                                         {"2147483647", true},
+                                         {"0002147483647", true},
+                                         {"2147483648", false},
+                                         {"99999999999999999999", false},
+                                         {"0", false},
+                                         {"", false},
+                                         {"-5", false},
+                                         {"1e3", false}})
+            QTest::addRow("'%s'", uid) << QString::fromLatin1(uid) << valid;
+    }
+    void unitAddress()
+    {
+        QFETCH(QString, uid);
+        QTEST(CommandSender::isUnitAddress(uid), "valid");
+    }
+
+    // Stones counted from the console are a run of the journal, one row per unit the line reaches.
+    void consoleCountIsJournaled_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QList<int>>("checked");
+        QTest::addColumn<QStringList>("rows"); // unit,uid,asked,result
+        QTest::newRow("a count to every unit")
+            << u"c,10"_s << QList<int>{}
+            << QStringList{u"UNIT 1,101,10,no report"_s, u"UNIT 2,102,10,short"_s, u"UNIT 3,0103,10,no report"_s,
+                           u"UNIT 4,104,10,no report"_s, u"UNIT 5,105,10,no report"_s};
+        QTest::newRow("to the checked units")
+            << u"C,7"_s << QList<int>{4, 2} << QStringList{u"UNIT 2,102,7,complete"_s, u"UNIT 4,104,7,no report"_s};
+        QTest::newRow("to a unit typed") << u"C,3,0103"_s << QList<int>{} << QStringList{u"UNIT 3,0103,3,no report"_s};
+        QTest::newRow("not a count") << u"H,3"_s << QList<int>{} << QStringList{};
+    }
+    void consoleCountIsJournaled()
+    {
+        QFETCH(QString, text);
+        QFETCH(QList<int>, checked);
+        QByteArray written;
+        RunJournal journal([&](const QByteArray &row, QDate) { return written += row, true; });
+        m_rig->host.runs = &journal;
+        m_rig->host.unit(3).tag = u"0103"_s;
+        for (int n : checked)
+            m_rig->host.unit(n).checked = true;
+        m_rig->sender.SendCMDtoSelected(text);
+        m_rig->processor.processResponse(u"0\t102\t[F]\t7\r\n"_s);
+        journal.finish();
+        QStringList rows;
+        for (const QStringList &row : parseCsv(QString::fromUtf8(written)))
+            rows << QStringList{row.at(2), row.at(3), row.at(4), row.at(7)}.join(u',')
+                    + (row.at(1) == u"(console)"_s ? QString() : u" (booked elsewhere)"_s);
+        QTEST(rows, "rows");
     }
 
     // A name missing from the catalogue goes out empty and is not written into the catalogue.

@@ -1,3 +1,5 @@
+#include "Csv.h"
+#include "RunJournal.h"
 #include "Seeds.h"
 #include "TestFolder.h"
 #include "UnitColours.h"
@@ -61,6 +63,8 @@ void compareLog(const QStringList &log, const QList<QByteArray> &lines)
                && log.value(at - 1).size() > ResponseProcessor::MaxHeldTail)
             whole += log.value(at++);
         QVERIFY2(whole == line, qPrintable(u"line %1 of the log"_s.arg(at)));
+        if (line.contains(u"Not Ack"_s) && !line.contains(u"sent ok"_s, Qt::CaseInsensitive)) // a refusal is said
+            QVERIFY2(log.value(at++).contains(u" did not acknowledge"_s), qPrintable(line));
     }
     QCOMPARE(at, log.size());
 }
@@ -138,11 +142,13 @@ private slots:
             was, was, u"INIT"_s, 3);
         row("identification with a stray CR: the text before it", u"x\t102\tID:SN-77\rstray"_s, was, was, u"INIT"_s, 3);
         row("homing with a NUL and an LF", u"x\t102\tL1L2: 340\0\n512"_s, was, was, u"HOME"_s, 3);
-        const QString answers = u"a\r\nb Not Ack\r\nc"_s;
+        // A refusal is said in both modes, with the line the unit was sent last.
+        const QString answers = u"a\r\nb\t101\tNot Ack\r\nc"_s,
+                      refused = u"UNIT 2 (UID 101) did not acknowledge >HOME,101,0\r\n"_s;
         QTest::newRow("all messages, each on its line")
-            << answers << was << was << none << a << u"c\r\nb Not Ack\r\na\r\n\r\nold"_s << 2;
+            << answers << was << was << none << a << u"c\r\n"_s + refused + u"b\t101\tNot Ack\r\na\r\n\r\nold"_s << 2;
         QTest::newRow("important only: the answers run together on the top line, no Not Ack")
-            << answers << was << was << none << u"F"_s << u"ca\r\nold"_s << 2;
+            << answers << was << was << none << u"F"_s << u"c"_s + refused + u"a\r\nold"_s << 2;
     }
     void messageMarkers()
     {
@@ -154,14 +160,16 @@ private slots:
         QFETCH(QString, mode);
         rig.host.mode = mode;
         rig.host.pane = u"old"_s;
-        rig.sender.SendCMD(u"HOME"_s);
+        rig.sender.SendCMD(u"HOME,101"_s);
         for (int n = 1; n <= 5; ++n)
             rig.host.unit(n).c3 = rig.host.unit(n).c4 = u"before"_s;
         rig.processor.processResponse(line + u"\r\n"_s);
         QTEST(rig.host.unit(unit).c3, "count");
         QTEST(rig.host.unit(unit).c4, "info");
         QTEST(rig.host.pane, "pane");
-        QVERIFY(rig.host.statuses.isEmpty());
+        const QStringList refusal{u"UNIT 2 (UID 101) did not acknowledge >HOME,101,0"_s};
+        QCOMPARE(rig.host.statuses, line.contains(u"Not Ack"_s) ? refusal : QStringList());
+        QCOMPARE(rig.host.log.contains(refusal.first()), line.contains(u"Not Ack"_s));
         mSettings::BuildIniPaths();
         QCOMPARE(QFile::exists(mSettings::IniFile), !key.isEmpty());
         if (!key.isEmpty())
@@ -195,6 +203,73 @@ private slots:
         rig.processor.receiveStep();
         QTEST(rig.host.log, "logged");
         QTEST(rig.host.unit(2).c3, "count");
+    }
+
+    // Text held for its line end is a line of its own when the link ends (the console closes, the port is
+    // lost or opened anew, a search takes it over): never lost, never glued to another opening's text.
+    void heldTextEndsWithItsOpening_data()
+    {
+        QTest::addColumn<QString>("end");
+        QTest::addColumn<QStringList>("logged");
+        QTest::addColumn<QString>("count"); // of UNIT 2
+        const QStringList apart{u"5\t101\t[F]"_s, u"\t16"_s};
+        QTest::newRow("the console closes") << u"close"_s << QStringList{u"5\t101\t[F]"_s} << QString();
+        QTest::newRow("the adapter is pulled and plugged back") << u"lost"_s << apart << QString();
+        QTest::newRow("the port is opened anew") << u"reopen"_s << apart << QString();
+        QTest::newRow("a search's text of an opening that is over") << u"search"_s << apart << QString();
+        QTest::newRow("the same opening continues it")
+            << u"none"_s << QStringList{u"5\t101\t[F]\t16"_s} << u"Count: 16"_s;
+    }
+    void heldTextEndsWithItsOpening()
+    {
+        QFETCH(QString, end);
+        Rig rig(Uids);
+        rig.peer.send("5\t101\t[F]");
+        rig.processor.receiveStep();
+        QVERIFY(rig.host.log.isEmpty());
+        if (end == u"close"_s) {
+            rig.processor.endOfLink();
+        } else if (end == u"lost"_s) {
+            rig.peer.hangUp();
+            QTRY_VERIFY(!rig.comm.PortOpen());
+            rig.processor.receiveStep();
+        } else if (end == u"reopen"_s) {
+            rig.comm.setPortOpen(false), rig.comm.setPortOpen(true);
+        }
+        if (end == u"search"_s || end == u"lost"_s) { // what a search, or the adapter plugged back, brings
+            rig.processor.hand({u"\t16\r\n"_s});
+        } else if (end != u"close"_s) {
+            rig.peer.send("\t16\r\n");
+            rig.processor.receiveStep();
+        }
+        QTEST(rig.host.log, "logged");
+        QTEST(rig.host.unit(2).c3, "count");
+    }
+
+    // The journal takes every unit's final word: a stuck stone in the same read as other units' final
+    // reports, and what comes while the unit is being stopped, are credited to their rows.
+    void journalTakesEveryFinalWord()
+    {
+        Rig rig(uidsFor(5));
+        QByteArray written;
+        RunJournal journal([&](const QByteArray &row, QDate) { return written += row, true; });
+        rig.host.runs = &journal;
+        journal.startRun(QDateTime(QDate(2026, 12, 7), QTime(9, 0)), u"RING"_s);
+        for (int n = 1; n <= 4; ++n)
+            journal.addUnit(n, u"UNIT %1"_s.arg(n), u"10%1"_s.arg(n), u"4"_s), journal.sent(n);
+        rig.platform.onSleep = [&rig, sleeps = 0](int) mutable {
+            if (++sleeps == 2)
+                rig.peer.send("9\t104\t[F]\t4\r\n");
+        };
+        rig.peer.send("1\t101\t[F] !!!\t2\r\n2\t102\t[F]\t4\r\n3\t103\t[C]<-2\r\n4\t103\t[F]\t2\r\n");
+        rig.processor.receiveStep();
+        journal.finish();
+        QStringList results;
+        for (const QStringList &row : parseCsv(QString::fromUtf8(written)))
+            results << row.mid(2, 6).join(u',');
+        QCOMPARE(results,
+                 (QStringList{u"UNIT 1,101,4,2,,stuck"_s, u"UNIT 2,102,4,4,,complete"_s, u"UNIT 3,103,4,2,2,short"_s,
+                              u"UNIT 4,104,4,4,,complete"_s}));
     }
 
     void stuckStoneStopsTheUnit()

@@ -8,7 +8,9 @@
 using namespace Qt::StringLiterals;
 
 using Script = QMap<int, QByteArray>;
-using Ports = QMap<int, int>; // port -> milliseconds after its probe line at which it greets; -1: silent
+const QByteArray Greeting = "Tessaloran Dispenser V2\r\n";
+// port -> milliseconds after its probe line at which it greets; -1: silent; -2: greets from its second probe on
+using Ports = QMap<int, int>;
 
 class tst_modMain : public QObject
 {
@@ -19,8 +21,8 @@ class tst_modMain : public QObject
         auto &p = m_peers[port] = std::make_unique<PtyPeer>();
         if (linked)
             p->linkAs(m_rig->dir.path(), port);
-        if (greetAfterMs >= 0)
-            p->greetProbes("Tessaloran Dispenser V2\r\n", greetAfterMs);
+        if (greetAfterMs >= 0 || greetAfterMs == -2)
+            p->greetProbes(Greeting, qMax(0, greetAfterMs), greetAfterMs == -2 ? 1 : 0);
         return *p;
     }
 
@@ -65,12 +67,14 @@ private slots:
         QCOMPARE(done.size(), 1);
         QTEST(probe.answered(), "found");
         QTEST(probe.received(), "kept");
-        // The probe line starts on a line of its own: a fragment the controller holds cannot spoil it.
-        QCOMPARE(peer.received(), linked ? QByteArray("\r\nDP>\n") : QByteArray());
+        // The probe is its four bytes, nothing before them: a line end could complete a fragment the
+        // controller holds into a command.
+        QCOMPARE(peer.received(), linked ? QByteArray("DP>\n") : QByteArray());
     }
 
     // The whole search on timers. The ports are probed side by side, and the result is what a walk of the
-    // list would give: the first port in list order that answered, whichever answered first.
+    // list would give: the first port in list order that answered, whichever answered first. Everything
+    // the port the search ends on said, during any of its probes, goes to the receive path once, in order.
     void search_data()
     {
         QTest::addColumn<QString>("configured");
@@ -78,20 +82,25 @@ private slots:
         QTest::addColumn<QStringList>("devices");
         QTest::addColumn<int>("found");
         QTest::addColumn<int>("listProbes");
+        QTest::addColumn<QByteArray>("said"); // by port 7 during its first probe
         const QStringList list{u"Printer Port (LPT1)"_s, u"Modem on COM 3 (COM9)"_s, u"USB Serial Device (COM3)"_s,
                                u"USB Serial Device (COM4)"_s, u"USB Serial Device (COM5)"_s};
         QTest::newRow("configured port answers: the list is not asked")
-            << u"7"_s << Ports{{7, 0}, {3, 0}} << list << 7 << -1;
+            << u"7"_s << Ports{{7, 0}, {3, 0}} << list << 7 << -1 << QByteArray();
         QTest::newRow("a later port answers sooner: the first in the list wins")
-            << u"0"_s << Ports{{3, 1500}, {4, -1}, {5, 0}} << list << 3 << 3;
+            << u"0"_s << Ports{{3, 1500}, {4, -1}, {5, 0}} << list << 3 << 3 << QByteArray();
         QTest::newRow("the first ports silent, the last two answer")
-            << u"not a number"_s << Ports{{3, -1}, {4, 2000}, {5, 0}} << list << 4 << 3;
+            << u"not a number"_s << Ports{{3, -1}, {4, 2000}, {5, 0}} << list << 4 << 3 << QByteArray();
         QTest::newRow("names that are no port skipped, a port listed twice probed once")
             << QString() << Ports{{4, 0}}
             << QStringList{u"COMPORT (COM4)"_s, u"X (com4)"_s, u"Odd (COM99999999999)"_s, u"A (COM4)"_s, u"B (COM4)"_s}
-            << 4 << 1;
-        QTest::newRow("nothing answers: back on the configured port")
-            << u"7"_s << Ports{{7, -1}, {3, -1}} << QStringList{u"X (COM3)"_s, u"Y (COM7)"_s} << 0 << 2;
+            << 4 << 1 << QByteArray();
+        QTest::newRow("nothing answers: back on the configured port, what it said kept")
+            << u"7"_s << Ports{{7, -1}, {3, -1}} << QStringList{u"X (COM3)"_s, u"Y (COM7)"_s} << 0 << 2
+            << QByteArray("1\t101\t[F]\t5\r\n");
+        QTest::newRow("the configured port greets only its second probe: a stuck stone said meanwhile kept")
+            << u"7"_s << Ports{{7, -2}, {3, -1}} << QStringList{u"X (COM3)"_s, u"Y (COM7)"_s} << 7 << 2
+            << QByteArray("1\t101\t[F] !!!\t5\r\n2\t102\t[F]");
     }
     void search()
     {
@@ -99,6 +108,7 @@ private slots:
         QFETCH(Ports, ports);
         QFETCH(QStringList, devices);
         QFETCH(int, found);
+        QFETCH(QByteArray, said);
         for (auto [port, ms] : ports.asKeyValueRange())
             peer(port, ms);
         m_rig->platform.devices = devices;
@@ -112,11 +122,21 @@ private slots:
         poll.start(20);
         QVERIFY(search.start(configured));
         QVERIFY(!search.start(configured));
+        if (!said.isEmpty()) {
+            QTRY_VERIFY(m_peers[7]->received().contains("DP>\n"));
+            m_peers[7]->send(said);
+        }
         QVERIFY(finished.wait(8000));
         QCOMPARE(finished.at(0).at(0).toInt(), found);
         QCOMPARE(modMain::FoundPort, found);
         QTEST(listed.isEmpty() ? -1 : listed.at(0).at(0).toInt(), "listProbes");
         QVERIFY(m_rig->host.log.isEmpty());
+        const modMain::FindPort::Received received = search.takeReceived();
+        QCOMPARE(received.ended.join(QString()) + received.open,
+                 QString::fromLatin1(said + (found ? Greeting : QByteArray())));
+        m_rig->processor.hand(received.ended, received.open);
+        if (said.contains("!!!")) // the stuck stone is acted upon: the unit is stopped
+            QVERIFY(m_peers[7]->waitReceived(">S,101,0\r\n"));
 
         QCOMPARE(m_rig->comm.CommPort(), found ? found : 7); // a probed stranger hears nothing more
         QCOMPARE(m_rig->comm.PortOpen(), ports.contains(m_rig->comm.CommPort()));

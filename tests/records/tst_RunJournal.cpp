@@ -94,18 +94,19 @@ private slots:
         RunJournal j = journal();
         j.startRun(Start, u"RING"_s);
         j.addUnit(1, u"UNIT 1"_s, u"101"_s, u"12"_s);
-        j.addUnit(3, u"UNIT 3"_s, u"103"_s, u"4"_s);
+        j.addUnit(3, u"UNIT 3"_s, u"103"_s, u"4"_s, u"RING (changed)"_s); // a row booked apart
         j.sent(1);
         j.sent(3);
         j.finalReport(1, 12, false);
         j.verdict(3, false, 3);
         QCOMPARE(rows().size(), 1);
+        QCOMPARE(rows().at(0).at(1), u"RING (changed)"_s);
         QCOMPARE(rows().at(0).mid(7), (QStringList{u"no report"_s, u"NOT OK"_s, u"3"_s}));
         j.verdict(3, true); // judged already: no second row
         j.finalReport(3, 4, false);
         j.startRun(Start.addSecs(60), QString());
         QCOMPARE(rows().size(), 2);
-        QCOMPARE(rows().at(1).at(2), u"UNIT 1"_s);
+        QCOMPARE(rows().at(1).mid(1, 2), (QStringList{u"RING"_s, u"UNIT 1"_s}));
         QCOMPARE(rows().at(1).at(7), u"complete"_s);
         j.addUnit(1, u"UNIT 1"_s, u"101"_s, u"5"_s);
         j.verdict(1, true);

@@ -44,6 +44,7 @@ public:
 
     QString pane, mode = QStringLiteral("A");
     QStringList statuses, log;
+    RunJournal *runs = nullptr; // the journal, when the test keeps one
 
     FakeUnit &unit(int n) { return m_units.at(size_t(n)); }
     QLineEdit *box(int n) const { return n >= 0 && size_t(n) < m_boxes.size() ? m_boxes[size_t(n)] : nullptr; }
@@ -74,6 +75,7 @@ public:
     void ensureStatusTimerRunning() override {}
     void LOG(const QString &text) override { log.append(text); }
     Platform &platform() override { return m_platform; }
+    RunJournal *journal() override { return runs; }
 
 private:
     std::optional<QString> boxProperty(int n, const char *name, const QVariant &value = {}) const

@@ -58,12 +58,13 @@ public:
                 ::poll(&p, 1, 50);
         }
     }
-    // Plays a controller that greets every probe line, delayMs after it came.
-    void greetProbes(const QByteArray &greeting, int delayMs = 0)
+    // Plays a controller that greets every probe line, delayMs after it came, but the first unanswered ones.
+    void greetProbes(const QByteArray &greeting, int delayMs = 0, int unanswered = 0)
     {
         std::lock_guard lock(m_mutex);
         m_greeting = greeting;
         m_greetDelay = std::chrono::milliseconds(delayMs);
+        m_unanswered = unanswered;
     }
 
     QByteArray received() const
@@ -119,7 +120,7 @@ private:
             std::lock_guard lock(m_mutex);
             for (ssize_t i = 0; i < n; ++i) {
                 m_received += buf[i];
-                if (!m_greeting.isEmpty() && m_received.endsWith("DP>\n"))
+                if (!m_greeting.isEmpty() && m_received.endsWith("DP>\n") && m_unanswered-- <= 0)
                     m_greetAt.push_back(now + m_greetDelay);
             }
             while (!m_greetAt.empty() && m_greetAt.front() <= now) {
@@ -139,5 +140,6 @@ private:
     QByteArray m_received;
     QByteArray m_greeting;
     std::chrono::milliseconds m_greetDelay{0};
+    int m_unanswered = 0;
     std::vector<std::chrono::steady_clock::time_point> m_greetAt;
 };
