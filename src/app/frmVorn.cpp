@@ -180,6 +180,11 @@ frmVorn::frmVorn(Platform &platform, PortFolder *ports, QWidget *parent)
         SetStatus(text);
         prependOut(text + QStringLiteral("\r\n"));
     });
+    // An operator action that fails is said, never swallowed: the console goes on with the next one.
+    ctxPatchButton::setActionFailedHandler([this](const ctxPatchButton &button, const QString &what) {
+        const QString name = button.Caption().isEmpty() ? button.objectName() : button.Caption();
+        announce(name + QStringLiteral(" failed: ") + what);
+    });
     mSettings::setWriteFailedHandler([this](const QString &fileName) {
         announce(fileName + QStringLiteral(" could not be written: settings are not being saved"));
     });
@@ -254,6 +259,7 @@ frmVorn::~frmVorn()
 #endif
     mSettings::setUnreadableHandler({});
     mSettings::setWriteFailedHandler({});
+    ctxPatchButton::setActionFailedHandler({});
 }
 
 void frmVorn::setUnsavedFolders(const QStringList &folders)
@@ -655,7 +661,11 @@ void frmVorn::initControls()
         prependOut(text + QStringLiteral("\r\n"));
     }
     m_sharedUidSaid = shared;
+    layoutControls();
+}
 
+void frmVorn::layoutControls()
+{
     const TwipRect unitArea = twipsRect(m_picContainer);
     const double innerW = twipsWidth();
     const double innerH = twipsHeight();
@@ -682,8 +692,9 @@ void frmVorn::initControls()
 
 void frmVorn::resizeEvent(QResizeEvent *event)
 {
+    // A resize lays out; it reads no settings and touches no port.
     QWidget::resizeEvent(event);
-    initControls();
+    layoutControls();
 }
 
 void frmVorn::closeEvent(QCloseEvent *event)

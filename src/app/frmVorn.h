@@ -50,8 +50,10 @@ public:
     // The start-up sequence, run once before the window is first shown.
     void load();
 
-    // The layout pass: panels, captions, UIDs and the positions of the lower part of the window.
+    // The settings pass: panels, captions and UIDs from the settings, then the layout.
     void initControls();
+    // The layout: the positions of the lower part of the window for its size.
+    void layoutControls();
 
     // ConsoleHost
     int NoUnits() const override { return m_noUnits; }

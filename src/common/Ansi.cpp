@@ -11,7 +11,7 @@ QByteArray encode(const QString &text)
 #endif
 }
 
-QString decode(const QByteArray &bytes)
+QString decode(QByteArrayView bytes)
 {
 #ifdef Q_OS_WIN
     return QString::fromLocal8Bit(bytes);

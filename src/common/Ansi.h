@@ -8,5 +8,5 @@
 // exactly one character and back, so nothing read from a file or the line is ever lost or mangled.
 namespace ansi {
 QByteArray encode(const QString &text);
-QString decode(const QByteArray &bytes);
+QString decode(QByteArrayView bytes);
 } // namespace ansi

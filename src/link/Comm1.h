@@ -34,8 +34,6 @@ public:
     // would complete a cut line as a shorter command (">XC,12,10" of ">XC,12,101"), whereas a fragment
     // glued to the front of the next whole line makes a line the controller refuses.
     Written send(const QString &text);
-    // send() reduced to whether the text left whole.
-    bool Output(const QString &text) { return send(text) == Written::Whole; }
 
     // Writes the text without waiting for the line to take it (the controller probe, which must not hold
     // the window). False when the port is closed or the write was refused.

@@ -7,8 +7,6 @@
 
 namespace modMain {
 
-qint32 FoundPort = 0;
-
 namespace {
 
 // The controller's product word; only this capitalisation counts.
@@ -222,8 +220,7 @@ void FindPort::finish(qint32 port)
         m_comm.setCommPort(m_configured);
         m_comm.setPortOpen(true);
     }
-    FoundPort = port > 0 ? port : 0;
-    emit finished(FoundPort);
+    emit finished(port > 0 ? port : 0);
 }
 
 void FindPort::cancel()

@@ -20,8 +20,6 @@ class Platform;
 // while it waits, and the ports of the device list are probed side by side rather than one after the other.
 namespace modMain {
 
-// The port on which the controller answered during the last search, or 0.
-extern qint32 FoundPort;
 
 // The port number a device-list name shows ("USB Serial Device (COM4)" gives 4), or 0 when the name is to
 // be skipped: no "COM", a "COM " anywhere, or no number after the first "COM". Case-sensitive.
@@ -108,7 +106,7 @@ public:
 signals:
     void probingConfiguredPort(qint32 port);
     void probingDeviceList(int ports);
-    // The port found, or 0; FoundPort holds the same.
+    // The port found, or 0.
     void finished(qint32 port);
 
 private:

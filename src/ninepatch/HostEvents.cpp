@@ -80,37 +80,6 @@ int characterCode(const QKeyEvent *event)
     }
 }
 
-int hostEffects(Qt::DropActions actions)
-{
-    return (actions & Qt::CopyAction ? 1 : 0) | (actions & Qt::MoveAction ? 2 : 0) | (actions & Qt::LinkAction ? 4 : 0);
-}
-
-namespace {
-
-Qt::DropAction dropAction(int effect)
-{
-    if (effect & 2)
-        return Qt::MoveAction;
-    if (effect & 1)
-        return Qt::CopyAction;
-    if (effect & 4)
-        return Qt::LinkAction;
-    return Qt::IgnoreAction;
-}
-
-} // namespace
-
-void applyDropEffect(QDropEvent *event, int effect)
-{
-    const Qt::DropAction action = dropAction(effect);
-    if (action == Qt::IgnoreAction) {
-        event->ignore();
-    } else {
-        event->setDropAction(action);
-        event->accept();
-    }
-}
-
 int scaleModeFromName(const QString &name)
 {
     static const char *const names[] = {"Twip", "Point", "Pixel", "Character", "Inch", "Millimeter", "Centimeter"};

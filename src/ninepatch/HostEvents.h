@@ -4,7 +4,6 @@
 #include <QString>
 #include <Qt>
 
-class QDropEvent;
 class QKeyEvent;
 class QWidget;
 
@@ -34,12 +33,6 @@ int hostShift(Qt::KeyboardModifiers modifiers);
 int hostKeyCode(int key);
 // The character a key press types, as a character code; 0 when it types none.
 int characterCode(const QKeyEvent *event);
-
-// Copy 1, move 2, link 4.
-int hostEffects(Qt::DropActions actions);
-// Accepts the drop with the action the host's effect names (move before copy before link), or ignores it
-// when the effect names none.
-void applyDropEffect(QDropEvent *event, int effect);
 
 // The scale mode a host names ("Twip", "Pixel", ... in any letter case); Twip for any other name.
 int scaleModeFromName(const QString &name);

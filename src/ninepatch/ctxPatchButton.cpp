@@ -162,13 +162,6 @@ void ctxPatchButton::setButtonState(qint32 state)
     reportChange("ButtonState");
 }
 
-void ctxPatchButton::setOLEDropMode(qint32 mode)
-{
-    m_oleDropMode = qint16(mode);
-    setAcceptDrops(m_oleDropMode == 1);
-    reportChange("OLEDropMode");
-}
-
 void ctxPatchButton::setValue(bool value)
 {
     if (!value)
@@ -398,7 +391,35 @@ void ctxPatchButton::pvHandleClick()
     pvState(StatePressed, true);
     pvState(StatePressed, false);
     repaint();
-    emit Click();
+    emitAction(&ctxPatchButton::Click);
+}
+
+namespace {
+ctxPatchButton::ActionFailed &actionFailed()
+{
+    static ctxPatchButton::ActionFailed handler;
+    return handler;
+}
+} // namespace
+
+void ctxPatchButton::setActionFailedHandler(ActionFailed handler)
+{
+    actionFailed() = std::move(handler);
+}
+
+void ctxPatchButton::emitAction(void (ctxPatchButton::*signal)())
+{
+    QString what;
+    try {
+        (this->*signal)();
+        return;
+    } catch (const std::exception &e) {
+        what = QString::fromLocal8Bit(e.what());
+    } catch (...) {
+        what = QStringLiteral("unknown error");
+    }
+    if (actionFailed())
+        actionFailed()(*this, what);
 }
 
 void ctxPatchButton::mousePressEvent(QMouseEvent *event)
@@ -421,7 +442,7 @@ void ctxPatchButton::mouseDoubleClickEvent(QMouseEvent *event)
         QPointer<ctxPatchButton> self(this);
         pvHandleMouseDown(MouseLeft, m_downShift, m_downX, m_downY);
         if (self)
-            emit DblClick();
+            emitAction(&ctxPatchButton::DblClick);
     } catch (...) {}
 }
 
@@ -471,7 +492,7 @@ void ctxPatchButton::mouseReleaseEvent(QMouseEvent *event)
         if (b != 0 && inside) {
             if (m_downButton & b & MouseLeft) {
                 repaint();
-                emit Click();
+                emitAction(&ctxPatchButton::Click);
             } else if (m_downButton & b & MouseRight) {
                 emit ContextMenu();
             }
@@ -607,40 +628,4 @@ void ctxPatchButton::hideEvent(QHideEvent *event)
     m_frameTimer->stop();
     m_progress = 1.0;
     QWidget::hideEvent(event);
-}
-
-void ctxPatchButton::dragEnterEvent(QDragEnterEvent *event)
-{
-    dragMoveEvent(event);
-}
-
-void ctxPatchButton::dragMoveEvent(QDragMoveEvent *event)
-{
-    pvDragOver(event, event->type() == QEvent::DragEnter ? 0 : 2); // entering, over
-}
-
-void ctxPatchButton::dropEvent(QDropEvent *event)
-{
-    pvDragOver(event, -1);
-}
-
-void ctxPatchButton::pvDragOver(QDropEvent *event, int overState)
-{
-    if (m_oleDropMode != 1) {
-        event->ignore();
-        return;
-    }
-    try {
-        int effect = hostEffects(event->possibleActions());
-        int b = hostButtons(event->buttons());
-        int s = hostShift(event->modifiers());
-        const QPointF at = toHostUnits(this, event->position().x(), event->position().y());
-        if (overState < 0)
-            emit OLEDragDrop(event->mimeData(), effect, b, s, at.x(), at.y());
-        else
-            emit OLEDragOver(event->mimeData(), effect, b, s, at.x(), at.y(), overState);
-        applyDropEffect(event, effect);
-    } catch (...) {
-        event->ignore();
-    }
 }

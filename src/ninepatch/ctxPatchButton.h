@@ -16,15 +16,14 @@
 
 class cPatchImage;
 class PropertyBag;
-class QMimeData;
 class QTimer;
 
 // The console's push button: an owner-drawn face cut from nine-patch images, one per visual state,
 // cross-faded on every state change. The face is composed into an image of the button's size when
 // something that alters it changes; painting only puts the ready image on screen.
 //
-// Every procedure catches what goes wrong inside it and ends there; nothing escapes to the host and
-// nothing is shown to the operator. The per-state accessors report an entry index above 8 through
+// Every procedure catches what goes wrong inside it and ends there; nothing escapes to the host. What
+// goes wrong in the action behind a click is handed to the ActionFailed handler, so it is said. The per-state accessors report an entry index above 8 through
 // their result (`ok` false, or a false return) instead.
 //
 // ctxPatchButton.cpp holds the properties, the state machine, the animation and the input;
@@ -45,7 +44,6 @@ class ctxPatchButton : public QWidget
     Q_PROPERTY(qint32 MaskColor READ MaskColor WRITE setMaskColor)
     Q_PROPERTY(bool AutoRedraw READ AutoRedraw WRITE setAutoRedraw)
     Q_PROPERTY(qint32 ButtonState READ ButtonState WRITE setButtonState)
-    Q_PROPERTY(qint32 OLEDropMode READ OLEDropMode WRITE setOLEDropMode)
     Q_PROPERTY(bool Value READ Value WRITE setValue)
     Q_PROPERTY(qint16 DownButton READ DownButton)
 
@@ -104,9 +102,6 @@ public:
 
     qint32 ButtonState() const { return m_state; }
     void setButtonState(qint32 state);
-
-    qint32 OLEDropMode() const { return m_oleDropMode; }
-    void setOLEDropMode(qint32 mode);
 
     // Always false; writing true clicks the button.
     bool Value() const { return false; }
@@ -184,6 +179,11 @@ public:
 
     const ButtonStateTable &stateTable() const { return m_table; }
 
+    // Told when the operator's action behind a click or double click failed with an exception: the button
+    // and what went wrong. The button itself goes on; the handler says it where the operator sees it.
+    using ActionFailed = std::function<void(const ctxPatchButton &button, const QString &what)>;
+    static void setActionFailedHandler(ActionFailed handler);
+
 public slots:
     // Composes the AutoRedraw frame again at once and repaints.
     void Refresh();
@@ -210,12 +210,6 @@ signals:
     void MouseDown(int &Button, int &Shift, double X, double Y);
     void MouseMove(int &Button, int &Shift, double X, double Y);
     void MouseUp(int &Button, int &Shift, double X, double Y);
-    void OLECompleteDrag(int &Effect);
-    void OLEDragDrop(const QMimeData *Data, int &Effect, int &Button, int &Shift, double X, double Y);
-    void OLEDragOver(const QMimeData *Data, int &Effect, int &Button, int &Shift, double X, double Y, int &State);
-    void OLEGiveFeedback(int &Effect, bool &DefaultCursors);
-    void OLESetData(QMimeData *Data, int &DataFormat);
-    void OLEStartDrag(QMimeData *Data, int &AllowedEffects);
     // A persisted property changed (its name), so the host's stored layout is out of date.
     void propertyChanged(const QString &name);
 
@@ -234,9 +228,6 @@ protected:
     void focusInEvent(QFocusEvent *event) override;
     void focusOutEvent(QFocusEvent *event) override;
     void changeEvent(QEvent *event) override;
-    void dragEnterEvent(QDragEnterEvent *event) override;
-    void dragMoveEvent(QDragMoveEvent *event) override;
-    void dropEvent(QDropEvent *event) override;
 
 private:
     ButtonStateAttributes *entry(int eState, bool *ok);
@@ -267,9 +258,10 @@ private:
     bool pvAnimateState(double elapsed, double opacityStart, double opacityEnd);
     void pvHandleMouseDown(int button, int shift, double x, double y);
     void pvHandleClick();
+    // Emits Click or DblClick; an exception from the action behind it goes to the ActionFailed handler.
+    void emitAction(void (ctxPatchButton::*signal)());
     int pvHitTest(double x, double y) const;
     bool pvRegisterCancelMode();
-    void pvDragOver(QDropEvent *event, int overState);
     bool insideRect(double x, double y) const;
     void updateAccessKey();
 
@@ -285,7 +277,6 @@ private:
     QVariant m_picture;
     qint32 m_maskColor = DefaultMaskColor;
     bool m_autoRedraw = false;
-    qint32 m_oleDropMode = 0;
     qint32 m_state = 0;
     ButtonStateTable m_table;
 

@@ -1,5 +1,7 @@
 #include "IniFile.h"
 
+#include "Ansi.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QDateTime>
@@ -24,25 +26,16 @@
 
 namespace {
 
-// Text crosses to the settings files in the system's 8-bit code page. Off Windows there is none, and
-// Latin-1 stands in because every byte maps to one character and back, so a file we do not understand
-// is still rewritten byte for byte.
+// Text crosses to the settings files in the system's 8-bit code page (ansi::), so a file we do not
+// understand is still rewritten byte for byte.
 QString fromFileText(QByteArrayView bytes)
 {
-#ifdef Q_OS_WIN
-    return QString::fromLocal8Bit(bytes);
-#else
-    return QString::fromLatin1(bytes);
-#endif
+    return ansi::decode(bytes);
 }
 
 QByteArray toFileText(const QString &text)
 {
-#ifdef Q_OS_WIN
-    return text.toLocal8Bit();
-#else
-    return text.toLatin1();
-#endif
+    return ansi::encode(text);
 }
 
 // A name that the 8-bit code page cannot hold would be stored as '?' and never found again.

@@ -12,8 +12,6 @@ namespace mSettings {
 
 QString IniFile;
 QString IniFile2;
-QString IniFile3;
-QString IniFileT;
 
 namespace {
 
@@ -73,8 +71,6 @@ void resetPaths()
 {
     IniFile.clear();
     IniFile2.clear();
-    IniFile3.clear();
-    IniFileT.clear();
     // Built at once: a caller that hands IniFile2 to an operation before any other settings access would
     // otherwise pass an empty path, which every operation takes for IniFile.
     BuildIniPaths();
@@ -97,10 +93,6 @@ void BuildIniPaths()
         IniFile = folder + QStringLiteral("Vorn.ini");
     if (IniFile2.isEmpty())
         IniFile2 = folder + QStringLiteral("Vorn2.ini");
-    if (IniFile3.isEmpty())
-        IniFile3 = folder + QStringLiteral("Vorn3.ini");
-    if (IniFileT.isEmpty())
-        IniFileT = folder + QStringLiteral("VornT.ini");
 }
 
 bool WriteIni(QString File, const QString &Section, const QString &Key, const QString &Value)

@@ -12,8 +12,6 @@ namespace mSettings {
 // The four file paths; built from the program folder when it is set (and by the first operation otherwise).
 extern QString IniFile; // Vorn.ini: window, port, units, designs
 extern QString IniFile2; // Vorn2.ini: the command catalogues
-extern QString IniFile3; // Vorn3.ini: path only
-extern QString IniFileT; // VornT.ini: path only
 
 // The folder BuildIniPaths puts the files in; defaults to the executable's folder. Setting it builds the
 // four paths anew.

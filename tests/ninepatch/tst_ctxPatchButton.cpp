@@ -203,6 +203,7 @@ private slots:
         row("ManualFocus: no focus bit", "manual, focus, check 0, press 30 15, check 2, release 30 15", 1, 0, 0);
         row("Enter, keypad Enter, Space click", "focus, key Return, key Enter, key Space, key A", 3, 0, 8);
         row("Space taken by a KeyPress handler", "swallow, focus, key Space", 0, 0, 8);
+        row("an action that throws is said, the button goes on", "throw, move 30 15, press 30 15, release 30 15", 1, 0, 9);
     }
     void mouseSequences()
     {
@@ -216,6 +217,8 @@ private slots:
         QSignalSpy down(b, &ctxPatchButton::KeyDown);
         QSignalSpy up(b, &ctxPatchButton::KeyUp);
         QSignalSpy dbl(b, &ctxPatchButton::DblClick);
+        QStringList failed;
+        ctxPatchButton::setActionFailedHandler([&failed](const ctxPatchButton &, const QString &what) { failed << what; });
         double downX = -1;
         connect(b, &ctxPatchButton::MouseDown, this, [&downX](int &, int &, double x, double) { downX = x; });
         const QStringList mouse{u"press"_s, u"release"_s, u"click"_s, u"dclick"_s, u"move"_s}; // QTest::MouseAction
@@ -255,6 +258,8 @@ private slots:
                 QCOMPARE(b->frameTimerActive() || !b->previousFace().isNull(), w[1] == "1"_L1);
             else if (verb == "hide"_L1)
                 b->hide();
+            else if (verb == "throw"_L1)
+                connect(b, &ctxPatchButton::Click, this, [] { throw std::runtime_error("disk gone"); });
             else {
                 QVERIFY(QTest::qWaitForWindowActive(m_host.get()));
                 b->setFocus();
@@ -268,6 +273,8 @@ private slots:
         QCOMPARE(up.count(), down.count());
         if (finalState >= 0)
             QCOMPARE(b->ButtonState(), finalState);
+        QCOMPARE(failed, steps.startsWith("throw"_L1) ? QStringList{u"disk gone"_s} : QStringList());
+        ctxPatchButton::setActionFailedHandler({});
     }
 
     void fadeRunsOnItsFrameTimerToTheEnd()
