@@ -13,6 +13,7 @@
 #include "PortFolder.h"
 #include "ResponseProcessor.h"
 #include "RunJournal.h"
+#include "SetAside.h"
 #include "SettingsSchema.h"
 #include "ShiftReportWindow.h"
 #include "StoredLayout.h"
@@ -224,13 +225,18 @@ frmVorn::frmVorn(Platform &platform, PortFolder *ports, QWidget *parent)
     // The rows a crash or a power cut left pending go to the journal before anything else does.
     const QString pending = QDir(m_runs->folder()).filePath(QStringLiteral(".pending-Runs.csv"));
     m_journal->setPendingKeeper(RunJournal::pendingFile(pending));
-    m_journal->recover(
+    const QDate today = m_platform.now().date();
+    const QByteArrayList rejected = m_journal->recover(
         RunJournal::readPending(pending),
         [this](QDate day) {
             QFile file(m_runs->fileFor(day));
             return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
         },
-        m_platform.now().date());
+        today);
+    // What is no row (a hand edit, zeros a power cut left) goes into no journal, and is kept where it can be seen.
+    if (!rejected.isEmpty())
+        LOG(setaside::note(rejected.size(), QStringLiteral("Log/.pending-Runs.csv"),
+                           setaside::append(m_runs->folder(), QStringLiteral("pending"), today, rejected.join())));
 }
 
 void frmVorn::showShiftReport()

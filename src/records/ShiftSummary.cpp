@@ -208,25 +208,28 @@ void ShiftSummaryBuilder::add(QDate day, const journal::Read &read)
     if (!read.refused.isEmpty())
         m_summary.refused.append(read.refused);
     m_summary.unreadable += read.unreadable;
-    const qsizetype bin = m_summary.isRange() ? m_summary.from.daysTo(day) : -1;
-    for (const journal::Row &row : read.rows) {
-        ShiftSummary::UnitTotals &u = m_units[row.unit];
-        u.unit = row.unit;
-        if (!row.uid.isEmpty() && !u.uids.contains(row.uid))
-            u.uids.append(row.uid);
-        count(u, row);
-        count(m_summary.total, row);
+    for (const journal::Row &row : read.rows)
+        addRow(day, row);
+}
 
-        DesignRuns &d = m_designs[row.design];
-        d.times.insert(row.timeText);
-        d.asked += numtext::read(row.asked);
-        d.counted += numtext::read(row.counted);
+void ShiftSummaryBuilder::addRow(QDate day, const journal::Row &row)
+{
+    ShiftSummary::UnitTotals &u = m_units[row.unit];
+    u.unit = row.unit;
+    if (!row.uid.isEmpty() && !u.uids.contains(row.uid))
+        u.uids.append(row.uid);
+    count(u, row);
+    count(m_summary.total, row);
 
-        // A day's file holds the runs of that day; a run started just before midnight may close after it.
-        const qsizetype at = bin >= 0 ? bin : row.time.hour();
-        if (at >= 0 && at < m_summary.counted.size())
-            m_summary.counted[at] += numtext::read(row.counted);
-    }
+    DesignRuns &d = m_designs[row.design];
+    d.times.insert(row.timeText);
+    d.asked += numtext::read(row.asked);
+    d.counted += numtext::read(row.counted);
+
+    // A day's file holds the runs of that day; a run started just before midnight may close after it.
+    const qsizetype at = m_summary.isRange() ? m_summary.from.daysTo(day) : row.time.hour();
+    if (at >= 0 && at < m_summary.counted.size())
+        m_summary.counted[at] += numtext::read(row.counted);
 }
 
 ShiftSummary ShiftSummaryBuilder::result() const
@@ -254,7 +257,10 @@ ShiftSummary ShiftSummaryBuilder::readDays(const QString &programFolder, QDate f
     for (QDate day = from; day <= to; day = day.addDays(1)) {
         if (stop && stop())
             break;
-        builder.add(day, journal::readFile(journal::fileFor(programFolder, day)));
+        // Row by row into the sums: a month of full journals takes the memory of one row.
+        builder.add(day, journal::readFile(journal::fileFor(programFolder, day), [&](const journal::Row &row) {
+                        builder.addRow(day, row);
+                    }));
     }
     return builder.result();
 }

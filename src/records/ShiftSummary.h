@@ -74,6 +74,8 @@ public:
 
     // The rows of the day's file.
     void add(QDate day, const journal::Read &read);
+    // One row of the day's file, as it is read.
+    void addRow(QDate day, const journal::Row &row);
     ShiftSummary result() const;
 
     // Reads the day's files of the program folder, first to last; stop() asked between files ends it early.
