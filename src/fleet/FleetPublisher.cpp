@@ -67,6 +67,15 @@ QString timeText(const QDateTime &t)
 struct FleetPublisher::Attempt
 {
     mosquitto *mosq = nullptr;
+    QString host;
+    // What TLS found, said by the client on the thread (the session is gone when the thread returns).
+    QString tlsFailure;
+    static void onLog(mosquitto *m, void *self, int level, const char *text)
+    {
+        auto *a = static_cast<Attempt *>(self);
+        if ((level & MOSQ_LOG_ERR) && qstrncmp(text, "OpenSSL Error", 13) == 0 && a->tlsFailure.isEmpty())
+            a->tlsFailure = tlsProblem(m, MOSQ_ERR_TLS, a->host);
+    }
     ~Attempt()
     {
         if (mosq)
@@ -188,6 +197,9 @@ void FleetPublisher::connectNow()
             0, true);
     ++m_attempts;
     m_connecting = true;
+    attempt->host = m_config.host;
+    mosquitto_user_data_set(attempt->mosq, attempt.get());
+    mosquitto_log_callback_set(attempt->mosq, &Attempt::onLog);
     // The name lookup blocks for as long as the resolver takes; it runs beside the window thread, which
     // learns the outcome through its event loop.
     const QByteArray host = m_config.host.toUtf8();
@@ -213,10 +225,17 @@ void FleetPublisher::attemptStarted(const std::shared_ptr<Attempt> &attempt, int
     if (m_closed)
         return;
     if (rc != MOSQ_ERR_SUCCESS) {
-        lost(Link::Down);
+        // On loopback the whole TLS handshake may have run on the thread.
+        m_untrusted = attempt->tlsFailure;
+        if (m_untrusted.isEmpty() && m_config.tls())
+            m_untrusted = tlsProblem(attempt->mosq, rc, m_config.host);
+        lost(m_untrusted.isEmpty() ? Link::Down : Link::Untrusted);
         return;
     }
     m_mosq = std::exchange(attempt->mosq, nullptr);
+    // The thread is done: the callbacks reach this publisher from now on.
+    mosquitto_user_data_set(m_mosq, this);
+    mosquitto_log_callback_set(m_mosq, &FleetPublisher::onLog);
     m_connack = -1;
     const int fd = mosquitto_socket(m_mosq);
     if (fd < 0) {
@@ -245,7 +264,11 @@ void FleetPublisher::service(int rc)
         // broker that does not speak MQTT 5 (see connected()).
         if (m_connack == MQTT_RC_UNSUPPORTED_PROTOCOL_VERSION && m_protocol == 5)
             return;
-        const QString untrusted = rc == MOSQ_ERR_TLS ? tlsProblem() : QString();
+        // A certificate that does not hold can end the handshake in more than one way (the client may find
+        // the socket closed first).
+        QString untrusted = std::exchange(m_tlsFailure, {});
+        if (untrusted.isEmpty() && m_config.tls())
+            untrusted = tlsProblem(m_mosq, rc, m_config.host);
         if (!untrusted.isEmpty())
             m_untrusted = untrusted;
         lost(loginRefused(m_connack) ? Link::Refused : !untrusted.isEmpty() ? Link::Untrusted : Link::Down);
@@ -291,6 +314,15 @@ void FleetPublisher::onDisconnect(mosquitto *, void *self, int, const mosquitto_
 void FleetPublisher::onPublish(mosquitto *, void *self, int mid, int reason, const mosquitto_property *)
 {
     static_cast<FleetPublisher *>(self)->acknowledged(mid, reason);
+}
+
+void FleetPublisher::onLog(mosquitto *, void *self, int level, const char *text)
+{
+    // The client closes the TLS session right after it says why the handshake failed: what the certificate
+    // was found to be is read now, while the session is still there.
+    auto *p = static_cast<FleetPublisher *>(self);
+    if ((level & MOSQ_LOG_ERR) && qstrncmp(text, "OpenSSL Error", 13) == 0 && p->m_tlsFailure.isEmpty())
+        p->m_tlsFailure = tlsProblem(p->m_mosq, MOSQ_ERR_TLS, p->m_config.host);
 }
 
 void FleetPublisher::connected(int rc)
@@ -352,6 +384,7 @@ void FleetPublisher::teardown(bool now)
     }
     m_inFlight.clear();
     m_inFlightSeqs.clear();
+    m_tlsFailure.clear();
     m_logLines.clear();
 }
 
@@ -542,15 +575,17 @@ void FleetPublisher::acknowledged(int mid, int reason)
     QMetaObject::invokeMethod(this, &FleetPublisher::publishRuns, Qt::QueuedConnection);
 }
 
-QString FleetPublisher::tlsProblem() const
+QString FleetPublisher::tlsProblem(mosquitto *client, int rc, const QString &host)
 {
+    const QString handshake = rc == MOSQ_ERR_TLS ? QStringLiteral("the handshake failed") : QString();
 #ifdef VORN_HAVE_OPENSSL
-    const auto *ssl = static_cast<const SSL *>(m_mosq ? mosquitto_ssl_get(m_mosq) : nullptr);
+    const auto *ssl = static_cast<const SSL *>(client ? mosquitto_ssl_get(client) : nullptr);
     switch (const long v = ssl ? SSL_get_verify_result(ssl) : X509_V_OK) {
-    case X509_V_OK: return QStringLiteral("the handshake failed");
+    case X509_V_OK: return handshake;
     case X509_V_ERR_HOSTNAME_MISMATCH:
-        return QStringLiteral("its certificate is not made out to ") + m_config.host
-            + QStringLiteral(" (name mismatch)");
+    // libmosquitto checks the name itself, and a check that fails there leaves OpenSSL no reason of its own.
+    case X509_V_ERR_UNSPECIFIED:
+        return QStringLiteral("its certificate is not made out to ") + host + QStringLiteral(" (name mismatch)");
     case X509_V_ERR_CERT_HAS_EXPIRED: return QStringLiteral("its certificate has expired");
     case X509_V_ERR_CERT_NOT_YET_VALID: return QStringLiteral("its certificate is not valid yet");
     case X509_V_ERR_DEPTH_ZERO_SELF_SIGNED_CERT:
@@ -563,7 +598,7 @@ QString FleetPublisher::tlsProblem() const
     default: return QStringLiteral("its certificate: ") + QString::fromUtf8(X509_verify_cert_error_string(v));
     }
 #else
-    return QStringLiteral("the handshake failed");
+    return handshake;
 #endif
 }
 

@@ -97,14 +97,16 @@ private:
     void acknowledged(int mid, int reason);
     // A journal row was not taken (the broker's reason, or the client's own): sending stops for a while.
     void runsRefused(quint64 seq, const QString &why);
-    // What the TLS layer holds against the broker's certificate, or that the handshake failed.
-    QString tlsProblem() const;
+    // What the TLS layer holds against the broker's certificate, or that the handshake failed (the client's
+    // failure rc says so); empty when TLS has nothing to say.
+    static QString tlsProblem(mosquitto *client, int rc, const QString &host);
     void waitForReceipts();
     void reportDropped();
 
     static void onConnect(mosquitto *, void *self, int rc, int flags, const struct mqtt5__property *props);
     static void onDisconnect(mosquitto *, void *self, int rc, const struct mqtt5__property *props);
     static void onPublish(mosquitto *, void *self, int mid, int reason, const struct mqtt5__property *props);
+    static void onLog(mosquitto *, void *self, int level, const char *text);
 
     ConsoleHost &m_host;
     FleetConfig m_config;
@@ -129,6 +131,7 @@ private:
     bool m_plainLoginSaid = false;
     int m_protocol = 5;
     QString m_untrusted; // what is wrong with the broker's certificate
+    QString m_tlsFailure; // found while the client said why TLS failed
     int m_backoff = MinBackoff;
     int m_attempts = 0;
     bool m_connecting = false;
