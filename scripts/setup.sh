@@ -9,10 +9,11 @@ shift || true
 # dpkg-dev (dpkg-shlibdeps), file and desktop-file-utils build and check the Debian package.
 # qt6-charts-dev draws the shift report's charts (its CMake files need libqt6opengl6-dev, which it does not
 # pull in); poppler-utils (pdftotext) lets the tests read the report's PDF. The MQTT publisher builds on
-# libmosquitto and is tested against a broker (mosquitto, its clients, openssl for TLS).
+# libmosquitto (and asks libssl what is wrong with a certificate) and is tested against a broker (mosquitto,
+# its clients, openssl for TLS).
 packages=(cmake g++ make qt6-base-dev qt6-serialport-dev qt6-charts-dev libqt6opengl6-dev fonts-dejavu-core
     xvfb xauth dpkg-dev file desktop-file-utils poppler-utils pkg-config libmosquitto-dev mosquitto
-    mosquitto-clients openssl)
+    mosquitto-clients openssl libssl-dev)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

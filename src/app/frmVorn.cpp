@@ -13,6 +13,7 @@
 #include "PortFolder.h"
 #include "ResponseProcessor.h"
 #include "RunJournal.h"
+#include "SetAside.h"
 #include "SettingsSchema.h"
 #include "ShiftReportWindow.h"
 #include "StoredLayout.h"
@@ -233,13 +234,18 @@ frmVorn::frmVorn(Platform &platform, PortFolder *ports, QWidget *parent)
         if (m_report) // the open report counts the run in progress too
             m_report->journalWritten();
     });
-    m_journal->recover(
+    const QDate today = m_platform.now().date();
+    const QByteArrayList rejected = m_journal->recover(
         RunJournal::readPending(pending),
         [this](QDate day) {
             QFile file(m_runs->fileFor(day));
             return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
         },
-        m_platform.now().date());
+        today);
+    // What is no row (a hand edit, zeros a power cut left) goes into no journal, and is kept where it can be seen.
+    if (!rejected.isEmpty())
+        LOG(setaside::note(rejected.size(), QStringLiteral("Log/.pending-Runs.csv"),
+                           setaside::append(m_runs->folder(), QStringLiteral("pending"), today, rejected.join())));
 }
 
 void frmVorn::showShiftReport()

@@ -276,7 +276,11 @@ void DesignBook::findDesign()
 
 bool DesignBook::isStorableName(const QString &name)
 {
-    return IniFile::isValidKey(name) && trimBlanks(name) == name && ansi::decode(ansi::encode(name)) == name;
+    // A name that starts like a formula would be run by the spreadsheet that opens the journal (a leading
+    // '=' the settings file cannot hold anyway).
+    static const QString formula = QStringLiteral("+-@");
+    return IniFile::isValidKey(name) && trimBlanks(name) == name && ansi::decode(ansi::encode(name)) == name
+        && !(!name.isEmpty() && formula.contains(name.front()));
 }
 
 QString DesignBook::keyFor(const QString &typed)

@@ -60,7 +60,8 @@ public:
     void findDesign();
 
     // Whether the settings file can hold name as a key and give it back as it is: no "=", "[", line
-    // break or NUL, not blank, not read as a comment, and every character in the file's code page.
+    // break or NUL, not blank, not read as a comment, and every character in the file's code page; and no
+    // leading "+", "-" or "@", which a spreadsheet would run from the journal as a formula.
     static bool isStorableName(const QString &name);
     // The key a typed name is stored under: upper case, without the blanks around it that the settings
     // file would drop anyway.

@@ -3,9 +3,14 @@
 #include "SettingsSchema.h"
 #include "mSettings.h"
 
+#include "Ansi.h"
+
 #include <QDir>
 #include <QFile>
+#include <QStringDecoder>
 #include <QSysInfo>
+
+#include <algorithm>
 
 using SettingsSchema::Key;
 using SettingsSchema::Setting;
@@ -58,14 +63,39 @@ bool FleetConfig::parseBroker(const QString &text, int defaultPort, QString &hos
     return !host.isEmpty();
 }
 
+namespace {
+
+// What the MQTT protocol (and Mosquitto) refuse in a topic, or what would make a topic level more than one.
+bool refusedInLevel(char32_t c)
+{
+    return c == U'/' || c == U'+' || c == U'#' || c < 0x20 || (c >= 0x7F && c <= 0x9F) || (c >= 0xD800 && c <= 0xDFFF)
+        || (c >= 0xFDD0 && c <= 0xFDEF) || (c & 0xFFFE) == 0xFFFE;
+}
+
+} // namespace
+
 QString FleetConfig::topicLevel(const QString &name)
 {
-    QString level = name.trimmed();
-    for (QChar &c : level) {
-        if (c == u'/' || c == u'+' || c == u'#' || c.unicode() < 0x20)
-            c = u'_';
-    }
-    return level;
+    QString level;
+    for (const char32_t c : name.trimmed().toUcs4())
+        level += refusedInLevel(c) ? QString(u'_') : QString::fromUcs4(&c, 1);
+    return level.left(MaxStation);
+}
+
+bool FleetConfig::isTopicLevel(const QString &name)
+{
+    const QList<uint> chars = name.toUcs4();
+    if (chars.isEmpty() || chars.size() > MaxStation)
+        return false;
+    return std::none_of(chars.begin(), chars.end(), [](uint c) { return refusedInLevel(char32_t(c)); });
+}
+
+QString FleetConfig::settingText(const QString &value)
+{
+    const QByteArray bytes = ansi::encode(value);
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString decoded = utf8.decode(bytes);
+    return utf8.hasError() ? value : decoded;
 }
 
 std::optional<FleetConfig> FleetConfig::read()
@@ -79,7 +109,11 @@ std::optional<FleetConfig> FleetConfig::read()
         c.caFile = settingsPath(c.caFile);
     if (!parseBroker(broker, c.tls() ? TlsPort : PlainPort, c.host, c.port))
         c.problem = QStringLiteral("no valid broker address");
-    c.station = topicLevel(Setting(Key::MqttStation).read());
+    // A station named by hand is published under that name or not at all: a name changed on the quiet would
+    // put the station's rows under a topic nobody listens to.
+    c.station = settingText(Setting(Key::MqttStation).read()).trimmed();
+    if (!c.station.isEmpty() && !isTopicLevel(c.station) && c.problem.isEmpty())
+        c.problem = QStringLiteral("Station \"") + c.station + QStringLiteral("\" cannot be a topic name");
     if (c.station.isEmpty())
         c.station = topicLevel(QSysInfo::machineHostName());
     if (c.station.isEmpty())

@@ -34,6 +34,13 @@ struct FleetConfig
     static std::optional<FleetConfig> read();
     // "host", "host:port" or "[v6 address]:port"; false when the port is not a number from 1 to 65535.
     static bool parseBroker(const QString &text, int defaultPort, QString &host, int &port);
-    // A station name as one topic level: no level separator, no wildcard.
+    static constexpr int MaxStation = 100; // characters
+    // A name from elsewhere (the host name) made one topic level: what MQTT does not allow there becomes '_'.
     static QString topicLevel(const QString &name);
+    // Whether a name can stand as one topic level as it is: no level separator, no wildcard, no character
+    // MQTT refuses in a topic (controls, non-characters), not empty and at most MaxStation characters.
+    static bool isTopicLevel(const QString &name);
+    // A value of the settings file as its writer meant it: the bytes as UTF-8 when they are UTF-8 (as a
+    // modern editor saves them), else in the settings' code page, as the file is read.
+    static QString settingText(const QString &value);
 };

@@ -4,16 +4,23 @@
 #include "FleetMessages.h"
 #include "Platform.h"
 #include "RunJournal.h"
+#include "SetAside.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QFileInfo>
 #include <QPointer>
 #include <QSocketNotifier>
 #include <QTimer>
 #include <QUuid>
 #include <mosquitto.h>
+#include <mqtt_protocol.h>
 #include <mutex>
+#ifdef VORN_HAVE_OPENSSL
+#include <openssl/ssl.h>
+#include <openssl/x509_vfy.h>
+#endif
 #ifndef Q_OS_WIN
 #include <poll.h>
 #endif
@@ -24,10 +31,28 @@ namespace {
 const QByteArray Online = QByteArrayLiteral("online");
 const QByteArray Offline = QByteArrayLiteral("offline");
 
-// MQTT 3.1.1 connection refusals that a new attempt with the same login cannot mend.
+// Connection refusals that a new attempt with the same login cannot mend: MQTT 3.1.1's bad login and not
+// authorised, MQTT 5's bad login, not authorised and bad authentication method.
 bool loginRefused(int rc)
 {
-    return rc == 4 || rc == 5;
+    return rc == 4 || rc == 5 || rc == MQTT_RC_BAD_USERNAME_OR_PASSWORD || rc == MQTT_RC_NOT_AUTHORIZED
+        || rc == MQTT_RC_BAD_AUTHENTICATION_METHOD;
+}
+
+// Failures of the client that mean the connection is gone; any other failure is the message's own.
+bool networkFailure(int rc)
+{
+    return rc == MOSQ_ERR_NO_CONN || rc == MOSQ_ERR_CONN_LOST || rc == MOSQ_ERR_ERRNO || rc == MOSQ_ERR_KEEPALIVE
+        || rc == MOSQ_ERR_TLS;
+}
+
+// A reason code of the broker, as the status line says it.
+QString reasonText(int reason)
+{
+    if (reason == MQTT_RC_NOT_AUTHORIZED)
+        return QStringLiteral("not authorised");
+    return QString::fromUtf8(mosquitto_reason_string(reason)).toLower() + QStringLiteral(", reason code 0x")
+        + QString::number(reason, 16);
 }
 
 QString timeText(const QDateTime &t)
@@ -42,6 +67,15 @@ QString timeText(const QDateTime &t)
 struct FleetPublisher::Attempt
 {
     mosquitto *mosq = nullptr;
+    QString host;
+    // What TLS found, said by the client on the thread (the session is gone when the thread returns).
+    QString tlsFailure;
+    static void onLog(mosquitto *m, void *self, int level, const char *text)
+    {
+        auto *a = static_cast<Attempt *>(self);
+        if ((level & MOSQ_LOG_ERR) && qstrncmp(text, "OpenSSL Error", 13) == 0 && a->tlsFailure.isEmpty())
+            a->tlsFailure = tlsProblem(m, MOSQ_ERR_TLS, a->host);
+    }
     ~Attempt()
     {
         if (mosq)
@@ -80,8 +114,20 @@ FleetPublisher::FleetPublisher(ConsoleHost &host, FleetConfig config, QObject *p
     m_unitTimer->setSingleShot(true);
     m_unitTimer->setInterval(UnitInterval);
     connect(m_unitTimer, &QTimer::timeout, this, [this] { publishUnits(false); });
+    m_resend = new QTimer(this);
+    m_resend->setSingleShot(true);
+    connect(m_resend, &QTimer::timeout, this, [this] {
+        m_nextSeq = m_outbox.firstSeq();
+        publishRuns();
+    });
     // What an earlier run left comes before any row of this one.
-    m_outbox.load();
+    if (const QByteArrayList rejected = m_outbox.load(); !rejected.isEmpty()) {
+        const QString file = setaside::append(QFileInfo(m_outbox.path()).path(), QStringLiteral("outbox"),
+                                              m_host.platform().now().date(), rejected.join());
+        m_host.LOG(setaside::note(rejected.size(), QStringLiteral("Log/.mqtt-outbox"), file));
+        if (!file.isEmpty())
+            m_outbox.compact();
+    }
 }
 
 FleetPublisher::~FleetPublisher()
@@ -105,7 +151,7 @@ mosquitto *FleetPublisher::newClient(QString *refusal) const
     mosquitto *m = mosquitto_new(nullptr, true, const_cast<FleetPublisher *>(this));
     if (!m)
         return nullptr;
-    mosquitto_int_option(m, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V311);
+    mosquitto_int_option(m, MOSQ_OPT_PROTOCOL_VERSION, m_protocol == 5 ? MQTT_PROTOCOL_V5 : MQTT_PROTOCOL_V311);
     const QByteArray statusTopic = fleet::topic(m_config.station, QStringLiteral("status"));
     mosquitto_will_set(m, statusTopic.constData(), int(Offline.size()), Offline.constData(), 1, true);
     if (!m_config.user.isEmpty()) {
@@ -124,9 +170,9 @@ mosquitto *FleetPublisher::newClient(QString *refusal) const
         }
     }
     mosquitto_max_inflight_messages_set(m, Window);
-    mosquitto_connect_callback_set(m, &FleetPublisher::onConnect);
-    mosquitto_disconnect_callback_set(m, &FleetPublisher::onDisconnect);
-    mosquitto_publish_callback_set(m, &FleetPublisher::onPublish);
+    mosquitto_connect_v5_callback_set(m, &FleetPublisher::onConnect);
+    mosquitto_disconnect_v5_callback_set(m, &FleetPublisher::onDisconnect);
+    mosquitto_publish_v5_callback_set(m, &FleetPublisher::onPublish);
     return m;
 }
 
@@ -146,8 +192,14 @@ void FleetPublisher::connectNow()
         lost(Link::Down);
         return;
     }
+    if (!m_config.user.isEmpty() && !m_config.tls() && !std::exchange(m_plainLoginSaid, true))
+        say(QStringLiteral("MQTT login to ") + m_config.address() + QStringLiteral(" is sent without TLS: set CA File"),
+            0, true);
     ++m_attempts;
     m_connecting = true;
+    attempt->host = m_config.host;
+    mosquitto_user_data_set(attempt->mosq, attempt.get());
+    mosquitto_log_callback_set(attempt->mosq, &Attempt::onLog);
     // The name lookup blocks for as long as the resolver takes; it runs beside the window thread, which
     // learns the outcome through its event loop.
     const QByteArray host = m_config.host.toUtf8();
@@ -173,10 +225,17 @@ void FleetPublisher::attemptStarted(const std::shared_ptr<Attempt> &attempt, int
     if (m_closed)
         return;
     if (rc != MOSQ_ERR_SUCCESS) {
-        lost(Link::Down);
+        // On loopback the whole TLS handshake may have run on the thread.
+        m_untrusted = attempt->tlsFailure;
+        if (m_untrusted.isEmpty() && m_config.tls())
+            m_untrusted = tlsProblem(attempt->mosq, rc, m_config.host);
+        lost(m_untrusted.isEmpty() ? Link::Down : Link::Untrusted);
         return;
     }
     m_mosq = std::exchange(attempt->mosq, nullptr);
+    // The thread is done: the callbacks reach this publisher from now on.
+    mosquitto_user_data_set(m_mosq, this);
+    mosquitto_log_callback_set(m_mosq, &FleetPublisher::onLog);
     m_connack = -1;
     const int fd = mosquitto_socket(m_mosq);
     if (fd < 0) {
@@ -201,8 +260,18 @@ void FleetPublisher::attemptStarted(const std::shared_ptr<Attempt> &attempt, int
 void FleetPublisher::service(int rc)
 {
     if (rc != MOSQ_ERR_SUCCESS) {
-        // A refused login ends the client's read with an error right after its answer came in.
-        lost(loginRefused(m_connack) ? Link::Refused : Link::Down);
+        // A refused login ends the client's read with an error right after its answer came in, as does a
+        // broker that does not speak MQTT 5 (see connected()).
+        if (m_connack == MQTT_RC_UNSUPPORTED_PROTOCOL_VERSION && m_protocol == 5)
+            return;
+        // A certificate that does not hold can end the handshake in more than one way (the client may find
+        // the socket closed first).
+        QString untrusted = std::exchange(m_tlsFailure, {});
+        if (untrusted.isEmpty() && m_config.tls())
+            untrusted = tlsProblem(m_mosq, rc, m_config.host);
+        if (!untrusted.isEmpty())
+            m_untrusted = untrusted;
+        lost(loginRefused(m_connack) ? Link::Refused : !untrusted.isEmpty() ? Link::Untrusted : Link::Down);
         return;
     }
     updateWriteNotifier();
@@ -214,7 +283,7 @@ void FleetPublisher::updateWriteNotifier()
         m_writeNotifier->setEnabled(m_mosq && mosquitto_want_write(m_mosq));
 }
 
-void FleetPublisher::onConnect(mosquitto *, void *self, int rc)
+void FleetPublisher::onConnect(mosquitto *, void *self, int rc, int, const mosquitto_property *)
 {
     auto *p = static_cast<FleetPublisher *>(self);
     p->m_connack = rc;
@@ -229,7 +298,7 @@ void FleetPublisher::onConnect(mosquitto *, void *self, int rc)
         Qt::QueuedConnection);
 }
 
-void FleetPublisher::onDisconnect(mosquitto *, void *self, int)
+void FleetPublisher::onDisconnect(mosquitto *, void *self, int, const mosquitto_property *)
 {
     auto *p = static_cast<FleetPublisher *>(self);
     const int generation = p->m_generation;
@@ -242,9 +311,18 @@ void FleetPublisher::onDisconnect(mosquitto *, void *self, int)
         Qt::QueuedConnection);
 }
 
-void FleetPublisher::onPublish(mosquitto *, void *self, int mid)
+void FleetPublisher::onPublish(mosquitto *, void *self, int mid, int reason, const mosquitto_property *)
 {
-    static_cast<FleetPublisher *>(self)->acknowledged(mid);
+    static_cast<FleetPublisher *>(self)->acknowledged(mid, reason);
+}
+
+void FleetPublisher::onLog(mosquitto *, void *self, int level, const char *text)
+{
+    // The client closes the TLS session right after it says why the handshake failed: what the certificate
+    // was found to be is read now, while the session is still there.
+    auto *p = static_cast<FleetPublisher *>(self);
+    if ((level & MOSQ_LOG_ERR) && qstrncmp(text, "OpenSSL Error", 13) == 0 && p->m_tlsFailure.isEmpty())
+        p->m_tlsFailure = tlsProblem(p->m_mosq, MOSQ_ERR_TLS, p->m_config.host);
 }
 
 void FleetPublisher::connected(int rc)
@@ -252,11 +330,23 @@ void FleetPublisher::connected(int rc)
     if (!m_mosq)
         return;
     m_connectTimeout->stop();
+    if (rc == MQTT_RC_UNSUPPORTED_PROTOCOL_VERSION && m_protocol == 5) {
+        // A broker of MQTT 3.1.1 answers a connection in MQTT 5 so (RFC: "unacceptable protocol version"):
+        // spoken to in its own version at once, nothing said.
+        m_protocol = 4;
+        teardown();
+        connectNow();
+        return;
+    }
     if (rc != 0) {
         lost(loginRefused(rc) ? Link::Refused : Link::Down);
         return;
     }
     m_backoff = MinBackoff;
+    m_untrusted.clear();
+    // A new connection may find the broker changed: refused rows are offered again at once.
+    m_runsHeld = false;
+    m_resend->stop();
     setLink(Link::Up);
     publish(fleet::topic(m_config.station, QStringLiteral("status")), Online, 1, true);
     publishUnits(true);
@@ -293,6 +383,8 @@ void FleetPublisher::teardown(bool now)
             QTimer::singleShot(0, QCoreApplication::instance(), [m] { mosquitto_destroy(m); });
     }
     m_inFlight.clear();
+    m_inFlightSeqs.clear();
+    m_tlsFailure.clear();
     m_logLines.clear();
 }
 
@@ -317,17 +409,21 @@ void FleetPublisher::setLink(Link link)
         say(broker + QStringLiteral(" not reachable: journal rows wait in the outbox"), 0);
     else if (link == Link::Refused && m_said != Link::Refused)
         say(broker + QStringLiteral(" refused the login"), 0);
-    else if (link == Link::Up && (m_said == Link::Down || m_said == Link::Refused))
+    else if (link == Link::Untrusted && m_said != Link::Untrusted)
+        say(broker + QStringLiteral(": TLS failed, ") + m_untrusted, 0, true);
+    else if (link == Link::Up && (m_said == Link::Down || m_said == Link::Refused || m_said == Link::Untrusted))
         say(broker + QStringLiteral(" connected again"), 3);
     if (link != Link::Connecting)
         m_said = link;
 }
 
-void FleetPublisher::say(const QString &text, int secs)
+void FleetPublisher::say(const QString &text, int secs, bool log)
 {
     // The pane keeps it when the status line has moved on (the controller search speaks at the same time).
     m_host.SetStatus(text, secs);
     m_host.prependOut(text + QStringLiteral("\r\n"));
+    if (log)
+        m_host.LOG(text);
 }
 
 void FleetPublisher::publish(const QByteArray &topic, const QByteArray &payload, int qos, bool retain, int *mid)
@@ -388,21 +484,47 @@ void FleetPublisher::publishRuns()
 {
     if (m_link != Link::Up)
         return;
+    // After a refusal one row at a time, and only once the pause is over and every answer is in.
+    if (m_runsHeld && (m_resend->isActive() || !m_inFlight.isEmpty()))
+        return;
+    const int window = m_runsHeld ? 1 : Window;
     const QByteArray topic = fleet::topic(m_config.station, QStringLiteral("runs"));
     m_nextSeq = qMax(m_nextSeq, m_outbox.firstSeq());
-    while (m_mosq && m_inFlight.size() < Window && m_nextSeq < m_outbox.endSeq()) {
+    while (m_mosq && m_inFlight.size() < window && m_nextSeq < m_outbox.endSeq()) {
         int mid = 0;
         const quint64 seq = m_nextSeq++;
+        // Rows the broker took while one before them was refused, and rows on their way.
+        if (m_outbox.isDelivered(seq) || m_inFlightSeqs.contains(seq))
+            continue;
         const QByteArray &message = m_outbox.message(seq);
         const int rc =
             mosquitto_publish(m_mosq, &mid, topic.constData(), int(message.size()), message.constData(), 1, false);
-        if (rc != MOSQ_ERR_SUCCESS) {
+        if (networkFailure(rc)) {
             lost(Link::Down);
             return;
         }
+        if (rc != MOSQ_ERR_SUCCESS) {
+            runsRefused(seq,
+                        QStringLiteral("MQTT journal rows not sent (") + QString::fromUtf8(mosquitto_strerror(rc))
+                            + QStringLiteral("): they wait in the outbox"));
+            return;
+        }
         m_inFlight.insert(mid, seq);
+        m_inFlightSeqs.insert(seq);
     }
     updateWriteNotifier();
+}
+
+void FleetPublisher::runsRefused(quint64 seq, const QString &why)
+{
+    m_nextSeq = qMin(m_nextSeq, seq);
+    m_runsHeld = true;
+    if (!std::exchange(m_refusalSaid, true))
+        say(why, 0, true);
+    if (!m_resend->isActive()) {
+        m_resend->start(m_resendBackoff);
+        m_resendBackoff = qMin(m_resendBackoff * 2, MaxBackoff);
+    }
 }
 
 void FleetPublisher::waitForReceipts()
@@ -425,7 +547,7 @@ void FleetPublisher::waitForReceipts()
 #endif
 }
 
-void FleetPublisher::acknowledged(int mid)
+void FleetPublisher::acknowledged(int mid, int reason)
 {
     if (mid == m_closingMid) {
         m_closingMid = 0;
@@ -434,9 +556,50 @@ void FleetPublisher::acknowledged(int mid)
     const auto it = m_inFlight.constFind(mid);
     if (it == m_inFlight.constEnd())
         return; // status, units and log lines need no receipt of ours
-    m_outbox.delivered(*it);
+    const quint64 seq = *it;
     m_inFlight.erase(it);
+    m_inFlightSeqs.remove(seq);
+    if (reason >= 0x80) {
+        // Acknowledged, not taken: the row waits.
+        runsRefused(seq,
+                    QStringLiteral("MQTT broker refused journal rows (") + reasonText(reason)
+                        + QStringLiteral("): they wait in the outbox"));
+    } else {
+        m_outbox.delivered(seq);
+        if (m_runsHeld || m_refusalSaid) {
+            m_runsHeld = m_refusalSaid = false;
+            m_resendBackoff = MinBackoff;
+            m_resend->stop();
+        }
+    }
     QMetaObject::invokeMethod(this, &FleetPublisher::publishRuns, Qt::QueuedConnection);
+}
+
+QString FleetPublisher::tlsProblem(mosquitto *client, int rc, const QString &host)
+{
+    const QString handshake = rc == MOSQ_ERR_TLS ? QStringLiteral("the handshake failed") : QString();
+#ifdef VORN_HAVE_OPENSSL
+    const auto *ssl = static_cast<const SSL *>(client ? mosquitto_ssl_get(client) : nullptr);
+    switch (const long v = ssl ? SSL_get_verify_result(ssl) : X509_V_OK) {
+    case X509_V_OK: return handshake;
+    case X509_V_ERR_HOSTNAME_MISMATCH:
+    // libmosquitto checks the name itself, and a check that fails there leaves OpenSSL no reason of its own.
+    case X509_V_ERR_UNSPECIFIED:
+        return QStringLiteral("its certificate is not made out to ") + host + QStringLiteral(" (name mismatch)");
+    case X509_V_ERR_CERT_HAS_EXPIRED: return QStringLiteral("its certificate has expired");
+    case X509_V_ERR_CERT_NOT_YET_VALID: return QStringLiteral("its certificate is not valid yet");
+    case X509_V_ERR_DEPTH_ZERO_SELF_SIGNED_CERT:
+    case X509_V_ERR_SELF_SIGNED_CERT_IN_CHAIN:
+    case X509_V_ERR_UNABLE_TO_GET_ISSUER_CERT:
+    case X509_V_ERR_UNABLE_TO_GET_ISSUER_CERT_LOCALLY:
+    case X509_V_ERR_UNABLE_TO_VERIFY_LEAF_SIGNATURE:
+    case X509_V_ERR_CERT_UNTRUSTED:
+        return QStringLiteral("its certificate is signed by a CA not in the CA File (unknown CA)");
+    default: return QStringLiteral("its certificate: ") + QString::fromUtf8(X509_verify_cert_error_string(v));
+    }
+#else
+    return handshake;
+#endif
 }
 
 void FleetPublisher::controllerLine(const QString &line)

@@ -24,11 +24,17 @@ struct mosquitto;
 // short-lived thread of their own, and everything after is non-blocking. A lost or refused connection is
 // tried again after 1 s, then twice as long each time up to 60 s. Journal rows wait in the outbox until the
 // broker confirms them.
+//
+// It speaks MQTT 5, so that a broker can say it did not take a row (a PUBACK with a reason code of 0x80 or
+// above, as an ACL gives): such a row stays in the outbox, and is offered again, one at a time, after the
+// same walking pause, until the broker takes one. A broker that speaks only MQTT 3.1.1 is spoken to in 3.1.1
+// from its answer on (it cannot refuse a row, only take it).
 class FleetPublisher : public QObject
 {
     Q_OBJECT
 public:
-    enum class Link { Connecting, Up, Down, Refused, Off };
+    // Refused: the login; Untrusted: TLS (the broker's certificate).
+    enum class Link { Connecting, Up, Down, Refused, Untrusted, Off };
 
     static constexpr int UnitInterval = 200; // ms: at most one message per unit in this time
     static constexpr int MinBackoff = 1000;
@@ -62,6 +68,8 @@ public:
     Outbox &outbox() { return m_outbox; }
     // Connection attempts started so far.
     int attempts() const { return m_attempts; }
+    // The MQTT version spoken (5, or 4 for 3.1.1).
+    int protocol() const { return m_protocol; }
     QString outboxPath() const { return m_outbox.path(); }
 
 signals:
@@ -78,20 +86,27 @@ private:
     void teardown(bool now = false);
     void scheduleReconnect();
     void setLink(Link link);
-    void say(const QString &text, int secs);
+    // On the status line and in the pane; in the log too when asked.
+    void say(const QString &text, int secs, bool log = false);
     void service(int rc);
     void updateWriteNotifier();
     void publish(const QByteArray &topic, const QByteArray &payload, int qos, bool retain, int *mid = nullptr);
     void publishUnits(bool all);
     void publishRuns();
     void publishLog();
-    void acknowledged(int mid);
+    void acknowledged(int mid, int reason);
+    // A journal row was not taken (the broker's reason, or the client's own): sending stops for a while.
+    void runsRefused(quint64 seq, const QString &why);
+    // What the TLS layer holds against the broker's certificate, or that the handshake failed (the client's
+    // failure rc says so); empty when TLS has nothing to say.
+    static QString tlsProblem(mosquitto *client, int rc, const QString &host);
     void waitForReceipts();
     void reportDropped();
 
-    static void onConnect(mosquitto *, void *self, int rc);
-    static void onDisconnect(mosquitto *, void *self, int rc);
-    static void onPublish(mosquitto *, void *self, int mid);
+    static void onConnect(mosquitto *, void *self, int rc, int flags, const struct mqtt5__property *props);
+    static void onDisconnect(mosquitto *, void *self, int rc, const struct mqtt5__property *props);
+    static void onPublish(mosquitto *, void *self, int mid, int reason, const struct mqtt5__property *props);
+    static void onLog(mosquitto *, void *self, int level, const char *text);
 
     ConsoleHost &m_host;
     FleetConfig m_config;
@@ -107,6 +122,16 @@ private:
     QTimer *m_retry = nullptr;
     QTimer *m_connectTimeout = nullptr;
     QTimer *m_unitTimer = nullptr;
+    // Offers refused journal rows again.
+    QTimer *m_resend = nullptr;
+    int m_resendBackoff = MinBackoff;
+    // Sending journal rows paused after a refusal; the refusal said (once, until a row is taken again).
+    bool m_runsHeld = false;
+    bool m_refusalSaid = false;
+    bool m_plainLoginSaid = false;
+    int m_protocol = 5;
+    QString m_untrusted; // what is wrong with the broker's certificate
+    QString m_tlsFailure; // found while the client said why TLS failed
     int m_backoff = MinBackoff;
     int m_attempts = 0;
     bool m_connecting = false;
@@ -120,6 +145,7 @@ private:
     // Journal rows: the next one to send in this connection, and the rows sent by their message ids.
     quint64 m_nextSeq = 0;
     QHash<int, quint64> m_inFlight;
+    QSet<quint64> m_inFlightSeqs;
     // The goodbye's message id until the broker confirms it.
     int m_closingMid = 0;
     QByteArrayList m_logLines;

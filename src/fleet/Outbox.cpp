@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonDocument>
 #include <QSaveFile>
 
 Outbox::Outbox(QString path, qsizetype maxRows)
@@ -16,22 +17,31 @@ Outbox::~Outbox()
         compact();
 }
 
-void Outbox::load()
+QByteArrayList Outbox::load()
 {
+    QByteArrayList rejected;
     QFile f(m_path);
     if (!f.open(QIODevice::ReadOnly))
-        return;
+        return rejected;
     while (!f.atEnd()) {
-        QByteArray line = f.readLine();
+        const QByteArray read = f.readLine();
+        QByteArray line = read;
         while (line.endsWith('\n') || line.endsWith('\r'))
             line.chop(1);
-        // A line cut short by a crash in the middle of an append is no message.
-        if (!line.startsWith('{') || !line.endsWith('}'))
+        if (line.isEmpty())
             continue;
+        // Only what the console wrote goes out: one JSON object a line. A line cut short by a crash in the
+        // middle of an append, or anything else found here, is no message.
+        if (!QJsonDocument::fromJson(line).isObject()) {
+            rejected.append(read.endsWith('\n') ? read : read + '\n');
+            ++m_stale;
+            continue;
+        }
         m_rows.push_back({line, false});
         if (size() > m_maxRows)
             dropFront();
     }
+    return rejected;
 }
 
 void Outbox::add(const QByteArray &message)

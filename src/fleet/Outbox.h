@@ -20,8 +20,9 @@ public:
     Outbox(const Outbox &) = delete;
     Outbox &operator=(const Outbox &) = delete;
 
-    // Takes in what an earlier run left in the file.
-    void load();
+    // Takes in what an earlier run left in the file: its JSON objects. Returns the other lines (a line cut
+    // short by a crash, a hand edit), each whole with its line end, which are not published.
+    QByteArrayList load();
     // Appends one message (one line, no line break in it) to the file, then to the queue.
     void add(const QByteArray &message);
 
@@ -30,6 +31,10 @@ public:
     quint64 endSeq() const { return m_first + quint64(m_rows.size()); }
     qsizetype size() const { return qsizetype(m_rows.size()); }
     const QByteArray &message(quint64 seq) const { return m_rows[size_t(seq - m_first)].bytes; }
+    bool isDelivered(quint64 seq) const
+    {
+        return seq < m_first || (seq < endSeq() && m_rows[size_t(seq - m_first)].delivered);
+    }
     // The broker has the message: it leaves the queue once every one before it has too.
     void delivered(quint64 seq);
 

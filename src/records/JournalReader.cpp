@@ -22,6 +22,7 @@ struct Record
     QList<QByteArray> fields;
     bool ok = true;
     bool terminated = false; // ended by a line end, not by the end of the file
+    bool atEnd = false; // what the text holds so far does not settle where the record ends
 };
 
 qsizetype lineEndAfter(const QByteArray &bytes, qsizetype from)
@@ -57,12 +58,14 @@ Record nextRecord(const QByteArray &bytes, qsizetype &pos)
             }
             if (!closed) { // a quote opened and never closed: the rest of the file is not this row
                 r.ok = false;
+                r.atEnd = true;
                 pos = lineEndAfter(bytes, start);
                 return r;
             }
             if (pos < size && bytes[pos] != ',' && bytes[pos] != '\r' && bytes[pos] != '\n') {
                 r.ok = false; // text after the closing quote
                 pos = lineEndAfter(bytes, pos);
+                r.atEnd = pos >= size;
                 return r;
             }
         } else {
@@ -74,18 +77,22 @@ Record nextRecord(const QByteArray &bytes, qsizetype &pos)
             if (field.contains('"')) { // a quote inside an unquoted field
                 r.ok = false;
                 pos = lineEndAfter(bytes, from);
+                r.atEnd = pos >= size;
                 return r;
             }
         }
         r.fields.append(field);
-        if (pos >= size)
+        if (pos >= size) {
+            r.atEnd = true;
             return r;
+        }
         const char c = bytes[pos++];
         if (c == ',')
             continue;
         if (c == '\r' && pos < size && bytes[pos] == '\n') // CR LF as written, or LF alone as some editors save
             ++pos;
         r.terminated = true;
+        r.atEnd = c == '\r' && pos >= size; // its LF may follow
         return r;
     }
 }
@@ -117,14 +124,43 @@ bool readTime(Row &row)
     return row.day.isValid() && row.time.isValid();
 }
 
+// Where the text would start a formula once its leading 's were gone: the length of that run of 's, or -1.
+qsizetype formulaQuotes(const QString &text)
+{
+    qsizetype i = 0;
+    while (i < text.size() && text[i] == u'\'')
+        ++i;
+    if (i == text.size())
+        return -1;
+    switch (text[i].unicode()) {
+    case u'=':
+    case u'+':
+    case u'-':
+    case u'@':
+    case u'\t':
+    case u'\r': return i;
+    default: return -1;
+    }
+}
+
 } // namespace
+
+QString guardFormula(const QString &text)
+{
+    return formulaQuotes(text) >= 0 ? u'\'' + text : text;
+}
+
+QString unguardFormula(const QString &text)
+{
+    return formulaQuotes(text) > 0 ? text.mid(1) : text;
+}
 
 QStringList fields(const QByteArray &row)
 {
     qsizetype pos = 0;
     QStringList decoded;
     for (const QByteArray &field : nextRecord(row, pos).fields)
-        decoded.append(QString::fromUtf8(field));
+        decoded.append(unguardFormula(QString::fromUtf8(field)));
     return decoded;
 }
 
@@ -136,63 +172,111 @@ QStringList columns()
     return list;
 }
 
-Read parse(const QByteArray &bytes)
+Reader::Reader(Sink sink, QStringList extraColumns)
+    : m_sink(std::move(sink))
+    , m_extraColumns(std::move(extraColumns))
 {
-    Read read;
-    read.found = true;
-    qsizetype pos = bytes.startsWith("\xEF\xBB\xBF") ? 3 : 0; // a spreadsheet may save with a byte order mark
-    std::array<qsizetype, ColumnCount> at{};
-    for (int c = 0; c < ColumnCount; ++c)
-        at[size_t(c)] = c;
-    qsizetype width = ColumnCount;
-    bool first = true;
-    bool usable = true;
-    while (pos < bytes.size()) {
-        const Record r = nextRecord(bytes, pos);
+    for (qsizetype c = 0; c < ColumnCount + m_extraColumns.size(); ++c)
+        m_at.append(c < ColumnCount ? c : -1);
+    m_width = ColumnCount;
+}
+
+void Reader::feed(QByteArrayView bytes)
+{
+    m_buffer.append(bytes);
+    take(false);
+}
+
+void Reader::finish()
+{
+    take(true);
+    m_buffer.clear();
+}
+
+void Reader::take(bool final)
+{
+    qsizetype pos = 0;
+    if (!m_started) {
+        if (m_buffer.size() < 3 && !final)
+            return;
+        m_started = true;
+        pos = m_buffer.startsWith("\xEF\xBB\xBF") ? 3 : 0; // a spreadsheet may save with a byte order mark
+    }
+    while (pos < m_buffer.size()) {
+        const qsizetype start = pos;
+        const Record r = nextRecord(m_buffer, pos);
+        // More text may end the record elsewhere; a record that long is no row whatever follows.
+        if (r.atEnd && !final && m_buffer.size() - start < MaxRecordBytes) {
+            pos = start;
+            break;
+        }
+        Item item;
+        item.bytes = QByteArrayView(m_buffer).sliced(start, pos - start);
         if (r.ok && r.fields.size() == 1 && r.fields.front().isEmpty())
             continue; // an empty line is no row
-        if (first) {
-            first = false;
+        if (m_first) {
+            m_first = false;
             // The header names the columns; a spreadsheet may have moved them or added its own. Without a
             // header (lost in a hand edit) the columns are taken in the order the console writes them.
             if (r.ok && r.fields.contains(QByteArrayLiteral("time"))) {
                 bool complete = true;
-                for (int c = 0; c < ColumnCount; ++c) {
-                    at[size_t(c)] = r.fields.indexOf(QByteArray(names[size_t(c)]));
-                    complete = complete && at[size_t(c)] >= 0;
+                for (qsizetype c = 0; c < m_at.size(); ++c) {
+                    const QByteArray name =
+                        c < ColumnCount ? QByteArray(names[size_t(c)]) : m_extraColumns.at(c - ColumnCount).toUtf8();
+                    m_at[c] = r.fields.indexOf(name);
+                    complete = complete && (m_at[c] >= 0 || c >= ColumnCount);
                 }
-                usable = complete; // a header that lacks a column: no row under it can be read
-                width = r.fields.size();
+                m_usable = complete; // a header that lacks a column: no row under it can be read
+                m_width = r.fields.size();
                 continue;
             }
         }
-        // A row without its line end was cut off while it was written.
-        if (!usable || !r.ok || !r.terminated || r.fields.size() != width) {
-            ++read.unreadable;
-            continue;
-        }
-        const auto field = [&](Column c) { return QString::fromUtf8(r.fields.at(at[size_t(c)])); };
         Row row;
-        row.timeText = field(Time);
-        if (!readTime(row)) {
-            ++read.unreadable;
-            continue;
+        // A row without its line end was cut off while it was written.
+        bool ok = m_usable && r.ok && r.terminated && r.fields.size() == m_width;
+        const auto field = [&](qsizetype c) {
+            return m_at[c] < 0 ? QString() : unguardFormula(QString::fromUtf8(r.fields.at(m_at[c])));
+        };
+        if (ok) {
+            row.timeText = field(Time);
+            ok = readTime(row);
         }
-        row.design = field(Design);
-        row.unit = field(Unit);
-        row.uid = field(Uid);
-        row.asked = field(Asked);
-        row.counted = field(Counted);
-        row.shortBy = field(Short);
-        row.result = field(Result);
-        row.verdict = field(Verdict);
-        row.actual = field(Actual);
-        read.rows.append(std::move(row));
+        if (ok) {
+            row.design = field(Design);
+            row.unit = field(Unit);
+            row.uid = field(Uid);
+            row.asked = field(Asked);
+            row.counted = field(Counted);
+            row.shortBy = field(Short);
+            row.result = field(Result);
+            row.verdict = field(Verdict);
+            row.actual = field(Actual);
+            item.row = &row;
+            for (qsizetype c = ColumnCount; c < m_at.size(); ++c)
+                item.extra.append(field(c));
+        } else {
+            ++m_unreadable;
+        }
+        m_sink(item);
     }
+    m_buffer.remove(0, pos);
+}
+
+Read parse(const QByteArray &bytes)
+{
+    Read read;
+    read.found = true;
+    Reader reader([&read](const Reader::Item &item) {
+        if (item.row)
+            read.rows.append(*item.row);
+    });
+    reader.feed(bytes);
+    reader.finish();
+    read.unreadable = reader.unreadable();
     return read;
 }
 
-Read readFile(const QString &path)
+Read readFile(const QString &path, const std::function<void(const Row &row)> &each)
 {
     QFile file(path);
     if (!file.exists())
@@ -212,13 +296,26 @@ Read readFile(const QString &path)
         read.refused = QDir::toNativeSeparators(path) + QStringLiteral(" could not be read: ") + file.errorString();
         return read;
     }
-    // Read at most one byte past the bound: a file that grows while it is read is refused all the same.
-    const QByteArray bytes = file.read(MaxFileBytes + 1);
-    if (bytes.size() > MaxFileBytes) {
-        read.refused = QDir::toNativeSeparators(path) + QStringLiteral(" is larger than 64 MiB: not read");
-        return read;
+    Reader reader([&](const Reader::Item &item) {
+        if (!item.row)
+            return;
+        if (each)
+            each(*item.row);
+        else
+            read.rows.append(*item.row);
+    });
+    // The file as it stood when it was opened: rows the console appends meanwhile belong to the next reading.
+    constexpr qint64 Piece = 1024 * 1024;
+    for (qint64 left = file.size(); left > 0;) {
+        const QByteArray piece = file.read(qMin(left, Piece));
+        if (piece.isEmpty())
+            break;
+        left -= piece.size();
+        reader.feed(piece);
     }
-    return parse(bytes);
+    reader.finish();
+    read.unreadable = reader.unreadable();
+    return read;
 }
 
 QString logFolder(const QString &programFolder)

@@ -1,48 +1,32 @@
 #include "RunJournal.h"
 
+#include "JournalReader.h"
 #include "NumberText.h"
 #include "SafeSave.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSet>
 #include <QStringList>
 
 const QByteArray RunJournal::Header =
     QByteArrayLiteral("time,design,unit,uid,asked,counted,short,result,verdict,actual\r\n");
 
+const QByteArray RunJournal::PendingHeader = Header.chopped(2) + ",run,earlier\r\n";
+
 namespace {
 
-// The complete rows of a CSV text, each with its line end; a line break inside quotes belongs to its field.
-QList<QByteArray> csvRows(const QByteArray &text)
+// What tells the row of one unit in one run from the rows of other units and other runs, whatever its
+// verdict, as far as the journal's columns can: time, design, unit, UID and count asked.
+QStringList keyOf(const QStringList &fields)
 {
-    QList<QByteArray> rows;
-    bool quoted = false;
-    qsizetype start = 0;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        if (text[i] == '"') {
-            quoted = !quoted;
-        } else if (text[i] == '\n' && !quoted) {
-            rows.append(text.sliced(start, i + 1 - start));
-            start = i + 1;
-        }
-    }
-    return rows;
+    return fields.first(5);
 }
 
-// Time, design, unit, UID and count asked, with the comma after them: what tells the row of one unit in one
-// run from every other row, whatever its verdict.
-QByteArray keyOf(const QByteArray &row)
+QStringList rowFields(const journal::Row &r)
 {
-    bool quoted = false;
-    int commas = 0;
-    for (qsizetype i = 0; i < row.size(); ++i) {
-        if (row[i] == '"')
-            quoted = !quoted;
-        else if (row[i] == ',' && !quoted && ++commas == 5)
-            return row.first(i + 1);
-    }
-    return row;
+    return {r.timeText, r.design, r.unit, r.uid, r.asked, r.counted, r.shortBy, r.result, r.verdict, r.actual};
 }
 
 } // namespace
@@ -81,26 +65,68 @@ QByteArray RunJournal::readPending(const QString &path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-void RunJournal::recover(const QByteArray &pending, const std::function<QByteArray(QDate day)> &journalOf, QDate today)
+QByteArrayList RunJournal::recover(const QByteArray &pending, const std::function<QByteArray(QDate day)> &journalOf,
+                                   QDate today)
 {
+    struct Pending
+    {
+        journal::Row row;
+        QString run;
+        int earlier = 0;
+    };
+    std::vector<Pending> rows;
+    QByteArrayList rejected;
+    journal::Reader reader(
+        [&](const journal::Reader::Item &item) {
+            if (item.row) {
+                rows.push_back({*item.row, item.extra.value(0), item.extra.value(1).toInt()});
+            } else {
+                QByteArray bytes = item.bytes.toByteArray();
+                rejected.append(bytes.endsWith('\n') ? bytes : bytes + '\n');
+            }
+        },
+        {QStringLiteral("run"), QStringLiteral("earlier")});
+    reader.feed(pending);
+    reader.finish();
+
+    // How many rows of each key a day's journal holds, read once per day.
+    QHash<QDate, QHash<QStringList, int>> onDisk;
+    const auto journalKeys = [&](QDate day) -> QHash<QStringList, int> & {
+        auto it = onDisk.find(day);
+        if (it == onDisk.end()) {
+            it = onDisk.insert(day, {});
+            QHash<QStringList, int> &keys = *it;
+            journal::Reader dayReader([&keys](const journal::Reader::Item &item) {
+                if (item.row)
+                    ++keys[keyOf(rowFields(*item.row))];
+            });
+            dayReader.feed(journalOf(day));
+            dayReader.finish();
+        }
+        return *it;
+    };
     // A run is looked for in the journals from its own day to today: its rows were written on the day they
     // were judged, which may be after midnight.
     constexpr int DaysLookedAt = 8;
-    QList<QByteArray> keys;
-    for (const QByteArray &row : csvRows(pending)) {
-        const QByteArray key = keyOf(row);
-        if (row == Header || keys.contains(key))
+    QSet<QStringList> seen;
+    for (const Pending &p : rows) {
+        const QStringList fields = rowFields(p.row);
+        const QStringList key = keyOf(fields);
+        const QStringList identity = key + QStringList{p.run, QString::number(p.earlier)};
+        if (seen.contains(identity))
             continue;
-        keys.append(key);
-        const QDate day = QDate::fromString(QString::fromLatin1(row.first(qMin<qsizetype>(row.size(), 10))),
-                                            QStringLiteral("yyyy-MM-dd"));
-        bool written = false;
-        for (QDate d = day; d.isValid() && d <= today && d < day.addDays(DaysLookedAt) && !written; d = d.addDays(1))
-            written = journalOf(d).contains('\n' + key);
-        if (!written)
-            writeRow(row, day);
+        seen.insert(identity);
+        int written = 0;
+        for (QDate d = p.row.day; d <= today && d < p.row.day.addDays(DaysLookedAt); d = d.addDays(1))
+            written += journalKeys(d).value(key);
+        // The rows with this key before it, and this one too, are on disk already.
+        if (written > p.earlier)
+            continue;
+        ++journalKeys(p.row.day)[key];
+        writeRow(fields, p.row.day, p.run, written);
     }
     keepPending();
+    return rejected;
 }
 
 void RunJournal::heldRowsWritten()
@@ -115,6 +141,9 @@ void RunJournal::startRun(const QDateTime &start, const QString &design)
 {
     finish();
     m_units.clear();
+    if (start != m_start)
+        m_written.clear();
+    ++m_runNumber;
     m_start = start;
     m_design = design;
     m_announced = false;
@@ -215,9 +244,10 @@ QString RunJournal::result(const UnitRun &u)
     return *u.counted == asked ? QStringLiteral("complete") : QStringLiteral("over");
 }
 
-QString RunJournal::csvField(const QString &text)
+QString RunJournal::csvField(const QString &plain)
 {
     static const QString special = QStringLiteral(",\"\r\n");
+    const QString text = journal::guardFormula(plain);
     for (const QChar c : text) {
         if (special.contains(c))
             return u'"' + QString(text).replace(u'"', QStringLiteral("\"\"")) + u'"';
@@ -225,35 +255,46 @@ QString RunJournal::csvField(const QString &text)
     return text;
 }
 
-QByteArray RunJournal::rowOf(const UnitRun &u, const QString &verdict, const QString &actual) const
+QStringList RunJournal::fieldsOf(const UnitRun &u, const QString &verdict, const QString &actual) const
 {
     const auto number = [](const std::optional<double> &v) { return v ? numtext::plain(*v) : QString(); };
-    const QStringList fields{m_start.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss")),
-                             u.design,
-                             u.unit,
-                             u.uid,
-                             u.asked,
-                             number(u.counted),
-                             number(u.shortBy),
-                             result(u),
-                             verdict,
-                             actual};
+    return {m_start.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss")),
+            u.design,
+            u.unit,
+            u.uid,
+            u.asked,
+            number(u.counted),
+            number(u.shortBy),
+            result(u),
+            verdict,
+            actual};
+}
+
+QByteArray RunJournal::rowOf(const QStringList &fields)
+{
     QStringList quoted;
     for (const QString &f : fields)
         quoted.append(csvField(f));
     return quoted.join(u',').toUtf8() + "\r\n";
 }
 
+QByteArray RunJournal::pendingRowOf(const QStringList &fields, const QString &run, int earlier)
+{
+    return rowOf(fields + QStringList{run, QString::number(earlier)});
+}
+
 void RunJournal::write(UnitRun &u, const QString &verdict, const QString &actual)
 {
     u.written = true;
-    writeRow(rowOf(u, verdict, actual), QDate());
+    const QStringList fields = fieldsOf(u, verdict, actual);
+    writeRow(fields, QDate(), QString::number(m_runNumber), m_written[keyOf(fields)]++);
 }
 
-void RunJournal::writeRow(const QByteArray &row, QDate day)
+void RunJournal::writeRow(const QStringList &fields, QDate day, const QString &run, int earlier)
 {
+    const QByteArray row = rowOf(fields);
     if (m_writer && !m_writer(row, day))
-        m_held += row;
+        m_held += pendingRowOf(fields, run, earlier);
     for (const RowListener &listener : m_listeners)
         listener(row);
 }
@@ -263,11 +304,15 @@ void RunJournal::keepPending()
     if (!m_keeper)
         return;
     QByteArray rows = m_held;
+    QHash<QStringList, int> open; // two units of one run that share a key
     for (const UnitRun &u : m_units) {
-        if (!u.written)
-            rows += rowOf(u, QString(), QString());
+        if (u.written)
+            continue;
+        const QStringList fields = fieldsOf(u, QString(), QString());
+        const QStringList key = keyOf(fields);
+        rows += pendingRowOf(fields, QString::number(m_runNumber), m_written.value(key) + open[key]++);
     }
-    m_keeper(rows.isEmpty() ? rows : Header + rows);
+    m_keeper(rows.isEmpty() ? rows : PendingHeader + rows);
 }
 
 void RunJournal::announceWhenDone()

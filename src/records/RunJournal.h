@@ -3,7 +3,9 @@
 #include <QByteArray>
 #include <QDate>
 #include <QDateTime>
+#include <QHash>
 #include <QString>
+#include <QStringList>
 #include <functional>
 #include <optional>
 #include <vector>
@@ -15,6 +17,9 @@
 //
 // Until then the rows are kept aside on disk as they change (see PendingKeeper), so that a crash or a power
 // cut loses none: the next start writes them to the journal, with an empty verdict, before anything else.
+// The pending rows carry two columns the journal has not: the run's number in the session, and how many
+// rows with the same time, design, unit, UID and count asked were written before (so that two runs started
+// in the same second stay two runs).
 class RunJournal
 {
 public:
@@ -26,12 +31,14 @@ public:
     using Announcer = std::function<void(const QString &message)>;
     // Receives, whenever they change, the rows not known to be on disk yet: the header, the rows handed to
     // the writer and held, and the rows of the current run still open, as they would be written now (with an
-    // empty verdict). An empty text when there are none.
+    // empty verdict), each with its run and earlier columns. An empty text when there are none.
     using PendingKeeper = std::function<void(const QByteArray &rows)>;
     // Told of each row once it has been handed to the writer (recovered rows included).
     using RowListener = std::function<void(const QByteArray &row)>;
 
     static const QByteArray Header;
+    // The pending file's header: the journal's columns, then "run" and "earlier".
+    static const QByteArray PendingHeader;
 
     RunJournal(Writer writer, Announcer announcer = {});
 
@@ -42,10 +49,12 @@ public:
     static PendingKeeper pendingFile(const QString &path);
     static QByteArray readPending(const QString &path);
 
-    // The rows an earlier session left pending (what its keeper kept last): each row not in the journal yet
-    // (journalOf gives a day's journal as it is on disk; the days from the run's to today are looked at) is
-    // written now, to the journal of its run's day.
-    void recover(const QByteArray &pending, const std::function<QByteArray(QDate day)> &journalOf, QDate today);
+    // The rows an earlier session left pending (what its keeper kept last, or a file of the journal's columns
+    // alone): each row not in the journal yet (journalOf gives a day's journal as it is on disk; the days from
+    // the run's to today are looked at) is written now, to the journal of its run's day. Only what the
+    // journal's reader reads as a row is taken; the other records are returned, each whole with a line end.
+    QByteArrayList recover(const QByteArray &pending, const std::function<QByteArray(QDate day)> &journalOf,
+                           QDate today);
     // The rows the writer held are on disk now.
     void heldRowsWritten();
 
@@ -71,7 +80,8 @@ public:
     // Writes every row not written yet (the console closes).
     void finish();
 
-    // A field as spreadsheets read it: quoted when it holds a comma, a quote or a line break.
+    // A field as spreadsheets read it: quoted when it holds a comma, a quote or a line break, and never
+    // taken for a formula (see journal::guardFormula).
     static QString csvField(const QString &text);
 
 private:
@@ -88,10 +98,13 @@ private:
     UnitRun *find(int n);
     // The unit's result: complete, short, stuck, not sent or no report.
     static QString result(const UnitRun &u);
-    QByteArray rowOf(const UnitRun &u, const QString &verdict, const QString &actual) const;
+    QStringList fieldsOf(const UnitRun &u, const QString &verdict, const QString &actual) const;
+    static QByteArray rowOf(const QStringList &fields);
+    // The row as the pending file keeps it: with its run and the rows with its key written before it.
+    static QByteArray pendingRowOf(const QStringList &fields, const QString &run, int earlier);
     void write(UnitRun &u, const QString &verdict, const QString &actual);
     // The one place a row leaves the journal.
-    void writeRow(const QByteArray &row, QDate day);
+    void writeRow(const QStringList &fields, QDate day, const QString &run, int earlier);
     // Hands the keeper the rows pending now.
     void keepPending();
     // Says how the run went once every unit has its final word (once per run).
@@ -101,8 +114,12 @@ private:
     Announcer m_announcer;
     PendingKeeper m_keeper;
     std::vector<RowListener> m_listeners;
-    // Rows the writer holds: pending until they are on disk.
+    // Rows the writer holds (as the pending file keeps them): pending until they are on disk.
     QByteArray m_held;
+    // Rows of this session's runs handed to the writer, by time, design, unit, UID and count asked; only
+    // those of the current run's second are kept (no later run can share another's).
+    QHash<QStringList, int> m_written;
+    int m_runNumber = 0;
     QDateTime m_start;
     QString m_design;
     std::vector<UnitRun> m_units;

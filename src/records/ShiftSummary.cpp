@@ -232,14 +232,18 @@ void ShiftSummaryBuilder::add(QDate day, const journal::Read &read)
     if (!read.refused.isEmpty())
         m_summary.refused.append(read.refused);
     m_summary.unreadable += read.unreadable;
-    for (const journal::Row &row : read.rows) {
-        // A row written while the report read is in the file and may still be in the pending file: once.
-        for (qsizetype i = 0; i < m_pending.size(); ++i) {
-            if (!m_pendingWritten.at(i) && sameRow(m_pending.at(i), row))
-                m_pendingWritten[i] = true;
-        }
-        addRow(row, day);
+    for (const journal::Row &row : read.rows)
+        addRow(day, row);
+}
+
+void ShiftSummaryBuilder::addRow(QDate day, const journal::Row &row)
+{
+    // A row written while the report read is in the file and may still be in the pending file: once.
+    for (qsizetype i = 0; i < m_pending.size(); ++i) {
+        if (!m_pendingWritten.at(i) && sameRow(m_pending.at(i), row))
+            m_pendingWritten[i] = true;
     }
+    sum(day, row);
 }
 
 void ShiftSummaryBuilder::addPending()
@@ -250,11 +254,11 @@ void ShiftSummaryBuilder::addPending()
             continue;
         m_pendingWritten[i] = true;
         ++m_summary.inProgress;
-        addRow(row, row.day);
+        sum(row.day, row);
     }
 }
 
-void ShiftSummaryBuilder::addRow(const journal::Row &row, QDate day)
+void ShiftSummaryBuilder::sum(QDate day, const journal::Row &row)
 {
     ShiftSummary::UnitTotals &u = m_units[row.unit];
     u.unit = row.unit;
@@ -299,8 +303,11 @@ ShiftSummary ShiftSummaryBuilder::readDays(const QString &programFolder, QDate f
     builder.setPending(journal::readFile(journal::pendingFor(programFolder)));
     for (QDate day = from; day <= to; day = day.addDays(1)) {
         if (stop && stop())
-            return builder.result();
-        builder.add(day, journal::readFile(journal::fileFor(programFolder, day)));
+            break;
+        // Row by row into the sums: a month of full journals takes the memory of one row.
+        builder.add(day, journal::readFile(journal::fileFor(programFolder, day), [&](const journal::Row &row) {
+                        builder.addRow(day, row);
+                    }));
     }
     builder.addPending();
     return builder.result();

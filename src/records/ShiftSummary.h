@@ -79,6 +79,8 @@ public:
     void setPending(const journal::Read &pending);
     // The rows of the day's file.
     void add(QDate day, const journal::Read &read);
+    // One row of the day's file, as it is read.
+    void addRow(QDate day, const journal::Row &row);
     // Counts the pending rows of the days read that no file held.
     void addPending();
     ShiftSummary result() const;
@@ -93,7 +95,7 @@ private:
         QSet<QString> times;
         double asked = 0, counted = 0;
     };
-    void addRow(const journal::Row &row, QDate day);
+    void sum(QDate day, const journal::Row &row);
 
     ShiftSummary m_summary;
     QList<journal::Row> m_pending;

@@ -63,7 +63,8 @@ private slots:
         QTest::newRow("empty name") << QString() << u"1"_s << QByteArray() << u"Enter Design Name"_s;
         QTest::newRow("hand-written lower case blocks upper case")
             << u"PENDANT"_s << u"1"_s << QByteArray() << u"Design Exists - Pls Delete Old Definition Before Adding"_s;
-        for (const QString &name : {u"A=B"_s, u"[SETTINGS"_s, u";RING"_s})
+        for (const QString &name :
+             {u"A=B"_s, u"[SETTINGS"_s, u";RING"_s, u"+CMD|' /C CALC'!A0"_s, u"-2+3"_s, u"@SUM(1)"_s})
             QTest::addRow("%s", qPrintable(name)) << name << u"1"_s << QByteArray() << NotAllowed;
         QTest::newRow("the file cannot be written: not listed")
             << u"abc"_s << u"1"_s << QByteArray() << u"Design ABC not stored: Vorn.ini could not be written"_s;

@@ -6,6 +6,7 @@
 #include <QTest>
 
 #include <arpa/inet.h>
+#include <csignal>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -68,6 +69,8 @@ public:
         return false;
     }
     bool restart() { return stop(), start(m_listener); }
+    // Reads its password and ACL files anew.
+    void reload() { ::kill(pid_t(m_process.processId()), SIGHUP); }
     void stop()
     {
         m_process.terminate();

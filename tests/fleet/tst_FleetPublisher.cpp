@@ -151,12 +151,17 @@ private slots:
         QTest::addColumn<int>("outboxRows");
         QTest::addColumn<int>("firstDelivered");
         QTest::addColumn<QString>("logged");
+        QTest::addColumn<QByteArray>("foreign"); // put into the outbox file while the console is closed
         QTest::newRow("broker stopped during a run, more rows than are sent ahead")
-            << 250 << false << 100000 << 0 << QString();
+            << 250 << false << 100000 << 0 << QString() << QByteArray();
         QTest::newRow("console closed and started again while the broker was away")
-            << 30 << true << 100000 << 0 << QString();
+            << 30 << true << 100000 << 0 << QString() << QByteArray();
         QTest::newRow("outbox full: the oldest give way and are counted")
-            << 8 << false << 5 << 3 << u"[3 journal rows not published]"_s;
+            << 8 << false << 5 << 3 << u"[3 journal rows not published]"_s << QByteArray();
+        QTest::newRow("a line of the outbox that is no JSON object is set aside")
+            << 4 << true << 100000 << 0
+            << u"[1 line of Log/.mqtt-outbox set aside in Log/outbox-rejected-24-07-26.txt]"_s
+            << QByteArray("{\x01\xff\xfe}\n");
     }
     void heldRowsGoOutInOrder()
     {
@@ -190,8 +195,10 @@ private slots:
         // On disk before any attempt to send them: a crash now loses none.
         QCOMPARE(folder.read(u"Log/.mqtt-outbox"_s).count('\n'), rows);
         QFETCH(bool, consoleRestarts);
+        QFETCH(QByteArray, foreign);
         if (consoleRestarts) {
             publisher.reset();
+            folder.write(u"Log/.mqtt-outbox"_s, folder.read(u"Log/.mqtt-outbox"_s) + foreign);
             publisher = std::make_unique<FleetPublisher>(host, config);
             publisher->start();
         }
@@ -201,7 +208,9 @@ private slots:
             expected << QString::number(i);
         QTRY_COMPARE_WITH_TIMEOUT(askedOf(sub->payloads(u"runs"_s)), expected, WaitMs);
         QTRY_VERIFY_WITH_TIMEOUT(!QFile::exists(folder.path(u"Log/.mqtt-outbox"_s)), WaitMs);
-        QTEST(host.log.filter(u"journal rows not published"_s).join(u'\n'), "logged");
+        QCOMPARE(folder.read(u"Log/outbox-rejected-24-07-26.txt"_s), foreign);
+        QTEST((host.log.filter(u"journal rows not published"_s) + host.log.filter(u"set aside"_s)).join(u'\n'),
+              "logged");
         if (!consoleRestarts) // and once when it is back
             QCOMPARE(host.statuses.mid(1), QStringList{u"MQTT broker 127.0.0.1:%1 connected again"_s.arg(broker.port)});
     }
@@ -238,13 +247,95 @@ private slots:
         FleetPublisher publisher(host, config);
         publisher.start();
         const QString expected = u"MQTT broker 127.0.0.1:%1 "_s.arg(broker.port) + said;
-        QTRY_COMPARE_WITH_TIMEOUT(host.statuses.value(0), expected, WaitMs);
+        // A login without TLS is said once, before the first attempt.
+        const QString plain = u"MQTT login to 127.0.0.1:%1 is sent without TLS: set CA File"_s.arg(broker.port);
+        QTRY_COMPARE_WITH_TIMEOUT(host.statuses.value(1), expected, WaitMs);
         // Tries at 1 s, then 2 s, 4 s ... apart: over four seconds a storm would be hundreds.
         QTest::qWait(4000);
         QVERIFY2(publisher.attempts() >= 2 && publisher.attempts() <= 4,
                  qPrintable(QString::number(publisher.attempts())));
-        QCOMPARE(host.statuses, QStringList{expected});
+        QCOMPARE(host.statuses, (QStringList{plain, expected}));
         ::close(listener);
+    }
+
+    // A broker whose ACL denies the journal's topic acknowledges the rows without taking them: they stay in
+    // the outbox, said once, and all go out, once each, when the ACL lets them.
+    void rowsTheBrokerRefuses()
+    {
+        Broker broker;
+        const auto acl = [&](const QByteArray &rules) {
+            QFile f(broker.path(u"acl"_s));
+            return f.open(QIODevice::WriteOnly) && f.write(rules) > 0;
+        };
+        QVERIFY(acl("topic readwrite tessaloran/test/#\ntopic read tessaloran/#\ntopic write tessaloran/press1/status\n"
+                    "topic write tessaloran/press1/unit/#\n"));
+        QVERIFY(broker.start("allow_anonymous true\nacl_file " + broker.path(u"acl"_s).toUtf8() + "\n"));
+        Broker::Subscriber sub(broker);
+        QVERIFY(sub.waitReady());
+        FakePlatform platform;
+        TestFolder folder;
+        platform.folder = folder.dir.path();
+        FakeHost host(platform, uidsFor(1));
+        FleetPublisher publisher(host, configFor(broker));
+        publisher.start();
+        QTRY_COMPARE_WITH_TIMEOUT(publisher.link(), FleetPublisher::Link::Up, WaitMs);
+        for (int i = 0; i < 3; ++i)
+            publisher.journalRow(row(i));
+        const QString refused = u"MQTT broker refused journal rows (not authorised): they wait in the outbox"_s;
+        QTRY_COMPARE_WITH_TIMEOUT(host.statuses, QStringList{refused}, WaitMs);
+        QTest::qWait(3500); // offered again after 1 s and 2 s: refused again, and not said again
+        QCOMPARE(host.statuses, QStringList{refused});
+        QCOMPARE(host.log, QStringList{refused});
+        QCOMPARE(host.pane.count(refused), 1);
+        QCOMPARE(folder.read(u"Log/.mqtt-outbox"_s).count('\n'), 3);
+        QVERIFY(sub.payloads(u"runs"_s).isEmpty());
+
+        QVERIFY(acl("topic readwrite tessaloran/#\n"));
+        broker.reload();
+        QTRY_COMPARE_WITH_TIMEOUT(askedOf(sub.payloads(u"runs"_s)), (QStringList{u"0"_s, u"1"_s, u"2"_s}), WaitMs);
+        QTRY_VERIFY_WITH_TIMEOUT(!QFile::exists(folder.path(u"Log/.mqtt-outbox"_s)), WaitMs);
+        QCOMPARE(askedOf(sub.payloads(u"runs"_s)).size(), 3);
+    }
+
+    // The station's name as the settings file holds it, in UTF-8 or in the code page; one that cannot be a
+    // topic level starts nothing.
+    void stationName_data()
+    {
+        QTest::addColumn<QByteArray>("setting");
+        QTest::addColumn<QString>("station"); // empty: refused
+        QTest::newRow("UTF-8") << QByteArray("Presse-\xc3\x96l-\xe2\x82\xac") << u"Presse-\u00d6l-\u20ac"_s;
+        QTest::newRow("the code page") << QByteArray("Presse-\xd6l") << u"Presse-\u00d6l"_s;
+        QTest::newRow("a wildcard") << QByteArray("Presse#1") << QString();
+        QTest::newRow("a level separator") << QByteArray("Presse/1") << QString();
+        QTest::newRow("a control character") << QByteArray("Presse\xc2\x96") << QString();
+        QTest::newRow("101 characters") << QByteArray(101, 'x') << QString();
+    }
+    void stationName()
+    {
+        QFETCH(QByteArray, setting);
+        QFETCH(QString, station);
+        Broker broker;
+        QVERIFY(broker.start());
+        Broker::Subscriber sub(broker);
+        QVERIFY(sub.waitReady());
+        TestFolder folder("[MQTT]\r\nBroker=127.0.0.1:" + QByteArray::number(broker.port) + "\r\nStation=" + setting
+                          + "\r\n");
+        FakePlatform platform;
+        platform.folder = folder.dir.path();
+        FakeHost host(platform, uidsFor(1));
+        FleetPublisher publisher(host, FleetConfig::read().value());
+        publisher.start();
+        publisher.journalRow(row(1));
+        if (station.isEmpty()) {
+            const QString name = FleetConfig::settingText(QString::fromLatin1(setting));
+            QCOMPARE(host.statuses,
+                     QStringList{u"MQTT not started: Station \"%1\" cannot be a topic name"_s.arg(name)});
+            QCOMPARE(publisher.attempts(), 0);
+            return;
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(sub.lines().filter(u" tessaloran/%1/runs "_s.arg(station)).size(), 1, WaitMs);
+        const QJsonObject o = QJsonDocument::fromJson(sub.payloads(u"runs"_s).value(0).toUtf8()).object();
+        QCOMPARE(o.value(u"station"_s).toString(), station);
     }
 
     // The real console with the settings as the operator writes them, killed: it cannot say goodbye, the

@@ -1,4 +1,5 @@
 #include "Csv.h"
+#include "JournalReader.h"
 #include "RunJournal.h"
 
 #include <QFile>
@@ -87,6 +88,67 @@ private slots:
                                 + row + QStringList{QString(), QString()}}));
     }
 
+    // A name a spreadsheet would run as a formula is written with a ' before it, and read back without.
+    void formulaNames_data()
+    {
+        QTest::addColumn<QString>("name"); // the design's and the panel's
+        QTest::addColumn<QString>("cell"); // what a spreadsheet finds in the file
+        for (const QString &formula :
+             {u"=1+2"_s, u"+cmd|' /C calc'!A0"_s, u"@SUM(1)"_s, u"-2+3"_s, u"\tTAB"_s, u"\r=1"_s, u"'=1"_s, u"''-1"_s})
+            QTest::addRow("%s", qPrintable(formula)) << formula << u'\'' + formula;
+        for (const QString &plain : {u"RING-2"_s, u"'quoted"_s, u"'"_s, u"A=1"_s})
+            QTest::addRow("%s", qPrintable(plain)) << plain << plain;
+    }
+    void formulaNames()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, cell);
+        RunJournal j = journal();
+        j.startRun(Start, name);
+        j.addUnit(2, name, u"102"_s, u"12"_s);
+        j.finish();
+        QCOMPARE(rows().value(0).mid(1, 2), QStringList(2, cell));
+        const journal::Read read = journal::parse(RunJournal::Header + m_written);
+        QCOMPARE(read.rows.size(), 1);
+        QCOMPARE(read.rows.at(0).design, name);
+        QCOMPARE(read.rows.at(0).unit, name);
+        QCOMPARE(journal::fields(m_written).mid(1, 2), QStringList(2, name));
+    }
+
+    // The rows a pending file holds go to the journal unless they are there already; what the journal's
+    // reader does not read as a row goes nowhere but back to the caller, whole.
+    void recovery_data()
+    {
+        QTest::addColumn<QByteArray>("pending");
+        QTest::addColumn<QByteArray>("onDisk");
+        QTest::addColumn<QByteArray>("recovered");
+        QTest::addColumn<QByteArrayList>("rejected");
+        const QByteArray h = RunJournal::Header, ph = RunJournal::PendingHeader;
+        const QByteArray a = "2026-12-06T14:03:12,RING,UNIT 1,101,4,,,no report,,\r\n";
+        const QByteArray b = "2026-12-06T14:03:12,RING,UNIT 2,102,4,4,,complete,,\r\n";
+        const QByteArray bJudged = "2026-12-06T14:03:12,RING,UNIT 2,102,4,4,,complete,OK,\r\n";
+        QTest::newRow("a file of the journal's columns alone") << h + a + b << h + bJudged << a << QByteArrayList();
+        QTest::newRow("a hand edit and random bytes among the rows") << h + a + "see above\r\n" + "\x8f\xff,\"\xfe\r\n"
+                + b << h << a + b << QByteArrayList{"see above\r\n", "\x8f\xff,\"\xfe\r\n"};
+        QTest::newRow("zeros a power cut left, cut short")
+            << h + a + QByteArray(300, '\0') + "\n" + QByteArray(9, '\0') << h << a
+            << QByteArrayList{QByteArray(300, '\0') + "\n", QByteArray(9, '\0') + "\n"};
+        QTest::newRow("two runs in one second, the first on disk") << ph + b.chopped(2) + ",2,1\r\n"
+                                                                   << h + bJudged << b << QByteArrayList();
+        QTest::newRow("two runs in one second, both on disk") << ph + b.chopped(2) + ",2,1\r\n"
+                                                              << h + bJudged + b << QByteArray() << QByteArrayList();
+    }
+    void recovery()
+    {
+        QFETCH(QByteArray, pending);
+        QFETCH(QByteArray, onDisk);
+        RunJournal j = journal();
+        const QByteArrayList rejected = j.recover(
+            pending, [&](QDate day) { return day == Start.date() ? onDisk : QByteArray(); }, Start.date());
+        QTEST(m_written, "recovered");
+        QTEST(rejected, "rejected");
+    }
+
     // A row is written when the operator judges the unit, when the next run starts or at the close, and
     // never twice.
     void whenRowsAreWritten()
@@ -124,6 +186,10 @@ private slots:
         const QString pending = dir.filePath(u"Log/.pending-Runs.csv"_s);
         std::optional<RunJournal> j(journal());
         j->setPendingKeeper(RunJournal::pendingFile(pending));
+        // A run of the same design in the same second before it: on disk, and no reason to drop the next.
+        j->startRun(Start, u"RING, \"big\""_s);
+        j->addUnit(2, u"UNIT 2"_s, u"102"_s, u"4"_s);
+        j->verdict(2, true);
         j->startRun(Start, u"RING, \"big\""_s);
         for (int n : {1, 2, 3}) {
             j->addUnit(n, u"UNIT %1"_s.arg(n), u"10%1"_s.arg(n), u"4"_s);
@@ -135,7 +201,8 @@ private slots:
         j->verdict(3, false, 2);
         j.reset(); // killed: nothing more is written
         const QByteArray left = RunJournal::readPending(pending);
-        QByteArray journalOnDisk = RunJournal::Header + m_written.left(m_written.indexOf('\n') + 1);
+        QByteArray journalOnDisk =
+            RunJournal::Header + m_written.first(m_written.lastIndexOf("\n2026") + 1); // all but the held row
         const QString time = u"2026-12-06T14:03:12"_s, design = u"RING, \"big\""_s;
         const QList<QStringList> recovered{
             {time, design, u"UNIT 3"_s, u"103"_s, u"4"_s, {}, {}, u"no report"_s, u"NOT OK"_s, u"2"_s},
@@ -146,7 +213,8 @@ private slots:
             RunJournal next = journal();
             next.setPendingKeeper(RunJournal::pendingFile(pending));
             next.recover(
-                left, [&](QDate) { return journalOnDisk; }, Start.date().addDays(1));
+                left, [&](QDate day) { return day == Start.date() ? journalOnDisk : QByteArray(); },
+                Start.date().addDays(1));
             QCOMPARE(rows(), start == 0 ? recovered : QList<QStringList>());
             QCOMPARE(m_days, QList<QDate>(start == 0 ? 2 : 0, Start.date()));
             QVERIFY(!QFile::exists(pending));
