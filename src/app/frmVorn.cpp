@@ -6,6 +6,7 @@
 #include "ConsoleSettingsDialog.h"
 #include "DailyLog.h"
 #include "DesignBook.h"
+#include "Fleet.h"
 #include "MessagePane.h"
 #include "NumberText.h"
 #include "OleColor.h"
@@ -21,9 +22,6 @@
 #include "UnitHandlers.h"
 #include "UnitSettingsDialog.h"
 #include "ctxPatchButton.h"
-#ifdef VORN_HAVE_FLEET
-#include "FleetPublisher.h"
-#endif
 #include "dUnit.h"
 #include "mSettings.h"
 #include "modMain.h"
@@ -134,8 +132,6 @@ frmVorn::frmVorn(Platform &platform, PortFolder *ports, QWidget *parent)
               else
                   m_runs->append(row);
               reportHeld();
-              if (m_report) // an open shift report follows today's journal
-                  m_report->journalWritten();
               return m_runs->heldCount() == 0;
           },
           [this](const QString &message) { SetStatus(message); }))
@@ -216,15 +212,13 @@ frmVorn::frmVorn(Platform &platform, PortFolder *ports, QWidget *parent)
     m_lblStatus->addAction(report);
     connect(report, &QAction::triggered, this, &frmVorn::showShiftReport);
 
-#ifdef VORN_HAVE_FLEET
-    // Publishing is set up by hand; without a broker nothing of it exists. Made here, before any journal
-    // row can be written (the recovered ones included); it connects once the window is loaded.
-    if (const auto config = FleetConfig::read()) {
-        m_fleet = std::make_unique<FleetPublisher>(*this, *config);
+    // The publisher, when the settings ask for one: made before any journal row can be written (the
+    // recovered ones included); it connects once the window is loaded.
+    m_fleet = Fleet::make(*this);
+    if (m_fleet) {
         m_receiver->setLineObserver([this](const QString &line) { m_fleet->controllerLine(line); });
-        m_journal->addRowListener([this](const QByteArray &row) { m_fleet->journalRow(row); });
+        m_journal->addSink(m_fleet.get());
     }
-#endif
 
     m_unsavedFolders = {QStandardPaths::writableLocation(QStandardPaths::AppDataLocation), QDir::tempPath()};
     // The rows a crash or a power cut left pending go to the journal before anything else does.
@@ -250,9 +244,11 @@ frmVorn::frmVorn(Platform &platform, PortFolder *ports, QWidget *parent)
 
 void frmVorn::showShiftReport()
 {
-    if (!m_report)
+    if (!m_report) {
         m_report = new ShiftReportWindow(
             m_platform.programFolder(), [this] { return m_platform.now(); }, this);
+        m_journal->addSink(m_report); // an open report follows today's journal
+    }
     m_report->show();
     m_report->raise();
     m_report->activateWindow();
@@ -260,9 +256,11 @@ void frmVorn::showShiftReport()
 
 frmVorn::~frmVorn()
 {
-#ifdef VORN_HAVE_FLEET
+    if (m_report)
+        m_journal->removeSink(m_report);
+    if (m_fleet)
+        m_journal->removeSink(m_fleet.get());
     m_fleet.reset(); // it reads the panels while it says goodbye
-#endif
     mSettings::setUnreadableHandler({});
     mSettings::setWriteFailedHandler({});
     ctxPatchButton::setActionFailedHandler({});
@@ -472,10 +470,8 @@ void frmVorn::load()
     move(onSomeScreen(stored) ? stored.topLeft() : primaryTopLeft());
     resize(stored.size());
     initControls();
-#ifdef VORN_HAVE_FLEET
     if (m_fleet)
         m_fleet->start();
-#endif
 
     // The search waits for the window to be on screen: the operator sees what it is doing meanwhile.
     QTimer::singleShot(0, this, &frmVorn::searchController);
@@ -624,10 +620,8 @@ void frmVorn::initControls()
             m_unitHandlers->connectPanel(unit, n);
             unit->setSettingsOffered(true);
             connect(unit, &dUnit::settingsRequested, this, [this, n] { openUnitSettings(n); });
-#ifdef VORN_HAVE_FLEET
             if (m_fleet)
-                connect(unit, &dUnit::changed, m_fleet.get(), [this, n] { m_fleet->unitChanged(n); });
-#endif
+                connect(unit, &dUnit::changed, this, [this, n] { m_fleet->unitChanged(n); });
         }
         unit->setVisible(true);
         if (n == 0) {
@@ -728,10 +722,8 @@ void frmVorn::saveWindowPosition()
     m_comm->setPortOpen(false);
     m_timer1->stop();
     m_journal->finish();
-#ifdef VORN_HAVE_FLEET
     if (m_fleet)
         m_fleet->close();
-#endif
     saveUnwritten();
     if (m_report)
         m_report->close();

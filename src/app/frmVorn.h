@@ -30,7 +30,7 @@ class QListWidget;
 class QTimer;
 class ctxPatchButton;
 class dUnit;
-class FleetPublisher;
+class Fleet;
 
 // The console's main window. It owns the widgets, the timers and the serial link, and wires the
 // subsystems together; each subsystem does its work in its own folder through the ConsoleHost face.
@@ -161,9 +161,7 @@ private:
     std::unique_ptr<DesignBook> m_designs;
     std::unique_ptr<CommandConsole> m_console;
     std::unique_ptr<modMain::FindPort> m_search;
-#ifdef VORN_HAVE_FLEET
-    std::unique_ptr<FleetPublisher> m_fleet;
-#endif
+    std::unique_ptr<Fleet> m_fleet;
 
     QListWidget *m_lstDesign = nullptr;
     ctxPatchButton *m_cmdRemoveDesign = nullptr;

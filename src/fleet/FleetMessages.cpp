@@ -79,16 +79,11 @@ QByteArray unitMessage(const UnitView &unit, const QString &time)
                        {QStringLiteral("time"), time}});
 }
 
-QByteArray runMessage(const QByteArray &header, const QByteArray &row, const QString &station, const QString &id)
+QByteArray runMessage(const JournalRow &row, const QString &station, const QString &id)
 {
-    const QStringList keys = journal::fields(header);
-    const QStringList values = journal::fields(row);
     QList<std::pair<QString, QString>> fields;
-    for (qsizetype i = 0; i < keys.size(); ++i)
-        fields.append({keys.at(i), values.value(i)});
-    // A row wider than the header (a column added later) keeps its values under numbered keys.
-    for (qsizetype i = keys.size(); i < values.size(); ++i)
-        fields.append({QStringLiteral("column%1").arg(i + 1), values.at(i)});
+    for (const journal::Column &c : journal::Columns)
+        fields.append({QString::fromLatin1(c.name), row.*c.field});
     fields.append({QStringLiteral("station"), station});
     fields.append({QStringLiteral("id"), id});
     return jsonObject(fields);

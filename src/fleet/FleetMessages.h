@@ -1,5 +1,7 @@
 #pragma once
 
+#include "JournalRow.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QString>
@@ -24,7 +26,7 @@ QByteArray jsonObject(const QList<std::pair<QString, QString>> &fields);
 // The retained message of one unit panel; time in local time to the second.
 QByteArray unitMessage(const UnitView &unit, const QString &time);
 
-// One journal row as a JSON object: the header's columns as keys, then station and id.
-QByteArray runMessage(const QByteArray &header, const QByteArray &row, const QString &station, const QString &id);
+// One journal row as a JSON object: the journal's columns as keys, then station and id.
+QByteArray runMessage(const JournalRow &row, const QString &station, const QString &id);
 
 } // namespace fleet

@@ -471,13 +471,14 @@ void FleetPublisher::publishUnits(bool all)
     }
 }
 
-void FleetPublisher::journalRow(const QByteArray &row)
+bool FleetPublisher::journalRow(const JournalRow &row, QDate)
 {
     if (m_closed)
-        return;
+        return true;
     const QString id = QUuid::createUuid().toString(QUuid::WithoutBraces);
-    m_outbox.add(fleet::runMessage(RunJournal::Header, row, m_config.station, id));
+    m_outbox.add(fleet::runMessage(row, m_config.station, id));
     publishRuns();
+    return true; // the outbox keeps it
 }
 
 void FleetPublisher::publishRuns()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Fleet.h"
 #include "FleetConfig.h"
 #include "Outbox.h"
 
@@ -29,7 +30,7 @@ struct mosquitto;
 // above, as an ACL gives): such a row stays in the outbox, and is offered again, one at a time, after the
 // same walking pause, until the broker takes one. A broker that speaks only MQTT 3.1.1 is spoken to in 3.1.1
 // from its answer on (it cannot refuse a row, only take it).
-class FleetPublisher : public QObject
+class FleetPublisher : public QObject, public Fleet
 {
     Q_OBJECT
 public:
@@ -51,17 +52,13 @@ public:
     FleetPublisher(ConsoleHost &host, FleetConfig config, QObject *parent = nullptr);
     ~FleetPublisher() override;
 
-    // Starts connecting; the panels are read from now on.
-    void start();
-    // A normal close: "offline" is published, the connection closed, the outbox kept.
-    void close();
-
-    // Panel n's state or captions changed.
-    void unitChanged(int n);
-    // The journal wrote a row (its bytes in the file's encoding, line end included).
-    void journalRow(const QByteArray &row);
-    // A line from the controller, as logged.
-    void controllerLine(const QString &line);
+    // Fleet
+    void start() override;
+    void close() override;
+    void unitChanged(int n) override;
+    void controllerLine(const QString &line) override;
+    // A journal row, kept in the outbox until the broker confirms it.
+    bool journalRow(const JournalRow &row, QDate day) override;
 
     Link link() const { return m_link; }
     const FleetConfig &config() const { return m_config; }

@@ -11,10 +11,7 @@ namespace journal {
 
 namespace {
 
-enum Column { Time, Design, Unit, Uid, Asked, Counted, Short, Result, Verdict, Actual, ColumnCount };
-
-const std::array<const char *, ColumnCount> names{"time",    "design", "unit",   "uid",     "asked",
-                                                  "counted", "short",  "result", "verdict", "actual"};
+constexpr qsizetype ColumnCount = qsizetype(Columns.size());
 
 // One record of the file: its fields, and whether it could be read whole.
 struct Record
@@ -167,8 +164,16 @@ QStringList fields(const QByteArray &row)
 QStringList columns()
 {
     QStringList list;
-    for (const char *name : names)
-        list.append(QString::fromLatin1(name));
+    for (const Column &c : Columns)
+        list.append(QString::fromLatin1(c.name));
+    return list;
+}
+
+QStringList values(const JournalRow &row)
+{
+    QStringList list;
+    for (const Column &c : Columns)
+        list.append(row.*c.field);
     return list;
 }
 
@@ -221,8 +226,8 @@ void Reader::take(bool final)
             if (r.ok && r.fields.contains(QByteArrayLiteral("time"))) {
                 bool complete = true;
                 for (qsizetype c = 0; c < m_at.size(); ++c) {
-                    const QByteArray name =
-                        c < ColumnCount ? QByteArray(names[size_t(c)]) : m_extraColumns.at(c - ColumnCount).toUtf8();
+                    const QByteArray name = c < ColumnCount ? QByteArray(Columns[size_t(c)].name)
+                                                            : m_extraColumns.at(c - ColumnCount).toUtf8();
                     m_at[c] = r.fields.indexOf(name);
                     complete = complete && (m_at[c] >= 0 || c >= ColumnCount);
                 }
@@ -238,19 +243,11 @@ void Reader::take(bool final)
             return m_at[c] < 0 ? QString() : unguardFormula(QString::fromUtf8(r.fields.at(m_at[c])));
         };
         if (ok) {
-            row.timeText = field(Time);
+            for (qsizetype c = 0; c < ColumnCount; ++c)
+                row.*Columns[size_t(c)].field = field(c);
             ok = readTime(row);
         }
         if (ok) {
-            row.design = field(Design);
-            row.unit = field(Unit);
-            row.uid = field(Uid);
-            row.asked = field(Asked);
-            row.counted = field(Counted);
-            row.shortBy = field(Short);
-            row.result = field(Result);
-            row.verdict = field(Verdict);
-            row.actual = field(Actual);
             item.row = &row;
             for (qsizetype c = ColumnCount; c < m_at.size(); ++c)
                 item.extra.append(field(c));

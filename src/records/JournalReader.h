@@ -1,5 +1,7 @@
 #pragma once
 
+#include "JournalRow.h"
+
 #include <QByteArray>
 #include <QDate>
 #include <QList>
@@ -20,13 +22,7 @@ namespace journal {
 // would take the memory of a shop-floor PC.
 constexpr qint64 MaxFileBytes = 64 * 1024 * 1024;
 
-struct Row
-{
-    QDate day; // when the run started, in local time
-    QTime time;
-    QString timeText; // as written: one run's rows share it
-    QString design, unit, uid, asked, counted, shortBy, result, verdict, actual;
-};
+using Row = JournalRow;
 
 struct Read
 {
@@ -41,9 +37,6 @@ struct Read
 // reader then takes exactly one ' off whatever it finds, and every text reads back as it was.
 QString guardFormula(const QString &text);
 QString unguardFormula(const QString &text);
-
-// The columns, in the order the console writes them.
-QStringList columns();
 
 // A journal text read in pieces: each record is handed on as soon as it is whole, so a file of any size
 // takes the memory of one piece and one record.

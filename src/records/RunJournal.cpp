@@ -10,8 +10,9 @@
 #include <QSet>
 #include <QStringList>
 
-const QByteArray RunJournal::Header =
-    QByteArrayLiteral("time,design,unit,uid,asked,counted,short,result,verdict,actual\r\n");
+#include <algorithm>
+
+const QByteArray RunJournal::Header = journal::columns().join(u',').toUtf8() + "\r\n";
 
 const QByteArray RunJournal::PendingHeader = Header.chopped(2) + ",run,earlier\r\n";
 
@@ -24,26 +25,47 @@ QStringList keyOf(const QStringList &fields)
     return fields.first(5);
 }
 
-QStringList rowFields(const journal::Row &r)
+// The day's file: rows as CSV through the writer.
+class CsvFile : public JournalSink
 {
-    return {r.timeText, r.design, r.unit, r.uid, r.asked, r.counted, r.shortBy, r.result, r.verdict, r.actual};
-}
+public:
+    explicit CsvFile(RunJournal::Writer writer)
+        : m_writer(std::move(writer))
+    {}
+    bool journalRow(const JournalRow &row, QDate day) override
+    {
+        return !m_writer || m_writer(RunJournal::csvLine(row), day);
+    }
+
+private:
+    RunJournal::Writer m_writer;
+};
 
 } // namespace
 
 RunJournal::RunJournal(Writer writer, Announcer announcer)
-    : m_writer(std::move(writer))
+    : m_file(std::make_unique<CsvFile>(std::move(writer)))
     , m_announcer(std::move(announcer))
+    , m_sinks{m_file.get()}
 {}
+
+RunJournal::~RunJournal() = default;
+RunJournal::RunJournal(RunJournal &&) noexcept = default;
 
 void RunJournal::setPendingKeeper(PendingKeeper keeper)
 {
     m_keeper = std::move(keeper);
 }
 
-void RunJournal::addRowListener(RowListener listener)
+void RunJournal::addSink(JournalSink *sink)
 {
-    m_listeners.push_back(std::move(listener));
+    if (sink && std::find(m_sinks.begin(), m_sinks.end(), sink) == m_sinks.end())
+        m_sinks.push_back(sink);
+}
+
+void RunJournal::removeSink(JournalSink *sink)
+{
+    std::erase(m_sinks, sink);
 }
 
 RunJournal::PendingKeeper RunJournal::pendingFile(const QString &path)
@@ -98,7 +120,7 @@ QByteArrayList RunJournal::recover(const QByteArray &pending, const std::functio
             QHash<QStringList, int> &keys = *it;
             journal::Reader dayReader([&keys](const journal::Reader::Item &item) {
                 if (item.row)
-                    ++keys[keyOf(rowFields(*item.row))];
+                    ++keys[keyOf(journal::values(*item.row))];
             });
             dayReader.feed(journalOf(day));
             dayReader.finish();
@@ -110,8 +132,7 @@ QByteArrayList RunJournal::recover(const QByteArray &pending, const std::functio
     constexpr int DaysLookedAt = 8;
     QSet<QStringList> seen;
     for (const Pending &p : rows) {
-        const QStringList fields = rowFields(p.row);
-        const QStringList key = keyOf(fields);
+        const QStringList key = keyOf(journal::values(p.row));
         const QStringList identity = key + QStringList{p.run, QString::number(p.earlier)};
         if (seen.contains(identity))
             continue;
@@ -123,7 +144,7 @@ QByteArrayList RunJournal::recover(const QByteArray &pending, const std::functio
         if (written > p.earlier)
             continue;
         ++journalKeys(p.row.day)[key];
-        writeRow(fields, p.row.day, p.run, written);
+        writeRow(p.row, p.row.day, p.run, written);
     }
     keepPending();
     return rejected;
@@ -255,22 +276,31 @@ QString RunJournal::csvField(const QString &plain)
     return text;
 }
 
-QStringList RunJournal::fieldsOf(const UnitRun &u, const QString &verdict, const QString &actual) const
+JournalRow RunJournal::rowOf(const UnitRun &u, const QString &verdict, const QString &actual) const
 {
     const auto number = [](const std::optional<double> &v) { return v ? numtext::plain(*v) : QString(); };
-    return {m_start.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss")),
-            u.design,
-            u.unit,
-            u.uid,
-            u.asked,
-            number(u.counted),
-            number(u.shortBy),
-            result(u),
-            verdict,
-            actual};
+    JournalRow row;
+    row.day = m_start.date();
+    row.time = m_start.time();
+    row.timeText = m_start.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss"));
+    row.design = u.design;
+    row.unit = u.unit;
+    row.uid = u.uid;
+    row.asked = u.asked;
+    row.counted = number(u.counted);
+    row.shortBy = number(u.shortBy);
+    row.result = result(u);
+    row.verdict = verdict;
+    row.actual = actual;
+    return row;
 }
 
-QByteArray RunJournal::rowOf(const QStringList &fields)
+QByteArray RunJournal::csvLine(const JournalRow &row)
+{
+    return csvOf(journal::values(row));
+}
+
+QByteArray RunJournal::csvOf(const QStringList &fields)
 {
     QStringList quoted;
     for (const QString &f : fields)
@@ -278,25 +308,26 @@ QByteArray RunJournal::rowOf(const QStringList &fields)
     return quoted.join(u',').toUtf8() + "\r\n";
 }
 
-QByteArray RunJournal::pendingRowOf(const QStringList &fields, const QString &run, int earlier)
+QByteArray RunJournal::pendingRowOf(const JournalRow &row, const QString &run, int earlier)
 {
-    return rowOf(fields + QStringList{run, QString::number(earlier)});
+    return csvOf(journal::values(row) + QStringList{run, QString::number(earlier)});
 }
 
 void RunJournal::write(UnitRun &u, const QString &verdict, const QString &actual)
 {
     u.written = true;
-    const QStringList fields = fieldsOf(u, verdict, actual);
-    writeRow(fields, QDate(), QString::number(m_runNumber), m_written[keyOf(fields)]++);
+    const JournalRow row = rowOf(u, verdict, actual);
+    writeRow(row, QDate(), QString::number(m_runNumber), m_written[keyOf(journal::values(row))]++);
 }
 
-void RunJournal::writeRow(const QStringList &fields, QDate day, const QString &run, int earlier)
+void RunJournal::writeRow(const JournalRow &row, QDate day, const QString &run, int earlier)
 {
-    const QByteArray row = rowOf(fields);
-    if (m_writer && !m_writer(row, day))
-        m_held += pendingRowOf(fields, run, earlier);
-    for (const RowListener &listener : m_listeners)
-        listener(row);
+    // Pending until every sink has it; a sink may go while the row is handed round (copy the list).
+    bool kept = true;
+    for (JournalSink *sink : std::vector<JournalSink *>(m_sinks))
+        kept = sink->journalRow(row, day) && kept;
+    if (!kept)
+        m_held += pendingRowOf(row, run, earlier);
 }
 
 void RunJournal::keepPending()
@@ -308,9 +339,9 @@ void RunJournal::keepPending()
     for (const UnitRun &u : m_units) {
         if (u.written)
             continue;
-        const QStringList fields = fieldsOf(u, QString(), QString());
-        const QStringList key = keyOf(fields);
-        rows += pendingRowOf(fields, QString::number(m_runNumber), m_written.value(key) + open[key]++);
+        const JournalRow row = rowOf(u, QString(), QString());
+        const QStringList key = keyOf(journal::values(row));
+        rows += pendingRowOf(row, QString::number(m_runNumber), m_written.value(key) + open[key]++);
     }
     m_keeper(rows.isEmpty() ? rows : PendingHeader + rows);
 }

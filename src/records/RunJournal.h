@@ -1,5 +1,7 @@
 #pragma once
 
+#include "JournalRow.h"
+
 #include <QByteArray>
 #include <QDate>
 #include <QDateTime>
@@ -7,6 +9,7 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -23,9 +26,9 @@
 class RunJournal
 {
 public:
-    // Where every row goes, in the file's encoding (UTF-8), its line end included: the journal of the day
-    // given, or of today when the date is invalid. Returns true once the row is on disk, false when it is
-    // held to be written later (the journal cannot be written just now).
+    // The day's file: every row in the file's encoding (UTF-8), its line end included, for the journal of
+    // the day given, or of today when the date is invalid. Returns true once the row is on disk, false when
+    // it is held to be written later (the journal cannot be written just now).
     using Writer = std::function<bool(const QByteArray &row, QDate day)>;
     // Receives the message due when every unit of a run has its final word.
     using Announcer = std::function<void(const QString &message)>;
@@ -33,17 +36,21 @@ public:
     // the writer and held, and the rows of the current run still open, as they would be written now (with an
     // empty verdict), each with its run and earlier columns. An empty text when there are none.
     using PendingKeeper = std::function<void(const QByteArray &rows)>;
-    // Told of each row once it has been handed to the writer (recovered rows included).
-    using RowListener = std::function<void(const QByteArray &row)>;
 
     static const QByteArray Header;
     // The pending file's header: the journal's columns, then "run" and "earlier".
     static const QByteArray PendingHeader;
 
+    // writer: the day's file, the first of the sinks.
     RunJournal(Writer writer, Announcer announcer = {});
+    ~RunJournal();
+    RunJournal(RunJournal &&) noexcept;
 
     void setPendingKeeper(PendingKeeper keeper);
-    void addRowListener(RowListener listener);
+    // Every row goes to each sink once it is final (recovered rows included), after the day's file; a sink
+    // that is going away is taken back first.
+    void addSink(JournalSink *sink);
+    void removeSink(JournalSink *sink);
     // A keeper that replaces the file at path atomically (its folder made as needed) and removes it when
     // nothing is pending; and what such a file holds.
     static PendingKeeper pendingFile(const QString &path);
@@ -83,6 +90,8 @@ public:
     // A field as spreadsheets read it: quoted when it holds a comma, a quote or a line break, and never
     // taken for a formula (see journal::guardFormula).
     static QString csvField(const QString &text);
+    // A row as the day's file holds it, its line end included.
+    static QByteArray csvLine(const JournalRow &row);
 
 private:
     enum class Sending { Pending, Sent, NotSent };
@@ -98,22 +107,22 @@ private:
     UnitRun *find(int n);
     // The unit's result: complete, short, stuck, not sent or no report.
     static QString result(const UnitRun &u);
-    QStringList fieldsOf(const UnitRun &u, const QString &verdict, const QString &actual) const;
-    static QByteArray rowOf(const QStringList &fields);
+    JournalRow rowOf(const UnitRun &u, const QString &verdict, const QString &actual) const;
+    static QByteArray csvOf(const QStringList &fields);
     // The row as the pending file keeps it: with its run and the rows with its key written before it.
-    static QByteArray pendingRowOf(const QStringList &fields, const QString &run, int earlier);
+    static QByteArray pendingRowOf(const JournalRow &row, const QString &run, int earlier);
     void write(UnitRun &u, const QString &verdict, const QString &actual);
     // The one place a row leaves the journal.
-    void writeRow(const QStringList &fields, QDate day, const QString &run, int earlier);
+    void writeRow(const JournalRow &row, QDate day, const QString &run, int earlier);
     // Hands the keeper the rows pending now.
     void keepPending();
     // Says how the run went once every unit has its final word (once per run).
     void announceWhenDone();
 
-    Writer m_writer;
+    std::unique_ptr<JournalSink> m_file;
     Announcer m_announcer;
     PendingKeeper m_keeper;
-    std::vector<RowListener> m_listeners;
+    std::vector<JournalSink *> m_sinks;
     // Rows the writer holds (as the pending file keeps them): pending until they are on disk.
     QByteArray m_held;
     // Rows of this session's runs handed to the writer, by time, design, unit, UID and count asked; only

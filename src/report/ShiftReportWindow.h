@@ -20,7 +20,7 @@ class QThread;
 // a day or a range of days, with a chart of the results per unit and one of the stones counted. Not modal:
 // the console keeps working beside it. The journal is read on a thread of its own, so a month of files
 // never stops the window; while today is shown it follows the journal as rows are written.
-class ShiftReportWindow : public QWidget
+class ShiftReportWindow : public QWidget, public JournalSink
 {
     Q_OBJECT
 public:
@@ -31,8 +31,13 @@ public:
 
     // Shows the report of these days (one day when both are the same).
     void showDays(QDate from, QDate to);
-    // A row was written to today's journal.
+    // A row was written to today's journal, or the run in progress changed.
     void journalWritten();
+    bool journalRow(const JournalRow &, QDate) override
+    {
+        journalWritten();
+        return true;
+    }
     // Writes the report shown to its default file; the note line says where, or why not.
     bool savePdf();
 

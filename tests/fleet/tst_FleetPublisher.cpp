@@ -38,9 +38,12 @@ class tst_FleetPublisher : public QObject
         return c;
     }
     // Journal row i: the count asked is i, so the order of arrival can be read off the messages.
-    static QByteArray row(int i)
+    static JournalRow row(int i)
     {
-        return "2024-07-26T14:05:00,BAND,UNIT 1,101," + QByteArray::number(i) + ",,,no report,,\r\n";
+        JournalRow r;
+        r.timeText = u"2024-07-26T14:05:00"_s, r.design = u"BAND"_s, r.unit = u"UNIT 1"_s, r.uid = u"101"_s;
+        r.asked = QString::number(i), r.result = u"no report"_s;
+        return r;
     }
     static QStringList askedOf(const QStringList &payloads)
     {
@@ -191,7 +194,7 @@ private slots:
         QCOMPARE(host.statuses.size(), 1); // said once, the first time the broker is found gone
         QVERIFY(host.statuses.at(0).endsWith(u"not reachable: journal rows wait in the outbox"_s));
         for (int i = 0; i < rows; ++i)
-            publisher->journalRow(row(i));
+            publisher->journalRow(row(i), {});
         // On disk before any attempt to send them: a crash now loses none.
         QCOMPARE(folder.read(u"Log/.mqtt-outbox"_s).count('\n'), rows);
         QFETCH(bool, consoleRestarts);
@@ -280,7 +283,7 @@ private slots:
         publisher.start();
         QTRY_COMPARE_WITH_TIMEOUT(publisher.link(), FleetPublisher::Link::Up, WaitMs);
         for (int i = 0; i < 3; ++i)
-            publisher.journalRow(row(i));
+            publisher.journalRow(row(i), {});
         const QString refused = u"MQTT broker refused journal rows (not authorised): they wait in the outbox"_s;
         QTRY_COMPARE_WITH_TIMEOUT(host.statuses, QStringList{refused}, WaitMs);
         QTest::qWait(3500); // offered again after 1 s and 2 s: refused again, and not said again
@@ -325,7 +328,7 @@ private slots:
         FakeHost host(platform, uidsFor(1));
         FleetPublisher publisher(host, FleetConfig::read().value());
         publisher.start();
-        publisher.journalRow(row(1));
+        publisher.journalRow(row(1), {});
         if (station.isEmpty()) {
             const QString name = FleetConfig::settingText(QString::fromLatin1(setting));
             QCOMPARE(host.statuses,

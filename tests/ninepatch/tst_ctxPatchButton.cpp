@@ -203,7 +203,8 @@ private slots:
         row("ManualFocus: no focus bit", "manual, focus, check 0, press 30 15, check 2, release 30 15", 1, 0, 0);
         row("Enter, keypad Enter, Space click", "focus, key Return, key Enter, key Space, key A", 3, 0, 8);
         row("Space taken by a KeyPress handler", "swallow, focus, key Space", 0, 0, 8);
-        row("an action that throws is said, the button goes on", "throw, move 30 15, press 30 15, release 30 15", 1, 0, 9);
+        row("an action that throws is said, the button goes on", "throw, move 30 15, press 30 15, release 30 15", 1, 0,
+            9);
     }
     void mouseSequences()
     {
@@ -218,7 +219,8 @@ private slots:
         QSignalSpy up(b, &ctxPatchButton::KeyUp);
         QSignalSpy dbl(b, &ctxPatchButton::DblClick);
         QStringList failed;
-        ctxPatchButton::setActionFailedHandler([&failed](const ctxPatchButton &, const QString &what) { failed << what; });
+        ctxPatchButton::setActionFailedHandler(
+            [&failed](const ctxPatchButton &, const QString &what) { failed << what; });
         double downX = -1;
         connect(b, &ctxPatchButton::MouseDown, this, [&downX](int &, int &, double x, double) { downX = x; });
         const QStringList mouse{u"press"_s, u"release"_s, u"click"_s, u"dclick"_s, u"move"_s}; // QTest::MouseAction

@@ -1,0 +1,7 @@
+#include "Fleet.h"
+
+// Built without libmosquitto: the console publishes nothing.
+std::unique_ptr<Fleet> Fleet::make(ConsoleHost &)
+{
+    return nullptr;
+}
