@@ -20,7 +20,6 @@ class Platform;
 // while it waits, and the ports of the device list are probed side by side rather than one after the other.
 namespace modMain {
 
-
 // The port number a device-list name shows ("USB Serial Device (COM4)" gives 4), or 0 when the name is to
 // be skipped: no "COM", a "COM " anywhere, or no number after the first "COM". Case-sensitive.
 qint32 portNumberOf(const QString &name);

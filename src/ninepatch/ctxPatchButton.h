@@ -23,8 +23,8 @@ class QTimer;
 // something that alters it changes; painting only puts the ready image on screen.
 //
 // Every procedure catches what goes wrong inside it and ends there; nothing escapes to the host. What
-// goes wrong in the action behind a click is handed to the ActionFailed handler, so it is said. The per-state accessors report an entry index above 8 through
-// their result (`ok` false, or a false return) instead.
+// goes wrong in the action behind a click is handed to the ActionFailed handler, so it is said. The per-state accessors
+// report an entry index above 8 through their result (`ok` false, or a false return) instead.
 //
 // ctxPatchButton.cpp holds the properties, the state machine, the animation and the input;
 // ctxPatchButtonPaint.cpp the painting, ctxPatchButtonPersistence.cpp the stored layouts. The face is
