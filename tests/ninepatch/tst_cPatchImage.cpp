@@ -88,38 +88,29 @@ class tst_cPatchImage : public QObject
     Q_OBJECT
 
 private slots:
+    // How a marker line splits a target's length; the image tests show the pixels.
     void markerLine_data()
     {
         QTest::addColumn<QString>("pixels");
-        QTest::addColumn<PatchSegments>("expected"); // empty: not compared
         QTest::addColumn<int>("target");
         QTest::addColumn<QList<int>>("lengths");
-        QTest::newRow("a line without markers is one fixed run")
-            << u"....."_s << PatchSegments{{0, 0, 5}, {0, 1, 5}} << 40 << QList<int>{5};
-        QTest::newRow("a run in the corner colour B is tiled")
-            << u".TTT#"_s << PatchSegments{{0, 2, 1}, {0, 1, 1}, {2, 2, 3}, {1, 5, 1}} << 11 << QList<int>{1, 5, 5};
-        QTest::newRow("a pixel one alpha step from A stretches")
-            << u"..~.."_s << PatchSegments{{0, 1, 4}, {0, 1, 2}, {1, 3, 1}, {0, 4, 2}} << 50 << QList<int>{2, 46, 2};
-        QTest::newRow("two separate marked runs make five runs")
-            << u".#.#."_s << PatchSegments{{0, 2, 3}, {0, 1, 1}, {1, 2, 1}, {0, 3, 1}, {1, 4, 1}, {0, 5, 1}} << 9
-            << QList<int>{1, 3, 1, 3, 1};
+        QTest::newRow("a line without markers is one fixed run") << u"....."_s << 40 << QList<int>{5};
+        QTest::newRow("a run in the corner colour B marks too") << u".TTT#"_s << 11 << QList<int>{1, 5, 5};
+        QTest::newRow("a pixel one alpha step from A stretches") << u"..~.."_s << 50 << QList<int>{2, 46, 2};
+        QTest::newRow("two separate marked runs make five runs") << u".#.#."_s << 9 << QList<int>{1, 3, 1, 3, 1};
         QTest::newRow("a target narrower than the fixed total")
-            << u".........#........."_s << PatchSegments() << 10 << QList<int>{9, 0, 9};
+            << u".........#........."_s << 10 << QList<int>{9, 0, 9};
         QTest::newRow("an odd remainder goes to one run, the total holds")
-            << u"..#..#####.."_s << PatchSegments() << 27 << QList<int>{2, 11, 2, 10, 2};
+            << u"..#..#####.."_s << 27 << QList<int>{2, 11, 2, 10, 2};
     }
     void markerLine()
     {
         QFETCH(QString, pixels);
-        QFETCH(PatchSegments, expected);
         QFETCH(int, target);
         const QList<QRgb> data = line(pixels);
         PatchSegments segments;
         QVERIFY(ParseMarkerLine(data.constData(), 1, int(data.size()), A, Tile, segments));
-        if (!expected.isEmpty())
-            QCOMPARE(segments, expected);
         QTEST(ninepatch::runLengths(segments, target), "lengths");
-
         segments = {{1, 2, 3}, {1, 1, 1}}; // an empty line fails and leaves nothing behind
         QVERIFY(!ParseMarkerLine(data.constData(), 1, 0, A, Tile, segments));
         QCOMPARE(segments, PatchSegments{PatchSegment{}});
@@ -208,12 +199,8 @@ private slots:
     void embeddedAtlasIsTheGeneratorsOutput()
     {
         const QImage drawn = AtlasPainter::draw();
-        QCOMPARE(drawn.size(), QSize(231, 159));
-        QCOMPARE(StyleAtlas::instance().image(), drawn);
-        QVERIFY(StyleAtlas::instance().isValid());
-        const QByteArray embedded = StyleAtlas::embeddedPng();
-        QCOMPARE(embedded.mid(24, 2), "\x08\x06"_ba); // 8 bits a channel, RGBA
-        QCOMPARE(embedded, AtlasPainter::encodePng(drawn));
+        QVERIFY(StyleAtlas::instance().isValid() && StyleAtlas::instance().image() == drawn);
+        QCOMPARE(StyleAtlas::embeddedPng(), AtlasPainter::encodePng(drawn));
         // Cuts outside the atlas give nothing.
         QVERIFY(!StyleAtlas::instance().pvResExtract(-1, 0, 21, 21));
         QVERIFY(!StyleAtlas::instance().pvResExtract(12, 84, 19, 52)); // across the right edge

@@ -73,8 +73,8 @@ public:
     QList<ctxPatchButton *> registered;
 };
 
-// The console's push button: the state machine and its input, the fades, the painting, the styles and the
-// stored layouts.
+// The console's push button: the state machine and its input, the fades, the painting, the styles, the
+// stored layouts and the text form of their properties.
 class tst_ctxPatchButton : public QObject
 {
     Q_OBJECT
@@ -205,6 +205,8 @@ private slots:
         row("Space taken by a KeyPress handler", "swallow, focus, key Space", 0, 0, 8);
         row("an action that throws is said, the button goes on", "throw, move 30 15, press 30 15, release 30 15", 1, 0,
             9);
+        // Every frame finds the clock 5 ms on: a fade of 0.2 s runs on its frame timer to the end, 40 frames or more.
+        row("a fade runs to its end", "timed, move 30 15, faded", 0, 0, 1);
     }
     void mouseSequences()
     {
@@ -221,7 +223,7 @@ private slots:
         QStringList failed;
         ctxPatchButton::setActionFailedHandler(
             [&failed](const ctxPatchButton &, const QString &what) { failed << what; });
-        double downX = -1;
+        double downX = -1, started = 0;
         connect(b, &ctxPatchButton::MouseDown, this, [&downX](int &, int &, double x, double) { downX = x; });
         const QStringList mouse{u"press"_s, u"release"_s, u"click"_s, u"dclick"_s, u"move"_s}; // QTest::MouseAction
         QEvent leave(QEvent::Leave);
@@ -258,7 +260,16 @@ private slots:
                 b->setAnimationDuration(1.0);
             else if (verb == "fading"_L1)
                 QCOMPARE(b->frameTimerActive() || !b->previousFace().isNull(), w[1] == "1"_L1);
-            else if (verb == "hide"_L1)
+            else if (verb == "timed"_L1) {
+                m_clock.step = 0.005;
+                b->setAnimationDuration(0.2);
+                started = m_clock.now;
+            } else if (verb == "faded"_L1) {
+                QTRY_COMPARE(b->animationProgress(), 1.0);
+                QVERIFY(!b->frameTimerActive());
+                QVERIFY2(m_clock.now - started >= 0.2 && m_clock.now - started < 0.25,
+                         qPrintable(QString::number(m_clock.now - started)));
+            } else if (verb == "hide"_L1)
                 b->hide();
             else if (verb == "throw"_L1)
                 connect(b, &ctxPatchButton::Click, this, [] { throw std::runtime_error("disk gone"); });
@@ -277,21 +288,6 @@ private slots:
             QCOMPARE(b->ButtonState(), finalState);
         QCOMPARE(failed, steps.startsWith("throw"_L1) ? QStringList{u"disk gone"_s} : QStringList());
         ctxPatchButton::setActionFailedHandler({});
-    }
-
-    void fadeRunsOnItsFrameTimerToTheEnd()
-    {
-        // Every frame finds the clock 5 ms on.
-        m_clock.now = 50.0;
-        m_clock.step = 0.005;
-        QVERIFY(makeButton());
-        m_button->setAnimationDuration(0.2);
-        const double start = m_clock.now;
-        m_button->setButtonState(Hover);
-        QTRY_COMPARE(m_button->animationProgress(), 1.0);
-        QVERIFY(!m_button->frameTimerActive());
-        const double took = m_clock.now - start;
-        QVERIFY2(took >= 0.2 && took < 0.25, qPrintable(QString::number(took))); // 40 frames or more
     }
 
     void crossFadeShowsOldThenNewFace()
@@ -370,8 +366,65 @@ private slots:
         QCOMPARE(failing.render().pixel(2, 2), failing.palette().color(QPalette::Dark).rgba());
     }
 
+    // What the text form writes reads back as the same value and type.
+    void valuesSurviveTheTextForm_data()
+    {
+        QTest::addColumn<QVariant>("value");
+        QTest::newRow("caption with quotes, backslash and line breaks") << QVariant(u"a \"b\" \\ c\r\nd\te"_s);
+        QTest::newRow("control characters and non-ASCII") << QVariant(QString(u"\u0001x\u00e9\u4e2d\u007f"_s));
+        QTest::newRow("system colour") << QVariant(qint32(0x80000012u));
+        QTest::newRow("opacity") << QVariant(0.5);
+        QTest::newRow("whole seconds stay a number with a point") << QVariant(2.0);
+        QTest::newRow("True") << QVariant(true);
+        QFont styled(u"Some \"Family\""_s, 8, QFont::Bold, true);
+        styled.setUnderline(true);
+        styled.setStrikeOut(true);
+        QTest::newRow("font with every attribute") << QVariant(styled);
+    }
+    void valuesSurviveTheTextForm()
+    {
+        QFETCH(QVariant, value);
+        PropertyBag bag, read;
+        bag.WriteProperty(u"Key"_s, value);
+        QStringList errors;
+        read.readText(bag.toText(), &errors);
+        QVERIFY2(errors.isEmpty(), qPrintable(errors.join(u'\n')));
+        const QVariant back = read.ReadProperty(u"key"_s);
+        QCOMPARE(back.metaType(), value.metaType());
+        QVERIFY2(PropertyBag::sameValue(back, value), qPrintable(bag.toText()));
+        QCOMPARE(read.toText(), bag.toText());
+    }
+
+    void unreadableLinesAreSkipped_data()
+    {
+        QTest::addColumn<QString>("line");
+        QTest::newRow("no value") << u"Style ="_s;
+        QTest::newRow("no equals sign") << u"Style 6"_s;
+        QTest::newRow("unterminated string") << u"Caption = \"open"_s;
+        QTest::newRow("number out of range") << u"Style = 99999999999"_s;
+        QTest::newRow("not a finite number") << u"Opacity = 1e999"_s;
+        QTest::newRow("font without a size") << u"Font = Font(\"Verdana\")"_s;
+    }
+    void unreadableLinesAreSkipped()
+    {
+        QFETCH(QString, line);
+        PropertyBag bag;
+        QStringList errors;
+        bag.readText(u"Style = 6\n"_s + line + u"\nCaption = \"ok\"\n"_s, &errors);
+        QVERIFY2(errors.size() == 1 && errors.first().startsWith(u"line 2:"_s), qPrintable(errors.join(u'\n')));
+        QCOMPARE(bag.keys(), (QStringList{u"Style"_s, u"Caption"_s}));
+    }
+
     void defaultsAreLeftOutAndStyleLoadsFirst()
     {
+        // Any letter case names the same key; a value back at its default removes it.
+        PropertyBag bag;
+        bag.WriteProperty(u"Opacity"_s, 0.5, 1.0);
+        QVERIFY(bag.contains(u"Opacity"_s));
+        bag.WriteProperty(u"OPACITY"_s, 1.0, 1.0);
+        bag.WriteProperty(u"AnimationDuration"_s, double(0.2f), 0.2); // a single-precision 0.2 is 0.2
+        QVERIFY2(bag.isEmpty(), qPrintable(bag.toText()));
+
         QWidget host;
         auto *b = new ctxPatchButton(&host);
         const auto written = [b] {

@@ -33,84 +33,82 @@ private slots:
         m_handlers.emplace(m_rig->host, m_rig->sender);
     }
 
-    // A unit without an address of its own gets nothing: "0" and an empty UID would reach every unit.
+    // Each button as the window wires it: what goes on the wire, what is asked, shown and logged. A unit
+    // without an address of its own gets nothing: "0" and an empty UID would reach every unit.
     void buttons_data()
     {
         QTest::addColumn<QString>("button");
         QTest::addColumn<int>("index");
         QTest::addColumn<QString>("uid"); // null: the unit's own
-        QTest::addColumn<QByteArray>("line");
-        const QString own;
-        QTest::newRow("H on All Units goes to every unit") << u"cHome"_s << 0 << own << QByteArray(">H,0,0\r\n");
-        QTest::newRow("Fl on unit 5") << u"cFlush"_s << 5 << own << QByteArray(">,105,0\r\n");
-        QTest::newRow("U on unit 4: script after the pause") << u"cUpd"_s << 4 << own << QByteArray(">UPD,104,0\r\n");
-        QTest::newRow("H, UID 0") << u"cHome"_s << 4 << u"0"_s << QByteArray();
-        QTest::newRow("Id, UID empty") << u"cInit"_s << 4 << u""_s << QByteArray();
-        QTest::newRow("U, UID text: no script either") << u"cUpd"_s << 4 << u"abc"_s << QByteArray();
+        QTest::addColumn<QString>("box"); // the count box's text; null: left alone
+        QTest::addColumn<QString>("answer"); // to the question for the actual count
+        QTest::addColumn<QByteArray>("wire");
+        QTest::addColumn<QString>("line"); // reported: empty when nothing is asked, shown or logged
+        const auto send = [](const char *name, const char *button, int index, const QString &uid,
+                             const QByteArray &wire) {
+            QTest::newRow(name) << QString::fromLatin1(button) << index << uid << QString() << QString() << wire
+                                << QString();
+        };
+        const auto report = [](const char *name, const char *button, int index, const QString &box,
+                               const QString &answer, const QString &line) {
+            QTest::newRow(name) << QString::fromLatin1(button) << index << QString() << box << answer << QByteArray()
+                                << line;
+        };
+        send("H on All Units goes to every unit", "cHome", 0, {}, ">H,0,0\r\n");
+        send("Fl on unit 5", "cFlush", 5, {}, ">,105,0\r\n");
+        send("U on unit 4: script after the pause", "cUpd", 4, {}, ">UPD,104,0\r\n");
+        send("H, UID 0", "cHome", 4, u"0"_s, {});
+        send("Id, UID empty", "cInit", 4, u""_s, {});
+        send("U, UID text: no script either", "cUpd", 4, u"abc"_s, {});
+        report("Y on All Units", "cYes", 0, {}, {}, u">>LAST OK - UNIT0"_s);
+        report("Y on unit 12 (no count box)", "cYes", 12, {}, {}, u">>LAST OK - UNIT12"_s);
+        report("N: 24 of 25", "cNo", 3, u"25"_s, u"24"_s, u">>LAST NOT OK 3 - 25 - 24"_s);
+        report("N: Cancel records 0", "cNo", 3, u"25"_s, u""_s, u">>LAST NOT OK 3 - 25 - 0"_s);
+        report("N: too big", "cNo", 2, u"25"_s, u"3000000000"_s, u">>LAST NOT OK 2 - 25 - 0"_s);
+        report("N on unit 11 (no count box) does nothing", "cNo", 11, {}, u"3"_s, {});
     }
     void buttons()
     {
         QFETCH(QString, button);
         QFETCH(int, index);
         QFETCH(QString, uid);
-        QFETCH(QByteArray, line);
+        QFETCH(QString, box);
+        QFETCH(QByteArray, wire);
+        QFETCH(QString, line);
         m_rig->platform.onStart = [&] { // the units have taken the command before the script talks to them
-            QCOMPARE(m_rig->peer.wire(1), line);
+            QCOMPARE(m_rig->peer.wire(1), wire);
             QCOMPARE(m_rig->platform.sleeps, QList<int>{UnitHandlers::UpdatePauseMs});
         };
         if (!uid.isNull())
             m_rig->host.unit(index).tag = uid;
+        if (!box.isNull())
+            m_rig->host.setCountText(index, box);
+        QFETCH(QString, answer);
+        m_rig->platform.answer = answer;
+        m_rig->host.pane = u"earlier\r\n"_s;
         m_rig->host.unit(4).checked = true; // for the send to the checked units below
         m_rig->host.unit(1).c3 = u"Count: 9"_s;
         QTest::mouseClick(panel(index).findChild<ctxPatchButton *>(button), Qt::LeftButton); // a missing one aborts
-        if (line.isEmpty()) {
+        if (!uid.isNull()) {
             m_rig->sender.SendCMDtoSelected(u"X"_s); // the console skips it too
             QCOMPARE(m_rig->host.statuses, QStringList(2, u"UNIT 4 has no valid UID"_s));
             QTest::qWait(30);
         } else {
-            QCOMPARE(m_rig->host.statuses.size(), 1); // "Sending Command ... - Pls Wait !"
-            QCOMPARE(m_rig->host.unit(1).c3, QString()); // every send clears the panels
+            QCOMPARE(m_rig->host.statuses.size(), wire.isEmpty() ? 0 : 1); // "Sending Command ... - Pls Wait !"
         }
-        QCOMPARE(line.isEmpty() ? m_rig->peer.received() : m_rig->peer.wire(1), line);
+        QCOMPARE(m_rig->host.unit(1).c3, wire.isEmpty() ? u"Count: 9"_s : QString()); // every send clears the panels
+        QCOMPARE(wire.isEmpty() ? m_rig->peer.received() : m_rig->peer.wire(1), wire);
         QCOMPARE(m_rig->platform.started,
-                 button == u"cUpd"_s && !line.isEmpty() ? QStringList{UnitHandlers::updateScript(m_rig->dir.path())}
+                 button == u"cUpd"_s && !wire.isEmpty() ? QStringList{UnitHandlers::updateScript(m_rig->dir.path())}
                                                         : QStringList());
-    }
-
-    void report_data()
-    {
-        QTest::addColumn<QString>("button");
-        QTest::addColumn<int>("index");
-        QTest::addColumn<QString>("box");
-        QTest::addColumn<QString>("answer");
-        QTest::addColumn<QString>("line"); // empty: nothing asked, shown or logged
-        const QString none;
-        QTest::newRow("Y on All Units") << u"cYes"_s << 0 << none << none << u">>LAST OK - UNIT0"_s;
-        QTest::newRow("Y on unit 12 (no count box)") << u"cYes"_s << 12 << none << none << u">>LAST OK - UNIT12"_s;
-        QTest::newRow("N: 24 of 25") << u"cNo"_s << 3 << u"25"_s << u"24"_s << u">>LAST NOT OK 3 - 25 - 24"_s;
-        QTest::newRow("N: Cancel records 0") << u"cNo"_s << 3 << u"25"_s << u""_s << u">>LAST NOT OK 3 - 25 - 0"_s;
-        QTest::newRow("N: too big") << u"cNo"_s << 2 << u"25"_s << u"3000000000"_s << u">>LAST NOT OK 2 - 25 - 0"_s;
-        QTest::newRow("N on unit 11 (no count box) does nothing") << u"cNo"_s << 11 << none << u"3"_s << none;
-    }
-    void report()
-    {
-        QFETCH(QString, button);
-        QFETCH(int, index);
-        QFETCH(QString, box);
-        QFETCH(QString, answer);
-        QFETCH(QString, line);
-        if (!box.isNull())
-            m_rig->host.setCountText(index, box);
-        m_rig->platform.answer = answer;
-        m_rig->host.pane = u"earlier\r\n"_s;
-        QTest::mouseClick(panel(index).findChild<ctxPatchButton *>(button), Qt::LeftButton);
         QCOMPARE(m_rig->platform.asked,
                  (button == u"cNo"_s && !line.isEmpty()
                       ? QStringList{u"Enter Actual Count for Error"_s, u"Logging Error"_s, box}
                       : QStringList()));
-        QCOMPARE(m_rig->host.pane, line.isEmpty() ? u"earlier\r\n"_s : line + u"\r\nearlier\r\n"_s);
+        QCOMPARE(m_rig->host.pane,
+                 (line.isEmpty() ? QString() : line + u"\r\n"_s) + (wire.isEmpty() ? QString() : u"\r\n"_s)
+                     + u"earlier\r\n"_s);
         QCOMPARE(m_rig->host.log, line.isEmpty() ? QStringList() : QStringList{line});
-        QVERIFY(m_rig->peer.received().isEmpty());
     }
 
     // A single click on the name selects nothing, a double click does; All Units stands alone.
