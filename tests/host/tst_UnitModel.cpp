@@ -27,9 +27,9 @@ private slots:
         QTest::newRow("a stuck stone, then idle") << Change([](UnitModel &m) {
             m.setState(UnitState::Stuck), m.setState(UnitState::Stuck), m.setState(UnitState::Idle);
         }) << QStringList{u"state 3"_s, u"changed"_s, u"state 0"_s, u"changed"_s};
-        QTest::newRow("checked twice, then unchecked") << Change([](UnitModel &m) {
-            m.setChecked(true), m.setChecked(true), m.setChecked(false);
-        }) << QStringList{u"checked 1"_s, u"changed"_s, u"checked 0"_s, u"changed"_s};
+        QTest::newRow("checked twice, then unchecked")
+            << Change([](UnitModel &m) { m.setChecked(true), m.setChecked(true), m.setChecked(false); })
+            << QStringList{u"checked 1"_s, u"changed"_s, u"checked 0"_s, u"changed"_s};
         QTest::newRow("the same count line with another number") << Change([](UnitModel &m) {
             m.setCount(u"Count: 12"_s, 12), m.setCount(u"Count: 12"_s, 12), m.setCount(u"Count: 12"_s);
         }) << QStringList{u"count"_s, u"changed"_s, u"count"_s, u"changed"_s};
