@@ -167,6 +167,12 @@ private slots:
         rig.processor.processResponse(line + u"\r\n"_s);
         QTEST(rig.host.unit(unit).countLine(), "count");
         QTEST(rig.host.unit(unit).infoLine(), "info");
+        // Beside each line the number it shows, for whoever reads the unit rather than its panel.
+        const auto shown = [](const QString &line) {
+            return line.contains(u':') ? std::optional(line.section(u':', 1).toDouble()) : std::nullopt;
+        };
+        QVERIFY(rig.host.unit(unit).count() == shown(rig.host.unit(unit).countLine()));
+        QVERIFY(rig.host.unit(unit).shortfall() == shown(rig.host.unit(unit).infoLine()));
         QTEST(rig.host.pane, "pane");
         const QStringList refusal{u"UNIT 2 (UID 101) did not acknowledge >HOME,101,0"_s};
         QCOMPARE(rig.host.statuses, line.contains(u"Not Ack"_s) ? refusal : QStringList());
