@@ -97,11 +97,11 @@ public:
     {
         for (int n = 0; n <= NoUnits(); ++n) {
             auto &panel = panels.emplace_back(std::make_unique<dUnit>());
-            panel->setCaption1(FakeHost::Unit(n)->caption1());
-            panel->setTag(FakeHost::Unit(n)->Tag());
+            panel->setCaption1(FakeHost::Unit(n)->name());
+            panel->setTag(FakeHost::Unit(n)->uid());
         }
     }
-    UnitView *Unit(int n) override { return n >= 0 && n <= NoUnits() ? panels[size_t(n)].get() : nullptr; }
+    UnitModel *Unit(int n) override { return n >= 0 && n <= NoUnits() ? &panels[size_t(n)]->model() : nullptr; }
     std::vector<std::unique_ptr<dUnit>> panels;
 };
 
@@ -129,7 +129,7 @@ void publishingFigures(FakePlatform &platform, const QString &batch)
     const int silent = loopbackSocket(silentPort, true, true);
 
     PanelHost host(platform);
-    host.mode = QStringLiteral("A");
+    host.mode = MessageFilter::All;
     PortFolder ports(platform.folder);
     Comm1 comm(ports);
     CommandSender sender(host, comm);
@@ -159,7 +159,7 @@ void publishingFigures(FakePlatform &platform, const QString &batch)
                 config.publishLog = v.log;
                 publisher = std::make_unique<FleetPublisher>(host, config);
                 for (int n = 1; n <= host.NoUnits(); ++n)
-                    QObject::connect(host.panels[size_t(n)].get(), &dUnit::changed, publisher.get(),
+                    QObject::connect(&host.panels[size_t(n)]->model(), &UnitModel::changed, publisher.get(),
                                      [p = publisher.get(), n] { p->unitChanged(n); });
                 processor.setLineObserver([p = publisher.get()](const QString &line) { p->controllerLine(line); });
                 publisher->start();
@@ -219,7 +219,7 @@ int main(int argc, char **argv)
     for (int round = 0; round < Rounds; ++round) {
         plain = std::max(plain, plainLoop(path, lines));
         for (int m = 0; m < 2; ++m) {
-            host.mode = QString::fromLatin1(modes[m]);
+            host.mode = m ? MessageFilter::Important : MessageFilter::All;
             host.logging = true;
             logged[m] = std::max(logged[m], receivePath(host, processor, batch, path));
             host.logging = false;

@@ -448,7 +448,8 @@ void frmVorn::load()
     fillDesigns();
     FillCommands();
 
-    setFilterMode(Setting(Key::ShowMessages).read() == QStringLiteral("A"));
+    setFilterMode(Setting(Key::ShowMessages).read() == QStringLiteral("A") ? MessageFilter::All
+                                                                           : MessageFilter::Important);
 
     auto readPos = [](Key key) { return numtext::readInt32(Setting(key).read()); };
     int left = readPos(Key::Left);
@@ -621,7 +622,7 @@ void frmVorn::initControls()
             unit->setSettingsOffered(true);
             connect(unit, &dUnit::settingsRequested, this, [this, n] { openUnitSettings(n); });
             if (m_fleet)
-                connect(unit, &dUnit::changed, this, [this, n] { m_fleet->unitChanged(n); });
+                connect(&unit->model(), &UnitModel::changed, this, [this, n] { m_fleet->unitChanged(n); });
         }
         unit->setVisible(true);
         if (n == 0) {
@@ -755,27 +756,29 @@ void frmVorn::tmrStatus_Timer()
     m_lblStatus->setText(QString());
     m_tmrStatus.setEnabled(false);
     for (int n = 1; n <= m_noUnits; ++n) {
-        if (dUnit *u = m_units.value(n); u && u->State() != dUnit::Idle)
-            u->setState(dUnit::AnsweredEarlier);
+        if (dUnit *u = m_units.value(n); u && u->model().state() != UnitState::Idle)
+            u->model().setState(UnitState::Answered);
     }
 }
 
-void frmVorn::setFilterMode(bool all)
+void frmVorn::setFilterMode(MessageFilter filter)
 {
+    m_filter = filter;
+    const bool all = filter == MessageFilter::All;
     m_cShow->setCaption(all ? QStringLiteral("A") : QStringLiteral("F"));
     m_cShow->setButtonStyle(all ? 8 : 10);
     m_cShow->setToolTip(all ? QStringLiteral("Show All Messages") : QStringLiteral("Show Important Messages"));
 }
 
-QString frmVorn::filterMode() const
+MessageFilter frmVorn::filterMode() const
 {
-    return m_cShow->Caption();
+    return m_filter;
 }
 
 void frmVorn::cShow_Click()
 {
-    setFilterMode(m_cShow->Caption() != QStringLiteral("A"));
-    Setting(Key::ShowMessages).write(m_cShow->Caption());
+    setFilterMode(m_filter == MessageFilter::All ? MessageFilter::Important : MessageFilter::All);
+    Setting(Key::ShowMessages).write(m_filter == MessageFilter::All ? QStringLiteral("A") : QStringLiteral("F"));
 }
 
 void frmVorn::cClearOut_Click()
@@ -801,9 +804,10 @@ dUnit *frmVorn::unitPanel(int n) const
     return m_units.value(n);
 }
 
-UnitView *frmVorn::Unit(int n)
+UnitModel *frmVorn::Unit(int n)
 {
-    return m_units.value(n);
+    const dUnit *panel = m_units.value(n);
+    return panel ? &panel->model() : nullptr;
 }
 
 std::optional<int> frmVorn::unitByUID(const QString &uid) const

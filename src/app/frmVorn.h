@@ -57,13 +57,13 @@ public:
 
     // ConsoleHost
     int NoUnits() const override { return m_noUnits; }
-    UnitView *Unit(int n) override;
+    UnitModel *Unit(int n) override;
     std::optional<int> unitByUID(const QString &uid) const override;
     std::optional<QString> countText(int n) const override;
     void setCountText(int n, const QString &text) override;
     std::optional<QString> countTag(int n) const override;
     void prependOut(const QString &text) override;
-    QString filterMode() const override;
+    MessageFilter filterMode() const override;
     void SetStatus(const QString &St, int Secs = 0) override;
     void ensureStatusTimerRunning() override;
     void LOG(const QString &logText) override;
@@ -134,7 +134,7 @@ private:
     // Places a child in twips; a negative width or height is refused and the child keeps its place.
     bool placeTwips(QWidget *w, double left, double top, double width, double height);
     void buildControls();
-    void setFilterMode(bool all);
+    void setFilterMode(MessageFilter filter);
     void tmrStatus_Timer();
     void saveWindowPosition();
     // Says on the status line how many log entries and journal rows wait for the Log folder.
@@ -177,6 +177,7 @@ private:
     MessagePane *m_txtOut = nullptr;
     QLabel *m_lblStatus = nullptr;
     ctxPatchButton *m_cShow = nullptr;
+    MessageFilter m_filter = MessageFilter::All;
     ctxPatchButton *m_cClearOut = nullptr;
     QWidget *m_holder = nullptr;
     std::array<QLineEdit *, 11> m_txtNos{};

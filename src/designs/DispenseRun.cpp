@@ -52,10 +52,10 @@ void DispenseRun::run(ConsoleHost &host, CommandSender &sender, const std::funct
         if (!(count > 0))
             continue;
         const QString uid = host.countTag(n).value_or(QString());
-        UnitView *unit = host.Unit(n);
+        UnitModel *unit = host.Unit(n);
         const QString name = QStringLiteral("UNIT ") + QString::number(n);
         if (journal)
-            journal->addUnit(n, unit ? unit->caption1() : QString(), uid, numtext::plain(count),
+            journal->addUnit(n, unit ? unit->name() : QString(), uid, numtext::plain(count),
                              designOf ? designOf(n) : QString());
         const auto skip = [&] {
             if (journal)
@@ -79,8 +79,8 @@ void DispenseRun::run(ConsoleHost &host, CommandSender &sender, const std::funct
             continue;
         }
         if (unit) {
-            unit->setCaption3(QString());
-            unit->setCaption4(QString());
+            unit->setCount(QString());
+            unit->setInfo(QString());
         }
         // The catalogue is read for every unit, so an edit of the file between two runs takes effect.
         const QString body =

@@ -2,17 +2,15 @@
 
 #include "JournalReader.h"
 
-#include "ConsoleHost.h"
+#include "NumberText.h"
+#include "UnitModel.h"
+
+#include <cmath>
+#include <variant>
 
 namespace fleet {
 
 namespace {
-
-// The panel's state colours.
-constexpr qint32 Idle = 4194304;
-constexpr qint32 Answering = 49152;
-constexpr qint32 Stuck = 255;
-constexpr qint32 Answered = 32768;
 
 void appendJsonString(QByteArray &out, const QString &text)
 {
@@ -37,6 +35,12 @@ void appendJsonString(QByteArray &out, const QString &text)
     out.append('"');
 }
 
+// A number, or null when there is none (or none JSON can carry).
+void appendJsonNumber(QByteArray &out, std::optional<double> value)
+{
+    out.append(value && std::isfinite(*value) ? numtext::plain(*value).toLatin1() : QByteArrayLiteral("null"));
+}
+
 } // namespace
 
 QByteArray topic(const QString &station, const QString &leaf)
@@ -44,15 +48,16 @@ QByteArray topic(const QString &station, const QString &leaf)
     return QByteArrayLiteral("tessaloran/") + station.toUtf8() + '/' + leaf.toUtf8();
 }
 
-QString unitState(qint32 stateColour, bool checked)
+QString unitState(UnitState state, bool checked)
 {
-    switch (stateColour) {
-    case Stuck: return QStringLiteral("stuck");
-    case Answering: return QStringLiteral("answering");
-    case Answered: return QStringLiteral("answered");
-    case Idle:
-    default: return checked ? QStringLiteral("checked") : QStringLiteral("idle");
+    switch (state) {
+    case UnitState::Stuck: return QStringLiteral("stuck");
+    case UnitState::Answering: return QStringLiteral("answering");
+    case UnitState::Answered: return QStringLiteral("answered");
+    case UnitState::Idle:
+    case UnitState::Other: break;
     }
+    return checked ? QStringLiteral("checked") : QStringLiteral("idle");
 }
 
 QByteArray jsonObject(const QList<std::pair<QString, QString>> &fields)
@@ -69,14 +74,31 @@ QByteArray jsonObject(const QList<std::pair<QString, QString>> &fields)
     return out;
 }
 
-QByteArray unitMessage(const UnitView &unit, const QString &time)
+QByteArray unitMessage(const UnitModel &unit, const QString &time)
 {
-    return jsonObject({{QStringLiteral("unit"), unit.caption1()},
-                       {QStringLiteral("uid"), unit.Tag()},
-                       {QStringLiteral("state"), unitState(unit.State(), unit.isChecked())},
-                       {QStringLiteral("count"), unit.caption3()},
-                       {QStringLiteral("info"), unit.caption4()},
-                       {QStringLiteral("time"), time}});
+    using Value = std::variant<QString, std::optional<double>>;
+    const std::pair<const char *, Value> fields[] = {
+        {"unit", unit.name()},
+        {"uid", unit.uid()},
+        {"state", unitState(unit.state(), unit.isChecked())},
+        {"count", unit.count()},
+        {"countText", unit.countLine()},
+        {"short", unit.shortfall()},
+        {"info", unit.infoLine()},
+        {"time", time},
+    };
+    QByteArray out("{");
+    for (const auto &[key, value] : fields) {
+        if (out.size() > 1)
+            out.append(',');
+        out.append('"').append(key).append("\":"); // the keys need no escape
+        if (const QString *text = std::get_if<QString>(&value))
+            appendJsonString(out, *text);
+        else
+            appendJsonNumber(out, std::get<std::optional<double>>(value));
+    }
+    out.append('}');
+    return out;
 }
 
 QByteArray runMessage(const JournalRow &row, const QString &station, const QString &id)

@@ -459,7 +459,7 @@ void FleetPublisher::publishUnits(bool all)
     m_dirtyUnits.clear();
     const QString now = timeText(m_host.platform().now());
     for (const int n : units) {
-        const UnitView *unit = n <= m_host.NoUnits() ? m_host.Unit(n) : nullptr;
+        const UnitModel *unit = n <= m_host.NoUnits() ? m_host.Unit(n) : nullptr;
         if (!unit)
             continue;
         const QByteArray state = fleet::unitMessage(*unit, QString());

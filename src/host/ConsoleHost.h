@@ -1,29 +1,17 @@
 #pragma once
 
+#include "UnitModel.h"
+
 #include <QString>
 #include <optional>
 
 class Platform;
 class RunJournal;
 
-// What the subsystems see of one unit panel: its lines, its state colour, its check mark and its UID.
-class UnitView
-{
-public:
-    virtual ~UnitView() = default;
-
-    // The panel's name line ("UNIT 3").
-    virtual QString caption1() const = 0;
-    virtual QString caption3() const = 0;
-    virtual void setCaption3(const QString &text) = 0;
-    virtual QString caption4() const = 0;
-    virtual void setCaption4(const QString &text) = 0;
-    virtual qint32 State() const = 0;
-    virtual void setState(qint32 colour) = 0;
-    virtual bool isChecked() const = 0;
-    virtual void setChecked(bool checked) = 0;
-    // The unit's UID as stored in its settings section.
-    virtual QString Tag() const = 0;
+// Which of the controller's lines the message pane shows.
+enum class MessageFilter {
+    All, // every line, each on its own line
+    Important, // every line but refusals, the answers to one command run together
 };
 
 // The narrow face of the main window that the controller link, the unit handlers, the designs and the
@@ -35,8 +23,8 @@ public:
 
     // Number of configured units; panels 1 to NoUnits() are visited by every loop over the units.
     virtual int NoUnits() const = 0;
-    // Panel n (0 = "All Units"), or nullptr when there is none.
-    virtual UnitView *Unit(int n) = 0;
+    // Unit n (0 = "All Units"), or nullptr when there is none.
+    virtual UnitModel *Unit(int n) = 0;
     // The unit number registered under "U" + uid, if any.
     virtual std::optional<int> unitByUID(const QString &uid) const = 0;
 
@@ -47,8 +35,7 @@ public:
 
     // Puts text in front of the message pane's text (the newest text is on top).
     virtual void prependOut(const QString &text) = 0;
-    // "A" (all messages) or "F" (important messages only).
-    virtual QString filterMode() const = 0;
+    virtual MessageFilter filterMode() const = 0;
 
     // Shows a status message for secs seconds (0: until replaced).
     virtual void SetStatus(const QString &text, int secs = 0) = 0;

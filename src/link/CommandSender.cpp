@@ -6,7 +6,6 @@
 #include "Platform.h"
 #include "RunJournal.h"
 #include "SettingsSchema.h"
-#include "UnitColours.h"
 
 #include <QHash>
 #include <QSet>
@@ -61,10 +60,10 @@ bool CommandSender::SendCMD(QString tCmd, bool NoAdd, NotSent notSent)
 
     // Whichever unit the command addresses, every panel waits for a fresh answer.
     for (int n = 1; n <= m_host.NoUnits(); ++n) {
-        if (UnitView *unit = m_host.Unit(n)) {
-            unit->setState(unitcolour::Idle);
-            unit->setCaption3(QString());
-            unit->setCaption4(QString());
+        if (UnitModel *unit = m_host.Unit(n)) {
+            unit->setState(UnitState::Idle);
+            unit->setCount(QString());
+            unit->setInfo(QString());
         }
     }
     m_host.prependOut(CrLf);
@@ -133,8 +132,8 @@ QString CommandSender::sharedUid(ConsoleHost &host)
 {
     QList<std::pair<int, QString>> units;
     for (int n = 1; n <= host.NoUnits(); ++n) {
-        if (const UnitView *unit = host.Unit(n))
-            units.append({n, unit->Tag()});
+        if (const UnitModel *unit = host.Unit(n))
+            units.append({n, unit->uid()});
     }
     return sharedUid(units);
 }
@@ -171,8 +170,8 @@ bool CommandSender::sendInternal(const QString &tCmd, int Index, NotSent notSent
     if (!mayLeave())
         return false;
     if (Index != 0) {
-        const UnitView *unit = m_host.Unit(Index);
-        if (!unit || !checkAddress(Index, unit->Tag()))
+        const UnitModel *unit = m_host.Unit(Index);
+        if (!unit || !checkAddress(Index, unit->uid()))
             return false;
     }
     // The builder runs first: its notice is on the status line before the panels are reset.
@@ -187,8 +186,8 @@ QString CommandSender::CreateCMD(const QString &tCmd, int Index)
         m_host.SetStatus(QStringLiteral("Sending Command ") + tCmd + QStringLiteral(" to UNIT ")
                              + QString::number(Index) + QStringLiteral(" - Pls Wait !"),
                          NoticeSecs);
-        if (UnitView *unit = m_host.Unit(Index))
-            suffix = u',' + unit->Tag();
+        if (UnitModel *unit = m_host.Unit(Index))
+            suffix = u',' + unit->uid();
     } else {
         m_host.SetStatus(QStringLiteral("Sending Command ") + tCmd + QStringLiteral(" to all UNITS")
                              + QStringLiteral(" - Pls Wait !"),
@@ -203,12 +202,12 @@ void CommandSender::SendCMDtoSelected(const QString &tCmd)
         return;
     const int units = m_host.NoUnits();
     bool all = false;
-    if (UnitView *panel0 = m_host.Unit(0); panel0 && panel0->isChecked()) {
+    if (UnitModel *panel0 = m_host.Unit(0); panel0 && panel0->isChecked()) {
         all = true;
     } else {
         all = true;
         for (int n = 1; n <= units; ++n) {
-            if (UnitView *unit = m_host.Unit(n); unit && unit->isChecked()) {
+            if (UnitModel *unit = m_host.Unit(n); unit && unit->isChecked()) {
                 all = false;
                 break;
             }
@@ -221,13 +220,13 @@ void CommandSender::SendCMDtoSelected(const QString &tCmd)
         // Two checked units with one UID are one unit to the controller: a second line would act twice.
         QSet<QString> sent;
         for (int n = 1; n <= units; ++n) {
-            UnitView *unit = m_host.Unit(n);
-            if (!unit || !unit->isChecked() || !checkAddress(n, unit->Tag()))
+            UnitModel *unit = m_host.Unit(n);
+            if (!unit || !unit->isChecked() || !checkAddress(n, unit->uid()))
                 continue;
-            if (sent.contains(addressOf(unit->Tag())))
+            if (sent.contains(addressOf(unit->uid())))
                 continue;
-            sent.insert(addressOf(unit->Tag()));
-            lines.append(tCmd + u',' + unit->Tag());
+            sent.insert(addressOf(unit->uid()));
+            lines.append(tCmd + u',' + unit->uid());
         }
     }
     // Stones counted from the console are a run like any other: the journal knows what was asked of whom.
@@ -256,10 +255,10 @@ std::optional<CommandSender::CountLine> CommandSender::countLine(const QString &
     line.asked = numtext::plain(numtext::read(fields.at(1)));
     const QString address = fields.at(2);
     for (int n = 1; n <= m_host.NoUnits(); ++n) {
-        const UnitView *unit = m_host.Unit(n);
+        const UnitModel *unit = m_host.Unit(n);
         const bool reached = address == QLatin1String("0")
-            || (unit && isUnitAddress(unit->Tag()) && isUnitAddress(address)
-                && addressOf(unit->Tag()) == addressOf(address));
+            || (unit && isUnitAddress(unit->uid()) && isUnitAddress(address)
+                && addressOf(unit->uid()) == addressOf(address));
         if (reached)
             line.units.append(n);
     }
@@ -272,8 +271,8 @@ void CommandSender::sendConsoleLine(const QString &tCmd, bool journaled)
     const std::optional<CountLine> count = journal ? countLine(frame(tCmd)) : std::nullopt;
     if (count) {
         for (const int n : count->units) {
-            const UnitView *unit = m_host.Unit(n);
-            journal->addUnit(n, unit ? unit->caption1() : QString(), unit ? unit->Tag() : QString(), count->asked,
+            const UnitModel *unit = m_host.Unit(n);
+            journal->addUnit(n, unit ? unit->name() : QString(), unit ? unit->uid() : QString(), count->asked,
                              QStringLiteral("(console)"));
         }
     }

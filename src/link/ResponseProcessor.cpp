@@ -8,7 +8,6 @@
 #include "Platform.h"
 #include "RunJournal.h"
 #include "SettingsSchema.h"
-#include "UnitColours.h"
 
 #include <utility>
 
@@ -179,8 +178,8 @@ void ResponseProcessor::processResponse(const QString &tTemp)
     m_tabTags.clear();
     const int units = m_host.NoUnits();
     for (int k = 1; k <= units; ++k) {
-        const UnitView *unit = m_host.Unit(k);
-        m_tabTags.append(unit ? u'\t' + unit->Tag() : QString());
+        const UnitModel *unit = m_host.Unit(k);
+        m_tabTags.append(unit ? u'\t' + unit->uid() : QString());
     }
 
     qsizetype pos = 0;
@@ -221,7 +220,7 @@ struct ResponseProcessor::Report
 {
     enum class Kind { Final, Id, Home, Short, Progress, Other };
     int u = 0;
-    UnitView *unit = nullptr;
+    UnitModel *unit = nullptr;
     QString message;
     Kind kind = Kind::Other;
     // The count of a final report (when the line has field 3), the shortfall, or the progress count.
@@ -236,7 +235,7 @@ std::optional<ResponseProcessor::Report> ResponseProcessor::reportOf(const QStri
         return std::nullopt;
     const auto id = numtext::toInt32(numtext::read(f.field[1].toString()));
     const std::optional<int> u = id ? m_host.unitByUID(QString::number(*id)) : std::nullopt;
-    UnitView *unit = u ? m_host.Unit(*u) : nullptr;
+    UnitModel *unit = u ? m_host.Unit(*u) : nullptr;
     // A line for no registered unit is logged and shown only: acting on it would touch some other unit's
     // panel or stop the wrong units.
     if (!unit)
@@ -292,7 +291,7 @@ bool ResponseProcessor::processLine(const QString &line)
         switch (r->kind) {
         case Report::Kind::Final:
             if (r->value)
-                r->unit->setCaption3(QStringLiteral("Count: ") + numtext::plain(*r->value));
+                r->unit->setCount(QStringLiteral("Count: ") + numtext::plain(*r->value), r->value);
             if (r->stuck) {
                 stuckStone(r->u);
                 return true;
@@ -304,9 +303,11 @@ bool ResponseProcessor::processLine(const QString &line)
         case Report::Kind::Home:
             storeReported(SettingsSchema::Setting(SettingsSchema::Key::Home, r->u), r->message);
             break;
-        case Report::Kind::Short: r->unit->setCaption4(QStringLiteral("Short : ") + numtext::plain(*r->value)); break;
+        case Report::Kind::Short:
+            r->unit->setInfo(QStringLiteral("Short : ") + numtext::plain(*r->value), r->value);
+            break;
         case Report::Kind::Progress:
-            r->unit->setCaption3(QStringLiteral("Count : ") + numtext::plain(*r->value));
+            r->unit->setCount(QStringLiteral("Count : ") + numtext::plain(*r->value), r->value);
             break;
         case Report::Kind::Other: break;
         }
@@ -316,8 +317,8 @@ bool ResponseProcessor::processLine(const QString &line)
     for (qsizetype k = 0; k < m_tabTags.size(); ++k) {
         if (!line.contains(m_tabTags.at(k)))
             continue;
-        if (UnitView *unit = m_host.Unit(int(k) + 1)) {
-            unit->setState(unitcolour::Answer);
+        if (UnitModel *unit = m_host.Unit(int(k) + 1)) {
+            unit->setState(UnitState::Answering);
             m_host.ensureStatusTimerRunning();
         }
     }
@@ -355,7 +356,7 @@ void ResponseProcessor::logLine(const QString &line)
 
 void ResponseProcessor::show(const QString &line)
 {
-    if (m_host.filterMode() == QLatin1String("A")) {
+    if (m_host.filterMode() == MessageFilter::All) {
         m_host.prependOut(line + CrLf);
     } else if (!instrQS(line, NotAck)) {
         // Important messages only: the answers to one command run together on the line SendCMD opened.
@@ -365,8 +366,8 @@ void ResponseProcessor::show(const QString &line)
 
 void ResponseProcessor::stuckStone(int u)
 {
-    if (UnitView *unit = m_host.Unit(u))
-        unit->setState(unitcolour::Stuck);
+    if (UnitModel *unit = m_host.Unit(u))
+        unit->setState(UnitState::Stuck);
     // A STOP that did not go out must not pass for sent: the unit is still running.
     if (m_sender.sendInternal(QStringLiteral("STOP"), u, CommandSender::NotSent::LogOnly))
         m_host.SetStatus(StuckMessage, StuckStatusSecs);
@@ -378,9 +379,9 @@ void ResponseProcessor::stuckStone(int u)
         m_drained += m_comm.Input();
         m_host.platform().Sleep(DrainPauseMs);
     }
-    if (UnitView *unit = m_host.Unit(u)) {
-        unit->setState(unitcolour::Stuck);
-        unit->setCaption4(QStringLiteral("STUCK STN"));
+    if (UnitModel *unit = m_host.Unit(u)) {
+        unit->setState(UnitState::Stuck);
+        unit->setInfo(QStringLiteral("STUCK STN"));
     }
 }
 

@@ -105,7 +105,7 @@ void UnitHandlers::ReportNotOK(int Index)
 
 void UnitHandlers::checkClicked(int Index)
 {
-    UnitView *panel = m_host.Unit(Index);
+    UnitModel *panel = m_host.Unit(Index);
     if (!panel)
         return;
     panel->setChecked(!panel->isChecked());
@@ -113,11 +113,11 @@ void UnitHandlers::checkClicked(int Index)
         return;
     // "All Units" and single units are never checked together: commands go either to all or to the chosen.
     if (Index != 0) {
-        if (UnitView *all = m_host.Unit(0))
+        if (UnitModel *all = m_host.Unit(0))
             all->setChecked(false);
     } else {
         for (int n = 1; n <= m_host.NoUnits(); ++n) {
-            if (UnitView *unit = m_host.Unit(n))
+            if (UnitModel *unit = m_host.Unit(n))
                 unit->setChecked(false);
         }
     }

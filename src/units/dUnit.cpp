@@ -21,11 +21,6 @@ void setColour(QWidget *w, QPalette::ColorRole role, qint32 colour)
     w->setPalette(p);
 }
 
-qint32 colour(const QWidget *w, QPalette::ColorRole role)
-{
-    return olecolor::fromColor(w->palette().color(role));
-}
-
 QLabel *makeLabel(QLabel *label, const char *name, const QString &text, qint32 textColour)
 {
     label->setObjectName(QLatin1String(name));
@@ -84,11 +79,27 @@ private:
 
 dUnit::dUnit(QWidget *parent)
     : QWidget(parent)
+    , m_model(new UnitModel(this))
+{
+    m_model->setName(QStringLiteral("UNIT1"));
+    m_model->setSize(QStringLiteral("1.0"));
+    m_model->setCount(QStringLiteral("Stock : 0"));
+    m_model->setInfo(QStringLiteral("Stock : 0"));
+    build();
+}
+
+dUnit::dUnit(UnitModel &model, QWidget *parent)
+    : QWidget(parent)
+    , m_model(&model)
+{
+    build();
+}
+
+void dUnit::build()
 {
     m_shadow = new QWidget(this);
     m_shadow->setObjectName(QStringLiteral("picShadow"));
     m_shadow->setAutoFillBackground(true);
-    setColour(m_shadow, QPalette::Window, Idle);
 
     m_body = new QWidget(this);
     m_body->setObjectName(QStringLiteral("Unit"));
@@ -97,11 +108,19 @@ dUnit::dUnit(QWidget *parent)
 
     const qint32 grey = olecolor::rgb(224, 224, 224);
     m_lblName = new NameLabel(m_body);
-    makeLabel(m_lblName, "lblName", QStringLiteral("UNIT1"), grey);
-    m_lblSize = makeLabel(new QLabel(m_body), "lblSize", QStringLiteral("1.0"), grey);
-    m_lblCount = makeLabel(new QLabel(m_body), "lblCount", QStringLiteral("Stock : 0"), grey);
-    m_lblInfo = makeLabel(new QLabel(m_body), "lblInfo", QStringLiteral("Stock : 0"), olecolor::rgb(255, 0, 0));
+    makeLabel(m_lblName, "lblName", m_model->name(), grey);
+    m_lblSize = makeLabel(new QLabel(m_body), "lblSize", m_model->size(), grey);
+    m_lblCount = makeLabel(new QLabel(m_body), "lblCount", m_model->countLine(), grey);
+    m_lblInfo = makeLabel(new QLabel(m_body), "lblInfo", m_model->infoLine(), olecolor::rgb(255, 0, 0));
     connect(m_lblName, &NameLabel::doubleClicked, this, &dUnit::checkClicked);
+    drawState();
+    drawChecked();
+    connect(m_model, &UnitModel::nameChanged, this, [this] { m_lblName->setText(m_model->name()); });
+    connect(m_model, &UnitModel::sizeChanged, this, [this] { m_lblSize->setText(m_model->size()); });
+    connect(m_model, &UnitModel::countChanged, this, [this] { m_lblCount->setText(m_model->countLine()); });
+    connect(m_model, &UnitModel::infoChanged, this, [this] { m_lblInfo->setText(m_model->infoLine()); });
+    connect(m_model, &UnitModel::stateChanged, this, &dUnit::drawState);
+    connect(m_model, &UnitModel::checkedChanged, this, &dUnit::drawChecked);
 
     m_children[UnitBody] = m_body;
     m_children[picShadow] = m_shadow;
@@ -173,75 +192,98 @@ ctxPatchButton *dUnit::button(Child c) const
     return qobject_cast<ctxPatchButton *>(m_children[c]);
 }
 
-bool dUnit::isChecked() const
+qint32 dUnit::colourOf(UnitState state)
 {
-    return colour(m_lblName, QPalette::WindowText) == CheckedColour;
+    switch (state) {
+    case UnitState::Answering: return Answered;
+    case UnitState::Answered: return AnsweredEarlier;
+    case UnitState::Stuck: return Stuck;
+    case UnitState::Idle:
+    case UnitState::Other: break;
+    }
+    return Idle;
 }
 
+void dUnit::drawState()
+{
+    setColour(m_shadow, QPalette::Window,
+              m_model->state() == UnitState::Other ? m_otherColour : colourOf(m_model->state()));
+}
+
+void dUnit::drawChecked()
+{
+    setColour(m_lblName, QPalette::WindowText, m_model->isChecked() ? CheckedColour : UncheckedColour);
+}
+
+bool dUnit::isChecked() const
+{
+    return m_model->isChecked();
+}
 void dUnit::setChecked(bool checked)
 {
-    if (checked == isChecked())
-        return;
-    setColour(m_lblName, QPalette::WindowText, checked ? CheckedColour : UncheckedColour);
-    emit changed();
+    m_model->setChecked(checked);
 }
 
 QString dUnit::caption1() const
 {
-    return m_lblName->text();
+    return m_model->name();
 }
 void dUnit::setCaption1(const QString &text)
 {
-    if (m_lblName->text() == text)
-        return;
-    m_lblName->setText(text);
-    emit changed();
+    m_model->setName(text);
 }
 QString dUnit::caption2() const
 {
-    return m_lblSize->text();
+    return m_model->size();
 }
 void dUnit::setCaption2(const QString &text)
 {
-    if (m_lblSize->text() == text)
-        return;
-    m_lblSize->setText(text);
-    emit changed();
+    m_model->setSize(text);
 }
 QString dUnit::caption3() const
 {
-    return m_lblCount->text();
+    return m_model->countLine();
 }
 void dUnit::setCaption3(const QString &text)
 {
-    if (m_lblCount->text() == text)
-        return;
-    m_lblCount->setText(text);
-    emit changed();
+    m_model->setCount(text);
 }
 QString dUnit::caption4() const
 {
-    return m_lblInfo->text();
+    return m_model->infoLine();
 }
 void dUnit::setCaption4(const QString &text)
 {
-    if (m_lblInfo->text() == text)
-        return;
-    m_lblInfo->setText(text);
-    emit changed();
+    m_model->setInfo(text);
+}
+
+QString dUnit::Tag() const
+{
+    return m_model->uid();
+}
+void dUnit::setTag(const QString &tag)
+{
+    m_model->setUid(tag);
 }
 
 qint32 dUnit::State() const
 {
-    return colour(m_shadow, QPalette::Window);
+    return m_model->state() == UnitState::Other ? m_otherColour : colourOf(m_model->state());
 }
 
 void dUnit::setState(qint32 c)
 {
-    if (c == State())
-        return;
-    setColour(m_shadow, QPalette::Window, c);
-    emit changed();
+    for (const UnitState state : {UnitState::Idle, UnitState::Answering, UnitState::Answered, UnitState::Stuck}) {
+        if (c == colourOf(state)) {
+            m_model->setState(state);
+            return;
+        }
+    }
+    m_otherColour = c;
+    if (m_model->state() == UnitState::Other)
+        drawState();
+    else
+        m_model->setState(UnitState::Other);
 }
 
 double dUnit::dpi() const

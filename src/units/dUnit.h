@@ -1,7 +1,7 @@
 #pragma once
 
-#include "ConsoleHost.h"
 #include "UnitLayout.h"
+#include "UnitModel.h"
 
 #include <QLabel>
 #include <QWidget>
@@ -23,14 +23,15 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent *event) override;
 };
 
-// The panel of one dispensing unit: four lines (name, size, count, information), the unit's state as the
-// colour of a drop-shadow band, the check state as the colour of the name, and eight buttons whose clicks
-// it passes on as events. It keeps no data of its own: every property reads and writes a child.
-class dUnit : public QWidget, public UnitView
+// The panel of one dispensing unit: it draws a unit model, four lines (name, size, count, information), the
+// unit's state as the colour of a drop-shadow band, the check mark as the colour of the name, and eight
+// buttons whose clicks it passes on as events. Its properties read and write the model, and it keeps no
+// data of its own beyond the colour of a band set by hand to none of the states' colours.
+class dUnit : public QWidget
 {
     Q_OBJECT
 public:
-    // The colours of the name line.
+    // The colours of the name line. These and the state colours are the console's only unit colours.
     static constexpr qint32 CheckedColour = 65280; // (0, 255, 0)
     static constexpr qint32 UncheckedColour = 14737632; // (224, 224, 224)
     // The state colours.
@@ -38,29 +39,38 @@ public:
     static constexpr qint32 Answered = 49152; // green: an answer has just arrived
     static constexpr qint32 Stuck = 255; // red: stuck stone
     static constexpr qint32 AnsweredEarlier = 32768; // dark green
+    // The colour of a state (Other has none of its own: the panel keeps the one it was given).
+    static qint32 colourOf(UnitState state);
 
     // The panel's size before the window sizes it, in twips.
     static constexpr double InitialWidth = 2400;
     static constexpr double InitialHeight = 3015;
 
+    // A panel with a model of its own, showing the initial lines.
     explicit dUnit(QWidget *parent = nullptr);
+    // A panel that draws the model given, which must outlive it.
+    explicit dUnit(UnitModel &model, QWidget *parent = nullptr);
 
-    bool isChecked() const override;
-    void setChecked(bool checked) override;
-    QString caption1() const override;
+    UnitModel &model() const { return *m_model; }
+
+    bool isChecked() const;
+    void setChecked(bool checked);
+    QString caption1() const;
     void setCaption1(const QString &text);
     QString caption2() const;
     void setCaption2(const QString &text);
-    QString caption3() const override;
-    void setCaption3(const QString &text) override;
-    QString caption4() const override;
-    void setCaption4(const QString &text) override;
-    qint32 State() const override;
-    void setState(qint32 colour) override;
+    // The count and information lines; set here, they show no number the model can publish.
+    QString caption3() const;
+    void setCaption3(const QString &text);
+    QString caption4() const;
+    void setCaption4(const QString &text);
+    // The band's colour: a state's colour sets that state, any other colour the state Other.
+    qint32 State() const;
+    void setState(qint32 colour);
 
     // The host's free text: the unit's UID.
-    QString Tag() const override { return m_tag; }
-    void setTag(const QString &tag) { m_tag = tag; }
+    QString Tag() const;
+    void setTag(const QString &tag);
 
     // Position and size in twips, as the window places its controls.
     void Move(double left, double top, double width, double height);
@@ -89,8 +99,6 @@ signals:
     void checkClicked();
     // The operator asked for the unit's settings.
     void settingsRequested();
-    // The state colour, the check mark or a caption has taken a new value (for whoever mirrors the panel).
-    void changed();
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
@@ -101,6 +109,9 @@ private:
     class PixelTarget;
     double dpi() const;
     void layoutChildren();
+    void build();
+    void drawState();
+    void drawChecked();
 
     QWidget *m_body = nullptr;
     QWidget *m_shadow = nullptr;
@@ -109,7 +120,8 @@ private:
     QLabel *m_lblCount = nullptr;
     QLabel *m_lblInfo = nullptr;
     std::array<QWidget *, unitlayout::ChildCount> m_children{};
-    QString m_tag;
+    UnitModel *m_model = nullptr;
+    qint32 m_otherColour = Idle; // the band's colour in the state Other
     QMenu *m_menu = nullptr;
     bool m_settingsOffered = false;
     void offerSettings(const QPoint &globalPos);

@@ -108,7 +108,7 @@ private slots:
 
         // The filter and the window's place are kept for the next start.
         QTest::mouseClick(button(u"cShow"_s), Qt::LeftButton);
-        QCOMPARE(m_window->filterMode(), u"F"_s);
+        QVERIFY(m_window->filterMode() == MessageFilter::Important);
         m_window->move(30, 45);
         m_window->close();
         QCOMPARE(TestFolder::stored(Setting(Key::ShowMessages)), u"F"_s);

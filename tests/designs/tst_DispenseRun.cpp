@@ -35,7 +35,7 @@ private slots:
         QFETCH(QString, boxes);
         QFETCH(QByteArray, lines);
         QVERIFY(m_w.emplace(uidsFor(units), 3, true).ok);
-        m_w->host.unit(2).checked = true; // check marks play no part
+        m_w->host.unit(2).setChecked(true); // check marks play no part
         run(boxes.split(u','));
         const int sent = int(lines.count("\r\n"));
         QCOMPARE(m_w->peer.wire(sent), lines);
@@ -76,7 +76,7 @@ private slots:
         QFETCH(QString, box2);
         QFETCH(QByteArray, lines);
         QFETCH(QString, status);
-        m_w->host.unit(1).c3 = u"Count: 5"_s;
+        m_w->host.unit(1).setCount(u"Count: 5"_s);
         m_w->host.box(1)->setProperty("Tag", uid);
         run({box, box2});
         QTest::qWait(30); // time for a line that should not go out
@@ -84,7 +84,7 @@ private slots:
         QCOMPARE(m_w->platform.sleeps.size(), lines.count("\r\n"));
         QCOMPARE(m_w->host.pane, lines.isEmpty() ? status + u"\r\n"_s : u"\r\n"_s);
         QCOMPARE(m_w->host.log, status.isEmpty() ? QStringList() : QStringList{status});
-        QCOMPARE(m_w->host.unit(1).c3, lines.isEmpty() ? u"Count: 5"_s : QString());
+        QCOMPARE(m_w->host.unit(1).countLine(), lines.isEmpty() ? u"Count: 5"_s : QString());
         QCOMPARE(m_w->host.statuses, status.isEmpty() ? QStringList() : QStringList{status});
     }
 

@@ -8,6 +8,7 @@
 #include "RunJournal.h"
 #include "Simulator.h"
 #include "TestFolder.h"
+#include "UnitModel.h"
 #include "ctxPatchButton.h"
 #include "dUnit.h"
 #include "frmVorn.h"
@@ -53,22 +54,57 @@ class tst_FleetPublisher : public QObject
         return asked;
     }
 private slots:
-    void unitState_data()
+    // A unit's message: the lines as the panel shows them, the state word, the count and shortfall as numbers.
+    void unitMessage_data()
     {
-        QTest::addColumn<qint32>("colour");
+        QTest::addColumn<int>("state");
         QTest::addColumn<bool>("checked");
-        QTest::addColumn<QString>("state");
-        QTest::newRow("no answer since the last command") << dUnit::Idle << false << u"idle"_s;
-        QTest::newRow("checked by the operator, nothing newer") << dUnit::Idle << true << u"checked"_s;
-        QTest::newRow("an answer has just arrived, checked") << dUnit::Answered << true << u"answering"_s;
-        QTest::newRow("answered earlier") << dUnit::AnsweredEarlier << false << u"answered"_s;
-        QTest::newRow("stuck stone on a checked unit") << dUnit::Stuck << true << u"stuck"_s;
+        QTest::addColumn<QString>("countLine");
+        QTest::addColumn<double>("count"); // NaN: none
+        QTest::addColumn<QString>("infoLine");
+        QTest::addColumn<double>("shortfall");
+        QTest::addColumn<QByteArray>("fields"); // between the UID and the time
+        const double none = qQNaN();
+        const auto row = [](const char *name, UnitState state, bool checked, const QString &countLine, double count,
+                            const QString &infoLine, double shortfall, const QByteArray &fields) {
+            QTest::newRow(name) << int(state) << checked << countLine << count << infoLine << shortfall << fields;
+        };
+        row("no answer since the last command", UnitState::Idle, false, {}, none, {}, none,
+            R"("state":"idle","count":null,"countText":"","short":null,"info":"")");
+        row("checked by the operator, nothing newer", UnitState::Idle, true, {}, none, {}, none,
+            R"("state":"checked","count":null,"countText":"","short":null,"info":"")");
+        row("a count has just arrived, checked", UnitState::Answering, true, u"Count: 12"_s, 12, {}, none,
+            R"("state":"answering","count":12,"countText":"Count: 12","short":null,"info":"")");
+        row("answered earlier, short", UnitState::Answered, false, u"Count : 2.5"_s, 2.5, u"Short : 3"_s, 3,
+            R"("state":"answered","count":2.5,"countText":"Count : 2.5","short":3,"info":"Short : 3")");
+        row("stuck stone on a checked unit", UnitState::Stuck, true, {}, none, u"STUCK STN"_s, none,
+            R"("state":"stuck","count":null,"countText":"","short":null,"info":"STUCK STN")");
+        row("a band coloured by hand", UnitState::Other, true, u"Stock : 0"_s, none, u"Stock : 0"_s, none,
+            R"("state":"checked","count":null,"countText":"Stock : 0","short":null,"info":"Stock : 0")");
+        // JSON has no infinity: a count too large to hold is shown, but publishes no number.
+        row("a count beyond any number", UnitState::Answering, false, u"Count: 1E+999"_s, qInf(), {}, none,
+            R"("state":"answering","count":null,"countText":"Count: 1E+999","short":null,"info":"")");
     }
-    void unitState()
+    void unitMessage()
     {
-        QFETCH(qint32, colour);
+        QFETCH(int, state);
         QFETCH(bool, checked);
-        QTEST(fleet::unitState(colour, checked), "state");
+        QFETCH(QString, countLine);
+        QFETCH(double, count);
+        QFETCH(QString, infoLine);
+        QFETCH(double, shortfall);
+        QFETCH(QByteArray, fields);
+        UnitModel unit;
+        unit.setName(u"UNIT 3"_s);
+        unit.setUid(u"103"_s);
+        unit.setState(UnitState(state));
+        unit.setChecked(checked);
+        const auto number = [](double d) { return qIsNaN(d) ? std::nullopt : std::optional(d); };
+        unit.setCount(countLine, number(count));
+        unit.setInfo(infoLine, number(shortfall));
+        const QByteArray message = fleet::unitMessage(unit, u"2026-12-06T14:03:12"_s);
+        QCOMPARE(message, R"({"unit":"UNIT 3","uid":"103",)" + fields + R"(,"time":"2026-12-06T14:03:12"})");
+        QVERIFY(QJsonDocument::fromJson(message).isObject());
     }
 
     // A dispense on the simulator at the real window: every journal row arrives as JSON with the journal's
@@ -140,7 +176,7 @@ private slots:
             QVERIFY2(line.startsWith(u"1 "_s), qPrintable(line)); // retained
             const QString time =
                 QJsonDocument::fromJson(line.section(u' ', 2).toUtf8()).object().value(u"time"_s).toString();
-            QCOMPARE(line.section(u' ', 2).toUtf8(), fleet::unitMessage(*panel, time));
+            QCOMPARE(line.section(u' ', 2).toUtf8(), fleet::unitMessage(panel->model(), time));
         }
         QCOMPARE(later.lines().filter(u"/status "_s), QStringList{u"1 tessaloran/press1/status offline"_s});
         QVERIFY(!folder.read(u"Vorn.ini"_s).contains("Publish Log")); // nothing written back

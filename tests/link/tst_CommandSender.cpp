@@ -54,9 +54,9 @@ private slots:
         QFETCH(QByteArray, bytes);
         QList<qsizetype> linesAtPause;
         m_rig->platform.onSleep = [&](int) { linesAtPause << wire(int(linesAtPause.size()) + 1).count("\r\n"); };
-        m_rig->host.unit(3).tag = uid3;
+        m_rig->host.unit(3).setUid(uid3);
         for (int n : checked)
-            m_rig->host.unit(n).checked = true;
+            m_rig->host.unit(n).setChecked(true);
         m_rig->sender.SendCMDtoSelected(u"HOME"_s);
         const int lines = int(bytes.count("\r\n"));
         QCOMPARE(wire(lines), bytes);
@@ -129,9 +129,9 @@ private slots:
         QByteArray written;
         RunJournal journal([&](const QByteArray &row, QDate) { return written += row, true; });
         m_rig->host.runs = &journal;
-        m_rig->host.unit(3).tag = u"0103"_s;
+        m_rig->host.unit(3).setUid(u"0103"_s);
         for (int n : checked)
-            m_rig->host.unit(n).checked = true;
+            m_rig->host.unit(n).setChecked(true);
         m_rig->sender.SendCMDtoSelected(text);
         m_rig->processor.processResponse(u"0\t102\t[F]\t7\r\n"_s);
         journal.finish();
@@ -165,12 +165,14 @@ private slots:
         QFETCH(QStringList, report);
         m_rig->comm.setPortOpen(false);
         QVERIFY(m_rig->comm.setCommPort(port));
-        FakeUnit &unit = m_rig->host.unit(3);
-        unit.state = 49152;
-        unit.c3 = unit.c4 = u"Count: 25"_s;
+        UnitModel &unit = m_rig->host.unit(3);
+        unit.setState(UnitState::Answering);
+        unit.setCount(u"Count: 25"_s, 25);
+        unit.setInfo(u"Short : 2"_s, 2);
         m_rig->host.pane = u"older answers"_s;
         QCOMPARE(m_rig->sender.SendCMD(u"HOME,104"_s), report.isEmpty());
-        QVERIFY(unit.state == 4194304 && unit.c3.isEmpty() && unit.c4.isEmpty());
+        QVERIFY(unit.state() == UnitState::Idle && unit.countLine().isEmpty() && unit.infoLine().isEmpty());
+        QVERIFY(!unit.count() && !unit.shortfall());
         QCOMPARE(m_rig->host.pane, u"\r\nolder answers"_s);
         QCOMPARE(m_rig->host.log, report);
         QCOMPARE(m_rig->host.statuses, report);

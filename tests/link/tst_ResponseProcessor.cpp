@@ -2,7 +2,6 @@
 #include "RunJournal.h"
 #include "Seeds.h"
 #include "TestFolder.h"
-#include "UnitColours.h"
 
 #include <QFileInfo>
 #include <QRandomGenerator>
@@ -110,7 +109,9 @@ private slots:
             rig.processor.receiveStep();
 
             compareLog(rig.host.log, lines);
-            auto panel = [](const FakeUnit &u) { return std::tuple(u.c3, u.c4, u.state); };
+            auto panel = [](const UnitModel &u) {
+                return std::tuple(u.countLine(), u.count(), u.infoLine(), u.state());
+            };
             for (int n = 0; n <= 5; ++n)
                 QVERIFY(panel(rig.host.unit(n)) == panel(whole.host.unit(n)));
             if (seed != 1)
@@ -158,14 +159,20 @@ private slots:
         Rig rig(Uids);
         QVERIFY(rig.ok);
         QFETCH(QString, mode);
-        rig.host.mode = mode;
+        rig.host.mode = mode == u"A"_s ? MessageFilter::All : MessageFilter::Important;
         rig.host.pane = u"old"_s;
         rig.sender.SendCMD(u"HOME,101"_s);
         for (int n = 1; n <= 5; ++n)
-            rig.host.unit(n).c3 = rig.host.unit(n).c4 = u"before"_s;
+            rig.host.unit(n).setCount(u"before"_s), rig.host.unit(n).setInfo(u"before"_s);
         rig.processor.processResponse(line + u"\r\n"_s);
-        QTEST(rig.host.unit(unit).c3, "count");
-        QTEST(rig.host.unit(unit).c4, "info");
+        QTEST(rig.host.unit(unit).countLine(), "count");
+        QTEST(rig.host.unit(unit).infoLine(), "info");
+        // Beside each line the number it shows, for whoever reads the unit rather than its panel.
+        const auto shown = [](const QString &line) {
+            return line.contains(u':') ? std::optional(line.section(u':', 1).toDouble()) : std::nullopt;
+        };
+        QVERIFY(rig.host.unit(unit).count() == shown(rig.host.unit(unit).countLine()));
+        QVERIFY(rig.host.unit(unit).shortfall() == shown(rig.host.unit(unit).infoLine()));
         QTEST(rig.host.pane, "pane");
         const QStringList refusal{u"UNIT 2 (UID 101) did not acknowledge >HOME,101,0"_s};
         QCOMPARE(rig.host.statuses, line.contains(u"Not Ack"_s) ? refusal : QStringList());
@@ -202,7 +209,7 @@ private slots:
         rig.peer.send("\t12\r\n");
         rig.processor.receiveStep();
         QTEST(rig.host.log, "logged");
-        QTEST(rig.host.unit(2).c3, "count");
+        QTEST(rig.host.unit(2).countLine(), "count");
     }
 
     // Text held for its line end is a line of its own when the link ends (the console closes, the port is
@@ -243,7 +250,7 @@ private slots:
             rig.processor.receiveStep();
         }
         QTEST(rig.host.log, "logged");
-        QTEST(rig.host.unit(2).c3, "count");
+        QTEST(rig.host.unit(2).countLine(), "count");
     }
 
     // The journal takes every unit's final word: a stuck stone in the same read as other units' final
@@ -284,30 +291,30 @@ private slots:
         rig.processor.receiveStep();
         QCOMPARE(rig.peer.wire(1), QByteArray(">S,101,0\r\n"));
         QCOMPARE(rig.host.statuses.last(), u"STUCK STONE ERROR- REMOVE MANUALLY"_s);
-        QCOMPARE(rig.host.unit(2).state, unitcolour::Stuck);
-        QCOMPARE(rig.host.unit(2).c4, u"STUCK STN"_s);
-        QCOMPARE(rig.host.unit(3).c3, QString()); // the rest of the batch is not acted upon
+        QCOMPARE(rig.host.unit(2).state(), UnitState::Stuck);
+        QCOMPARE(rig.host.unit(2).infoLine(), u"STUCK STN"_s);
+        QCOMPARE(rig.host.unit(3).countLine(), QString()); // the rest of the batch is not acted upon
         QCOMPARE(rig.host.log,
                  QStringList({u"a\t101\t[F]!!!\t5"_s, u"b\t102\t[c](3)"_s, u"c\t10\t[F]\t9"_s, u"d\tdrained"_s}));
         // The line still arriving when the drain ended is drained too: logged whole, no second STOP.
         rig.peer.send("\t7\r\nf\t102\t[c](3)\r\n");
         rig.processor.receiveStep();
         QCOMPARE(rig.host.log.mid(4), QStringList({u"e\t101\t[F] !!!\t7"_s, u"f\t102\t[c](3)"_s}));
-        QCOMPARE(rig.host.unit(3).c3, u"Count : 3"_s);
+        QCOMPARE(rig.host.unit(3).countLine(), u"Count : 3"_s);
         // A STOP that cannot go out stands out: the unit is still running. UID 0 would stop every unit.
-        rig.host.unit(3).tag = u"0"_s;
+        rig.host.unit(3).setUid(u"0"_s);
         rig.processor.processResponse(u"g\t0\t[F]!!!\t5\r\n"_s);
         QCOMPARE(rig.host.statuses.last(), u"STOP NOT SENT - STOP UNIT 3 BY HAND"_s);
-        QCOMPARE(rig.host.unit(3).state, unitcolour::Stuck);
+        QCOMPARE(rig.host.unit(3).state(), UnitState::Stuck);
         QTest::qWait(30);
         QCOMPARE(rig.peer.received(), QByteArray(">S,101,0\r\n"));
-        rig.host.unit(2).state = unitcolour::Idle;
+        rig.host.unit(2).setState(UnitState::Idle);
         rig.peer.hangUp(); // the port lost
         rig.processor.processResponse(u"h\t101\t[F]!!!\t5\r\n"_s);
         QCOMPARE(rig.host.statuses.last(), u"STOP NOT SENT - STOP UNIT 2 BY HAND"_s);
         QCOMPARE(rig.host.log.mid(6),
                  QStringList({u"g\t0\t[F]!!!\t5"_s, u"h\t101\t[F]!!!\t5"_s, u"Not sent: >S,101,0"_s}));
-        QCOMPARE(rig.host.unit(2).state, unitcolour::Stuck);
+        QCOMPARE(rig.host.unit(2).state(), UnitState::Stuck);
     }
 };
 

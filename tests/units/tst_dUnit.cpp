@@ -1,3 +1,4 @@
+#include "OleColor.h"
 #include "TestFolder.h"
 #include "UnitHandlers.h"
 #include "ctxPatchButton.h"
@@ -80,14 +81,14 @@ private slots:
             QCOMPARE(m_rig->platform.sleeps, QList<int>{UnitHandlers::UpdatePauseMs});
         };
         if (!uid.isNull())
-            m_rig->host.unit(index).tag = uid;
+            m_rig->host.unit(index).setUid(uid);
         if (!box.isNull())
             m_rig->host.setCountText(index, box);
         QFETCH(QString, answer);
         m_rig->platform.answer = answer;
         m_rig->host.pane = u"earlier\r\n"_s;
-        m_rig->host.unit(4).checked = true; // for the send to the checked units below
-        m_rig->host.unit(1).c3 = u"Count: 9"_s;
+        m_rig->host.unit(4).setChecked(true); // for the send to the checked units below
+        m_rig->host.unit(1).setCount(u"Count: 9"_s);
         QTest::mouseClick(panel(index).findChild<ctxPatchButton *>(button), Qt::LeftButton); // a missing one aborts
         if (!uid.isNull()) {
             m_rig->sender.SendCMDtoSelected(u"X"_s); // the console skips it too
@@ -96,7 +97,7 @@ private slots:
         } else {
             QCOMPARE(m_rig->host.statuses.size(), wire.isEmpty() ? 0 : 1); // "Sending Command ... - Pls Wait !"
         }
-        QCOMPARE(m_rig->host.unit(1).c3, wire.isEmpty() ? u"Count: 9"_s : QString()); // every send clears the panels
+        QCOMPARE(m_rig->host.unit(1).countLine(), wire.isEmpty() ? u"Count: 9"_s : QString()); // every send clears the panels
         QCOMPARE(wire.isEmpty() ? m_rig->peer.received() : m_rig->peer.wire(1), wire);
         QCOMPARE(m_rig->platform.started,
                  button == u"cUpd"_s && !wire.isEmpty() ? QStringList{UnitHandlers::updateScript(m_rig->dir.path())}
@@ -111,19 +112,53 @@ private slots:
         QCOMPARE(m_rig->host.log, line.isEmpty() ? QStringList() : QStringList{line});
     }
 
+    // The panel draws its model; a band colour set on the panel that names no state reads back as set.
+    void drawsItsModel_data()
+    {
+        QTest::addColumn<int>("state");
+        QTest::addColumn<qint32>("colour"); // set on the panel after the model's state; 0: none
+        QTest::addColumn<int>("drawn"); // the model's state then
+        QTest::addColumn<qint32>("band");
+        QTest::newRow("stuck") << int(UnitState::Stuck) << 0 << int(UnitState::Stuck) << dUnit::Stuck;
+        QTest::newRow("answered earlier")
+            << int(UnitState::Answered) << 0 << int(UnitState::Answered) << dUnit::AnsweredEarlier;
+        QTest::newRow("a state's colour on the panel")
+            << int(UnitState::Idle) << dUnit::Answered << int(UnitState::Answering) << dUnit::Answered;
+        QTest::newRow("a colour of no state") << int(UnitState::Stuck) << 0x123456 << int(UnitState::Other) << 0x123456;
+    }
+    void drawsItsModel()
+    {
+        QFETCH(int, state);
+        QFETCH(qint32, colour);
+        QFETCH(qint32, band);
+        UnitModel model;
+        dUnit unit(model);
+        model.setState(UnitState(state));
+        model.setChecked(true);
+        model.setCount(u"Count: 12"_s, 12);
+        if (colour)
+            unit.setState(colour);
+        QTEST(int(model.state()), "drawn");
+        QCOMPARE(unit.State(), band);
+        QCOMPARE(unit.findChild<QWidget *>(u"picShadow"_s)->palette().color(QPalette::Window), olecolor::toColor(band));
+        QCOMPARE(unit.findChild<QLabel *>(u"lblName"_s)->palette().color(QPalette::WindowText),
+                 olecolor::toColor(dUnit::CheckedColour));
+        QCOMPARE(unit.findChild<QLabel *>(u"lblCount"_s)->text(), u"Count: 12"_s);
+    }
+
     // A single click on the name selects nothing, a double click does; All Units stands alone.
     void selectionByDoubleClickOnTheName()
     {
         auto *name = panel(2).findChild<QLabel *>(u"lblName"_s);
         QTest::mouseClick(name, Qt::LeftButton);
-        QVERIFY(!m_rig->host.unit(2).checked);
+        QVERIFY(!m_rig->host.unit(2).isChecked());
         QTest::mouseDClick(name, Qt::LeftButton);
-        QVERIFY(m_rig->host.unit(2).checked);
+        QVERIFY(m_rig->host.unit(2).isChecked());
         for (const auto &[index, expected] : {std::pair{3, QList<int>{2, 3}}, {3, {2}}, {0, {0}}, {4, {4}}, {4, {}}}) {
             m_handlers->checkClicked(index);
             QList<int> checked;
             for (int n = 0; n <= 12; ++n)
-                if (m_rig->host.unit(n).checked)
+                if (m_rig->host.unit(n).isChecked())
                     checked << n;
             QCOMPARE(checked, expected);
         }
