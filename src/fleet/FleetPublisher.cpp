@@ -4,6 +4,7 @@
 #include "FleetMessages.h"
 #include "Platform.h"
 #include "RunJournal.h"
+#include "ShiftMessage.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -260,6 +261,7 @@ void FleetPublisher::connected(int rc)
     setLink(Link::Up);
     publish(fleet::topic(m_config.station, QStringLiteral("status")), Online, 1, true);
     publishUnits(true);
+    publishShift();
     reportDropped();
     m_nextSeq = m_outbox.firstSeq();
     publishRuns();
@@ -382,6 +384,18 @@ void FleetPublisher::journalRow(const QByteArray &row)
     const QString id = QUuid::createUuid().toString(QUuid::WithoutBraces);
     m_outbox.add(fleet::runMessage(RunJournal::Header, row, m_config.station, id));
     publishRuns();
+    // The rows of one run come together: today's summary is read once for them all.
+    if (!std::exchange(m_shiftPending, true))
+        QMetaObject::invokeMethod(this, &FleetPublisher::publishShift, Qt::QueuedConnection);
+}
+
+void FleetPublisher::publishShift()
+{
+    m_shiftPending = false;
+    if (m_link == Link::Up)
+        publish(fleet::topic(m_config.station, QStringLiteral("shift")),
+                fleet::todaysShift(m_host.platform().programFolder(), m_host.platform().now(), m_config.station), 1,
+                true);
 }
 
 void FleetPublisher::publishRuns()
