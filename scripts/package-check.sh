@@ -49,12 +49,8 @@ expected="./usr/bin/dispenser-sim
 ./usr/share/icons/hicolor/128x128/apps/vorn.png
 ./usr/share/icons/hicolor/256x256/apps/vorn.png
 ./usr/share/icons/hicolor/48x48/apps/vorn.png
-./usr/share/vorn/board/board.css
 ./usr/share/vorn/board/index.html
-./usr/share/vorn/board/main.js
-./usr/share/vorn/board/model.js
-./usr/share/vorn/board/vendor/mqtt.esm.js
-./usr/share/vorn/board/view.js
+./usr/share/vorn/board/vendor/mqtt.min.js
 ./usr/share/vorn/examples/Vorn.ini
 ./usr/share/vorn/examples/Vorn2.ini
 ./usr/share/vorn/examples/mosquitto-board.acl
