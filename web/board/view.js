@@ -110,6 +110,8 @@ export function renderRun(run) {
     return chip;
 }
 
+export const CardsPerFrame = 10;
+
 // Keeps the page in step with the fleet, once per frame at most, touching only the cards that changed.
 export class BoardView {
     constructor(fleet, { cards, strip, empty }) {
@@ -140,7 +142,12 @@ export class BoardView {
 
     render() {
         this.frame = 0;
+        // A few cards a frame: a board opened on fifty stations fills over a few frames, none of them long.
+        let budget = CardsPerFrame;
         for (const name of this.dirty) {
+            if (budget-- === 0)
+                break;
+            this.dirty.delete(name);
             const station = this.fleet.stations.get(name);
             if (!station)
                 continue;
@@ -150,12 +157,14 @@ export class BoardView {
                 old.replaceWith(card);
             this.nodes.set(name, card);
         }
-        if (this.dirty.size) {
+        if (budget !== CardsPerFrame) {
             // Moved only where the order changed: a card's place is kept while its neighbours are.
             const order = this.fleet.sorted();
             let at = this.cards.firstElementChild;
             for (const s of order) {
                 const node = this.nodes.get(s.name);
+                if (!node)
+                    continue; // not drawn yet
                 if (node === at)
                     at = at.nextElementSibling;
                 else
@@ -163,10 +172,11 @@ export class BoardView {
             }
             this.empty.hidden = order.length > 0;
         }
-        this.dirty.clear();
         if (this.stripDirty) {
             this.stripDirty = false;
             this.strip.replaceChildren(...this.fleet.strip.map(renderRun));
         }
+        if (this.dirty.size)
+            this.frame = requestAnimationFrame(() => this.render());
     }
 }
