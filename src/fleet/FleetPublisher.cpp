@@ -494,6 +494,8 @@ void FleetPublisher::close()
     m_unitTimer->stop();
     if (m_mosq && m_link == Link::Up) {
         publishUnits(false);
+        if (m_shiftPending)
+            publishShift(); // the rows the close wrote
         publish(fleet::topic(m_config.station, QStringLiteral("status")), Offline, 1, true, &m_closingMid);
         waitForReceipts();
         mosquitto_disconnect(m_mosq);

@@ -17,7 +17,8 @@ struct mosquitto;
 
 // Publishes what this console knows to an MQTT broker, for dashboards and the shop's production system:
 // the console's presence, each unit panel as it stands, every journal row with today's summary and, when
-// asked, every line from the controller. It only publishes: it subscribes to nothing and takes no orders from the network.
+// asked, every line from the controller. It only publishes: it subscribes to nothing and takes no orders
+// from the network.
 //
 // The client lives on the window thread's event loop (its socket watched by notifiers, its housekeeping on
 // a timer) and never waits for the network there: the name lookup and the start of the connection run on a

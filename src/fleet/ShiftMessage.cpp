@@ -16,14 +16,14 @@ namespace {
 
 QJsonObject totals(const ShiftSummary::UnitTotals &u)
 {
-    QJsonObject o{{QStringLiteral("runs"), u.runs},          {QStringLiteral("complete"), u.complete},
+    QJsonObject o{{QStringLiteral("runs"), u.runs},           {QStringLiteral("complete"), u.complete},
                   {QStringLiteral("shortRuns"), u.shortRuns}, {QStringLiteral("stuck"), u.stuck},
-                  {QStringLiteral("asked"), u.asked},        {QStringLiteral("counted"), u.counted},
+                  {QStringLiteral("asked"), u.asked},         {QStringLiteral("counted"), u.counted},
                   {QStringLiteral("short"), u.shortBy}};
     // Stones counted for every hundred asked, to a tenth; none asked (or no number), no yield.
     const double yield = u.counted / u.asked * 100;
-    o.insert(QStringLiteral("yield"), u.asked > 0 && std::isfinite(yield) ? QJsonValue(std::round(yield * 10) / 10)
-                                                                           : QJsonValue());
+    o.insert(QStringLiteral("yield"),
+             u.asked > 0 && std::isfinite(yield) ? QJsonValue(std::round(yield * 10) / 10) : QJsonValue());
     return o;
 }
 
@@ -58,9 +58,10 @@ QByteArray shiftMessage(const ShiftSummary &summary, const QList<journal::Row> &
                                     {QStringLiteral("asked"), number(r.asked)},
                                     {QStringLiteral("counted"), number(r.counted)},
                                     {QStringLiteral("short"), number(r.shortBy)}});
-        message.insert(QStringLiteral("last"), QJsonObject{{QStringLiteral("time"), lastRun.front().timeText},
-                                                           {QStringLiteral("design"), lastRun.front().design},
-                                                           {QStringLiteral("rows"), rows}});
+        message.insert(QStringLiteral("last"),
+                       QJsonObject{{QStringLiteral("time"), lastRun.front().timeText},
+                                   {QStringLiteral("design"), lastRun.front().design},
+                                   {QStringLiteral("rows"), rows}});
     }
     return QJsonDocument(message).toJson(QJsonDocument::Compact);
 }
