@@ -138,6 +138,7 @@ describe('the fleet board', { timeout: 240000 }, () => {
                 '--disable-background-networking', '--disable-component-update', '--disable-sync'],
         });
         page = await context.newPage();
+        await page.setViewportSize({ width: 1280, height: 720 });
         page.on('pageerror', (e) => assert.fail(`the page failed: ${e.message}`));
         await page.goto(`http://127.0.0.1:${webPort}/`);
     });
@@ -195,6 +196,9 @@ describe('the fleet board', { timeout: 240000 }, () => {
         const p3 = await card('press-3');
         assert.match(p3.last, /HALF.*1 short, 2 complete/);
         assert.ok(Date.now() - back <= 2000);
+        // The README's picture: VORN_BOARD_SCREENSHOT=docs/board.png
+        if (process.env.VORN_BOARD_SCREENSHOT)
+            await page.screenshot({ path: process.env.VORN_BOARD_SCREENSHOT });
     });
 
     it('recovers by itself after the broker is restarted', async () => {
