@@ -21,9 +21,9 @@ QJsonObject totals(const ShiftSummary::UnitTotals &u)
                   {QStringLiteral("asked"), u.asked},         {QStringLiteral("counted"), u.counted},
                   {QStringLiteral("short"), u.shortBy}};
     // Stones counted for every hundred asked, to a tenth; none asked (or no number), no yield.
-    const double yield = u.counted / u.asked * 100;
+    const bool numbers = std::isfinite(u.asked) && std::isfinite(u.counted);
     o.insert(QStringLiteral("yield"),
-             u.asked > 0 && std::isfinite(yield) ? QJsonValue(std::round(yield * 10) / 10) : QJsonValue());
+             numbers && u.asked > 0 ? QJsonValue(std::round(u.counted / u.asked * 1000) / 10) : QJsonValue());
     return o;
 }
 
