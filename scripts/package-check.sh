@@ -49,8 +49,13 @@ expected="./usr/bin/dispenser-sim
 ./usr/share/icons/hicolor/128x128/apps/vorn.png
 ./usr/share/icons/hicolor/256x256/apps/vorn.png
 ./usr/share/icons/hicolor/48x48/apps/vorn.png
+./usr/share/vorn/board/index.html
+./usr/share/vorn/board/vendor/mqtt.min.js
 ./usr/share/vorn/examples/Vorn.ini
-./usr/share/vorn/examples/Vorn2.ini"
+./usr/share/vorn/examples/Vorn2.ini
+./usr/share/vorn/examples/mosquitto-board.acl
+./usr/share/vorn/examples/mosquitto-board.conf
+./usr/share/vorn/examples/mosquitto-board.passwd"
 files=$(cd "$tmp" && find . -type f | LC_ALL=C sort)
 [ "$files" = "$expected" ] || fail "unexpected files in the package:
 $(diff <(echo "$expected") <(echo "$files") || true)"

@@ -5,6 +5,7 @@
 #include "Platform.h"
 #include "RunJournal.h"
 #include "SetAside.h"
+#include "ShiftMessage.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -350,6 +351,7 @@ void FleetPublisher::connected(int rc)
     setLink(Link::Up);
     publish(fleet::topic(m_config.station, QStringLiteral("status")), Online, 1, true);
     publishUnits(true);
+    publishShift();
     reportDropped();
     m_nextSeq = m_outbox.firstSeq();
     publishRuns();
@@ -478,7 +480,19 @@ bool FleetPublisher::journalRow(const JournalRow &row, QDate)
     const QString id = QUuid::createUuid().toString(QUuid::WithoutBraces);
     m_outbox.add(fleet::runMessage(row, m_config.station, id));
     publishRuns();
+    // The rows of one run come together: today's summary is read once for them all.
+    if (!std::exchange(m_shiftPending, true))
+        QMetaObject::invokeMethod(this, &FleetPublisher::publishShift, Qt::QueuedConnection);
     return true; // the outbox keeps it
+}
+
+void FleetPublisher::publishShift()
+{
+    m_shiftPending = false;
+    if (m_link == Link::Up)
+        publish(fleet::topic(m_config.station, QStringLiteral("shift")),
+                fleet::todaysShift(m_host.platform().programFolder(), m_host.platform().now(), m_config.station), 1,
+                true);
 }
 
 void FleetPublisher::publishRuns()
@@ -644,6 +658,8 @@ void FleetPublisher::close()
     m_unitTimer->stop();
     if (m_mosq && m_link == Link::Up) {
         publishUnits(false);
+        if (m_shiftPending)
+            publishShift(); // the rows the close wrote
         publish(fleet::topic(m_config.station, QStringLiteral("status")), Offline, 1, true, &m_closingMid);
         waitForReceipts();
         mosquitto_disconnect(m_mosq);

@@ -17,8 +17,9 @@ class QTimer;
 struct mosquitto;
 
 // Publishes what this console knows to an MQTT broker, for dashboards and the shop's production system:
-// the console's presence, each unit panel as it stands, every journal row and, when asked, every line from
-// the controller. It only publishes: it subscribes to nothing and takes no orders from the network.
+// the console's presence, each unit panel as it stands, every journal row with today's summary and, when
+// asked, every line from the controller. It only publishes: it subscribes to nothing and takes no orders
+// from the network.
 //
 // The client lives on the window thread's event loop (its socket watched by notifiers, its housekeeping on
 // a timer) and never waits for the network there: the name lookup and the start of the connection run on a
@@ -90,6 +91,8 @@ private:
     void publish(const QByteArray &topic, const QByteArray &payload, int qos, bool retain, int *mid = nullptr);
     void publishUnits(bool all);
     void publishRuns();
+    // Today's summary, retained.
+    void publishShift();
     void publishLog();
     void acknowledged(int mid, int reason);
     // A journal row was not taken (the broker's reason, or the client's own): sending stops for a while.
@@ -147,4 +150,5 @@ private:
     int m_closingMid = 0;
     QByteArrayList m_logLines;
     bool m_logPending = false;
+    bool m_shiftPending = false;
 };

@@ -6,6 +6,8 @@
 #include "FleetMessages.h"
 #include "FleetPublisher.h"
 #include "RunJournal.h"
+#include "ShiftMessage.h"
+#include "ShiftSummary.h"
 #include "Simulator.h"
 #include "TestFolder.h"
 #include "UnitModel.h"
@@ -13,6 +15,7 @@
 #include "dUnit.h"
 #include "frmVorn.h"
 
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLineEdit>
@@ -107,6 +110,36 @@ private slots:
         QVERIFY(QJsonDocument::fromJson(message).isObject());
     }
 
+    // Today's totals as numbers; a yield only where stones were asked for and the numbers are numbers.
+    void shiftTotals_data()
+    {
+        QTest::addColumn<QByteArray>("rows");
+        QTest::addColumn<QByteArray>("total");
+        QTest::newRow("complete and short")
+            << QByteArray("T,A,UNIT 1,1,10,10,,complete,,\r\nT,A,UNIT 2,2,10,7,3,short,,\r\n")
+            << QByteArray(
+                   R"("asked":20,"complete":1,"counted":17,"runs":2,"short":3,"shortRuns":1,"stuck":0,"yield":85})");
+        QTest::newRow("none asked")
+            << QByteArray("T,A,UNIT 1,1,0,0,,no report,,\r\n")
+            << QByteArray(
+                   R"("asked":0,"complete":0,"counted":0,"runs":1,"short":0,"shortRuns":0,"stuck":0,"yield":null})");
+        QTest::newRow("a number past any double")
+            << QByteArray("T,A,UNIT 1,1,1e999,3,,stuck,,\r\n")
+            << QByteArray(
+                   R"("asked":null,"complete":0,"counted":3,"runs":1,"short":0,"shortRuns":0,"stuck":1,"yield":null})");
+    }
+    void shiftTotals()
+    {
+        QFETCH(QByteArray, rows);
+        QFETCH(QByteArray, total);
+        const QDate day(2024, 7, 26);
+        ShiftSummaryBuilder builder(day, day);
+        const journal::Read read = journal::parse(RunJournal::Header + rows.replace("T,", "2024-07-26T10:00:00,"));
+        builder.add(day, read);
+        const QByteArray message = fleet::shiftMessage(builder.result(), read.rows, u"p"_s, u"now"_s);
+        QVERIFY2(message.contains(R"("total":{)" + total), message.constData());
+    }
+
     // A dispense on the simulator at the real window: every journal row arrives as JSON with the journal's
     // values, the panels stay on the broker after the close, and the console says it has gone.
     void dispenseOnTheSimulator()
@@ -179,6 +212,11 @@ private slots:
             QCOMPARE(line.section(u' ', 2).toUtf8(), fleet::unitMessage(panel->model(), time));
         }
         QCOMPARE(later.lines().filter(u"/status "_s), QStringList{u"1 tessaloran/press1/status offline"_s});
+        // Today's summary stays too, with the rows the close wrote.
+        const QJsonObject shift =
+            QJsonDocument::fromJson(later.lines().filter(u"/shift "_s).value(0).section(u' ', 2).toUtf8()).object();
+        QCOMPARE(shift.value(u"total"_s).toObject().value(u"runs"_s).toInt(), 3);
+        QCOMPARE(shift.value(u"last"_s).toObject().value(u"rows"_s).toArray().size(), 3);
         QVERIFY(!folder.read(u"Vorn.ini"_s).contains("Publish Log")); // nothing written back
     }
 

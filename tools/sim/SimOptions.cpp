@@ -174,9 +174,10 @@ QString simUsage()
 {
     QCommandLineParser p;
     addOptions(p);
-    p.setApplicationDescription(
-        QStringLiteral("Simulates a Tessaloran dispenser controller on a pseudo-terminal linked as <dir>/ports/COMn.\n"
-                       "Prints \"ready: <link> -> <device>\" once the port can be opened."));
+    p.setApplicationDescription(QStringLiteral(
+        "Simulates a Tessaloran dispenser controller on a pseudo-terminal linked as <dir>/ports/COMn.\n"
+        "Prints \"ready: <link> -> <device>\" once the port can be opened. SIGUSR1 jams a stone in the first\n"
+        "unit (its stuck-stone report goes out at once)."));
     QString text = p.helpText();
     // helpText() names the running executable; there may be none (tests) or it may be renamed.
     const qsizetype eol = text.indexOf(QLatin1Char('\n'));

@@ -193,6 +193,13 @@ void SimRunner::writeSome()
     }
 }
 
+void SimRunner::jam()
+{
+    const QList<int> uids = m_controller.uids();
+    if (!uids.isEmpty())
+        enqueueLine(m_controller.formatLine(uids.front(), QByteArrayLiteral("[F] !!!"), QByteArrayLiteral("0")));
+}
+
 void SimRunner::floodTick()
 {
     const qint64 due = (now() - m_floodStartMs) * m_options.flood / 1000;

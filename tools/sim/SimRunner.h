@@ -26,6 +26,8 @@ public:
 
     bool start(QString *error);
     void shutdown();
+    // A stone sticks in the first unit: its stuck-stone report goes out now, whatever the unit was doing.
+    void jam();
 
     QString linkPath() const { return m_pty.linkPath(); }
     QString slavePath() const { return m_pty.slavePath(); }

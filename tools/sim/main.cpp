@@ -14,14 +14,16 @@ namespace {
 
 int g_signalPipe[2] = {-1, -1};
 
-void onSignal(int)
+// The byte the handler writes: 1 ends the simulator, 2 (SIGUSR1) jams a stone.
+void onSignal(int signal)
 {
-    const char byte = 1;
+    const char byte = signal == SIGUSR1 ? 2 : 1;
     const ssize_t ignored = ::write(g_signalPipe[1], &byte, 1);
     (void)ignored;
 }
 
-// SIGTERM and SIGINT end the event loop normally, so the port link is removed on the way out.
+// SIGTERM and SIGINT end the event loop normally, so the port link is removed on the way out. SIGUSR1 jams
+// a stone in the first unit, for a test or a demo that needs a stuck stone at a moment of its choosing.
 bool installSignalHandlers()
 {
     if (::pipe2(g_signalPipe, O_CLOEXEC | O_NONBLOCK) != 0)
@@ -35,6 +37,7 @@ bool installSignalHandlers()
     ::sigaction(SIGTERM, &sa, nullptr);
     ::sigaction(SIGINT, &sa, nullptr);
     ::sigaction(SIGHUP, &sa, nullptr);
+    ::sigaction(SIGUSR1, &sa, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
     return true;
 }
@@ -69,14 +72,23 @@ int main(int argc, char **argv)
         std::perror("dispenser-sim: pipe");
         return 1;
     }
+    SimRunner runner(options);
     QSocketNotifier signalNotifier(qintptr(g_signalPipe[0]), QSocketNotifier::Read);
-    QObject::connect(&signalNotifier, &QSocketNotifier::activated, &app, [] {
+    QObject::connect(&signalNotifier, &QSocketNotifier::activated, &app, [&runner] {
         char drain[16];
-        while (::read(g_signalPipe[0], drain, sizeof drain) > 0) {}
-        QCoreApplication::quit();
+        bool quit = false;
+        for (ssize_t n; (n = ::read(g_signalPipe[0], drain, sizeof drain)) > 0;) {
+            for (ssize_t i = 0; i < n; ++i) {
+                if (drain[i] == 2)
+                    runner.jam();
+                else
+                    quit = true;
+            }
+        }
+        if (quit)
+            QCoreApplication::quit();
     });
 
-    SimRunner runner(options);
     if (!runner.start(&error)) {
         std::fprintf(stderr, "dispenser-sim: %s\n", qPrintable(error));
         return 1;

@@ -1,0 +1,217 @@
+// The fleet board in a real browser (Debian's Chromium, headless), served by a Mosquitto started from the
+// example configuration, with three real consoles, each on its own simulator. The page is only watched:
+// what it shows comes from the consoles alone.
+//   VORN_BUILD=build node --test tests/web/board.browser.test.mjs
+import { after, before, describe, it } from 'node:test';
+import assert from 'node:assert/strict';
+import { execFileSync, spawn } from 'node:child_process';
+import fs from 'node:fs';
+import net from 'node:net';
+import os from 'node:os';
+import path from 'node:path';
+import { createRequire } from 'node:module';
+
+const root = path.resolve(import.meta.dirname, '../..');
+const build = path.resolve(process.env.VORN_BUILD ?? path.join(root, 'build'));
+const { chromium } = createRequire(path.join(root, 'web/package.json'))('playwright-core');
+
+const Stations = ['press-1', 'press-2', 'press-3'];
+const Wait = 30000;
+const sleep = (ms) => new Promise((r) => setTimeout(r, ms));
+
+// A free loopback port below the range handed out to outgoing connections.
+async function freePort() {
+    for (;;) {
+        const port = 20000 + Math.floor(Math.random() * 12000);
+        const free = await new Promise((resolve) => {
+            const s = net.createServer().once('error', () => resolve(false));
+            s.listen(port, '127.0.0.1', () => s.close(() => resolve(true)));
+        });
+        if (free)
+            return port;
+    }
+}
+
+async function until(what, test, ms = Wait) {
+    for (const end = Date.now() + ms; Date.now() < end; await sleep(50))
+        if (await test())
+            return;
+    assert.fail(`timed out: ${what}`);
+}
+
+const listening = (port) =>
+    new Promise((resolve) => {
+        const s = net.connect(port, '127.0.0.1', () => s.end(() => resolve(true))).once('error', () => resolve(false));
+    });
+
+function started(child, name) {
+    child.stderr?.on('data', (d) => process.env.VORN_VERBOSE && process.stderr.write(`${name}: ${d}`));
+    return child;
+}
+
+const tmp = fs.mkdtempSync(path.join(os.tmpdir(), 'vorn-board-'));
+const mqttPort = await freePort();
+const webPort = await freePort();
+let broker;
+const consoles = new Map(); // station -> { folder, sim, vorn }
+let context, page;
+
+function startBroker() {
+    broker = started(spawn('mosquitto', ['-c', path.join(tmp, 'mosquitto.conf')], { stdio: ['ignore', 'ignore', 'pipe'] }), 'mosquitto');
+    return until('the broker listens', async () => (await listening(mqttPort)) && listening(webPort));
+}
+
+async function stop(child, signal = 'SIGTERM') {
+    if (!child || child.exitCode !== null || child.signalCode !== null)
+        return;
+    const gone = new Promise((r) => child.once('exit', r));
+    child.kill(signal);
+    await Promise.race([gone, sleep(15000)]);
+}
+
+function startConsole(station) {
+    const c = consoles.get(station);
+    c.vorn = started(spawn(path.join(build, 'bin/vorn'), ['--dir', c.folder], {
+        env: { ...process.env, QT_QPA_PLATFORM: 'offscreen', ASAN_OPTIONS: 'detect_leaks=0' },
+        stdio: ['ignore', 'ignore', 'pipe'],
+    }), station);
+}
+
+async function startStation(station) {
+    const folder = path.join(tmp, station);
+    fs.mkdirSync(folder);
+    fs.copyFileSync(path.join(root, 'examples/Vorn2.ini'), path.join(folder, 'Vorn2.ini'));
+    fs.writeFileSync(path.join(folder, 'Vorn.ini'), `${fs.readFileSync(path.join(root, 'examples/Vorn.ini'), 'utf8')}
+[MQTT]\r\nBroker=127.0.0.1:${mqttPort}\r\nStation=${station}\r\nUser=vorn\r\nPassword File=mqtt-password\r\n`);
+    fs.writeFileSync(path.join(folder, 'mqtt-password'), 'console-secret\n');
+    const sim = spawn(path.join(build, 'bin/dispenser-sim'),
+        ['--dir', folder, '--port', '7', '--seed', '1', '--stone-ms', '5', '--home-ms', '50'], { stdio: ['ignore', 'pipe', 'pipe'] });
+    await new Promise((resolve, reject) => {
+        sim.stdout.on('data', (d) => String(d).startsWith('ready: ') && resolve());
+        sim.once('exit', () => reject(new Error(`${station}: the simulator did not start`)));
+    });
+    consoles.set(station, { folder, sim });
+    startConsole(station);
+}
+
+// What the page shows: its cards in order, and the runs strip.
+const board = () =>
+    page.evaluate(() => ({
+        link: document.getElementById('link').dataset.state,
+        cards: [...document.querySelectorAll('.card')].map((c) => ({
+            station: c.dataset.station,
+            status: c.dataset.status,
+            trouble: c.dataset.trouble ?? null,
+            runs: c.querySelector('.totals')?.dataset.runs ?? null,
+            counted: c.querySelector('.totals')?.dataset.counted ?? null,
+            last: c.querySelector('.last')?.textContent ?? '',
+        })),
+        strip: [...document.querySelectorAll('#runs .run')].map((r) => r.textContent),
+    }));
+const card = async (station) => (await board()).cards.find((c) => c.station === station);
+
+describe('the fleet board', { timeout: 240000 }, () => {
+    before(async () => {
+        // The example configuration on the test's own ports and files.
+        for (const f of ['acl', 'passwd'])
+            fs.copyFileSync(path.join(root, `examples/mosquitto-board.${f}`), path.join(tmp, `mosquitto-board.${f}`));
+        execFileSync('mosquitto_passwd', ['-b', path.join(tmp, 'mosquitto-board.passwd'), 'vorn', 'console-secret']);
+        let conf = fs.readFileSync(path.join(root, 'examples/mosquitto-board.conf'), 'utf8')
+            .replaceAll('/etc/mosquitto/conf.d/', `${tmp}/`)
+            .replace(/^listener 1883$/m, `listener ${mqttPort} 127.0.0.1`)
+            .replace(/^listener 9001$/m, `listener ${webPort} 127.0.0.1`)
+            .replace(/^http_dir .*$/m, `http_dir ${path.join(build, 'board')}`);
+        assert.ok(conf.includes(`listener ${webPort}`) && conf.includes(`${tmp}/mosquitto-board.acl`), conf);
+        // As root the broker would turn to a user of its own, who cannot read the test's folder.
+        if (process.getuid() === 0)
+            conf += '\nuser root\n';
+        fs.writeFileSync(path.join(tmp, 'mosquitto.conf'), conf);
+        await startBroker();
+        for (const s of Stations)
+            await startStation(s);
+
+        const profile = fs.mkdtempSync(path.join(tmp, 'chromium-'));
+        context = await chromium.launchPersistentContext(profile, {
+            executablePath: '/usr/bin/chromium',
+            headless: true,
+            args: ['--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
+                '--disable-background-networking', '--disable-component-update', '--disable-sync'],
+        });
+        page = await context.newPage();
+        await page.setViewportSize({ width: 1280, height: 720 });
+        page.on('pageerror', (e) => assert.fail(`the page failed: ${e.message}`));
+        await page.goto(`http://127.0.0.1:${webPort}/`);
+    });
+
+    after(async () => {
+        await context?.close();
+        for (const c of consoles.values())
+            await Promise.all([stop(c.vorn), stop(c.sim)]);
+        await stop(broker);
+        fs.rmSync(tmp, { recursive: true, force: true });
+    });
+
+    it('shows the three stations, online, by name', async () => {
+        await until('three stations online', async () => {
+            const b = await board();
+            return b.link === 'up' && b.cards.length === 3 && b.cards.every((c) => c.status === 'online');
+        });
+        assert.deepEqual((await board()).cards.map((c) => c.station), Stations);
+    });
+
+    it('turns the card of a station with a stuck stone to trouble, first', async () => {
+        consoles.get('press-2').sim.kill('SIGUSR1');
+        await until('press-2 stuck', async () => (await card('press-2')).trouble === 'stuck');
+        assert.deepEqual((await board()).cards.map((c) => c.station), ['press-2', 'press-1', 'press-3']);
+    });
+
+    it('shows a console killed outright as offline, before the rest', async () => {
+        await stop(consoles.get('press-3').vorn, 'SIGKILL');
+        // The broker sends the console's will once it misses its keep-alive (30 s) at the latest.
+        await until('press-3 offline', async () => (await card('press-3')).status === 'offline', 45000);
+        const b = await board();
+        assert.deepEqual(b.cards.map((c) => [c.station, c.trouble]), [['press-3', 'offline'], ['press-2', 'stuck'], ['press-1', null]]);
+    });
+
+    it('shows a run in the totals and the strip within 2 s of its console being back', async () => {
+        // The run the killed console was in: its rows were kept aside on disk, and the next start writes them
+        // to the journal, which publishes them with the day's summary.
+        const pad = (n) => String(n).padStart(2, '0');
+        const d = new Date(Date.now() - 60000);
+        const time = `${d.getFullYear()}-${pad(d.getMonth() + 1)}-${pad(d.getDate())}T${pad(d.getHours())}:${pad(d.getMinutes())}:${pad(d.getSeconds())}`;
+        const rows = [`${time},HALF,UNIT 1,101,10,10,,complete,,`, `${time},HALF,UNIT 2,102,10,7,3,short,,`,
+            `${time},HALF,UNIT 3,103,5,5,,complete,,`];
+        const c = consoles.get('press-3');
+        fs.mkdirSync(path.join(c.folder, 'Log'), { recursive: true });
+        fs.writeFileSync(path.join(c.folder, 'Log/.pending-Runs.csv'),
+            `time,design,unit,uid,asked,counted,short,result,verdict,actual\r\n${rows.join('\r\n')}\r\n`);
+        startConsole('press-3');
+        await until('press-3 online', async () => (await card('press-3')).status === 'online');
+        const back = Date.now();
+        await until('the run on the page', async () => {
+            const b = await board();
+            const p3 = b.cards.find((x) => x.station === 'press-3');
+            return p3.runs === '3' && p3.counted === '22' && b.strip.filter((r) => r.includes('press-3')).length === 3;
+        }, 2000);
+        const p3 = await card('press-3');
+        assert.match(p3.last, /HALF.*1 short, 2 complete/);
+        assert.ok(Date.now() - back <= 2000);
+        // The README's picture: VORN_BOARD_SCREENSHOT=docs/board.png
+        if (process.env.VORN_BOARD_SCREENSHOT)
+            await page.screenshot({ path: process.env.VORN_BOARD_SCREENSHOT });
+    });
+
+    it('recovers by itself after the broker is restarted', async () => {
+        await stop(broker);
+        await until('the page says the broker is gone', async () => (await board()).link === 'down');
+        assert.match(await page.textContent('#link'), /not reachable/);
+        await startBroker();
+        await until('the page back', async () => {
+            const b = await board();
+            return b.link === 'up' && b.cards.every((x) => x.status === 'online');
+        });
+        // Live again: a stone jammed now shows.
+        consoles.get('press-1').sim.kill('SIGUSR1');
+        await until('press-1 stuck', async () => (await card('press-1')).trouble === 'stuck');
+    });
+});
