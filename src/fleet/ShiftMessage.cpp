@@ -34,7 +34,7 @@ QJsonValue number(const QString &text)
 
 } // namespace
 
-QByteArray shiftMessage(const ShiftSummary &summary, const QList<journal::Row> &lastRun, const QString &station,
+QByteArray shiftMessage(const ShiftSummary &summary, const QList<JournalRow> &lastRun, const QString &station,
                         const QString &time)
 {
     QJsonArray units;
@@ -52,7 +52,7 @@ QByteArray shiftMessage(const ShiftSummary &summary, const QList<journal::Row> &
                         {QStringLiteral("inProgress"), summary.inProgress}};
     if (!lastRun.isEmpty()) {
         QJsonArray rows;
-        for (const journal::Row &r : lastRun)
+        for (const JournalRow &r : lastRun)
             rows.append(QJsonObject{{QStringLiteral("unit"), r.unit},
                                     {QStringLiteral("result"), r.result},
                                     {QStringLiteral("asked"), number(r.asked)},
@@ -71,19 +71,19 @@ QByteArray todaysShift(const QString &programFolder, const QDateTime &now, const
     const QDate today = now.date();
     ShiftSummaryBuilder builder(today, today);
     builder.setPending(journal::readFile(journal::pendingFor(programFolder)));
-    const journal::Read read = journal::readFile(journal::fileFor(programFolder, today));
-    builder.add(today, read);
-    builder.addPending();
-
-    // The rows of the latest run of the file, in the order written (the file keeps runs in time order,
-    // but a recovered run may land after a later one).
+    // Row by row, as the report reads: a full day's file takes the memory of one row and of the latest run.
+    // The rows of the latest run of the file are kept in the order written (the file keeps runs in time
+    // order, but a recovered run may land after a later one).
     QString latest;
-    for (const journal::Row &r : read.rows)
-        latest = qMax(latest, r.timeText);
-    QList<journal::Row> last;
-    for (const journal::Row &r : read.rows)
-        if (r.timeText == latest)
-            last.append(r);
+    QList<JournalRow> last;
+    builder.add(today, journal::readFile(journal::fileFor(programFolder, today), [&](const JournalRow &r) {
+                    builder.addRow(today, r);
+                    if (r.timeText > latest)
+                        latest = r.timeText, last.clear();
+                    if (r.timeText == latest)
+                        last.append(r);
+                }));
+    builder.addPending();
     return shiftMessage(builder.result(), last, station, now.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss")));
 }
 

@@ -1,13 +1,13 @@
 #pragma once
 
+#include "JournalRow.h"
+
 #include <QByteArray>
 #include <QDateTime>
+#include <QList>
 #include <QString>
 
 struct ShiftSummary;
-namespace journal {
-struct Row;
-}
 
 // The retained "shift" message: what the console dispensed today, per unit and in total, as the shift
 // report counts it, and the last run written, so a board opened mid-shift is complete at once.
@@ -15,7 +15,7 @@ namespace fleet {
 
 // The message for a summary and the rows of the last run (those of the latest run time of the day's file);
 // time is when it was made, in local time to the second.
-QByteArray shiftMessage(const ShiftSummary &summary, const QList<journal::Row> &lastRun, const QString &station,
+QByteArray shiftMessage(const ShiftSummary &summary, const QList<JournalRow> &lastRun, const QString &station,
                         const QString &time);
 
 // Today's message from the journal of a program folder (the run in progress included, as the report has it).

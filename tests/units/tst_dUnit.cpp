@@ -97,7 +97,8 @@ private slots:
         } else {
             QCOMPARE(m_rig->host.statuses.size(), wire.isEmpty() ? 0 : 1); // "Sending Command ... - Pls Wait !"
         }
-        QCOMPARE(m_rig->host.unit(1).countLine(), wire.isEmpty() ? u"Count: 9"_s : QString()); // every send clears the panels
+        QCOMPARE(m_rig->host.unit(1).countLine(),
+                 wire.isEmpty() ? u"Count: 9"_s : QString()); // every send clears the panels
         QCOMPARE(wire.isEmpty() ? m_rig->peer.received() : m_rig->peer.wire(1), wire);
         QCOMPARE(m_rig->platform.started,
                  button == u"cUpd"_s && !wire.isEmpty() ? QStringList{UnitHandlers::updateScript(m_rig->dir.path())}
