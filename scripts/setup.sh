@@ -6,13 +6,14 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${1:-$root/build}
 shift || true
 
-# dpkg-dev (dpkg-shlibdeps), file and desktop-file-utils build and check the Debian package.
+# dpkg-dev (dpkg-shlibdeps), file and desktop-file-utils build and check the Debian packages, help2man
+# writes their man pages and man-db (man -l) reads them back.
 # qt6-charts-dev draws the shift report's charts (its CMake files need libqt6opengl6-dev, which it does not
 # pull in); poppler-utils (pdftotext) lets the tests read the report's PDF. The MQTT publisher builds on
 # libmosquitto and is tested against a broker (mosquitto, its clients, openssl for TLS).
 packages=(cmake g++ make qt6-base-dev qt6-serialport-dev qt6-charts-dev libqt6opengl6-dev fonts-dejavu-core
     xvfb xauth dpkg-dev file desktop-file-utils poppler-utils pkg-config libmosquitto-dev mosquitto
-    mosquitto-clients openssl)
+    mosquitto-clients openssl help2man man-db)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -7,14 +7,20 @@
 #    (the picture of the window, kept with VORN_KEEP=1, shows "Tessaloran Controller found on Port 7");
 # 3. --help and --version on the console vorn.exe was started from, and nothing shown from Explorer;
 # 4. the zip's folder as an operator unpacks it: the real window on COM7 sends Id and a dispense run to
-#    the simulator, starts update.bat, and the day's log and the settings keep CR LF.
+#    the simulator, starts update.bat, and the day's log and the settings keep CR LF;
+# 5. the installer: a silent install per user (Start menu, uninstall entry), the installed console keeps
+#    the operator's files in %LOCALAPPDATA%\vorn and says so, an install over it keeps them, and a silent
+#    uninstall removes the program and leaves them; the exe's version resource;
+# 6. the publisher's TLS case: the console logs in over TLS to a Mosquitto on loopback with a CA made here,
+#    and when it is killed the broker says it is offline.
 #   scripts/windows-test.sh
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=$root/build-windows
 version=$(sed -n 's/^project(vorn VERSION \([0-9.]*\).*/\1/p' "$root/CMakeLists.txt")
 zip=$build/vorn-$version-windows-x64.zip
-[ -e "$zip" ] || { echo "No $zip: run scripts/windows-build.sh first" >&2; exit 1; }
+setup=$build/vorn-$version-setup.exe
+[ -e "$zip" ] && [ -e "$setup" ] || { echo "No $zip or $setup: run scripts/windows-build.sh first" >&2; exit 1; }
 # The simulator is a Linux program: from the Linux build.
 [ -x "$root/build/bin/dispenser-sim" ] || "$root/scripts/setup.sh" "$root/build"
 
@@ -30,6 +36,8 @@ work=$(mktemp -d)
 [ -n "${VORN_KEEP:-}" ] && echo "work folder: $work"
 sim_pid=""
 xvfb_pid=""
+broker_pid=""
+sub_pid=""
 stop_sim() {
     if [ -n "$sim_pid" ]; then
         kill "$sim_pid" 2>/dev/null || true
@@ -39,6 +47,7 @@ stop_sim() {
 }
 cleanup() {
     stop_sim
+    for pid in $sub_pid $broker_pid; do kill "$pid" 2>/dev/null || true; done
     "${wine%/wine64}/wineserver64" -k 2>/dev/null || true
     [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
     [ -n "${VORN_KEEP:-}" ] || rm -rf "$work"
@@ -116,4 +125,91 @@ grep -aq 'ID:TSL-DU UID=101' "$log" || fail "no answer to Id in the day's log"
 [ "$(grep -c $'\r$' "$log")" = "$(wc -l <"$log")" ] || fail "the day's log has lines without CR LF"
 [ "$(grep -c $'\r$' "$folder/Vorn.ini")" = "$(wc -l <"$folder/Vorn.ini")" ] || fail "Vorn.ini has lines without CR LF"
 grep -q $'^Comm Port=7\r$' "$folder/Vorn.ini" || fail "no Comm Port=7 in Vorn.ini"
+stop_sim
+
+echo "== the exe's file properties"
+# The version resource's texts are UTF-16: each value follows its name.
+resource=$(strings -e l "$folder/vorn.exe")
+for pair in "ProductName=TESSALORAN Dispenser" "ProductVersion=$version" "FileVersion=$version" "CompanyName=TESSALORAN"; do
+    grep -A1 -x "${pair%%=*}" <<<"$resource" | grep -qx "${pair#*=}" || fail "no $pair in the version resource"
+done
+x86_64-w64-mingw32-objdump -p "$folder/vorn.exe" | grep -q 'Type: ICON' || fail "no icon in vorn.exe"
+
+echo "== the installer: install, the installed console, an upgrade, uninstall"
+unix_path() { "$wine" winepath -u "$("$wine" cmd /c "echo $1" | tr -d '\r')" 2>/dev/null; }
+local_appdata_win=$("$wine" cmd /c 'echo %LOCALAPPDATA%' | tr -d '\r')
+local_appdata=$(unix_path '%LOCALAPPDATA%')
+start_menu=$(unix_path '%APPDATA%')/Microsoft/Windows/Start\ Menu/Programs
+programs="$local_appdata/Programs/TESSALORAN Dispenser"
+data=$local_appdata/vorn
+uninstall_key='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\vorn'
+rm -rf "$programs" "$data"
+timeout 120 "$wine" "$setup" /S || fail "the silent install failed"
+for file in vorn.exe installed.txt uninstall.exe examples/Vorn.ini; do
+    [ -f "$programs/$file" ] || fail "no $file in $programs"
+done
+[ -f "$start_menu/TESSALORAN Dispenser.lnk" ] || fail "no Start-menu entry"
+"$wine" reg query "$uninstall_key" /v DisplayVersion 2>/dev/null | tr -d '\r' | grep -q "$version" ||
+    fail "no uninstall entry for $version"
+out=$(cd "$programs" && timeout 60 "$wine" vorn.exe --version | tr -d '\r')
+[[ $out == *"vorn $version"* && $out == *"Program folder: $local_appdata_win\vorn"* ]] ||
+    fail "the installed vorn.exe --version printed: $out"
+# The installed console at the controller: its settings go to the per-user data folder.
+start_sim "$work/trace-installed"
+(cd "$work" && timeout 120 "$wine" "$programs/vorn.exe" --screenshot "$work/installed.png") ||
+    fail "the installed vorn.exe did not run to its end"
+stop_sim
+grep -q $'^Comm Port=7\r$' "$data/Vorn.ini" || fail "no Vorn.ini in the per-user data folder $data"
+[ ! -e "$programs/Vorn.ini" ] && [ ! -e "$programs/Log" ] || fail "the installed console wrote beside the exe"
+printf '[Designs]\r\nOPERATOR=1,2,3,4,5\r\n' >>"$data/Vorn.ini"
+kept=$(md5sum <"$data/Vorn.ini")
+timeout 120 "$wine" "$setup" /S || fail "the install over the first failed"
+[ "$(md5sum <"$data/Vorn.ini")" = "$kept" ] || fail "the second install changed the operator's Vorn.ini"
+[ -f "$programs/vorn.exe" ] || fail "no vorn.exe after the second install"
+# The uninstaller runs from a copy of itself in the temporary folder and returns at once.
+timeout 60 "$wine" "$programs/uninstall.exe" /S || fail "the silent uninstall failed"
+for _ in $(seq 120); do [ -e "$programs" ] || break; sleep 0.5; done
+[ ! -e "$programs" ] || fail "the uninstall left $(ls "$programs" | tr '\n' ' ')in $programs"
+[ ! -e "$start_menu/TESSALORAN Dispenser.lnk" ] || fail "the uninstall left the Start-menu entry"
+! "$wine" reg query "$uninstall_key" >/dev/null 2>&1 || fail "the uninstall left the uninstall entry"
+[ "$(md5sum <"$data/Vorn.ini")" = "$kept" ] || fail "the uninstall did not leave the operator's Vorn.ini"
+
+echo "== the publisher over TLS to a Mosquitto on loopback"
+tls=$work/tls
+mkdir -p "$tls/folder"
+(cd "$tls" && key="-newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes" &&
+    openssl req -x509 $key -keyout ca.key -out ca.crt -days 2 -subj "/CN=Vorn test CA" &&
+    openssl req $key -keyout server.key -out server.csr -subj /CN=localhost &&
+    echo subjectAltName=DNS:localhost >ext.cnf &&
+    openssl x509 -req -in server.csr -CA ca.crt -CAkey ca.key -CAcreateserial -out server.crt -days 2 \
+        -extfile ext.cnf &&
+    mosquitto_passwd -c -b passwords vorn "s3cret pass") >"$tls/make.log" 2>&1 ||
+    fail "the test's certificates: $(cat "$tls/make.log")"
+# A free port below the range of outgoing connections.
+for _ in $(seq 50); do
+    port=$((20000 + RANDOM % 12000))
+    (: </dev/tcp/127.0.0.1/$port) 2>/dev/null || break
+done
+printf '%s\n' "user $(id -un)" "listener $port 127.0.0.1" "cafile $tls/ca.crt" "certfile $tls/server.crt" \
+    "keyfile $tls/server.key" "allow_anonymous false" "password_file $tls/passwords" >"$tls/mosquitto.conf"
+mosquitto -c "$tls/mosquitto.conf" >"$tls/broker.log" 2>&1 &
+broker_pid=$!
+for _ in $(seq 100); do (: </dev/tcp/127.0.0.1/$port) 2>/dev/null && break; sleep 0.1; done
+mosquitto_sub -h localhost -p "$port" --cafile "$tls/ca.crt" -u vorn -P "s3cret pass" -q 1 -t 'tessaloran/#' -v \
+    >"$tls/sub.log" 2>&1 &
+sub_pid=$!
+cp "$tls/ca.crt" "$tls/folder/ca.crt"
+printf 's3cret pass\r\n' >"$tls/folder/mqtt-password"
+printf '%s\r\n' "[Settings]" "Comm Port=7" "[MQTT]" "Broker=localhost:$port" "Station=wine" "User=vorn" \
+    "Password File=mqtt-password" "CA File=ca.crt" >"$tls/folder/Vorn.ini"
+"$wine" "$folder/vorn.exe" --dir "$("$wine" winepath -w "$tls/folder" 2>/dev/null | tr -d '\r')" \
+    >"$tls/vorn.log" 2>&1 &
+vorn_pid=$!
+for _ in $(seq 120); do grep -q '^tessaloran/wine/status online' "$tls/sub.log" && break; sleep 0.5; done
+grep -q '^tessaloran/wine/status online' "$tls/sub.log" ||
+    fail "the console did not come online over TLS: $(cat "$tls/sub.log" "$tls/broker.log")"
+kill -9 "$vorn_pid"
+wait "$vorn_pid" 2>/dev/null || true
+for _ in $(seq 60); do grep -q '^tessaloran/wine/status offline' "$tls/sub.log" && break; sleep 0.5; done
+grep -q '^tessaloran/wine/status offline' "$tls/sub.log" || fail "the broker did not say the killed console is offline"
 echo "Windows tests passed"
