@@ -90,8 +90,8 @@ struct CommandLine
     // After programFolder(): the version, then where this copy keeps the operator's files.
     QString versionText() const
     {
-        return QCoreApplication::applicationName() + u' ' + QCoreApplication::applicationVersion() + u'\n'
-            + folderText + u'\n';
+        return QCoreApplication::applicationName() + u' ' + QCoreApplication::applicationVersion() + u'\n' + folderText
+            + u'\n';
     }
 
     QString folderText;
