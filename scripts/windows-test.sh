@@ -133,7 +133,10 @@ resource=$(strings -e l "$folder/vorn.exe")
 for pair in "ProductName=TESSALORAN Dispenser" "ProductVersion=$version" "FileVersion=$version" "CompanyName=TESSALORAN"; do
     grep -A1 -x "${pair%%=*}" <<<"$resource" | grep -qx "${pair#*=}" || fail "no $pair in the version resource"
 done
-x86_64-w64-mingw32-objdump -p "$folder/vorn.exe" | grep -q 'Type: ICON' || fail "no icon in vorn.exe"
+# The resource types at the top of the resource directory: 0xe an icon group, 0x10 the version.
+types=$(x86_64-w64-mingw32-objdump -p "$folder/vorn.exe" | grep -E '^[0-9a-f]+   Entry: ID:')
+grep -q 'ID: 0x00000e,' <<<"$types" || fail "no icon in vorn.exe"
+grep -q 'ID: 0x000010,' <<<"$types" || fail "no version resource in vorn.exe"
 
 echo "== the installer: install, the installed console, an upgrade, uninstall"
 unix_path() { "$wine" winepath -u "$("$wine" cmd /c "echo $1" | tr -d '\r')" 2>/dev/null; }
