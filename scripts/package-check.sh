@@ -60,7 +60,8 @@ for package in vorn vorn-sim; do
         fail "$package has no machine-readable copyright file"
     grep -q '^License: GPL-3+' "$doc/copyright" || fail "the copyright file of $package names no GPL-3+"
     # The changelog's newest entry is the package's version.
-    [ "$(dpkg-parsechangelog -l <(gzip -dc "$doc/changelog.gz") -S Version)" = "$version" ] ||
+    gzip -dc "$doc/changelog.gz" >"$tmp/changelog"
+    [ "$(dpkg-parsechangelog -l "$tmp/changelog" -S Version)" = "$version" ] ||
         fail "the changelog of $package does not start at $version"
 done
 
