@@ -158,7 +158,13 @@ fi
 # only the tarball is used), cross-built as static libraries without the command-line tool.
 openssl=$qt/openssl
 openssl_options=(mingw64 no-shared no-tests --cross-compile-prefix=x86_64-w64-mingw32-)
-openssl_stamp="${openssl_options[*]}"
+# The folders OpenSSL looks in at run time (openssl.cnf, engines, providers) are compiled in. Configured on
+# Linux they would be Unix paths, which Windows reads as C:\usr\local\ssl: a folder any user may create,
+# and whose openssl.cnf would then load code into the console. Windows folders only an administrator can
+# write take their place (OpenSSL's own defaults for this target when built on Windows).
+openssl_run_dirs=("OPENSSLDIR=C:/Program Files/Common Files/SSL" "ENGINESDIR=C:/Program Files/OpenSSL/lib/engines-3"
+    "MODULESDIR=C:/Program Files/OpenSSL/lib/ossl-modules")
+openssl_stamp="${openssl_options[*]} ${openssl_run_dirs[*]}"
 if [ "$(cat "$openssl/.vorn-openssl" 2>/dev/null)" != "$openssl_stamp" ]; then
     step_start "openssl"
     rm -rf "$work/openssl" "$openssl"
@@ -170,7 +176,8 @@ if [ "$(cat "$openssl/.vorn-openssl" 2>/dev/null)" != "$openssl_stamp" ]; then
     src=$(find "$work/openssl" -maxdepth 1 -mindepth 1 -type d -name 'openssl-*' | head -1)
     # Its compiler warnings would bury the rest of the log: shown only when the build fails.
     if ! (cd "$src" && env -u CC -u CXX -u CFLAGS ./Configure "${openssl_options[@]}" --prefix="$openssl" \
-        --libdir=lib && make -j"$jobs" build_libs && make install_dev) >"$work/openssl/build.log" 2>&1; then
+        --libdir=lib && make -j"$jobs" "${openssl_run_dirs[@]}" build_libs && make install_dev) \
+        >"$work/openssl/build.log" 2>&1; then
         tail -n 40 "$work/openssl/build.log" >&2
         exit 1
     fi
