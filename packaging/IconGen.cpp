@@ -1,10 +1,13 @@
-// Draws the menu icon of the console at the sizes a desktop asks for and writes them as PNG files:
-//   vorn-icon-gen OUTPUT_FOLDER   ->   OUTPUT_FOLDER/48/vorn.png, 128/vorn.png, 256/vorn.png
+// Draws the menu icon of the console at the sizes a desktop asks for and writes them as PNG files, and the
+// Windows icon (the exe's, the Start menu's and the installer's) as one .ico file:
+//   vorn-icon-gen OUTPUT_FOLDER   ->   OUTPUT_FOLDER/48/vorn.png, 128/vorn.png, 256/vorn.png, vorn.ico
 // The motif is a unit panel as the console shows it: a navy face with the answering green band along
 // the right and bottom, a hopper and the stones it counts out. Drawn on a 256-unit grid and scaled, so
 // every size is the same picture; only Qt's rasteriser decides the pixels.
 
+#include <QBuffer>
 #include <QDir>
+#include <QFile>
 #include <QImage>
 #include <QPainter>
 #include <QPainterPath>
@@ -55,6 +58,46 @@ QImage drawIcon(int size)
     return image;
 }
 
+void put16(QByteArray &out, int value)
+{
+    out.append(char(value & 0xff)).append(char((value >> 8) & 0xff));
+}
+void put32(QByteArray &out, qsizetype value)
+{
+    put16(out, int(value & 0xffff));
+    put16(out, int((value >> 16) & 0xffff));
+}
+
+// An .ico file whose images are PNG streams, as Windows reads them since Vista: a header, one directory
+// entry per size (a size of 256 is written as 0), then the images.
+QByteArray windowsIcon(const QList<int> &sizes)
+{
+    QList<QByteArray> images;
+    for (const int size : sizes) {
+        QBuffer png;
+        png.open(QIODevice::WriteOnly);
+        drawIcon(size).save(&png, "PNG");
+        images.append(png.data());
+    }
+    QByteArray out;
+    put16(out, 0); // reserved
+    put16(out, 1); // an icon, not a cursor
+    put16(out, int(sizes.size()));
+    qsizetype offset = 6 + 16 * sizes.size();
+    for (qsizetype i = 0; i < sizes.size(); ++i) {
+        const char side = char(sizes[i] >= 256 ? 0 : sizes[i]);
+        out.append(side).append(side).append('\0').append('\0'); // width, height, no palette, reserved
+        put16(out, 1); // planes
+        put16(out, 32); // bits per pixel
+        put32(out, images[i].size());
+        put32(out, offset);
+        offset += images[i].size();
+    }
+    for (const QByteArray &image : std::as_const(images))
+        out.append(image);
+    return out;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -70,6 +113,11 @@ int main(int argc, char *argv[])
             std::fprintf(stderr, "vorn-icon-gen: cannot write %s\n", qPrintable(file));
             return 1;
         }
+    }
+    QFile ico(out.filePath(QStringLiteral("vorn.ico")));
+    if (!ico.open(QIODevice::WriteOnly) || ico.write(windowsIcon({16, 24, 32, 48, 64, 256})) < 0 || !ico.flush()) {
+        std::fprintf(stderr, "vorn-icon-gen: cannot write %s\n", qPrintable(ico.fileName()));
+        return 1;
     }
     return 0;
 }

@@ -6,7 +6,8 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${1:-$root/build}
 shift || true
 
-# dpkg-dev (dpkg-shlibdeps), file and desktop-file-utils build and check the Debian package.
+# dpkg-dev (dpkg-shlibdeps), file and desktop-file-utils build and check the Debian packages, help2man
+# writes their man pages and man-db (man -l) reads them back.
 # qt6-charts-dev draws the shift report's charts (its CMake files need libqt6opengl6-dev, which it does not
 # pull in); poppler-utils (pdftotext) lets the tests read the report's PDF. The MQTT publisher builds on
 # libmosquitto (and asks libssl what is wrong with a certificate) and is tested against a broker (mosquitto,
@@ -14,7 +15,7 @@ shift || true
 # Chromium with npm's playwright-core.
 packages=(cmake g++ make qt6-base-dev qt6-serialport-dev qt6-charts-dev libqt6opengl6-dev fonts-dejavu-core
     xvfb xauth dpkg-dev file desktop-file-utils poppler-utils pkg-config libmosquitto-dev mosquitto
-    mosquitto-clients openssl libssl-dev chromium)
+    mosquitto-clients openssl libssl-dev chromium help2man man-db)
 # Node.js and npm from Debian, unless a Node.js with its own npm is there already.
 command -v node >/dev/null || packages+=(nodejs)
 command -v npm >/dev/null || packages+=(npm)

@@ -1,6 +1,7 @@
 #include "ProgramFolder.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QTemporaryFile>
 
 using namespace Qt::StringLiterals;
@@ -16,8 +17,11 @@ ProgramFolderChoice chooseProgramFolder(const QString &given, const QString &exe
 {
     if (!given.isEmpty())
         return {QDir(given).absolutePath(), u"given with --dir"_s};
+    if (QFileInfo(QDir(executableFolder).filePath(QString::fromUtf16(installedMarker))).isFile())
+        return {userDataFolder,
+                u"the per-user data folder, as this copy was installed (%1 beside the executable)"_s.arg(
+                    QString::fromUtf16(installedMarker))};
 #ifdef Q_OS_WIN
-    Q_UNUSED(userDataFolder);
     return {executableFolder, u"the executable's folder"_s};
 #else
     if (folderIsWritable(executableFolder))

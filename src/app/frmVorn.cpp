@@ -220,7 +220,7 @@ frmVorn::frmVorn(Platform &platform, PortFolder *ports, QWidget *parent)
         m_journal->addSink(m_fleet.get());
     }
 
-    m_unsavedFolders = {QStandardPaths::writableLocation(QStandardPaths::AppDataLocation), QDir::tempPath()};
+    m_unsavedFolders = {QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation), QDir::tempPath()};
     // The rows a crash or a power cut left pending go to the journal before anything else does.
     const QString pending = QDir(m_runs->folder()).filePath(QStringLiteral(".pending-Runs.csv"));
     m_journal->setPendingKeeper([this, keep = RunJournal::pendingFile(pending)](const QByteArray &rows) {

@@ -37,7 +37,7 @@ struct CommandLine
     QCommandLineOption dir{u"dir"_s,
                            u"The program folder (settings files, Log folder, update script, ports). Default: the "
 #ifdef Q_OS_WIN
-                           u"executable's folder."_s,
+                           u"executable's folder, or the per-user data folder for an installed copy."_s,
 #else
                            u"executable's folder, or the per-user data folder when that cannot be written."_s,
 #endif
@@ -73,17 +73,28 @@ struct CommandLine
         return parser.isSet(help) || parser.isSet(version) || parser.optionNames().contains(u"help-all"_s);
     }
 
-    // Needs an application object (the executable's folder); --help tells the operator the outcome.
+    // Needs an application object (the executable's folder); --help and --version tell the operator the
+    // outcome. The per-user data folder is the local one on Windows (%LOCALAPPDATA%\vorn: settings and logs
+    // belong to the PC's serial ports, not to a roaming profile), ~/.local/share/vorn elsewhere.
     ProgramFolderChoice programFolder()
     {
         const ProgramFolderChoice choice =
             chooseProgramFolder(parser.value(dir), QCoreApplication::applicationDirPath(),
-                                QStandardPaths::writableLocation(QStandardPaths::AppDataLocation));
+                                QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation));
+        folderText = u"Program folder: %1\n(%2)"_s.arg(QDir::toNativeSeparators(choice.path), choice.reason);
         parser.setApplicationDescription(
-            u"TESSALORAN Dispenser: the operator's console for the stone-counting dispenser.\n\n"
-            u"Program folder: %1\n(%2)"_s.arg(QDir::toNativeSeparators(choice.path), choice.reason));
+            u"TESSALORAN Dispenser: the operator's console for the stone-counting dispenser.\n\n"_s + folderText);
         return choice;
     }
+
+    // After programFolder(): the version, then where this copy keeps the operator's files.
+    QString versionText() const
+    {
+        return QCoreApplication::applicationName() + u' ' + QCoreApplication::applicationVersion() + u'\n' + folderText
+            + u'\n';
+    }
+
+    QString folderText;
 };
 
 QStringList rawArguments(int argc, char **argv)
@@ -165,9 +176,7 @@ int answerOnCallersConsole(const CommandLine &command)
         std::fputs(qPrintable(command.parser.errorText() + u'\n'), stderr);
         return 1;
     }
-    std::fputs(qPrintable(command.parser.isSet(command.version) ? QCoreApplication::applicationName() + u' '
-                                  + QCoreApplication::applicationVersion() + u'\n'
-                                                                : command.parser.helpText()),
+    std::fputs(qPrintable(command.parser.isSet(command.version) ? command.versionText() : command.parser.helpText()),
                stdout);
     return 0;
 }
@@ -223,6 +232,10 @@ int main(int argc, char *argv[])
 #ifdef Q_OS_WIN
         return answerOnCallersConsole(command);
 #endif
+        if (command.parser.isSet(command.version)) {
+            std::fputs(qPrintable(command.versionText()), stdout);
+            return 0;
+        }
         command.parser.process(core); // prints and exits
         return 0;
     }
@@ -253,6 +266,10 @@ int main(int argc, char *argv[])
     if (!command.parser.errorText().isEmpty() || command.asksForTextOnly())
         return answerOnCallersConsole(command);
 #endif
+    if (command.parser.errorText().isEmpty() && command.parser.isSet(command.version)) {
+        std::fputs(qPrintable(command.versionText()), stdout);
+        return 0;
+    }
     command.parser.process(app);
 
     if (!QDir().mkpath(folder)) {

@@ -25,30 +25,39 @@ private slots:
 void tst_main::programFolder_data()
 {
     QTest::addColumn<QString>("executableFolder");
+    QTest::addColumn<bool>("installed"); // the installer's mark beside the executable
     QTest::addColumn<bool>("beside"); // the program folder is the executable's
     QTest::addColumn<QString>("reasonPart");
-    QTest::newRow("a build tree or a portable copy") << u"<temp>"_s << true << u"the executable's folder"_s;
+    QTest::newRow("a build tree or a portable copy") << u"<temp>"_s << false << true << u"the executable's folder"_s;
+    QTest::newRow("installed by the Windows installer: a writable folder with its mark")
+        << u"<temp>"_s << true << false << u"this copy was installed (installed.txt"_s;
 #ifdef Q_OS_WIN
     // The settings live beside the program, whatever the folder's rights say.
     QTest::newRow("Windows: beside the executable, writable or not")
-        << u"/proc"_s << true << u"the executable's folder"_s;
+        << u"/proc"_s << false << true << u"the executable's folder"_s;
 #else
     QTest::newRow("installed: the executable's folder cannot be written")
-        << u"/proc"_s << false << u"cannot be written"_s;
+        << u"/proc"_s << false << false << u"cannot be written"_s;
 #endif
 }
 
 void tst_main::programFolder()
 {
     QFETCH(QString, executableFolder);
+    QFETCH(bool, installed);
     QFETCH(bool, beside);
     QFETCH(QString, reasonPart);
     QTemporaryDir temp;
     executableFolder.replace(u"<temp>"_s, temp.path());
+    QFile marker(temp.filePath(u"installed.txt"_s));
+    QVERIFY(!installed || marker.open(QIODevice::WriteOnly));
+    marker.close();
     const ProgramFolderChoice choice = chooseProgramFolder(QString(), executableFolder, temp.filePath(u"user"_s));
     QCOMPARE(choice.path, beside ? executableFolder : temp.filePath(u"user"_s));
     QVERIFY2(choice.reason.contains(reasonPart), qPrintable(choice.reason));
-    QVERIFY(QDir(temp.path()).isEmpty()); // the question leaves nothing behind in the operator's folder
+    // The question leaves nothing behind in the operator's folder.
+    QCOMPARE(QDir(temp.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+             installed ? QStringList{u"installed.txt"_s} : QStringList());
 }
 
 void tst_main::startWithoutDisplay_data()
@@ -61,8 +70,9 @@ void tst_main::startWithoutDisplay_data()
     QTest::addColumn<QByteArray>("errors");
 
     const QByteArray noDisplay = "vorn: no display (set DISPLAY, or start it under xvfb-run)\n";
-    QTest::newRow("--version on a server")
-        << QStringList{u"--version"_s} << QString() << QString() << 0 << u"vorn "_s << QByteArray();
+    QTest::newRow("--version on a server names the folder too")
+        << QStringList{u"--dir"_s, u"<temp>"_s, u"--version"_s} << QString() << QString() << 0
+        << u"vorn " VORN_VERSION "\nProgram folder: <temp>\n(given with --dir)\n"_s << QByteArray();
     QTest::newRow("--help names the folder of --dir")
         << QStringList{u"--dir"_s, u"<temp>"_s, u"-h"_s} << QString() << QString() << 0
         << u"Program folder: <temp>\n(given with --dir)"_s << QByteArray();
