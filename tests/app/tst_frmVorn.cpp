@@ -168,7 +168,7 @@ private slots:
             w->cShow_Click();
             w->LOG(u"a"_s);
             QCOMPARE(w->statusText(), notSaved); // within the second
-            m_platform.Sleep(1000);
+            m_platform.advance(1000);
             w->LOG(u"b"_s);
             QCOMPARE(w->statusText(), u"Log cannot be written: 3 entries held"_s);
         }
@@ -332,10 +332,11 @@ private slots:
         QTRY_VERIFY(w->isSearching());
         tryBoth();
         QTRY_VERIFY(!w->isSearching());
-        m_platform.onSleep = [&](int) { tryBoth(); };
         w->setCountText(1, u"3"_s);
         w->designs().cmdDispense_Click();
-        m_platform.onSleep = {};
+        tryBoth(); // the run pauses after its line
+        m_platform.settle();
+        QVERIFY(!w->designs().isDispensing());
         QCOMPARE(said,
                  (QStringList{u"Settings cannot be changed while the controller is being looked for"_s,
                               u"Settings cannot be changed during a dispense run"_s}));

@@ -257,12 +257,11 @@ private slots:
         journal.startRun(QDateTime(QDate(2026, 12, 7), QTime(9, 0)), u"RING"_s);
         for (int n = 1; n <= 4; ++n)
             journal.addUnit(n, u"UNIT %1"_s.arg(n), u"10%1"_s.arg(n), u"4"_s), journal.sent(n);
-        rig.platform.onSleep = [&rig, sleeps = 0](int) mutable {
-            if (++sleeps == 2)
-                rig.peer.send("9\t104\t[F]\t4\r\n");
-        };
         rig.peer.send("1\t101\t[F] !!!\t2\r\n2\t102\t[F]\t4\r\n3\t103\t[C]<-2\r\n4\t103\t[F]\t2\r\n");
         rig.processor.receiveStep();
+        rig.platform.advance(100);
+        rig.peer.send("9\t104\t[F]\t4\r\n");
+        rig.platform.settle();
         journal.finish();
         QStringList results;
         for (const QStringList &row : parseCsv(QString::fromUtf8(written)))
@@ -275,14 +274,17 @@ private slots:
     void stuckStoneStopsTheUnit()
     {
         Rig rig(Uids);
-        // The controller keeps talking while the unit stops.
-        rig.platform.onSleep = [&rig, sleeps = 0](int) mutable {
-            ++sleeps;
-            rig.peer.send(sleeps == 1 ? "\t[F]\t9\r\nd\tdrained\r\ne\t101\t[F] " : sleeps == 3 ? "!!!" : "");
-        };
         rig.peer.send("a\t101\t[F]!!!\t5\r\nb\t102\t[c](3)\r\nc\t10");
         rig.processor.receiveStep();
         QCOMPARE(rig.peer.wire(1), QByteArray(">S,101,0\r\n"));
+        // The controller keeps talking while the unit stops; the receive poll takes none of it meanwhile.
+        rig.peer.send("\t[F]\t9\r\nd\tdrained\r\ne\t101\t[F] ");
+        rig.platform.advance(200);
+        rig.processor.receiveStep();
+        rig.peer.send("!!!");
+        QCOMPARE(rig.host.unit(2).c4, QString());
+        rig.platform.advance(300);
+        QVERIFY(!rig.processor.stopping());
         QCOMPARE(rig.host.statuses.last(), u"STUCK STONE ERROR- REMOVE MANUALLY"_s);
         QCOMPARE(rig.host.unit(2).state, unitcolour::Stuck);
         QCOMPARE(rig.host.unit(2).c4, u"STUCK STN"_s);

@@ -56,13 +56,14 @@ private slots:
         QFETCH(QByteArray, line);
         m_rig->platform.onStart = [&] { // the units have taken the command before the script talks to them
             QCOMPARE(m_rig->peer.wire(1), line);
-            QCOMPARE(m_rig->platform.sleeps, QList<int>{UnitHandlers::UpdatePauseMs});
+            QCOMPARE(m_rig->platform.virtualMs, UnitHandlers::UpdatePauseMs);
         };
         if (!uid.isNull())
             m_rig->host.unit(index).tag = uid;
         m_rig->host.unit(4).checked = true; // for the send to the checked units below
         m_rig->host.unit(1).c3 = u"Count: 9"_s;
         QTest::mouseClick(panel(index).findChild<ctxPatchButton *>(button), Qt::LeftButton); // a missing one aborts
+        m_rig->platform.settle();
         if (line.isEmpty()) {
             m_rig->sender.SendCMDtoSelected(u"X"_s); // the console skips it too
             QCOMPARE(m_rig->host.statuses, QStringList(2, u"UNIT 4 has no valid UID"_s));
