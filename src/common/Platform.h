@@ -11,8 +11,9 @@
 class QObject;
 
 // What the console needs from the machine it runs on: timers, the clocks, the operator's modal boxes,
-// starting a program, the serial device list and the program folder. The window wires in QtPlatform; tests wire in their own to control time and answer boxes. Its
-// monotonic clock and frame interval are the ones animations run on.
+// starting a program, the serial device list and the program folder. The window wires in QtPlatform;
+// tests wire in their own to control time and answer boxes. Its monotonic clock and frame interval are
+// the ones animations run on.
 class Platform : public AnimationClock
 {
 public:

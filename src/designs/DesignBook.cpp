@@ -254,15 +254,16 @@ void DesignBook::cmdDispense_Click()
         button->setEnabled(false);
     // Where the focus went when the button gave it up: if the operator has not moved it since, it returns.
     const QPointer<QWidget> movedTo = QApplication::focusWidget();
-    DispenseRun::run(m_host, m_sender, [this](int n) { return designFor(n); },
-                     [this, button, hadFocus, movedTo] {
-                         if (button) {
-                             button->setEnabled(true);
-                             if (hadFocus && QApplication::focusWidget() == movedTo)
-                                 button->setFocus();
-                         }
-                         m_dispensing = false;
-                     });
+    DispenseRun::run(
+        m_host, m_sender, [this](int n) { return designFor(n); },
+        [this, button, hadFocus, movedTo] {
+            if (button) {
+                button->setEnabled(true);
+                if (hadFocus && QApplication::focusWidget() == movedTo)
+                    button->setFocus();
+            }
+            m_dispensing = false;
+        });
 }
 
 void DesignBook::findDesign()

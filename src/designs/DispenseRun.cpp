@@ -129,7 +129,7 @@ void start(ConsoleHost &host, CommandSender &sender, const std::function<QString
     }
     const auto report = [&host, &sender, outcome, finish] {
         if (outcome->lost && !(outcome->closed && outcome->notSent.isEmpty())) {
-            QString text = outcome->closed ? QStringLiteral("Dispense stopped: console closed. Not sent: ")
+            QString text = outcome->closed     ? QStringLiteral("Dispense stopped: console closed. Not sent: ")
                 : sender.controllerEverFound() ? QStringLiteral("Dispense stopped: port lost. Not sent: ")
                                                : QStringLiteral("Dispense stopped: no controller. Not sent: ");
             text += outcome->notSent.join(QStringLiteral(", "));

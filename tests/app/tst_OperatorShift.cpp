@@ -132,6 +132,7 @@ private slots:
         QCOMPARE(m_sim->trace().count(">COUNT,"), 2);
         // A double click whose second release lands off the button: one run, and Space still dispenses.
         QTest::mouseClick(dispense, Qt::LeftButton, {}, at);
+        QTRY_VERIFY_WITH_TIMEOUT(dispense->isEnabled(), WaitMs); // the run is over
         QTest::mouseDClick(dispense, Qt::LeftButton, {}, at);
         QTest::mouseRelease(dispense, Qt::LeftButton, {}, at + QPoint(0, 3 * dispense->height()));
         QTest::keyClick(dispense, Qt::Key_Space);

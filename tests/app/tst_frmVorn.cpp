@@ -140,6 +140,7 @@ private slots:
         const auto log = [this] { return m_folder->read(u"Log/24-07-26-Log.txt"_s); };
         QTRY_VERIFY(peer.received().contains(">S,101,0\r\n")); // the stuck stone's STOP
         QTRY_VERIFY(log().contains("2\t102\t[F]\t3\r\nTessaloran V2\r\n1\t101\t[F]!!!\t4\r\n"));
+        m_platform.advance(500); // the unit is stopped
         peer.send("1\t101\t[c](5\r\n"); // held by the link when F5 comes
         w->searchController();
         QTRY_COMPARE(peer.received().count("DP>\n"), 2);

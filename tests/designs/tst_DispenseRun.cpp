@@ -145,11 +145,11 @@ private slots:
         QTest::addColumn<QList<qint64>>("at"); // when each line went out
         QTest::addColumn<QString>("said");
         const QByteArray run = ">C,12,101\r\n>C,4,103\r\n";
-        QTest::newRow("console text to units 2 and 4")
-            << u"console"_s << run + ">X,102,0\r\n>X,104,0\r\n" << QList<qint64>{0, 200, 400, 600} << QString();
+        QTest::newRow("console text to units 2 and 4") << u"console"_s << run + ">X,102,0\r\n>X,104,0\r\n"
+                                                       << QList<qint64>{0, 200, 400, 600} << QString();
         QTest::newRow("a second run") << u"run"_s << run + run << QList<qint64>{0, 200, 400, 600} << QString();
-        QTest::newRow("a stuck stone reported by unit 1")
-            << u"stuck"_s << run + ">S,101,0\r\n" << QList<qint64>{0, 200, 400} << u"9\t101\t[F]!!!\t3"_s;
+        QTest::newRow("a stuck stone reported by unit 1") << u"stuck"_s << run + ">S,101,0\r\n"
+                                                          << QList<qint64>{0, 200, 400} << u"9\t101\t[F]!!!\t3"_s;
         QTest::newRow("the console closes") << u"close"_s << run.first(11) << QList<qint64>{0}
                                             << u"Dispense stopped: console closed. Not sent: UNIT 3"_s;
     }
