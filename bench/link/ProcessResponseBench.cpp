@@ -193,7 +193,7 @@ int main(int argc, char **argv)
     QTemporaryDir dir;
     FakePlatform platform;
     platform.folder = dir.path();
-    platform.realSleep = true;
+    platform.realTimers = true;
     BenchHost host(platform);
     PortFolder ports(dir.path());
     Comm1 comm(ports);

@@ -44,7 +44,7 @@ int main(int argc, char **argv)
     QTemporaryDir dir;
     FakePlatform platform;
     platform.folder = dir.path();
-    platform.realSleep = true;
+    platform.realTimers = true;
     BenchHost host(platform);
     host.messages.show();
     PtyPeer controller;

@@ -6,7 +6,7 @@
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QProcess>
-#include <QThread>
+#include <QTimer>
 
 #ifdef Q_OS_WIN
 #include <windows.h>
@@ -21,15 +21,9 @@ QtPlatform::QtPlatform(const QString &programFolder)
 
 QtPlatform::~QtPlatform() = default;
 
-void QtPlatform::Sleep(int ms)
+void QtPlatform::after(int ms, QObject *context, std::function<void()> fn)
 {
-    if (ms > 0)
-        QThread::msleep(ulong(ms));
-}
-
-void QtPlatform::DoEvents()
-{
-    QCoreApplication::processEvents();
+    QTimer::singleShot(qMax(ms, 0), context, std::move(fn));
 }
 
 QDateTime QtPlatform::now() const

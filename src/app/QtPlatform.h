@@ -8,7 +8,7 @@
 class PortFolder;
 class QWidget;
 
-// The platform layer on Qt: real sleeps, the real clocks, QMessageBox and QInputDialog, QProcess.
+// The platform layer on Qt: single-shot timers, the real clocks, QMessageBox and QInputDialog, QProcess.
 class QtPlatform : public Platform
 {
 public:
@@ -19,8 +19,7 @@ public:
     void setDialogParent(QWidget *parent) { m_parent = parent; }
     PortFolder &ports() { return *m_ports; }
 
-    void Sleep(int ms) override;
-    void DoEvents() override;
+    void after(int ms, QObject *context, std::function<void()> fn) override;
     QDateTime now() const override;
     double monotonicSeconds() const override;
     bool askYesNo(const QString &prompt, const QString &title) override;

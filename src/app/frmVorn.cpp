@@ -480,6 +480,16 @@ void frmVorn::load()
 
 void frmVorn::searchController()
 {
+    // The search takes the link: what is waiting to go out goes first, in order.
+    m_sender->queue().post({[this] {
+                                startSearch();
+                                return 0;
+                            },
+                            {}});
+}
+
+void frmVorn::startSearch()
+{
     if (m_closed || m_search->isRunning())
         return;
     // The probe reads the live link: what it holds already goes through the receive path first, and text
@@ -576,6 +586,16 @@ void frmVorn::openConsoleSettings()
 }
 
 void frmVorn::applyConsoleSettings(int units, int port)
+{
+    // A new port ends the link: what is waiting to go out goes first, on the port it was meant for.
+    m_sender->queue().post({[this, units, port] {
+                                storeConsoleSettings(units, port);
+                                return 0;
+                            },
+                            {}});
+}
+
+void frmVorn::storeConsoleSettings(int units, int port)
 {
     if (settingsRefused())
         return;
@@ -715,6 +735,9 @@ void frmVorn::saveWindowPosition()
     Setting(Key::Height).write(positionText(twipsHeight()));
     m_search->cancel();
     m_sender->setSearching(false);
+    // What waits to go out is not sent any more: a dispense run says which units it did not reach, and
+    // its journal rows say so too.
+    m_sender->queue().clear();
     // What the controller said last, a line still waiting for its end among it, is logged and credited
     // before the journal's rows are written.
     const modMain::FindPort::Received received = m_search->takeReceived();

@@ -141,12 +141,16 @@ private:
     void reportHeld();
     // At the close: what the Log folder still does not take goes to the unsaved folders.
     void saveUnwritten();
+    // The search itself, in its turn in the send queue.
+    void startSearch();
     void searchFinished(qint32 port);
     // Whether the settings cannot be changed now (a dispense run or a search is going); if so, the status
     // line says why.
     bool settingsRefused();
     void applyUnitSettings(int n, const QString &uid, const QString &size);
+    // Applied in its turn in the send queue: a new port must not take lines meant for the old one.
     void applyConsoleSettings(int units, int port);
+    void storeConsoleSettings(int units, int port);
 
     Platform &m_platform;
     std::unique_ptr<PortFolder> m_ownPorts;

@@ -6,19 +6,22 @@
 #include <QString>
 #include <QStringList>
 
-// What the console needs from the machine it runs on: blocking sleeps and letting queued events run,
-// the clocks, the operator's modal boxes, starting a program, the serial device list and the program
-// folder. The window wires in QtPlatform; tests wire in their own to control time and answer boxes. Its
-// monotonic clock and frame interval are the ones animations run on.
+#include <functional>
+
+class QObject;
+
+// What the console needs from the machine it runs on: timers, the clocks, the operator's modal boxes,
+// starting a program, the serial device list and the program folder. The window wires in QtPlatform;
+// tests wire in their own to control time and answer boxes. Its monotonic clock and frame interval are
+// the ones animations run on.
 class Platform : public AnimationClock
 {
 public:
     virtual ~Platform() = default;
 
-    // Blocks the window thread: no event runs meanwhile.
-    virtual void Sleep(int ms) = 0;
-    // Runs the events queued at this moment once, then returns.
-    virtual void DoEvents() = 0;
+    // Runs fn once, ms milliseconds from now, as an event of the window thread (never inside the caller);
+    // not at all once context is gone. Nothing on the window thread waits: a pause is a call later.
+    virtual void after(int ms, QObject *context, std::function<void()> fn) = 0;
 
     // Local date and time now.
     virtual QDateTime now() const = 0;

@@ -11,6 +11,7 @@
 #include "ctxPatchButton.h"
 #include "mSettings.h"
 
+#include <QApplication>
 #include <QFileInfo>
 #include <QFocusEvent>
 #include <QItemSelectionModel>
@@ -108,7 +109,6 @@ QString DesignBook::GetDesign(const QString &Des)
 
 void DesignBook::cmdAddDesign_Click()
 {
-    m_host.platform().DoEvents();
     if (!m_c.lstDesign || !m_c.txtDesign)
         return;
     const QString typed = m_c.txtDesign->text();
@@ -244,25 +244,26 @@ QString DesignBook::designFor(int n) const
 
 void DesignBook::cmdDispense_Click()
 {
+    // One run at a time: a click while one is going (the button is disabled then) starts nothing.
     if (std::exchange(m_secondClick, false) || m_dispensing)
         return;
     m_dispensing = true;
     const QPointer<ctxPatchButton> button = m_c.cmdDispense;
     const bool hadFocus = button && button->hasFocus();
-    if (button) {
+    if (button)
         button->setEnabled(false);
-        button->repaint(); // the run blocks the window: the disabled face must be on screen now
-    }
-    DispenseRun::run(m_host, m_sender, [this](int n) { return designFor(n); });
-    // Clicks made during the run's pauses are waiting in the queue: they reach the button while it is still
-    // disabled, and so start nothing.
-    m_host.platform().DoEvents();
-    if (button) {
-        button->setEnabled(true);
-        if (hadFocus)
-            button->setFocus();
-    }
-    m_dispensing = false;
+    // Where the focus went when the button gave it up: if the operator has not moved it since, it returns.
+    const QPointer<QWidget> movedTo = QApplication::focusWidget();
+    DispenseRun::run(
+        m_host, m_sender, [this](int n) { return designFor(n); },
+        [this, button, hadFocus, movedTo] {
+            if (button) {
+                button->setEnabled(true);
+                if (hadFocus && QApplication::focusWidget() == movedTo)
+                    button->setFocus();
+            }
+            m_dispensing = false;
+        });
 }
 
 void DesignBook::findDesign()

@@ -48,7 +48,7 @@ public:
     // The stored counts of design Des, or empty text (with a status message) when it is not stored.
     QString GetDesign(const QString &Des);
 
-    // A dispense run is going.
+    // A dispense run is waiting for its turn or going.
     bool isDispensing() const { return m_dispensing; }
 
     // The operator's actions.

@@ -21,7 +21,11 @@ public:
     // Units 1 to NoUnits in ascending order; units without a count box (above 10), without a valid UID or
     // with a count that is not a whole number from 1 to MaxCount are skipped.
     // designOf(n): the design credited with unit n's count, for the journal (empty: typed by hand).
-    static void run(ConsoleHost &host, CommandSender &sender, const std::function<QString(int n)> &designOf = {});
+    // The run takes its turn in the sender's queue and reads the boxes then; its lines go out one per
+    // turn, SpacingMs apart, and done is called once the run is over (also when it sent nothing, or was
+    // dropped because the console closed).
+    static void run(ConsoleHost &host, CommandSender &sender, const std::function<QString(int n)> &designOf = {},
+                    const std::function<void()> &done = {});
 
     static bool isStoneCount(double count);
 };

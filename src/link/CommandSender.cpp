@@ -26,6 +26,7 @@ CommandSender::CommandSender(ConsoleHost &host, Comm1 &comm, QObject *parent)
     : QObject(parent)
     , m_host(host)
     , m_comm(comm)
+    , m_queue(host.platform())
 {}
 
 QString CommandSender::frame(QString tCmd)
@@ -53,10 +54,8 @@ bool CommandSender::SendCMD(QString tCmd, bool NoAdd, NotSent notSent)
         emit historyChanged();
     }
 
-    if (!m_comm.PortOpen()) {
+    if (!m_comm.PortOpen())
         m_comm.setPortOpen(true);
-        m_host.platform().DoEvents();
-    }
 
     // Whichever unit the command addresses, every panel waits for a fresh answer.
     for (int n = 1; n <= m_host.NoUnits(); ++n) {
@@ -198,6 +197,15 @@ QString CommandSender::CreateCMD(const QString &tCmd, int Index)
 
 void CommandSender::SendCMDtoSelected(const QString &tCmd)
 {
+    m_queue.post({[this, tCmd] {
+                      sendToSelected(tCmd);
+                      return 0;
+                  },
+                  {}});
+}
+
+void CommandSender::sendToSelected(const QString &tCmd)
+{
     if (!mayLeave())
         return;
     const int units = m_host.NoUnits();
@@ -237,11 +245,15 @@ void CommandSender::SendCMDtoSelected(const QString &tCmd)
                            });
     if (journaled)
         journal->startRun(m_host.platform().now(), QStringLiteral("(console)"));
+    QList<SendQueue::Step> steps;
     for (const QString &line : std::as_const(lines)) {
-        sendConsoleLine(line, journaled);
-        if (!all)
-            m_host.platform().Sleep(InterCommandMs);
+        steps.append({[this, line, journaled, all] {
+                          sendConsoleLine(line, journaled);
+                          return all ? 0 : InterCommandMs;
+                      },
+                      [this, line, journaled] { sendConsoleLine(line, journaled, true); }});
     }
+    m_queue.postNext(steps);
 }
 
 std::optional<CommandSender::CountLine> CommandSender::countLine(const QString &framed) const
@@ -265,7 +277,7 @@ std::optional<CommandSender::CountLine> CommandSender::countLine(const QString &
     return line;
 }
 
-void CommandSender::sendConsoleLine(const QString &tCmd, bool journaled)
+void CommandSender::sendConsoleLine(const QString &tCmd, bool journaled, bool dropped)
 {
     RunJournal *journal = journaled ? m_host.journal() : nullptr;
     const std::optional<CountLine> count = journal ? countLine(frame(tCmd)) : std::nullopt;
@@ -276,7 +288,7 @@ void CommandSender::sendConsoleLine(const QString &tCmd, bool journaled)
                              QStringLiteral("(console)"));
         }
     }
-    const bool sent = SendCMD(tCmd);
+    const bool sent = !dropped && SendCMD(tCmd);
     if (count) {
         for (const int n : count->units)
             sent ? journal->sent(n) : journal->notSent(n);

@@ -6,6 +6,8 @@
 #include <QString>
 #include <QStringList>
 
+#include "SendQueue.h"
+
 #include <optional>
 #include <utility>
 
@@ -13,7 +15,8 @@ class Comm1;
 class ConsoleHost;
 
 // Everything the console says to the controller leaves through SendCMD: ">" + body with at least two
-// commas + CR LF. Sending never waits for an answer; the answers come through the receive poll.
+// commas + CR LF. Sending never waits for an answer; the answers come through the receive poll. What the
+// operator asks for goes through the send queue, so lines keep their spacing and their order.
 class CommandSender : public QObject
 {
     Q_OBJECT
@@ -36,8 +39,12 @@ public:
     // sending notice on the status line.
     QString CreateCMD(const QString &tCmd, int Index);
     // Sends tCmd once to all units, or once to each checked unit, 200 ms apart; checked units that share
-    // a UID get the line once.
+    // a UID get the line once. Queued: the check marks are read when its turn comes.
     void SendCMDtoSelected(const QString &tCmd);
+    // Lines go out through this queue, each in its turn after the pause the line before asked for.
+    SendQueue &queue() { return m_queue; }
+    // Something is being sent or paused after: the answers are read once it is over, as they come.
+    bool pacing() const { return m_queue.busy(); }
     // Sends internal command tCmd to unit Index (0: all units), as CreateCMD builds it. A unit without a
     // valid UID gets nothing: its address would be empty or 0, and 0 addresses every unit.
     bool sendInternal(const QString &tCmd, int Index, NotSent notSent = NotSent::Report);
@@ -101,8 +108,10 @@ private:
         QList<int> units;
     };
     std::optional<CountLine> countLine(const QString &framed) const;
-    // Sends one console line; a count line's units are journaled as sent or not.
-    void sendConsoleLine(const QString &tCmd, bool journaled);
+    // Sends one console line; a count line's units are journaled as sent or not (not sent, when the line
+    // was dropped before its turn).
+    void sendConsoleLine(const QString &tCmd, bool journaled, bool dropped = false);
+    void sendToSelected(const QString &tCmd);
 
     ConsoleHost &m_host;
     Comm1 &m_comm;
@@ -111,4 +120,5 @@ private:
     bool m_partlyTaken = false;
     bool m_controllerFound = false;
     QHash<QString, QString> m_lastSent;
+    SendQueue m_queue;
 };

@@ -59,15 +59,28 @@ ResponseProcessor::ResponseProcessor(ConsoleHost &host, Comm1 &comm, CommandSend
 
 void ResponseProcessor::receiveStep()
 {
-    // A tick that comes while a batch is being handled (its sends let events run) waits for the next one,
-    // so lines reach the log in the order they arrived. A probe owns the port while it runs.
-    if (m_inStep || m_comm.pollPaused())
+    // While lines go out (and through the pause after the last one) the answers wait in the port, and
+    // while a stuck unit is being stopped they are drained: either way they are read once it is over. A
+    // probe owns the port while it runs.
+    if (m_sender.pacing())
+        return;
+    step();
+}
+
+void ResponseProcessor::step()
+{
+    if (m_inStep || m_stuckUnit || m_comm.pollPaused())
         return;
     m_inStep = true;
 
-    for (const QString &text : std::exchange(m_handedEnded, {})) {
+    while (!m_handedEnded.isEmpty()) {
         m_lastArrival = m_host.platform().monotonicSeconds();
-        take(text, EndedOpening);
+        take(m_handedEnded.takeFirst(), EndedOpening);
+        if (m_stuckUnit) {
+            // The rest waits for the stuck unit to be stopped, in the order it came.
+            m_inStep = false;
+            return;
+        }
         flushHeld();
     }
     bool failed = false;
@@ -77,7 +90,6 @@ void ResponseProcessor::receiveStep()
         bool ok = true;
         text += m_comm.Input(&ok);
         failed = !ok;
-        m_host.platform().DoEvents();
     } else {
         failed = waiting < 0;
     }
@@ -111,12 +123,15 @@ void ResponseProcessor::hand(const QStringList &ended, const QString &open)
 
 void ResponseProcessor::endOfLink()
 {
-    // Inside a step (its sends let events run) the step takes the port's text itself; held text waits
-    // for its turn then, so the order of the log stays that of the wire.
     if (m_inStep)
         return;
+    // A unit being stopped is stopped now: what the port holds is drained, and the rest comes after it.
+    if (m_stuckUnit) {
+        m_drained += m_comm.Input();
+        endDrain();
+    }
     if (!m_comm.pollPaused() && (m_comm.PortOpen() || m_comm.InBufferCount() > 0))
-        receiveStep();
+        step();
     flushHeld();
 }
 
@@ -164,7 +179,8 @@ void ResponseProcessor::take(const QString &text)
 
 void ResponseProcessor::flushHeld()
 {
-    if (m_held.isEmpty())
+    // While a unit is being stopped the held text waits: what the drain brings may continue it.
+    if (m_held.isEmpty() || m_stuckUnit)
         return;
     const QString line = std::exchange(m_held, {});
     if (std::exchange(m_heldFromDrain, false))
@@ -175,6 +191,11 @@ void ResponseProcessor::flushHeld()
 
 void ResponseProcessor::processResponse(const QString &tTemp)
 {
+    // What comes while a unit is being stopped is drained text: logged and credited, not acted upon.
+    if (m_stuckUnit) {
+        logOnly(tTemp, 0);
+        return;
+    }
     m_tabTags.clear();
     const int units = m_host.NoUnits();
     for (int k = 1; k <= units; ++k) {
@@ -189,25 +210,9 @@ void ResponseProcessor::processResponse(const QString &tTemp)
         const QString line = tTemp.mid(pos, lineEnd - pos);
         const qsizetype next = end < 0 ? tTemp.size() : end + 2;
         if (processLine(line)) {
-            // Nothing the controller said may be missing from the log: the rest of the batch and what
-            // came during the drain are logged, in order, though not shown or acted upon.
+            // Nothing the controller said may be missing from the log: the rest of the batch is logged, in
+            // order, though not shown or acted upon; what comes while the unit is stopped follows it.
             logOnly(tTemp, next);
-            // What arrived during the drain continues the text held back from this batch, unless that
-            // came from an opening of the port that is over; its unterminated rest is held in turn, to be
-            // completed by the next tick.
-            if (!m_held.isEmpty() && m_heldOpening != m_comm.opening())
-                logOnly(std::exchange(m_held, {}), 0);
-            m_heldOpening = m_comm.opening();
-            QString after = std::exchange(m_held, {}) + std::exchange(m_drained, {});
-            const qsizetype cut = after.lastIndexOf(CrLf);
-            if (cut >= 0) {
-                m_held = after.mid(cut + 2);
-                after.truncate(cut);
-                logOnly(after, 0);
-            } else {
-                m_held = std::move(after);
-            }
-            m_heldFromDrain = !m_held.isEmpty();
             return;
         }
         if (end < 0)
@@ -279,12 +284,19 @@ bool ResponseProcessor::processLine(const QString &line)
 {
     if (line.isEmpty())
         return false;
-    logLine(line);
-    show(line);
-    if (instrQS(line, SentOk))
+    const bool sentOk = instrQS(line, SentOk);
+    const bool notAck = instrQS(line, NotAck);
+    // A refusal goes into the log with the line that says it, in one entry: every entry is a write of the
+    // day's file, the most costly step of the receive path.
+    const QString refusal = notAck && !sentOk ? refusalOf(line) : QString();
+    logLine(line, sentOk, refusal);
+    show(line, notAck);
+    if (sentOk)
         return false;
-    if (instrQS(line, NotAck))
-        refused(line);
+    if (!refusal.isEmpty()) {
+        m_host.SetStatus(refusal);
+        m_host.prependOut(refusal + CrLf);
+    }
 
     if (const std::optional<Report> r = reportOf(line)) {
         credit(*r);
@@ -325,7 +337,7 @@ bool ResponseProcessor::processLine(const QString &line)
     return false;
 }
 
-void ResponseProcessor::refused(const QString &line)
+QString ResponseProcessor::refusalOf(const QString &line) const
 {
     // A refusal looks like any answer on the panel (its band turns green): the operator is told in words,
     // in every filter mode, with the line the unit was last sent when it is known.
@@ -340,25 +352,25 @@ void ResponseProcessor::refused(const QString &line)
         who = u ? QStringLiteral("UNIT %1 (UID %2)").arg(*u).arg(uid) : QStringLiteral("UID ") + uid;
         sent = m_sender.lastSentTo(uid);
     }
-    m_host.announce(who + QStringLiteral(" did not acknowledge") + (sent.isEmpty() ? QString() : u' ' + sent));
+    return who + QStringLiteral(" did not acknowledge") + (sent.isEmpty() ? QString() : u' ' + sent);
 }
 
-void ResponseProcessor::logLine(const QString &line)
+void ResponseProcessor::logLine(const QString &line, bool sentOk, const QString &notice)
 {
-    if (instrQS(line, SentOk)) {
+    if (sentOk) {
         // An empty line and a time stamp set each completed transfer apart in the log.
         m_host.LOG(CrLf + m_host.platform().now().toString(QStringLiteral("yyyy-MM-dd-hh-mm")));
     }
-    m_host.LOG(line);
+    m_host.LOG(notice.isEmpty() ? line : line + CrLf + notice);
     if (m_lineObserver)
         m_lineObserver(line);
 }
 
-void ResponseProcessor::show(const QString &line)
+void ResponseProcessor::show(const QString &line, bool notAck)
 {
     if (m_host.filterMode() == MessageFilter::All) {
         m_host.prependOut(line + CrLf);
-    } else if (!instrQS(line, NotAck)) {
+    } else if (!notAck) {
         // Important messages only: the answers to one command run together on the line SendCMD opened.
         m_host.prependOut(line);
     }
@@ -368,21 +380,75 @@ void ResponseProcessor::stuckStone(int u)
 {
     if (UnitModel *unit = m_host.Unit(u))
         unit->setState(UnitState::Stuck);
-    // A STOP that did not go out must not pass for sent: the unit is still running.
-    if (m_sender.sendInternal(QStringLiteral("STOP"), u, CommandSender::NotSent::LogOnly))
-        m_host.SetStatus(StuckMessage, StuckStatusSecs);
-    else
-        m_host.SetStatus(QStringLiteral("STOP NOT SENT - STOP UNIT ") + QString::number(u) + QStringLiteral(" BY HAND"),
-                         StuckStatusSecs);
-    // The unit keeps talking while it stops; that chatter is not to be acted upon.
-    for (int i = 0; i < DrainRounds; ++i) {
-        m_drained += m_comm.Input();
-        m_host.platform().Sleep(DrainPauseMs);
+    // Until the unit is stopped and its chatter drained, nothing the controller says is acted upon.
+    m_stuckUnit = u;
+    m_drainRound = 0;
+    const quint64 drain = ++m_drain;
+    const auto stop = [this, u, drain](bool dropped) {
+        // A STOP that did not go out must not pass for sent: the unit is still running.
+        if (m_sender.sendInternal(QStringLiteral("STOP"), u, CommandSender::NotSent::LogOnly))
+            m_host.SetStatus(StuckMessage, StuckStatusSecs);
+        else
+            m_host.SetStatus(QStringLiteral("STOP NOT SENT - STOP UNIT ") + QString::number(u)
+                                 + QStringLiteral(" BY HAND"),
+                             StuckStatusSecs);
+        if (dropped || drain != m_drain || !m_stuckUnit)
+            return;
+        // Nothing else goes out while the unit stops.
+        m_sender.queue().hold();
+        m_drainHold = true;
+        drainRound(drain);
+    };
+    // Even when the console closes before its turn, the STOP goes out.
+    m_sender.queue().post({[stop] {
+                               stop(false);
+                               return 0;
+                           },
+                           [stop] { stop(true); }});
+}
+
+void ResponseProcessor::drainRound(quint64 drain)
+{
+    if (drain != m_drain || !m_stuckUnit)
+        return;
+    if (m_drainRound == DrainRounds) {
+        endDrain();
+        return;
     }
+    // The unit keeps talking while it stops; that chatter is not to be acted upon.
+    ++m_drainRound;
+    m_drained += m_comm.Input();
+    m_host.platform().after(DrainPauseMs, &m_timers, [this, drain] { drainRound(drain); });
+}
+
+void ResponseProcessor::endDrain()
+{
+    const int u = *std::exchange(m_stuckUnit, std::nullopt);
     if (UnitModel *unit = m_host.Unit(u)) {
         unit->setState(UnitState::Stuck);
         unit->setInfo(QStringLiteral("STUCK STN"));
     }
+    // What arrived during the drain continues the text held back from the stuck stone's batch, unless that
+    // came from an opening of the port that is over; its unterminated rest is held in turn, to be completed
+    // by the next tick.
+    if (!m_held.isEmpty() && m_heldOpening != m_comm.opening())
+        logOnly(std::exchange(m_held, {}), 0);
+    m_heldOpening = m_comm.opening();
+    QString after = std::exchange(m_held, {}) + std::exchange(m_drained, {});
+    const qsizetype cut = after.lastIndexOf(CrLf);
+    if (cut >= 0) {
+        m_held = after.mid(cut + 2);
+        after.truncate(cut);
+        logOnly(after, 0);
+    } else {
+        m_held = std::move(after);
+    }
+    m_heldFromDrain = !m_held.isEmpty();
+    if (m_held.size() > MaxHeldTail)
+        flushHeld();
+    // What waited to be sent goes now.
+    if (std::exchange(m_drainHold, false))
+        m_sender.queue().release();
 }
 
 void ResponseProcessor::storeReported(const SettingsSchema::Setting &setting, const QString &message)
@@ -408,8 +474,9 @@ void ResponseProcessor::logOnly(const QString &text, qsizetype from)
             end = text.size();
         if (end > pos) {
             const QString line = text.mid(pos, end - pos);
-            logLine(line);
-            if (const std::optional<Report> r = reportOf(line); r && !instrQS(line, SentOk))
+            const bool sentOk = instrQS(line, SentOk);
+            logLine(line, sentOk);
+            if (const std::optional<Report> r = reportOf(line); r && !sentOk)
                 credit(*r);
         }
         pos = end + 2;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QList>
+#include <QObject>
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -29,10 +30,12 @@ public:
     ResponseProcessor(ConsoleHost &host, Comm1 &comm, CommandSender &sender);
 
     // One tick of the receive poll: takes what the controller sent and processes its complete lines; a
-    // read failure closes and reopens the port.
+    // read failure closes and reopens the port. Nothing is taken while lines are being sent (through the
+    // pause after the last one) or a stuck unit is being stopped.
     void receiveStep();
 
-    // Interprets one batch: every line, including an unterminated last one.
+    // Interprets one batch: every line, including an unterminated last one. While a stuck unit is being
+    // stopped, the batch is logged only.
     void processResponse(const QString &tTemp);
 
     // Text read from the link by someone else (the controller search): it goes through the receive path
@@ -43,7 +46,11 @@ public:
 
     // The link is about to be closed, or probed by a search: what the port holds is taken, and text held
     // for its line end is a line of its own, so nothing is lost and nothing is glued to another opening.
+    // A stuck unit being stopped is done with at once.
     void endOfLink();
+
+    // A stuck unit is being stopped: for half a second after its STOP what the controller says is drained.
+    bool stopping() const { return m_stuckUnit.has_value(); }
 
     // Called with every line the controller sent, as it is logged (for whoever mirrors the log elsewhere).
     void setLineObserver(std::function<void(const QString &line)> observer) { m_lineObserver = std::move(observer); }
@@ -59,12 +66,19 @@ private:
     void credit(const Report &report);
     // Logs, shows and interprets one line; true when it was a stuck stone (the batch then ends).
     bool processLine(const QString &line);
-    // Says that a unit refused a command.
-    void refused(const QString &line);
-    void logLine(const QString &line);
-    void show(const QString &line);
-    // Stops unit u after a stuck-stone report; what the controller says meanwhile goes to m_drained.
+    // The words that say a unit refused a command.
+    QString refusalOf(const QString &line) const;
+    // Logs a line, with the notice that belongs to it in the same entry.
+    void logLine(const QString &line, bool sentOk, const QString &notice = QString());
+    void show(const QString &line, bool notAck);
+    // Stops unit u after a stuck-stone report: the STOP takes its turn in the send queue, then what the
+    // controller says is drained five times, 100 ms apart, into m_drained.
     void stuckStone(int u);
+    void drainRound(quint64 drain);
+    // The unit is stopped: its panel says so, and the drained text is logged.
+    void endDrain();
+    // The receive step itself, whether lines are being sent or not.
+    void step();
     // Logs the lines of text from position from on, without showing them or acting on them; the journal
     // still takes the final word of every unit among them.
     void logOnly(const QString &text, qsizetype from);
@@ -92,6 +106,15 @@ private:
     // The held text was cut off at the end of a stuck-stone drain: it is logged, never interpreted.
     bool m_heldFromDrain = false;
     bool m_inStep = false;
+    // The unit being stopped after a stuck stone, the drain rounds done, and the number of the drain (a
+    // round of one that ended early finds a newer number).
+    std::optional<int> m_stuckUnit;
+    int m_drainRound = 0;
+    quint64 m_drain = 0;
+    // The drain holds the send queue.
+    bool m_drainHold = false;
+    // The drain's timers run no longer than the processor.
+    QObject m_timers;
     // Filled per batch: "\t" + UID of units 1 to NoUnits, for the highlight.
     QList<QString> m_tabTags;
 };

@@ -36,9 +36,13 @@ void UnitHandlers::connectPanel(dUnit *panel, int Index)
     connect(panel, &dUnit::checkClicked, this, [this, Index] { checkClicked(Index); });
 }
 
-bool UnitHandlers::send(const QString &key, int Index)
+void UnitHandlers::send(const QString &key, int Index)
 {
-    return m_sender.sendInternal(key, Index);
+    m_sender.queue().post({[this, key, Index] {
+                               m_sender.sendInternal(key, Index);
+                               return 0;
+                           },
+                           {}});
 }
 
 void UnitHandlers::Init(int Index)
@@ -48,13 +52,22 @@ void UnitHandlers::Init(int Index)
 
 void UnitHandlers::Update(int Index)
 {
-    // The script expects a controller that took the update command; without it there is nothing to start.
-    if (!send(QStringLiteral("UPDATE"), Index))
-        return;
-    Platform &platform = m_host.platform();
-    platform.Sleep(UpdatePauseMs);
-    // Never waited for; a missing or unstartable script changes nothing, the command is already out.
-    platform.startDetached(updateScript(platform.programFolder()));
+    SendQueue &queue = m_sender.queue();
+    queue.post({[this, &queue, Index] {
+                    // The script expects a controller that took the update command; without it there is
+                    // nothing to start.
+                    if (!m_sender.sendInternal(QStringLiteral("UPDATE"), Index))
+                        return 0;
+                    // Never waited for; a missing or unstartable script changes nothing, the command is out.
+                    queue.postNext({{[this] {
+                                         Platform &platform = m_host.platform();
+                                         platform.startDetached(updateScript(platform.programFolder()));
+                                         return 0;
+                                     },
+                                     {}}});
+                    return UpdatePauseMs;
+                },
+                {}});
 }
 
 void UnitHandlers::Home(int Index)

@@ -8,13 +8,14 @@ class ConsoleHost;
 class dUnit;
 
 // What the main window does when a unit panel raises one of its events. Index is the panel's place in the
-// control array: 1 to NoUnits for a unit, 0 for the "All Units" panel.
+// control array: 1 to NoUnits for a unit, 0 for the "All Units" panel. Commands take their turn in the
+// sender's queue: a click during a run is sent after it.
 class UnitHandlers : public QObject
 {
     Q_OBJECT
 public:
     // The pause between handing the update command to the line and starting the update script, so the
-    // units have taken the command before the script talks to them.
+    // units have taken the command before the script talks to them. Nothing else goes out meanwhile.
     static constexpr int UpdatePauseMs = 500;
 
     UnitHandlers(ConsoleHost &host, CommandSender &sender, QObject *parent = nullptr);
@@ -39,8 +40,8 @@ public:
     static qint32 actualCount(const QString &answer);
 
 private:
-    // True when the command went out whole.
-    bool send(const QString &key, int Index);
+    // Sends the command in its turn in the sender's queue.
+    void send(const QString &key, int Index);
 
     ConsoleHost &m_host;
     CommandSender &m_sender;

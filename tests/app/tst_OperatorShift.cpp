@@ -67,7 +67,7 @@ private slots:
         QFile::setPermissions(m_folder->path(u"update.sh"_s), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         m_platform.emplace();
         m_platform->folder = m_folder->dir.path();
-        m_platform->realSleep = m_platform->realStart = true;
+        m_platform->realTimers = m_platform->realStart = true;
         m_window = std::make_unique<frmVorn>(*m_platform);
         m_window->load();
         m_window->show();
@@ -123,23 +123,16 @@ private slots:
         doubleClick(list->viewport(), list->visualItemRect(list->item(0)).center()); // RING=12,0,4,0,0
         ctxPatchButton *dispense = button(u"cmdDispense"_s);
         const QPoint at = dispense->rect().center();
-        m_platform->onSleep = [&, clicked = false](int) mutable {
-            if (std::exchange(clicked, true)) // once, in the first pause: it waits in the queue like a real click
-                return;
-            for (auto type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease})
-                QCoreApplication::postEvent(
-                    dispense,
-                    new QMouseEvent(type, at, dispense->mapToGlobal(at), Qt::LeftButton,
-                                    type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton, {}));
-        };
+        // A third click in the run's first pause: the button takes no click until the run is over.
+        QTimer::singleShot(100, dispense, [&] { QTest::mouseClick(dispense, Qt::LeftButton, {}, at); });
         doubleClick(dispense, at);
         QTRY_COMPARE_WITH_TIMEOUT(m_window->unitPanel(3)->caption3(), u"Count: 4"_s, WaitMs);
         QTRY_COMPARE_WITH_TIMEOUT(m_window->unitPanel(1)->caption3(), u"Count: 12"_s, WaitMs);
         QTest::qWait(500);
         QCOMPARE(m_sim->trace().count(">COUNT,"), 2);
         // A double click whose second release lands off the button: one run, and Space still dispenses.
-        m_platform->onSleep = {};
         QTest::mouseClick(dispense, Qt::LeftButton, {}, at);
+        QTRY_VERIFY_WITH_TIMEOUT(dispense->isEnabled(), WaitMs); // the run is over
         QTest::mouseDClick(dispense, Qt::LeftButton, {}, at);
         QTest::mouseRelease(dispense, Qt::LeftButton, {}, at + QPoint(0, 3 * dispense->height()));
         QTest::keyClick(dispense, Qt::Key_Space);

@@ -140,6 +140,7 @@ private slots:
         const auto log = [this] { return m_folder->read(u"Log/24-07-26-Log.txt"_s); };
         QTRY_VERIFY(peer.received().contains(">S,101,0\r\n")); // the stuck stone's STOP
         QTRY_VERIFY(log().contains("2\t102\t[F]\t3\r\nTessaloran V2\r\n1\t101\t[F]!!!\t4\r\n"));
+        m_platform.advance(500); // the unit is stopped
         peer.send("1\t101\t[c](5\r\n"); // held by the link when F5 comes
         w->searchController();
         QTRY_COMPARE(peer.received().count("DP>\n"), 2);
@@ -168,7 +169,7 @@ private slots:
             w->cShow_Click();
             w->LOG(u"a"_s);
             QCOMPARE(w->statusText(), notSaved); // within the second
-            m_platform.Sleep(1000);
+            m_platform.advance(1000);
             w->LOG(u"b"_s);
             QCOMPARE(w->statusText(), u"Log cannot be written: 3 entries held"_s);
         }
@@ -332,10 +333,11 @@ private slots:
         QTRY_VERIFY(w->isSearching());
         tryBoth();
         QTRY_VERIFY(!w->isSearching());
-        m_platform.onSleep = [&](int) { tryBoth(); };
         w->setCountText(1, u"3"_s);
         w->designs().cmdDispense_Click();
-        m_platform.onSleep = {};
+        tryBoth(); // the run pauses after its line
+        m_platform.settle();
+        QVERIFY(!w->designs().isDispensing());
         QCOMPARE(said,
                  (QStringList{u"Settings cannot be changed while the controller is being looked for"_s,
                               u"Settings cannot be changed during a dispense run"_s}));

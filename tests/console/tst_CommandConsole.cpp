@@ -61,6 +61,7 @@ private slots:
             QTest::keyClick(m_entry, Qt::Key_Return);
         else
             emit m_exec->Click();
+        m_w->platform.settle();
         QCOMPARE(m_w->peer.wire(int(lines.count("\r\n"))), lines);
         QCOMPARE(m_entry->text(), text); // ready to go again
         QCOMPARE(returns.count(), 0);

@@ -1,4 +1,6 @@
+#include "Csv.h"
 #include "DispenseRun.h"
+#include "RunJournal.h"
 #include "TestFolder.h"
 
 using namespace Qt::Literals::StringLiterals;
@@ -7,17 +9,28 @@ class tst_DispenseRun : public QObject
 {
     Q_OBJECT
 
-    void run(const QStringList &boxes)
+    // Starts a run; the first line goes out at once, the rest as the clock moves on.
+    void start(const QStringList &boxes)
     {
         m_w->host.setBoxTexts(boxes + QStringList(10 - boxes.size(), u"0"_s));
-        DispenseRun::run(m_w->host, m_w->sender);
+        DispenseRun::run(m_w->host, m_w->sender, {}, [this] { m_done = m_w->platform.virtualMs; });
+    }
+    void run(const QStringList &boxes)
+    {
+        start(boxes);
+        m_w->platform.settle();
     }
 
 private slots:
-    void init() { QVERIFY(m_w.emplace(uidsFor(5), 3, true).ok); }
+    void init()
+    {
+        QVERIFY(m_w.emplace(uidsFor(5), 3, true).ok);
+        m_done = -1;
+    }
 
-    // A line per unit whose box holds a count, a pause after it and a fresh top line in the pane; the boxes,
-    // the check marks and the command history play no part. Units above 10 have no box.
+    // A line per unit whose box holds a count, 200 ms after the line before, a pause after it and a fresh
+    // top line in the pane; the boxes, the check marks and the command history play no part. Units above
+    // 10 have no box.
     void runs_data()
     {
         QTest::addColumn<int>("units");
@@ -39,7 +52,7 @@ private slots:
         run(boxes.split(u','));
         const int sent = int(lines.count("\r\n"));
         QCOMPARE(m_w->peer.wire(sent), lines);
-        QCOMPARE(m_w->platform.sleeps.size(), sent);
+        QCOMPARE(m_done, sent * DispenseRun::SpacingMs);
         QCOMPARE(m_w->host.pane, u"\r\n"_s.repeated(sent));
         QVERIFY(m_w->sender.history().isEmpty()); // count lines stay out of the command history
         QVERIFY(m_w->host.boxTexts().join(u',').startsWith(boxes)); // the boxes are not changed
@@ -81,7 +94,7 @@ private slots:
         run({box, box2});
         QTest::qWait(30); // time for a line that should not go out
         QCOMPARE(lines.isEmpty() ? m_w->peer.received() : m_w->peer.wire(1), lines);
-        QCOMPARE(m_w->platform.sleeps.size(), lines.count("\r\n"));
+        QCOMPARE(m_done, lines.count("\r\n") * DispenseRun::SpacingMs);
         QCOMPARE(m_w->host.pane, lines.isEmpty() ? status + u"\r\n"_s : u"\r\n"_s);
         QCOMPARE(m_w->host.log, status.isEmpty() ? QStringList() : QStringList{status});
         QCOMPARE(m_w->host.unit(1).countLine(), lines.isEmpty() ? u"Count: 5"_s : QString());
@@ -110,20 +123,78 @@ private slots:
         QFETCH(QString, report);
         if (found)
             m_w->sender.markControllerFound();
-        m_w->platform.onSleep = [&](int) {
-            if (m_w->platform.sleeps.size() == linesBefore)
-                m_w->peer.hangUp();
-        };
-        m_w->platform.onSleep(0); // before the first line
-        run({u"1"_s, u"2"_s, u"3"_s, u"4"_s, u"5"_s});
-        QCOMPARE(m_w->platform.sleeps.size(), linesBefore);
+        if (linesBefore == 0)
+            m_w->peer.hangUp();
+        start({u"1"_s, u"2"_s, u"3"_s, u"4"_s, u"5"_s});
+        m_w->platform.advance((linesBefore - 1) * DispenseRun::SpacingMs);
+        m_w->peer.hangUp();
+        m_w->platform.settle();
+        QCOMPARE(m_done, linesBefore * DispenseRun::SpacingMs);
         QCOMPARE(m_w->host.log, QStringList{report});
         QCOMPARE(m_w->host.statuses.last(), report);
         QVERIFY(m_w->host.pane.startsWith(report + u"\r\n"_s));
     }
 
+    // What comes during a run waits for it: a click or a second run goes out 200 ms after the run's last
+    // line, the controller's answers are read (and a stuck unit stopped) once the run is over, in the
+    // order they came. The close drops what has not gone out; the log says so and the journal has every row.
+    void duringARun_data()
+    {
+        QTest::addColumn<QString>("action"); // 100 ms into the run, between its two lines
+        QTest::addColumn<QByteArray>("lines");
+        QTest::addColumn<QList<qint64>>("at"); // when each line went out
+        QTest::addColumn<QString>("said");
+        const QByteArray run = ">C,12,101\r\n>C,4,103\r\n";
+        QTest::newRow("console text to units 2 and 4") << u"console"_s << run + ">X,102,0\r\n>X,104,0\r\n"
+                                                       << QList<qint64>{0, 200, 400, 600} << QString();
+        QTest::newRow("a second run") << u"run"_s << run + run << QList<qint64>{0, 200, 400, 600} << QString();
+        QTest::newRow("a stuck stone reported by unit 1") << u"stuck"_s << run + ">S,101,0\r\n"
+                                                          << QList<qint64>{0, 200, 400} << u"9\t101\t[F]!!!\t3"_s;
+        QTest::newRow("the console closes") << u"close"_s << run.first(11) << QList<qint64>{0}
+                                            << u"Dispense stopped: console closed. Not sent: UNIT 3"_s;
+    }
+    void duringARun()
+    {
+        QFETCH(QString, action);
+        QFETCH(QByteArray, lines);
+        QFETCH(QList<qint64>, at);
+        QFETCH(QString, said);
+        QByteArray written;
+        RunJournal journal([&](const QByteArray &row, QDate) { return written += row, true; });
+        m_w->host.runs = &journal;
+        m_w->host.unit(2).setChecked(true), m_w->host.unit(4).setChecked(true);
+        QList<qint64> sentAt;
+        for (; m_w->platform.virtualMs <= 1000; m_w->platform.advance(10)) {
+            if (m_w->platform.virtualMs == 0)
+                start({u"12"_s, u"0"_s, u"4"_s});
+            if (m_w->platform.virtualMs == 100) {
+                if (action == u"console"_s)
+                    m_w->sender.SendCMDtoSelected(u"X"_s);
+                else if (action == u"run"_s)
+                    DispenseRun::run(m_w->host, m_w->sender);
+                else if (action == u"stuck"_s)
+                    m_w->peer.send("9\t101\t[F]!!!\t3\r\n");
+                else
+                    m_w->sender.queue().clear();
+            }
+            if (m_w->platform.virtualMs % 100 == 0) // the receive poll
+                m_w->processor.receiveStep();
+            // Each line sent opens a fresh, empty line at the top of the pane.
+            for (qsizetype n = m_w->host.pane.split(u"\r\n"_s).count(QString()) - 1 - sentAt.size(); n > 0; --n)
+                sentAt << m_w->platform.virtualMs;
+        }
+        QCOMPARE(m_w->peer.wire(int(at.size())), lines);
+        QTest::qWait(30); // time for a line that should not go out
+        QCOMPARE(m_w->peer.received(), lines);
+        QCOMPARE(sentAt, at);
+        QCOMPARE(m_w->host.log.value(0), said);
+        journal.finish();
+        QCOMPARE(parseCsv(QString::fromUtf8(written)).size(), action == u"run"_s ? 4 : 2);
+    }
+
 private:
     std::optional<Rig> m_w;
+    qint64 m_done = -1;
 };
 
 QTEST_MAIN(tst_DispenseRun)

@@ -160,7 +160,7 @@ private slots:
         }
         FakePlatform platform;
         platform.folder = folder.dir.path();
-        platform.realSleep = true;
+        platform.realTimers = true;
         Simulator sim(QStringLiteral(VORN_SIM));
         QVERIFY(sim.start(folder.dir.path(),
                           {u"--seed"_s, u"12"_s, u"--short-rate"_s, u"0.4"_s, u"--stuck-rate"_s, u"0.3"_s}));

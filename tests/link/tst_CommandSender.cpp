@@ -52,18 +52,19 @@ private slots:
         QFETCH(QList<int>, checked);
         QFETCH(QString, uid3);
         QFETCH(QByteArray, bytes);
-        QList<qsizetype> linesAtPause;
-        m_rig->platform.onSleep = [&](int) { linesAtPause << wire(int(linesAtPause.size()) + 1).count("\r\n"); };
         m_rig->host.unit(3).setUid(uid3);
         for (int n : checked)
             m_rig->host.unit(n).setChecked(true);
         m_rig->sender.SendCMDtoSelected(u"HOME"_s);
         const int lines = int(bytes.count("\r\n"));
-        QCOMPARE(wire(lines), bytes);
-        QTest::qWait(30); // time for a line that should not go out
-        QCOMPARE(m_rig->peer.received(), bytes);
-        const QList<qsizetype> each{1, 2, 3}; // a pause after each line
-        QCOMPARE(linesAtPause, lines > 1 ? each.first(lines) : QList<qsizetype>{});
+        // One line at once, the next 200 ms later, and a pause after each before anything else goes out.
+        for (qsizetype line = 1, end = 0; line <= lines; ++line) {
+            end = bytes.indexOf("\r\n", end) + 2;
+            QCOMPARE(wire(int(line)), bytes.first(end)); // nothing more before the clock moves on
+            QCOMPARE(m_rig->sender.pacing(), lines > 1);
+            m_rig->platform.advance(200);
+        }
+        QVERIFY(!m_rig->sender.pacing());
     }
 
     // The controller stops taking data: the line is reported not sent, and no byte of it arrives when the
@@ -133,6 +134,7 @@ private slots:
         for (int n : checked)
             m_rig->host.unit(n).setChecked(true);
         m_rig->sender.SendCMDtoSelected(text);
+        m_rig->platform.settle();
         m_rig->processor.processResponse(u"0\t102\t[F]\t7\r\n"_s);
         journal.finish();
         QStringList rows;

@@ -78,7 +78,7 @@ private slots:
         QFETCH(QString, line);
         m_rig->platform.onStart = [&] { // the units have taken the command before the script talks to them
             QCOMPARE(m_rig->peer.wire(1), wire);
-            QCOMPARE(m_rig->platform.sleeps, QList<int>{UnitHandlers::UpdatePauseMs});
+            QCOMPARE(m_rig->platform.virtualMs, UnitHandlers::UpdatePauseMs);
         };
         if (!uid.isNull())
             m_rig->host.unit(index).setUid(uid);
@@ -90,6 +90,7 @@ private slots:
         m_rig->host.unit(4).setChecked(true); // for the send to the checked units below
         m_rig->host.unit(1).setCount(u"Count: 9"_s);
         QTest::mouseClick(panel(index).findChild<ctxPatchButton *>(button), Qt::LeftButton); // a missing one aborts
+        m_rig->platform.settle();
         if (!uid.isNull()) {
             m_rig->sender.SendCMDtoSelected(u"X"_s); // the console skips it too
             QCOMPARE(m_rig->host.statuses, QStringList(2, u"UNIT 4 has no valid UID"_s));
