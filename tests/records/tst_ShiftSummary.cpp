@@ -183,27 +183,6 @@ private slots:
         QCOMPARE(s.inProgressText(), u"Includes the run in progress (2 units, not judged yet)"_s);
     }
 
-    // What the writer writes, the reader reads back field for field.
-    void writerAndReaderAgree()
-    {
-        QByteArray bytes = RunJournal::Header;
-        RunJournal j([&bytes](const QByteArray &row, QDate) { return bytes += row, true; });
-        j.startRun(QDateTime(Day, QTime(14, 3, 12)), u"RING, \"big\"\r\nsecond line"_s);
-        j.addUnit(1, u"Ünit 1"_s, u"101"_s, u"12"_s);
-        j.sent(1);
-        j.finalReport(1, 10, false);
-        j.verdict(1, false, 10);
-        const journal::Read read = journal::parse(bytes);
-        QCOMPARE(read.unreadable, 0);
-        QCOMPARE(read.rows.size(), 1);
-        const journal::Row &r = read.rows.front();
-        QCOMPARE(QStringList({r.timeText, r.design, r.unit, r.uid, r.asked, r.counted, r.shortBy, r.result, r.verdict,
-                              r.actual}),
-                 QStringList({u"2026-12-06T14:03:12"_s, u"RING, \"big\"\r\nsecond line"_s, u"Ünit 1"_s, u"101"_s,
-                              u"12"_s, u"10"_s, QString(), u"short"_s, u"NOT OK"_s, u"10"_s}));
-        QCOMPARE(QDateTime(r.day, r.time), QDateTime(Day, QTime(14, 3, 12)));
-    }
-
     void cleanup()
     {
         QDir(journal::logFolder(m_dir.path())).removeRecursively();
