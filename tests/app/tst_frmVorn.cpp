@@ -39,30 +39,6 @@ class tst_frmVorn : public QObject
     }
 
 private slots:
-    void storedPosition_data()
-    {
-        QTest::addColumn<QByteArray>("ini");
-        QTest::addColumn<QRectF>("twips");
-        QTest::newRow("as stored") << QByteArray("Left=150\r\nwidth=12000\r\nheight=9000\r\n")
-                                   << QRectF(150, 0, 12000, 9000);
-        QTest::newRow("off every screen, negative height: the defaults")
-            << QByteArray("Left=2000000000\r\nTop=2000000000\r\nheight=-1\r\n") << QRectF(0, 0, 18000, 11000);
-    }
-    void storedPosition()
-    {
-        QFETCH(QByteArray, ini);
-        QFETCH(QRectF, twips);
-        auto w = start("[Settings]\r\n" + ini);
-        const QRectF shown(w->twipsLeft(), w->twipsTop(), w->twipsWidth(), w->twipsHeight());
-        // As exact as one pixel (15 twips) allows.
-        QVERIFY2(
-            (shown.topLeft() - twips.topLeft()).manhattanLength() < 15 && qAbs(shown.width() - twips.width()) < 15
-                && qAbs(shown.height() - twips.height()) < 15,
-            qPrintable(u"%1 %2 %3 %4"_s.arg(shown.left()).arg(shown.top()).arg(shown.width()).arg(shown.height())));
-        w->close(); // stores where the window really was
-        QCOMPARE(TestFolder::stored(Setting(Key::Left)), QString::number(twips.left()));
-    }
-
     // Nothing of a bad file is lost; one the console cannot read is never rewritten, and the operator is told.
     void badSettingsFiles_data()
     {
@@ -102,23 +78,36 @@ private slots:
     }
 
     // Units sharing a UID are said once, at the start and when a layout pass finds them; "+" lies wholly in
-    // the design row at any width.
+    // the design row at any width; the window stands where it was stored, unless that is off every screen.
     void startUp_data()
     {
         QTest::addColumn<QByteArray>("ini");
         QTest::addColumn<QString>("said");
+        QTest::addColumn<QRectF>("twips");
         const QString hint = u" - right-click a unit to set its UID"_s;
-        QTest::newRow("first start: every unit 100") << QByteArray() << u"UNIT 1 and UNIT 2 share UID 100"_s + hint;
-        QTest::newRow("a UID of its own each") << Three + "103\r\n" << QString();
-        QTest::newRow("one UID written otherwise") << Three + "0101\r\n"
-                                                   << u"UNIT 1 and UNIT 3 share UID 0101"_s + hint;
+        const QByteArray units = Three.mid(Three.indexOf("NoUnits"));
+        QTest::newRow("first start: every unit 100")
+            << QByteArray() << u"UNIT 1 and UNIT 2 share UID 100"_s + hint << QRectF(0, 0, 18000, 11000);
+        QTest::newRow("a UID of its own each, a stored position")
+            << "[Settings]\r\nLeft=150\r\nwidth=12000\r\nheight=9000\r\n" + units + "103\r\n"
+            << QString() << QRectF(150, 0, 12000, 9000);
+        QTest::newRow("one UID written otherwise, off every screen, negative height")
+            << "[Settings]\r\nLeft=2000000000\r\nTop=2000000000\r\nheight=-1\r\n" + units + "0101\r\n"
+            << u"UNIT 1 and UNIT 3 share UID 0101"_s + hint << QRectF(0, 0, 18000, 11000);
     }
     void startUp()
     {
         QFETCH(QByteArray, ini);
         QFETCH(QString, said);
+        QFETCH(QRectF, twips);
         auto w = start(ini);
         QCOMPARE(w->statusText(), said);
+        const QRectF shown(w->twipsLeft(), w->twipsTop(), w->twipsWidth(), w->twipsHeight());
+        // As exact as one pixel (15 twips) allows.
+        QVERIFY2(
+            (shown.topLeft() - twips.topLeft()).manhattanLength() < 15 && qAbs(shown.width() - twips.width()) < 15
+                && qAbs(shown.height() - twips.height()) < 15,
+            qPrintable(u"%1 %2 %3 %4"_s.arg(shown.left()).arg(shown.top()).arg(shown.width()).arg(shown.height())));
         const auto *row = w->findChild<QWidget *>(u"picContainer2"_s);
         const auto *add = w->findChild<QWidget *>(u"cmdAddDesign"_s);
         for (int width : {400, 1200, 2000}) { // pixels; 1200 is the default 18000 twips
@@ -126,6 +115,8 @@ private slots:
             QVERIFY2(row->rect().contains(add->geometry()), qPrintable(QString::number(width)));
         }
         QCOMPARE(w->pane().text().count(u"share UID"_s), said.isEmpty() ? 0 : 1);
+        w->close(); // stores where the window really was
+        QCOMPARE(TestFolder::stored(Setting(Key::Left)), QString::number(twips.left()));
     }
 
     // F5 on a live link: what the link held, what came during the probe and what came with the greeting go
