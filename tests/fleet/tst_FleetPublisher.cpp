@@ -149,15 +149,11 @@ private slots:
         Broker::Subscriber sub(broker);
         QVERIFY(sub.waitReady());
         TestFolder folder;
-        for (const QString &name : {u"Vorn.ini"_s, u"Vorn2.ini"_s}) { // the demo's settings, and the broker
-            QFile example(QStringLiteral(EXAMPLES_DIR "/") + name);
-            QVERIFY(example.open(QIODevice::ReadOnly));
-            folder.write(name,
-                         example.readAll()
-                             + (name == u"Vorn.ini"_s ? "\r\n[MQTT]\r\nBroker=127.0.0.1:"
-                                        + QByteArray::number(broker.port) + "\r\nStation=press1\r\n"
-                                                      : ""));
-        }
+        for (const QString &name : {u"Vorn.ini"_s, u"Vorn2.ini"_s}) // the demo's settings, and the broker
+            QVERIFY(QFile::copy(QStringLiteral(EXAMPLES_DIR "/") + name, folder.path(name)));
+        folder.write(u"Vorn.ini"_s,
+                     folder.read(u"Vorn.ini"_s) + "\r\n[MQTT]\r\nBroker=127.0.0.1:" + QByteArray::number(broker.port)
+                         + "\r\nStation=press1\r\n");
         FakePlatform platform;
         platform.folder = folder.dir.path();
         platform.realSleep = true;
