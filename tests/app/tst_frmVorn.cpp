@@ -120,7 +120,8 @@ private slots:
     }
 
     // F5 on a live link: what the link held, what came during the probe and what came with the greeting go
-    // through the receive path like every other line; a stuck stone among them is stopped.
+    // through the receive path like every other line; a stuck stone among them is stopped. Neither settings
+    // dialog opens while a search or a dispense run is going.
     void searchAgainLosesNothing()
     {
         auto w = start("[Settings]\r\nComm Port=7\r\nNoUnits=2\r\n[UNIT1]\r\nUID=101\r\n[UNIT2]\r\nUID=102\r\n");
@@ -131,8 +132,15 @@ private slots:
         const auto log = [this] { return m_folder->read(u"Log/24-07-26-Log.txt"_s); };
         QTRY_VERIFY(peer.received().contains(">S,101,0\r\n")); // the stuck stone's STOP
         QTRY_VERIFY(log().contains("2\t102\t[F]\t3\r\nTessaloran V2\r\n1\t101\t[F]!!!\t4\r\n"));
+        QStringList said;
+        const auto tryBoth = [&] {
+            w->openUnitSettings(1);
+            w->openConsoleSettings();
+            said << w->statusText();
+        };
         peer.send("1\t101\t[c](5\r\n"); // held by the link when F5 comes
         w->searchController();
+        tryBoth();
         QTRY_COMPARE(peer.received().count("DP>\n"), 2);
         peer.send("2\t102\t[c](6\r\n"); // during the probe
         QTRY_COMPARE(w->statusText(), u"STUCK STONE ERROR- REMOVE MANUALLY"_s);
@@ -140,6 +148,13 @@ private slots:
             "1\t101\t[c](5\r\n2\t102\t[c](6\r\n2\t102\t[F]\t3\r\nTessaloran V2\r\n1\t101\t[F]!!!\t4\r\n"));
         QCOMPARE(log().count("Tessaloran V2"), 2); // once per search
         QCOMPARE(peer.received().count(">S,101,0\r\n"), 2);
+        m_platform.onSleep = [&](int) { tryBoth(); };
+        w->setCountText(2, u"3"_s);
+        w->designs().cmdDispense_Click();
+        m_platform.onSleep = {};
+        QCOMPARE(said.value(0), u"Settings cannot be changed while the controller is being looked for"_s);
+        QCOMPARE(said.value(1), u"Settings cannot be changed during a dispense run"_s);
+        QVERIFY(w->findChildren<QDialog *>().isEmpty());
     }
 
     // A full disk: the settings file's failure is said once until a write succeeds again; the log says how
@@ -304,33 +319,6 @@ private slots:
         QCOMPARE(TestFolder::stored(Setting(Key::NoUnits)), QString::number(units));
         QCOMPARE(TestFolder::stored(Setting(Key::CommPort)), port);
         QCOMPARE(w->unitPanel(units) && w->unitPanel(units)->isVisible(), true);
-    }
-
-    // Neither dialog opens while a search or a dispense run is going.
-    void settingsNotDuringARun()
-    {
-        auto w = start(Three + "103\r\n");
-        m_folder->write(u"Vorn2.ini"_s, Rig::Catalogue);
-        PtyPeer peer;
-        QVERIFY(peer.linkAs(m_folder->dir.path(), 7));
-        peer.greetProbes("Tessaloran\r\n");
-        QStringList said;
-        const auto tryBoth = [&] {
-            w->openUnitSettings(1);
-            w->openConsoleSettings();
-            said << w->statusText();
-        };
-        QTRY_VERIFY(w->isSearching());
-        tryBoth();
-        QTRY_VERIFY(!w->isSearching());
-        m_platform.onSleep = [&](int) { tryBoth(); };
-        w->setCountText(1, u"3"_s);
-        w->designs().cmdDispense_Click();
-        m_platform.onSleep = {};
-        QCOMPARE(said,
-                 (QStringList{u"Settings cannot be changed while the controller is being looked for"_s,
-                              u"Settings cannot be changed during a dispense run"_s}));
-        QVERIFY(w->findChildren<QDialog *>().isEmpty());
     }
 
     void paneWrapsAndKeepsTheNewest()
