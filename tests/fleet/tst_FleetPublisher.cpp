@@ -149,15 +149,11 @@ private slots:
         Broker::Subscriber sub(broker);
         QVERIFY(sub.waitReady());
         TestFolder folder;
-        for (const QString &name : {u"Vorn.ini"_s, u"Vorn2.ini"_s}) { // the demo's settings, and the broker
-            QFile example(QStringLiteral(EXAMPLES_DIR "/") + name);
-            QVERIFY(example.open(QIODevice::ReadOnly));
-            folder.write(name,
-                         example.readAll()
-                             + (name == u"Vorn.ini"_s ? "\r\n[MQTT]\r\nBroker=127.0.0.1:"
-                                        + QByteArray::number(broker.port) + "\r\nStation=press1\r\n"
-                                                      : ""));
-        }
+        for (const QString &name : {u"Vorn.ini"_s, u"Vorn2.ini"_s}) // the demo's settings, and the broker
+            QVERIFY(QFile::copy(QStringLiteral(EXAMPLES_DIR "/") + name, folder.path(name)));
+        folder.write(u"Vorn.ini"_s,
+                     folder.read(u"Vorn.ini"_s) + "\r\n[MQTT]\r\nBroker=127.0.0.1:" + QByteArray::number(broker.port)
+                         + "\r\nStation=press1\r\n");
         FakePlatform platform;
         platform.folder = folder.dir.path();
         platform.realTimers = true;
@@ -253,30 +249,27 @@ private slots:
                                   u"-c"_s, u"-i"_s,        u"held-rows"_s};
         auto sub = std::make_unique<Broker::Subscriber>(broker, session);
         QVERIFY(sub->waitReady());
-        FakePlatform platform;
-        TestFolder folder;
-        platform.folder = folder.dir.path();
-        FakeHost host(platform, uidsFor(2));
+        Rig rig(uidsFor(2), 0); // no link: the publisher alone
         FleetConfig config = configFor(broker);
         config.outboxRows = outboxRows;
-        auto publisher = std::make_unique<FleetPublisher>(host, config);
+        auto publisher = std::make_unique<FleetPublisher>(rig.host, config);
         publisher->start();
         QTRY_COMPARE_WITH_TIMEOUT(publisher->link(), FleetPublisher::Link::Up, WaitMs);
 
         broker.stop();
         QTRY_COMPARE_WITH_TIMEOUT(publisher->link(), FleetPublisher::Link::Down, WaitMs);
-        QCOMPARE(host.statuses.size(), 1); // said once, the first time the broker is found gone
-        QVERIFY(host.statuses.at(0).endsWith(u"not reachable: journal rows wait in the outbox"_s));
+        QCOMPARE(rig.host.statuses.size(), 1); // said once, the first time the broker is found gone
+        QVERIFY(rig.host.statuses.at(0).endsWith(u"not reachable: journal rows wait in the outbox"_s));
         for (int i = 0; i < rows; ++i)
             publisher->journalRow(row(i), {});
         // On disk before any attempt to send them: a crash now loses none.
-        QCOMPARE(folder.read(u"Log/.mqtt-outbox"_s).count('\n'), rows);
+        QCOMPARE(rig.read(u"Log/.mqtt-outbox"_s).count('\n'), rows);
         QFETCH(bool, consoleRestarts);
         QFETCH(QByteArray, foreign);
         if (consoleRestarts) {
             publisher.reset();
-            folder.write(u"Log/.mqtt-outbox"_s, folder.read(u"Log/.mqtt-outbox"_s) + foreign);
-            publisher = std::make_unique<FleetPublisher>(host, config);
+            rig.write(u"Log/.mqtt-outbox"_s, rig.read(u"Log/.mqtt-outbox"_s) + foreign);
+            publisher = std::make_unique<FleetPublisher>(rig.host, config);
             publisher->start();
         }
         QVERIFY(broker.restart());
@@ -284,12 +277,13 @@ private slots:
         for (int i = firstDelivered; i < rows; ++i)
             expected << QString::number(i);
         QTRY_COMPARE_WITH_TIMEOUT(askedOf(sub->payloads(u"runs"_s)), expected, WaitMs);
-        QTRY_VERIFY_WITH_TIMEOUT(!QFile::exists(folder.path(u"Log/.mqtt-outbox"_s)), WaitMs);
-        QCOMPARE(folder.read(u"Log/outbox-rejected-24-07-26.txt"_s), foreign);
-        QTEST((host.log.filter(u"journal rows not published"_s) + host.log.filter(u"set aside"_s)).join(u'\n'),
+        QTRY_VERIFY_WITH_TIMEOUT(!QFile::exists(rig.path(u"Log/.mqtt-outbox"_s)), WaitMs);
+        QCOMPARE(rig.read(u"Log/outbox-rejected-24-07-26.txt"_s), foreign);
+        QTEST((rig.host.log.filter(u"journal rows not published"_s) + rig.host.log.filter(u"set aside"_s)).join(u'\n'),
               "logged");
         if (!consoleRestarts) // and once when it is back
-            QCOMPARE(host.statuses.mid(1), QStringList{u"MQTT broker 127.0.0.1:%1 connected again"_s.arg(broker.port)});
+            QCOMPARE(rig.host.statuses.mid(1),
+                     QStringList{u"MQTT broker 127.0.0.1:%1 connected again"_s.arg(broker.port)});
     }
 
     // A login the broker refuses, or a broker that takes the connection and never answers: the operator is
@@ -314,24 +308,21 @@ private slots:
                      0);
             QVERIFY(broker.start("allow_anonymous false\npassword_file " + broker.path(u"pw"_s).toUtf8() + "\n"));
         }
-        FakePlatform platform;
-        TestFolder folder;
-        platform.folder = folder.dir.path();
-        FakeHost host(platform, uidsFor(1));
+        Rig rig(uidsFor(1), 0); // no link: the publisher alone
         FleetConfig config = configFor(broker);
         config.user = u"vorn"_s;
         config.password = u"wrong"_s;
-        FleetPublisher publisher(host, config);
+        FleetPublisher publisher(rig.host, config);
         publisher.start();
         const QString expected = u"MQTT broker 127.0.0.1:%1 "_s.arg(broker.port) + said;
         // A login without TLS is said once, before the first attempt.
         const QString plain = u"MQTT login to 127.0.0.1:%1 is sent without TLS: set CA File"_s.arg(broker.port);
-        QTRY_COMPARE_WITH_TIMEOUT(host.statuses.value(1), expected, WaitMs);
+        QTRY_COMPARE_WITH_TIMEOUT(rig.host.statuses.value(1), expected, WaitMs);
         // Tries at 1 s, then 2 s, 4 s ... apart: over four seconds a storm would be hundreds.
         QTest::qWait(4000);
         QVERIFY2(publisher.attempts() >= 2 && publisher.attempts() <= 4,
                  qPrintable(QString::number(publisher.attempts())));
-        QCOMPARE(host.statuses, (QStringList{plain, expected}));
+        QCOMPARE(rig.host.statuses, (QStringList{plain, expected}));
         ::close(listener);
     }
 
@@ -349,28 +340,25 @@ private slots:
         QVERIFY(broker.start("allow_anonymous true\nacl_file " + broker.path(u"acl"_s).toUtf8() + "\n"));
         Broker::Subscriber sub(broker);
         QVERIFY(sub.waitReady());
-        FakePlatform platform;
-        TestFolder folder;
-        platform.folder = folder.dir.path();
-        FakeHost host(platform, uidsFor(1));
-        FleetPublisher publisher(host, configFor(broker));
+        Rig rig(uidsFor(1), 0); // no link: the publisher alone
+        FleetPublisher publisher(rig.host, configFor(broker));
         publisher.start();
         QTRY_COMPARE_WITH_TIMEOUT(publisher.link(), FleetPublisher::Link::Up, WaitMs);
         for (int i = 0; i < 3; ++i)
             publisher.journalRow(row(i), {});
         const QString refused = u"MQTT broker refused journal rows (not authorised): they wait in the outbox"_s;
-        QTRY_COMPARE_WITH_TIMEOUT(host.statuses, QStringList{refused}, WaitMs);
+        QTRY_COMPARE_WITH_TIMEOUT(rig.host.statuses, QStringList{refused}, WaitMs);
         QTest::qWait(3500); // offered again after 1 s and 2 s: refused again, and not said again
-        QCOMPARE(host.statuses, QStringList{refused});
-        QCOMPARE(host.log, QStringList{refused});
-        QCOMPARE(host.pane.count(refused), 1);
-        QCOMPARE(folder.read(u"Log/.mqtt-outbox"_s).count('\n'), 3);
+        QCOMPARE(rig.host.statuses, QStringList{refused});
+        QCOMPARE(rig.host.log, QStringList{refused});
+        QCOMPARE(rig.host.pane.count(refused), 1);
+        QCOMPARE(rig.read(u"Log/.mqtt-outbox"_s).count('\n'), 3);
         QVERIFY(sub.payloads(u"runs"_s).isEmpty());
 
         QVERIFY(acl("topic readwrite tessaloran/#\n"));
         broker.reload();
         QTRY_COMPARE_WITH_TIMEOUT(askedOf(sub.payloads(u"runs"_s)), (QStringList{u"0"_s, u"1"_s, u"2"_s}), WaitMs);
-        QTRY_VERIFY_WITH_TIMEOUT(!QFile::exists(folder.path(u"Log/.mqtt-outbox"_s)), WaitMs);
+        QTRY_VERIFY_WITH_TIMEOUT(!QFile::exists(rig.path(u"Log/.mqtt-outbox"_s)), WaitMs);
         QCOMPARE(askedOf(sub.payloads(u"runs"_s)).size(), 3);
     }
 
@@ -395,17 +383,15 @@ private slots:
         QVERIFY(broker.start());
         Broker::Subscriber sub(broker);
         QVERIFY(sub.waitReady());
-        TestFolder folder("[MQTT]\r\nBroker=127.0.0.1:" + QByteArray::number(broker.port) + "\r\nStation=" + setting
-                          + "\r\n");
-        FakePlatform platform;
-        platform.folder = folder.dir.path();
-        FakeHost host(platform, uidsFor(1));
-        FleetPublisher publisher(host, FleetConfig::read().value());
+        Rig rig(uidsFor(1), 0);
+        rig.write(u"Vorn.ini"_s,
+                  "[MQTT]\r\nBroker=127.0.0.1:" + QByteArray::number(broker.port) + "\r\nStation=" + setting + "\r\n");
+        FleetPublisher publisher(rig.host, FleetConfig::read().value());
         publisher.start();
         publisher.journalRow(row(1), {});
         if (station.isEmpty()) {
             const QString name = FleetConfig::settingText(QString::fromLatin1(setting));
-            QCOMPARE(host.statuses,
+            QCOMPARE(rig.host.statuses,
                      QStringList{u"MQTT not started: Station \"%1\" cannot be a topic name"_s.arg(name)});
             QCOMPARE(publisher.attempts(), 0);
             return;
@@ -417,45 +403,31 @@ private slots:
 
     // The real console with the settings as the operator writes them, killed: it cannot say goodbye, the
     // broker says it for it. Over TLS, with a CA made here, and a login from a password file.
-    void offlineWhenKilled_data()
-    {
-        QTest::addColumn<bool>("tls");
-        QTest::newRow("plain") << false;
-        QTest::newRow("TLS and a login") << true;
-    }
     void offlineWhenKilled()
     {
-        QFETCH(bool, tls);
         Broker broker;
-        QByteArray mqtt = "Broker=127.0.0.1:" + QByteArray::number(broker.port) + "\r\n";
-        QStringList connection;
-        if (tls) {
-            QProcess openssl;
-            openssl.setWorkingDirectory(broker.dir.path());
-            openssl.start(u"sh"_s, {u"-ec"_s, uR"(key="-newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes"
-                openssl req -x509 $key -keyout ca.key -out ca.crt -days 2 -subj "/CN=Vorn test CA"
-                openssl req $key -keyout server.key -out server.csr -subj /CN=localhost
-                echo subjectAltName=DNS:localhost > ext.cnf
-                openssl x509 -req -in server.csr -CA ca.crt -CAkey ca.key -CAcreateserial -out server.crt -days 2 \
-                    -extfile ext.cnf
-                mosquitto_passwd -c -b passwords vorn "s3cret pass")"_s});
-            QVERIFY(openssl.waitForFinished(WaitMs) && openssl.exitCode() == 0);
-            const QByteArray dir = broker.dir.path().toUtf8() + '/';
-            QVERIFY(broker.start("cafile " + dir + "ca.crt\ncertfile " + dir + "server.crt\nkeyfile " + dir
-                                 + "server.key\nallow_anonymous false\npassword_file " + dir + "passwords\n"));
-            connection = {u"-h"_s,       u"localhost"_s,           u"-p"_s, QString::number(broker.port),
-                          u"--cafile"_s, broker.path(u"ca.crt"_s), u"-u"_s, u"vorn"_s,
-                          u"-P"_s,       u"s3cret pass"_s};
-            mqtt = "Broker=localhost:" + QByteArray::number(broker.port)
-                + "\r\nUser=vorn\r\nPassword File=mqtt-password\r\nCA File=ca.crt\r\n";
-        } else {
-            QVERIFY(broker.start());
-        }
-        Broker::Subscriber sub(broker, connection);
+        QProcess openssl;
+        openssl.setWorkingDirectory(broker.dir.path());
+        openssl.start(u"sh"_s, {u"-ec"_s, uR"(key="-newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes"
+            openssl req -x509 $key -keyout ca.key -out ca.crt -days 2 -subj "/CN=Vorn test CA"
+            openssl req $key -keyout server.key -out server.csr -subj /CN=localhost
+            echo subjectAltName=DNS:localhost > ext.cnf
+            openssl x509 -req -in server.csr -CA ca.crt -CAkey ca.key -CAcreateserial -out server.crt -days 2 \
+                -extfile ext.cnf
+            mosquitto_passwd -c -b passwords vorn "s3cret pass")"_s});
+        QVERIFY(openssl.waitForFinished(WaitMs) && openssl.exitCode() == 0);
+        const QByteArray dir = broker.dir.path().toUtf8() + '/';
+        QVERIFY(broker.start("cafile " + dir + "ca.crt\ncertfile " + dir + "server.crt\nkeyfile " + dir
+                             + "server.key\nallow_anonymous false\npassword_file " + dir + "passwords\n"));
+        Broker::Subscriber sub(broker,
+                               {u"-h"_s, u"localhost"_s, u"-p"_s, QString::number(broker.port), u"--cafile"_s,
+                                broker.path(u"ca.crt"_s), u"-u"_s, u"vorn"_s, u"-P"_s, u"s3cret pass"_s});
         QVERIFY(sub.waitReady());
-        TestFolder folder("[Settings]\r\nComm Port=7\r\n[MQTT]\r\nStation=press2\r\n" + mqtt);
+        TestFolder folder("[Settings]\r\nComm Port=7\r\n[MQTT]\r\nStation=press2\r\nBroker=localhost:"
+                          + QByteArray::number(broker.port)
+                          + "\r\nUser=vorn\r\nPassword File=mqtt-password\r\nCA File=ca.crt\r\n");
         folder.write(u"mqtt-password"_s, "s3cret pass\n");
-        QVERIFY(!tls || QFile::copy(broker.path(u"ca.crt"_s), folder.path(u"ca.crt"_s)));
+        QVERIFY(QFile::copy(broker.path(u"ca.crt"_s), folder.path(u"ca.crt"_s)));
         QProcess vorn;
         vorn.setEnvironment(QProcess::systemEnvironment() << u"QT_QPA_PLATFORM=offscreen"_s);
         vorn.start(QStringLiteral(VORN_EXECUTABLE), {u"--dir"_s, folder.dir.path()});

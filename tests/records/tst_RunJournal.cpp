@@ -88,30 +88,38 @@ private slots:
                                 + row + QStringList{QString(), QString()}}));
     }
 
-    // A name a spreadsheet would run as a formula is written with a ' before it, and read back without.
-    void formulaNames_data()
+    // What the writer writes, the reader reads back field for field; a name a spreadsheet would run as a
+    // formula is written with a ' before it, and read back without.
+    void roundTrip_data()
     {
         QTest::addColumn<QString>("name"); // the design's and the panel's
         QTest::addColumn<QString>("cell"); // what a spreadsheet finds in the file
         for (const QString &formula :
              {u"=1+2"_s, u"+cmd|' /C calc'!A0"_s, u"@SUM(1)"_s, u"-2+3"_s, u"\tTAB"_s, u"\r=1"_s, u"'=1"_s, u"''-1"_s})
             QTest::addRow("%s", qPrintable(formula)) << formula << u'\'' + formula;
-        for (const QString &plain : {u"RING-2"_s, u"'quoted"_s, u"'"_s, u"A=1"_s})
+        for (const QString &plain : {u"RING-2"_s, u"'quoted"_s, u"'"_s, u"A=1"_s, u"\u00dcnit, \"big\"\r\nline two"_s})
             QTest::addRow("%s", qPrintable(plain)) << plain << plain;
     }
-    void formulaNames()
+    void roundTrip()
     {
         QFETCH(QString, name);
         QFETCH(QString, cell);
         RunJournal j = journal();
         j.startRun(Start, name);
         j.addUnit(2, name, u"102"_s, u"12"_s);
-        j.finish();
+        j.sent(2);
+        j.finalReport(2, 10, false);
+        j.verdict(2, false, 10);
         QCOMPARE(rows().value(0).mid(1, 2), QStringList(2, cell));
         const journal::Read read = journal::parse(RunJournal::Header + m_written);
+        QCOMPARE(read.unreadable, 0);
         QCOMPARE(read.rows.size(), 1);
-        QCOMPARE(read.rows.at(0).design, name);
-        QCOMPARE(read.rows.at(0).unit, name);
+        const journal::Row &r = read.rows.front();
+        QCOMPARE(QStringList({r.timeText, r.design, r.unit, r.uid, r.asked, r.counted, r.shortBy, r.result, r.verdict,
+                              r.actual}),
+                 QStringList({u"2026-12-06T14:03:12"_s, name, name, u"102"_s, u"12"_s, u"10"_s, QString(), u"short"_s,
+                              u"NOT OK"_s, u"10"_s}));
+        QCOMPARE(QDateTime(r.day, r.time), Start);
         QCOMPARE(journal::fields(m_written).mid(1, 2), QStringList(2, name));
     }
 

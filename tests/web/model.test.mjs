@@ -88,7 +88,7 @@ test('totals: the console summary; the yield worked out when the console sent no
 const row = (station, id, time, unitName, result = 'complete') =>
     [`tessaloran/${station}/runs`, JSON.stringify({ id, time, unit: unitName, result, design: 'HALF', asked: '10', counted: result === 'short' ? '7' : '10' })];
 
-test('runs strip: newest first, a resent row once, at most 50', () => {
+test('runs strip: newest first, a resent row once, at most 50; the last run of each station', () => {
     const fleet = new Fleet();
     const results = [
         fleet.apply(...row('a', 'r1', '2026-12-06T10:00:00', 'UNIT 1')),
@@ -106,14 +106,11 @@ test('runs strip: newest first, a resent row once, at most 50', () => {
         fleet.apply(...row('d', `d${i}`, `2026-12-06T12:${String(i % 60).padStart(2, '0')}:00`, 'UNIT 1'));
     assert.equal(fleet.strip.length, StripLength);
     assert.ok(fleet.strip.every((r, i) => i === 0 || fleet.strip[i - 1].time >= r.time));
-});
-
-test('last run: the shift message gives it to a board opened later; a newer live run replaces it', () => {
-    const fleet = new Fleet();
+    // The shift message gives the last run to a board opened later; a newer live run replaces it.
     const last = { time: '2026-12-06T10:00:00', design: 'HALF', rows: [{ unit: 'UNIT 1', result: 'stuck' }, null] };
-    fleet.apply('tessaloran/a/shift', JSON.stringify({ time: '2026-12-06T10:05:00', last }), true);
-    assert.equal(runOutcome(fleet.stations.get('a').last.rows), '1 stuck');
-    fleet.apply(...row('a', 'x', '2026-12-06T10:30:00', 'UNIT 2'));
-    fleet.apply('tessaloran/a/shift', JSON.stringify({ time: '2026-12-06T10:31:00', last }), true);
-    assert.deepEqual(fleet.stations.get('a').last.rows.map((r) => r.unit), ['UNIT 2']);
+    fleet.apply('tessaloran/e/shift', JSON.stringify({ time: '2026-12-06T10:05:00', last }), true);
+    assert.equal(runOutcome(fleet.stations.get('e').last.rows), '1 stuck');
+    fleet.apply(...row('e', 'x', '2026-12-06T10:30:00', 'UNIT 2'));
+    fleet.apply('tessaloran/e/shift', JSON.stringify({ time: '2026-12-06T10:31:00', last }), true);
+    assert.deepEqual(fleet.stations.get('e').last.rows.map((r) => r.unit), ['UNIT 2']);
 });
