@@ -13,9 +13,11 @@
 #include <QPushButton>
 #include <QTableWidget>
 #include <QThread>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -168,9 +170,15 @@ void ShiftReportWindow::pickerChanged()
 
 void ShiftReportWindow::journalWritten()
 {
-    const QDate today = m_clock().date();
-    if (m_from->date() <= today && today <= m_to->date())
-        load();
+    // A row written and the pending rows changing come together: one reading for all of them.
+    if (std::exchange(m_journalChanged, true))
+        return;
+    QTimer::singleShot(0, this, [this] {
+        m_journalChanged = false;
+        const QDate today = m_clock().date();
+        if (m_from->date() <= today && today <= m_to->date())
+            load();
+    });
 }
 
 void ShiftReportWindow::load()

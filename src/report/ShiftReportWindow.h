@@ -62,6 +62,8 @@ private:
     QThread *m_loader = nullptr;
     std::shared_ptr<std::atomic_bool> m_cancel;
     bool m_reloadDue = false;
+    // A reading of today's journal is queued for the next pass of the event loop.
+    bool m_journalChanged = false;
     QString m_saved; // what the last "Save PDF" said
 
     QDateEdit *m_from = nullptr;
