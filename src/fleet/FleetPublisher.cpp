@@ -613,6 +613,8 @@ QString FleetPublisher::tlsProblem(mosquitto *client, int rc, const QString &hos
     default: return QStringLiteral("its certificate: ") + QString::fromUtf8(X509_verify_cert_error_string(v));
     }
 #else
+    Q_UNUSED(client)
+    Q_UNUSED(host)
     return handshake;
 #endif
 }
