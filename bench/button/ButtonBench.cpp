@@ -6,9 +6,9 @@
 //
 //   bench_button
 
-#include "AnimationClock.h"
-#include "ButtonFace.h"
-#include "ctxPatchButton.h"
+#include "common/AnimationClock.h"
+#include "ninepatch/ButtonFace.h"
+#include "ninepatch/ctxPatchButton.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -3,10 +3,10 @@
 // The main window as far as the receive path sees it: the real daily log and the real message pane,
 // unit panels that only hold their values.
 
-#include "DailyLog.h"
 #include "FakeHost.h"
 #include "FakePlatform.h"
-#include "MessagePane.h"
+#include "app/MessagePane.h"
+#include "records/DailyLog.h"
 
 // Five units, UIDs 101 to 105; what the receive path writes goes to the real pane and the real log.
 class BenchHost : public FakeHost

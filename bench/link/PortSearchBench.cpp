@@ -2,11 +2,11 @@
 // names N pseudo-terminals that never answer and then the controller. Prints the time to the result next to
 // the time a walk of the list one port after the other takes (N x 2.65 s before the controller answers).
 
-#include "Comm1.h"
 #include "FakePlatform.h"
-#include "PortFolder.h"
 #include "PtyPeer.h"
-#include "modMain.h"
+#include "link/Comm1.h"
+#include "link/PortFolder.h"
+#include "link/modMain.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

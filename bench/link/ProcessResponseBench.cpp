@@ -5,10 +5,10 @@
 // that never answers), whose ratio is held to 0.95.
 
 #include "BenchHost.h"
-#include "Comm1.h"
-#include "CommandSender.h"
-#include "PortFolder.h"
-#include "ResponseProcessor.h"
+#include "link/Comm1.h"
+#include "link/CommandSender.h"
+#include "link/PortFolder.h"
+#include "link/ResponseProcessor.h"
 
 #include <QApplication>
 #include <QDir>
@@ -22,8 +22,8 @@
 
 #ifdef VORN_HAVE_FLEET
 #include "Broker.h"
-#include "FleetPublisher.h"
-#include "dUnit.h"
+#include "fleet/FleetPublisher.h"
+#include "units/dUnit.h"
 #endif
 
 #ifdef Q_OS_UNIX

@@ -4,11 +4,11 @@
 // amount of traffic.
 
 #include "BenchHost.h"
-#include "Comm1.h"
-#include "CommandSender.h"
-#include "PortFolder.h"
 #include "PtyPeer.h"
-#include "ResponseProcessor.h"
+#include "link/Comm1.h"
+#include "link/CommandSender.h"
+#include "link/PortFolder.h"
+#include "link/ResponseProcessor.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

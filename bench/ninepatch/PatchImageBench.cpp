@@ -6,8 +6,8 @@
 //   bench_ninepatch --cells FILE.png  draw every atlas cell at three sizes (the picture in docs/)
 //   bench_ninepatch --atlas FILE.png  the raw atlas, four times enlarged, for checking the markers
 
-#include "StyleAtlas.h"
-#include "cPatchImage.h"
+#include "ninepatch/StyleAtlas.h"
+#include "ninepatch/cPatchImage.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -3,8 +3,8 @@
 // its line sent, its final count, its verdict), spread over the 200 ms between the run's lines. Then how long
 // the start after a crash takes to recover 20,000 pending rows into the day's journal (the bound is 1 s).
 
-#include "DailyLog.h"
-#include "RunJournal.h"
+#include "records/DailyLog.h"
+#include "records/RunJournal.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

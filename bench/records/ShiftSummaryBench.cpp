@@ -2,9 +2,9 @@
 // busy month of five units leaves them. The report window reads them on a thread of its own; the
 // command line waits for them. Then the memory a journal of the largest size read (64 MiB) takes: the
 // process's peak resident memory before and after summing it.
-#include "JournalReader.h"
-#include "RunJournal.h"
-#include "ShiftSummary.h"
+#include "records/JournalReader.h"
+#include "records/RunJournal.h"
+#include "records/ShiftSummary.h"
 
 #include <QCoreApplication>
 #include <QDir>

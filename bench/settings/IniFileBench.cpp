@@ -1,9 +1,9 @@
 // Prints how long the settings operations take on files of growing size, to show that every operation
 // stays linear in the file's size (a tenfold file should take about ten times as long, not a hundredfold).
 
-#include "IniFile.h"
-#include "SettingsSchema.h"
-#include "mSettings.h"
+#include "settings/IniFile.h"
+#include "settings/SettingsSchema.h"
+#include "settings/mSettings.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -1,6 +1,6 @@
-#include "ConsoleSettingsDialog.h"
+#include "app/ConsoleSettingsDialog.h"
 
-#include "PortFolder.h"
+#include "link/PortFolder.h"
 
 #include <QComboBox>
 #include <QFormLayout>

@@ -1,4 +1,4 @@
-#include "MessagePane.h"
+#include "app/MessagePane.h"
 
 #include <QTextBlock>
 #include <QTextCursor>

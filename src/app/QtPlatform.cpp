@@ -1,6 +1,6 @@
-#include "QtPlatform.h"
+#include "app/QtPlatform.h"
 
-#include "PortFolder.h"
+#include "link/PortFolder.h"
 
 #include <QCoreApplication>
 #include <QInputDialog>

@@ -1,4 +1,4 @@
-#include "SignalCloser.h"
+#include "app/SignalCloser.h"
 
 #include <QSocketNotifier>
 #include <QWidget>

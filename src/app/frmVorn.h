@@ -1,7 +1,7 @@
 #pragma once
 
-#include "ConsoleHost.h"
-#include "LegacyTimer.h"
+#include "common/LegacyTimer.h"
+#include "host/ConsoleHost.h"
 
 #include <QHash>
 #include <QMap>

@@ -1,11 +1,11 @@
-#include "ProgramFolder.h"
-#include "QtPlatform.h"
-#include "ReportCommand.h"
-#include "ShiftReportWindow.h"
-#include "SignalCloser.h"
-#include "ctxPatchButton.h"
-#include "frmVorn.h"
-#include "mSettings.h"
+#include "app/ProgramFolder.h"
+#include "app/QtPlatform.h"
+#include "app/SignalCloser.h"
+#include "app/frmVorn.h"
+#include "ninepatch/ctxPatchButton.h"
+#include "report/ReportCommand.h"
+#include "report/ShiftReportWindow.h"
+#include "settings/mSettings.h"
 
 #include <QApplication>
 #include <QCommandLineParser>

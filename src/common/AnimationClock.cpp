@@ -1,4 +1,4 @@
-#include "AnimationClock.h"
+#include "common/AnimationClock.h"
 
 #include <chrono>
 

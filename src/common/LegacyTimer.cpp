@@ -1,4 +1,4 @@
-#include "LegacyTimer.h"
+#include "common/LegacyTimer.h"
 
 LegacyTimer::LegacyTimer(QObject *parent)
     : QObject(parent)

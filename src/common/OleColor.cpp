@@ -1,4 +1,4 @@
-#include "OleColor.h"
+#include "common/OleColor.h"
 
 #include <QGuiApplication>
 

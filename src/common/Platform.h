@@ -1,6 +1,6 @@
 #pragma once
 
-#include "AnimationClock.h"
+#include "common/AnimationClock.h"
 
 #include <QDateTime>
 #include <QString>

@@ -1,8 +1,8 @@
-#include "CommandConsole.h"
+#include "console/CommandConsole.h"
 
-#include "CommandSender.h"
-#include "SettingsSchema.h"
-#include "ctxPatchButton.h"
+#include "link/CommandSender.h"
+#include "ninepatch/ctxPatchButton.h"
+#include "settings/SettingsSchema.h"
 
 #include <QKeyEvent>
 #include <QLineEdit>

@@ -1,15 +1,15 @@
-#include "DesignBook.h"
+#include "designs/DesignBook.h"
 
-#include "Ansi.h"
-#include "CommandSender.h"
-#include "ConsoleHost.h"
-#include "DispenseRun.h"
-#include "IniFile.h"
-#include "NumberText.h"
-#include "Platform.h"
-#include "SettingsSchema.h"
-#include "ctxPatchButton.h"
-#include "mSettings.h"
+#include "common/Ansi.h"
+#include "common/NumberText.h"
+#include "common/Platform.h"
+#include "designs/DispenseRun.h"
+#include "host/ConsoleHost.h"
+#include "link/CommandSender.h"
+#include "ninepatch/ctxPatchButton.h"
+#include "settings/IniFile.h"
+#include "settings/SettingsSchema.h"
+#include "settings/mSettings.h"
 
 #include <QApplication>
 #include <QFileInfo>

@@ -1,10 +1,10 @@
-#include "DispenseRun.h"
+#include "designs/DispenseRun.h"
 
-#include "CommandSender.h"
-#include "ConsoleHost.h"
-#include "NumberText.h"
-#include "Platform.h"
-#include "RunJournal.h"
+#include "common/NumberText.h"
+#include "common/Platform.h"
+#include "host/ConsoleHost.h"
+#include "link/CommandSender.h"
+#include "records/RunJournal.h"
 
 #include <QStringList>
 

@@ -1,7 +1,7 @@
-#include "Fleet.h"
+#include "fleet/Fleet.h"
 
-#include "FleetConfig.h"
-#include "FleetPublisher.h"
+#include "fleet/FleetConfig.h"
+#include "fleet/FleetPublisher.h"
 
 std::unique_ptr<Fleet> Fleet::make(ConsoleHost &host)
 {

@@ -1,9 +1,9 @@
-#include "FleetConfig.h"
+#include "fleet/FleetConfig.h"
 
-#include "SettingsSchema.h"
-#include "mSettings.h"
+#include "settings/SettingsSchema.h"
+#include "settings/mSettings.h"
 
-#include "Ansi.h"
+#include "common/Ansi.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,9 +1,9 @@
-#include "FleetMessages.h"
+#include "fleet/FleetMessages.h"
 
-#include "JournalReader.h"
+#include "records/JournalReader.h"
 
-#include "NumberText.h"
-#include "UnitModel.h"
+#include "common/NumberText.h"
+#include "host/UnitModel.h"
 
 #include <cmath>
 #include <variant>

@@ -1,11 +1,11 @@
-#include "FleetPublisher.h"
+#include "fleet/FleetPublisher.h"
 
-#include "ConsoleHost.h"
-#include "FleetMessages.h"
-#include "Platform.h"
-#include "RunJournal.h"
-#include "SetAside.h"
-#include "ShiftMessage.h"
+#include "common/Platform.h"
+#include "fleet/FleetMessages.h"
+#include "fleet/ShiftMessage.h"
+#include "host/ConsoleHost.h"
+#include "records/RunJournal.h"
+#include "records/SetAside.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "Fleet.h"
-#include "FleetConfig.h"
-#include "Outbox.h"
+#include "fleet/Fleet.h"
+#include "fleet/FleetConfig.h"
+#include "fleet/Outbox.h"
 
 #include <QByteArray>
 #include <QHash>

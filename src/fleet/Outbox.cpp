@@ -1,4 +1,4 @@
-#include "Outbox.h"
+#include "fleet/Outbox.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,8 +1,8 @@
-#include "ShiftMessage.h"
+#include "fleet/ShiftMessage.h"
 
-#include "JournalReader.h"
-#include "NumberText.h"
-#include "ShiftSummary.h"
+#include "common/NumberText.h"
+#include "records/JournalReader.h"
+#include "records/ShiftSummary.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

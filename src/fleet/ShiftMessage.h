@@ -1,6 +1,6 @@
 #pragma once
 
-#include "JournalRow.h"
+#include "records/JournalRow.h"
 
 #include <QByteArray>
 #include <QDateTime>

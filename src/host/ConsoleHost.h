@@ -1,6 +1,6 @@
 #pragma once
 
-#include "UnitModel.h"
+#include "host/UnitModel.h"
 
 #include <QString>
 #include <optional>

@@ -1,4 +1,4 @@
-#include "UnitModel.h"
+#include "host/UnitModel.h"
 
 UnitModel::UnitModel(QObject *parent)
     : QObject(parent)

@@ -1,7 +1,7 @@
-#include "Comm1.h"
+#include "link/Comm1.h"
 
-#include "Ansi.h"
-#include "PortFolder.h"
+#include "common/Ansi.h"
+#include "link/PortFolder.h"
 
 #include <QElapsedTimer>
 #include <QSerialPort>

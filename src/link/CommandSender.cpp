@@ -1,11 +1,11 @@
-#include "CommandSender.h"
+#include "link/CommandSender.h"
 
-#include "Comm1.h"
-#include "ConsoleHost.h"
-#include "NumberText.h"
-#include "Platform.h"
-#include "RunJournal.h"
-#include "SettingsSchema.h"
+#include "common/NumberText.h"
+#include "common/Platform.h"
+#include "host/ConsoleHost.h"
+#include "link/Comm1.h"
+#include "records/RunJournal.h"
+#include "settings/SettingsSchema.h"
 
 #include <QHash>
 #include <QSet>

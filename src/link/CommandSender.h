@@ -6,7 +6,7 @@
 #include <QString>
 #include <QStringList>
 
-#include "SendQueue.h"
+#include "link/SendQueue.h"
 
 #include <optional>
 #include <utility>

@@ -1,4 +1,4 @@
-#include "PortFolder.h"
+#include "link/PortFolder.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,13 +1,13 @@
-#include "ResponseProcessor.h"
+#include "link/ResponseProcessor.h"
 
-#include "Comm1.h"
-#include "CommandSender.h"
-#include "ConsoleHost.h"
-#include "Markers.h"
-#include "NumberText.h"
-#include "Platform.h"
-#include "RunJournal.h"
-#include "SettingsSchema.h"
+#include "common/Markers.h"
+#include "common/NumberText.h"
+#include "common/Platform.h"
+#include "host/ConsoleHost.h"
+#include "link/Comm1.h"
+#include "link/CommandSender.h"
+#include "records/RunJournal.h"
+#include "settings/SettingsSchema.h"
 
 #include <utility>
 

@@ -1,6 +1,6 @@
-#include "SendQueue.h"
+#include "link/SendQueue.h"
 
-#include "Platform.h"
+#include "common/Platform.h"
 
 SendQueue::SendQueue(Platform &platform, QObject *parent)
     : QObject(parent)

@@ -1,7 +1,7 @@
-#include "modMain.h"
+#include "link/modMain.h"
 
-#include "NumberText.h"
-#include "Platform.h"
+#include "common/NumberText.h"
+#include "common/Platform.h"
 
 #include <QSet>
 

@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "Comm1.h"
+#include "link/Comm1.h"
 
 class Platform;
 

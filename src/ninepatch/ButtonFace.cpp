@@ -1,7 +1,7 @@
-#include "ButtonFace.h"
+#include "ninepatch/ButtonFace.h"
 
-#include "OleColor.h"
-#include "cPatchImage.h"
+#include "common/OleColor.h"
+#include "ninepatch/cPatchImage.h"
 
 #include <QFontDatabase>
 #include <QIcon>

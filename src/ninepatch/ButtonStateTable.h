@@ -1,6 +1,6 @@
 #pragma once
 
-#include "OleColor.h"
+#include "common/OleColor.h"
 
 #include <QByteArray>
 #include <QFont>

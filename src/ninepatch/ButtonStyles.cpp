@@ -1,7 +1,7 @@
-#include "ButtonStyles.h"
+#include "ninepatch/ButtonStyles.h"
 
-#include "StyleAtlas.h"
-#include "cPatchImage.h"
+#include "ninepatch/StyleAtlas.h"
+#include "ninepatch/cPatchImage.h"
 
 namespace buttonstyles {
 

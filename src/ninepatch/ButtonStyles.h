@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ButtonStateTable.h"
+#include "ninepatch/ButtonStateTable.h"
 
 #include <optional>
 

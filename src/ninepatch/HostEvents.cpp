@@ -1,4 +1,4 @@
-#include "HostEvents.h"
+#include "ninepatch/HostEvents.h"
 
 #include <QDropEvent>
 #include <QKeyEvent>

@@ -1,4 +1,4 @@
-#include "PropertyBag.h"
+#include "ninepatch/PropertyBag.h"
 
 #include <QFont>
 #include <QLocale>

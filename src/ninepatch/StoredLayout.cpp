@@ -1,6 +1,6 @@
-#include "StoredLayout.h"
+#include "ninepatch/StoredLayout.h"
 
-#include "ctxPatchButton.h"
+#include "ninepatch/ctxPatchButton.h"
 
 #include <QFile>
 #include <QWidget>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "PropertyBag.h"
+#include "ninepatch/PropertyBag.h"
 
 #include <QLatin1String>
 #include <QList>

@@ -1,6 +1,6 @@
-#include "StyleAtlas.h"
+#include "ninepatch/StyleAtlas.h"
 
-#include "cPatchImage.h"
+#include "ninepatch/cPatchImage.h"
 
 #include <QFile>
 

@@ -1,4 +1,4 @@
-#include "cPatchImage.h"
+#include "ninepatch/cPatchImage.h"
 
 #include <QBrush>
 #include <QBuffer>

@@ -1,9 +1,9 @@
-#include "ctxPatchButton.h"
+#include "ninepatch/ctxPatchButton.h"
 
-#include "ButtonFace.h"
-#include "ButtonStyles.h"
-#include "HostEvents.h"
-#include "cPatchImage.h"
+#include "ninepatch/ButtonFace.h"
+#include "ninepatch/ButtonStyles.h"
+#include "ninepatch/HostEvents.h"
+#include "ninepatch/cPatchImage.h"
 
 #include <QApplication>
 #include <QKeyEvent>

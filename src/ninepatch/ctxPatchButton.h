@@ -1,8 +1,8 @@
 #pragma once
 
-#include "AnimationClock.h"
-#include "ButtonStateTable.h"
-#include "OleColor.h"
+#include "common/AnimationClock.h"
+#include "common/OleColor.h"
+#include "ninepatch/ButtonStateTable.h"
 
 #include <QByteArray>
 #include <QFont>

@@ -1,10 +1,10 @@
 // The painting of ctxPatchButton. It goes through three steps: invalidate forgets what no longer matches
 // the button, compose builds what is missing, present puts the result on a painter.
 
-#include "ctxPatchButton.h"
+#include "ninepatch/ctxPatchButton.h"
 
-#include "ButtonFace.h"
-#include "OleColor.h"
+#include "common/OleColor.h"
+#include "ninepatch/ButtonFace.h"
 
 #include <QPainter>
 #include <QTimer>

@@ -1,8 +1,8 @@
 // How ctxPatchButton keeps its properties in a stored layout, and the values of a newly placed button.
 
-#include "ctxPatchButton.h"
+#include "ninepatch/ctxPatchButton.h"
 
-#include "PropertyBag.h"
+#include "ninepatch/PropertyBag.h"
 
 #include <QApplication>
 

@@ -1,6 +1,6 @@
-#include "DailyLog.h"
+#include "records/DailyLog.h"
 
-#include "Ansi.h"
+#include "common/Ansi.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "JournalReader.h"
+#include "records/JournalReader.h"
 
 #include <QDateTime>
 #include <QDir>

@@ -1,8 +1,8 @@
-#include "RunJournal.h"
+#include "records/RunJournal.h"
 
-#include "JournalReader.h"
-#include "NumberText.h"
-#include "SafeSave.h"
+#include "common/NumberText.h"
+#include "common/SafeSave.h"
+#include "records/JournalReader.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "SetAside.h"
+#include "records/SetAside.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,7 +1,7 @@
-#include "ShiftSummary.h"
+#include "records/ShiftSummary.h"
 
-#include "NumberText.h"
-#include "RunJournal.h"
+#include "common/NumberText.h"
+#include "records/RunJournal.h"
 
 #include <algorithm>
 

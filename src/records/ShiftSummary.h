@@ -1,6 +1,6 @@
 #pragma once
 
-#include "JournalReader.h"
+#include "records/JournalReader.h"
 
 #include <QByteArray>
 #include <QDate>

@@ -1,4 +1,4 @@
-#include "ReportCharts.h"
+#include "report/ReportCharts.h"
 
 #include <QBarCategoryAxis>
 #include <QBarSeries>

@@ -1,7 +1,7 @@
-#include "ReportCommand.h"
+#include "report/ReportCommand.h"
 
-#include "ReportPdf.h"
-#include "ShiftSummary.h"
+#include "records/ShiftSummary.h"
+#include "report/ReportPdf.h"
 
 #include <QDir>
 #include <QRegularExpression>

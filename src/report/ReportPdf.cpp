@@ -1,6 +1,6 @@
-#include "ReportPdf.h"
+#include "report/ReportPdf.h"
 
-#include "ReportCharts.h"
+#include "report/ReportCharts.h"
 
 #include <QChart>
 #include <QDir>

@@ -1,7 +1,7 @@
-#include "ShiftReportWindow.h"
+#include "report/ShiftReportWindow.h"
 
-#include "ReportCharts.h"
-#include "ReportPdf.h"
+#include "report/ReportCharts.h"
+#include "report/ReportPdf.h"
 
 #include <QChart>
 #include <QChartView>

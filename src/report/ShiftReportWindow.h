@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ShiftSummary.h"
+#include "records/ShiftSummary.h"
 
 #include <QDateTime>
 #include <QWidget>

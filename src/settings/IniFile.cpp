@@ -1,6 +1,6 @@
-#include "IniFile.h"
+#include "settings/IniFile.h"
 
-#include "Ansi.h"
+#include "common/Ansi.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -9,7 +9,7 @@
 #include <QFileInfo>
 #include <QHash>
 
-#include "SafeSave.h"
+#include "common/SafeSave.h"
 
 #include <functional>
 #include <initializer_list>

@@ -1,6 +1,6 @@
-#include "SettingsSchema.h"
+#include "settings/SettingsSchema.h"
 
-#include "mSettings.h"
+#include "settings/mSettings.h"
 
 namespace SettingsSchema {
 

@@ -1,6 +1,6 @@
-#include "mSettings.h"
+#include "settings/mSettings.h"
 
-#include "IniFile.h"
+#include "settings/IniFile.h"
 
 #include <QCoreApplication>
 #include <QDir>

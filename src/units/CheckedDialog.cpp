@@ -1,4 +1,4 @@
-#include "CheckedDialog.h"
+#include "units/CheckedDialog.h"
 
 #include <QDialogButtonBox>
 #include <QFormLayout>

@@ -1,11 +1,11 @@
-#include "UnitHandlers.h"
+#include "units/UnitHandlers.h"
 
-#include "CommandSender.h"
-#include "ConsoleHost.h"
-#include "NumberText.h"
-#include "Platform.h"
-#include "RunJournal.h"
-#include "dUnit.h"
+#include "common/NumberText.h"
+#include "common/Platform.h"
+#include "host/ConsoleHost.h"
+#include "link/CommandSender.h"
+#include "records/RunJournal.h"
+#include "units/dUnit.h"
 
 #include <QDir>
 

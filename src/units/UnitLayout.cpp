@@ -1,4 +1,4 @@
-#include "UnitLayout.h"
+#include "units/UnitLayout.h"
 
 namespace unitlayout {
 

@@ -1,6 +1,6 @@
-#include "UnitSettingsDialog.h"
+#include "units/UnitSettingsDialog.h"
 
-#include "CommandSender.h"
+#include "link/CommandSender.h"
 
 #include <QFormLayout>
 #include <QLineEdit>

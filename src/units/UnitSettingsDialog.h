@@ -1,6 +1,6 @@
 #pragma once
 
-#include "CheckedDialog.h"
+#include "units/CheckedDialog.h"
 
 #include <QMap>
 #include <QString>

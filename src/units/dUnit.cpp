@@ -1,9 +1,9 @@
-#include "dUnit.h"
+#include "units/dUnit.h"
 
-#include "OleColor.h"
-#include "StoredLayout.h"
-#include "Twips.h"
-#include "ctxPatchButton.h"
+#include "common/OleColor.h"
+#include "common/Twips.h"
+#include "ninepatch/StoredLayout.h"
+#include "ninepatch/ctxPatchButton.h"
 
 #include <QContextMenuEvent>
 #include <QKeyEvent>

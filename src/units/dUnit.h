@@ -1,7 +1,7 @@
 #pragma once
 
-#include "UnitLayout.h"
-#include "UnitModel.h"
+#include "host/UnitModel.h"
+#include "units/UnitLayout.h"
 
 #include <QLabel>
 #include <QWidget>

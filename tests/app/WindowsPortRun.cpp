@@ -1,9 +1,9 @@
-#include "PortFolder.h"
-#include "QtPlatform.h"
-#include "ctxPatchButton.h"
-#include "dUnit.h"
-#include "frmVorn.h"
-#include "mSettings.h"
+#include "app/QtPlatform.h"
+#include "app/frmVorn.h"
+#include "link/PortFolder.h"
+#include "ninepatch/ctxPatchButton.h"
+#include "settings/mSettings.h"
+#include "units/dUnit.h"
 
 #include <QDate>
 #include <QDir>

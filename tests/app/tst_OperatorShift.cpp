@@ -1,12 +1,12 @@
 #include "Csv.h"
-#include "MessagePane.h"
-#include "RunJournal.h"
-#include "ShiftReportWindow.h"
 #include "Simulator.h"
 #include "TestFolder.h"
-#include "ctxPatchButton.h"
-#include "dUnit.h"
-#include "frmVorn.h"
+#include "app/MessagePane.h"
+#include "app/frmVorn.h"
+#include "ninepatch/ctxPatchButton.h"
+#include "records/RunJournal.h"
+#include "report/ShiftReportWindow.h"
+#include "units/dUnit.h"
 
 #include <QAction>
 #include <QDeadlineTimer>

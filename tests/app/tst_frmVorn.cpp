@@ -1,10 +1,10 @@
-#include "DesignBook.h"
 #include "FullDisk.h"
-#include "MessagePane.h"
-#include "RunJournal.h"
 #include "TestFolder.h"
-#include "dUnit.h"
-#include "frmVorn.h"
+#include "app/MessagePane.h"
+#include "app/frmVorn.h"
+#include "designs/DesignBook.h"
+#include "records/RunJournal.h"
+#include "units/dUnit.h"
 
 #include <QComboBox>
 #include <QDialog>

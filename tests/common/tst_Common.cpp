@@ -1,6 +1,6 @@
-#include "LegacyTimer.h"
-#include "Markers.h"
-#include "NumberText.h"
+#include "common/LegacyTimer.h"
+#include "common/Markers.h"
+#include "common/NumberText.h"
 
 #include <QSignalSpy>
 #include <QTest>

@@ -1,6 +1,6 @@
-#include "CommandConsole.h"
 #include "TestFolder.h"
-#include "ctxPatchButton.h"
+#include "console/CommandConsole.h"
+#include "ninepatch/ctxPatchButton.h"
 
 #include <QListWidget>
 #include <QSignalSpy>

@@ -1,7 +1,7 @@
-#include "DesignBook.h"
 #include "FullDisk.h"
 #include "TestFolder.h"
-#include "ctxPatchButton.h"
+#include "designs/DesignBook.h"
+#include "ninepatch/ctxPatchButton.h"
 
 #include <QListWidget>
 

@@ -1,7 +1,7 @@
 #include "Csv.h"
-#include "DispenseRun.h"
-#include "RunJournal.h"
 #include "TestFolder.h"
+#include "designs/DispenseRun.h"
+#include "records/RunJournal.h"
 
 using namespace Qt::Literals::StringLiterals;
 

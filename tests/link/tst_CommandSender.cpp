@@ -1,6 +1,6 @@
 #include "Csv.h"
-#include "RunJournal.h"
 #include "TestFolder.h"
+#include "records/RunJournal.h"
 
 #include <QElapsedTimer>
 #include <QTest>

@@ -1,4 +1,4 @@
-#include "PortFolder.h"
+#include "link/PortFolder.h"
 
 #include <QFile>
 #include <QFileInfo>

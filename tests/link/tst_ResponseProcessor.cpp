@@ -1,7 +1,7 @@
 #include "Csv.h"
-#include "RunJournal.h"
 #include "Seeds.h"
 #include "TestFolder.h"
+#include "records/RunJournal.h"
 
 #include <QFileInfo>
 #include <QRandomGenerator>

@@ -1,5 +1,5 @@
 #include "TestFolder.h"
-#include "modMain.h"
+#include "link/modMain.h"
 
 #include <QSignalSpy>
 #include <QTest>

@@ -1,6 +1,6 @@
-#include "AtlasPainter.h"
-#include "StyleAtlas.h"
-#include "cPatchImage.h"
+#include "atlas/AtlasPainter.h"
+#include "ninepatch/StyleAtlas.h"
+#include "ninepatch/cPatchImage.h"
 
 #include <QBuffer>
 #include <QPainter>

@@ -1,8 +1,8 @@
-#include "ButtonFace.h"
-#include "PropertyBag.h"
-#include "StoredLayout.h"
-#include "StyleAtlas.h"
-#include "ctxPatchButton.h"
+#include "ninepatch/ButtonFace.h"
+#include "ninepatch/PropertyBag.h"
+#include "ninepatch/StoredLayout.h"
+#include "ninepatch/StyleAtlas.h"
+#include "ninepatch/ctxPatchButton.h"
 
 #include <QApplication>
 #include <QPainter>

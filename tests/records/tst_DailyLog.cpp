@@ -1,5 +1,5 @@
-#include "DailyLog.h"
 #include "FullDisk.h"
+#include "records/DailyLog.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
 #include "Csv.h"
-#include "JournalReader.h"
-#include "RunJournal.h"
+#include "records/JournalReader.h"
+#include "records/RunJournal.h"
 
 #include <QFile>
 #include <QTemporaryDir>

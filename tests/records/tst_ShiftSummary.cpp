@@ -1,6 +1,6 @@
-#include "JournalReader.h"
-#include "RunJournal.h"
-#include "ShiftSummary.h"
+#include "records/JournalReader.h"
+#include "records/RunJournal.h"
+#include "records/ShiftSummary.h"
 
 #include <QDir>
 #include <QProcess>

@@ -1,6 +1,6 @@
-#include "JournalReader.h"
-#include "RunJournal.h"
-#include "ShiftReportWindow.h"
+#include "records/JournalReader.h"
+#include "records/RunJournal.h"
+#include "report/ShiftReportWindow.h"
 
 #include <QDateEdit>
 #include <QDir>

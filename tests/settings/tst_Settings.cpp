@@ -1,7 +1,7 @@
 #include "../support/FullDisk.h"
 #include "../support/Seeds.h"
-#include "IniFile.h"
-#include "mSettings.h"
+#include "settings/IniFile.h"
+#include "settings/mSettings.h"
 
 #include <QDir>
 #include <QHash>

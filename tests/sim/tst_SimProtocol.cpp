@@ -1,9 +1,9 @@
 #include "../support/Seeds.h"
-#include "LineSplitter.h"
-#include "NoiseSource.h"
-#include "OutputShaper.h"
-#include "SimController.h"
-#include "SimOptions.h"
+#include "sim/LineSplitter.h"
+#include "sim/NoiseSource.h"
+#include "sim/OutputShaper.h"
+#include "sim/SimController.h"
+#include "sim/SimOptions.h"
 
 #include <QTest>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ConsoleHost.h"
+#include "host/ConsoleHost.h"
 
 #include <QLineEdit>
 #include <QTest>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Platform.h"
+#include "common/Platform.h"
 
 #include <QPointer>
 #include <QProcess>

@@ -1,14 +1,14 @@
 #pragma once
 
-#include "Comm1.h"
-#include "CommandSender.h"
 #include "FakeHost.h"
 #include "FakePlatform.h"
-#include "PortFolder.h"
 #include "PtyPeer.h"
-#include "ResponseProcessor.h"
-#include "SettingsSchema.h"
-#include "mSettings.h"
+#include "link/Comm1.h"
+#include "link/CommandSender.h"
+#include "link/PortFolder.h"
+#include "link/ResponseProcessor.h"
+#include "settings/SettingsSchema.h"
+#include "settings/mSettings.h"
 
 #include <QTemporaryDir>
 #include <QWidget>

@@ -1,8 +1,8 @@
-#include "OleColor.h"
 #include "TestFolder.h"
-#include "UnitHandlers.h"
-#include "ctxPatchButton.h"
-#include "dUnit.h"
+#include "common/OleColor.h"
+#include "ninepatch/ctxPatchButton.h"
+#include "units/UnitHandlers.h"
+#include "units/dUnit.h"
 
 #include <QLabel>
 #include <QTest>

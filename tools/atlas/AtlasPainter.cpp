@@ -1,4 +1,4 @@
-#include "AtlasPainter.h"
+#include "atlas/AtlasPainter.h"
 
 #include <QBuffer>
 #include <QImageWriter>

@@ -1,4 +1,4 @@
-#include "LineSplitter.h"
+#include "sim/LineSplitter.h"
 
 LineSplitter::LineSplitter(qsizetype maxLength)
     : m_maxLength(maxLength)

@@ -1,4 +1,4 @@
-#include "NoiseSource.h"
+#include "sim/NoiseSource.h"
 
 NoiseSource::NoiseSource(quint32 seed)
     : m_rng(seed ^ 0x9e3779b9u)

@@ -1,4 +1,4 @@
-#include "OutputShaper.h"
+#include "sim/OutputShaper.h"
 
 OutputShaper::OutputShaper(const SimOptions &options, NoiseSource *noise)
     : m_split(options.split)

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "NoiseSource.h"
-#include "SimOptions.h"
+#include "sim/NoiseSource.h"
+#include "sim/SimOptions.h"
 
 #include <QByteArray>
 #include <QList>

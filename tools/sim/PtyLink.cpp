@@ -1,4 +1,4 @@
-#include "PtyLink.h"
+#include "sim/PtyLink.h"
 
 #include <QDir>
 #include <QFile>

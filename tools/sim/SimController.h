@@ -1,6 +1,6 @@
 #pragma once
 
-#include "SimOptions.h"
+#include "sim/SimOptions.h"
 
 #include <QByteArray>
 #include <QList>

@@ -1,4 +1,4 @@
-#include "SimRunner.h"
+#include "sim/SimRunner.h"
 
 #include <QSocketNotifier>
 

@@ -1,11 +1,11 @@
 #pragma once
 
-#include "LineSplitter.h"
-#include "NoiseSource.h"
-#include "OutputShaper.h"
-#include "PtyLink.h"
-#include "SimController.h"
-#include "SimOptions.h"
+#include "sim/LineSplitter.h"
+#include "sim/NoiseSource.h"
+#include "sim/OutputShaper.h"
+#include "sim/PtyLink.h"
+#include "sim/SimController.h"
+#include "sim/SimOptions.h"
 
 #include <QElapsedTimer>
 #include <QFile>

@@ -1,5 +1,5 @@
-#include "SimOptions.h"
-#include "SimRunner.h"
+#include "sim/SimOptions.h"
+#include "sim/SimRunner.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
