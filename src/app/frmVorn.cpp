@@ -134,7 +134,7 @@ frmVorn::frmVorn(Platform &platform, PortFolder *ports, QWidget *parent)
               reportHeld();
               return m_runs->heldCount() == 0;
           },
-          [this](const QString &message) { SetStatus(message); }))
+          [this](const QString &message) { setStatus(message); }))
     , m_sender(std::make_unique<CommandSender>(*this, *m_comm))
     , m_receiver(std::make_unique<ResponseProcessor>(*this, *m_comm, *m_sender))
     , m_unitHandlers(std::make_unique<UnitHandlers>(*this, *m_sender))
@@ -174,7 +174,7 @@ frmVorn::frmVorn(Platform &platform, PortFolder *ports, QWidget *parent)
     // are in use (the status line may soon say something else, the pane keeps it).
     mSettings::setUnreadableHandler([this](const QString &fileName) {
         const QString text = fileName + QStringLiteral(" could not be read: using defaults");
-        SetStatus(text);
+        setStatus(text);
         prependOut(text + QStringLiteral("\r\n"));
     });
     // An operator action that fails is said, never swallowed: the console goes on with the next one.
@@ -187,10 +187,10 @@ frmVorn::frmVorn(Platform &platform, PortFolder *ports, QWidget *parent)
     });
 
     connect(m_search.get(), &modMain::FindPort::probingConfiguredPort, this, [this](qint32 port) {
-        SetStatus(QStringLiteral("Looking for the controller on Port ") + QString::number(port));
+        setStatus(QStringLiteral("Looking for the controller on Port ") + QString::number(port));
     });
     connect(m_search.get(), &modMain::FindPort::probingDeviceList, this, [this](int ports) {
-        SetStatus(QStringLiteral("Looking for the controller: ") + QString::number(ports)
+        setStatus(QStringLiteral("Looking for the controller: ") + QString::number(ports)
                   + (ports == 1 ? QStringLiteral(" port") : QStringLiteral(" ports")));
     });
     connect(m_search.get(), &modMain::FindPort::finished, this, &frmVorn::searchFinished);
@@ -238,7 +238,7 @@ frmVorn::frmVorn(Platform &platform, PortFolder *ports, QWidget *parent)
         today);
     // What is no row (a hand edit, zeros a power cut left) goes into no journal, and is kept where it can be seen.
     if (!rejected.isEmpty())
-        LOG(setaside::note(rejected.size(), QStringLiteral("Log/.pending-Runs.csv"),
+        log(setaside::note(rejected.size(), QStringLiteral("Log/.pending-Runs.csv"),
                            setaside::append(m_runs->folder(), QStringLiteral("pending"), today, rejected.join())));
 }
 
@@ -277,7 +277,7 @@ void frmVorn::reportHeld()
     const qsizetype held = m_log->heldCount() + m_runs->heldCount();
     if (held == 0) {
         if (m_heldShown > 0 && statusText().startsWith(prefix))
-            SetStatus(QString());
+            setStatus(QString());
         m_heldShown = 0;
         return;
     }
@@ -287,7 +287,7 @@ void frmVorn::reportHeld()
         return;
     m_heldShown = held;
     m_heldShownAt = now;
-    SetStatus(prefix + QString::number(held)
+    setStatus(prefix + QString::number(held)
               + (held == 1 ? QStringLiteral(" entry held") : QStringLiteral(" entries held")));
 }
 
@@ -446,7 +446,7 @@ void frmVorn::load()
     m_timer1->start();
 
     fillDesigns();
-    FillCommands();
+    fillCommands();
 
     setFilterMode(Setting(Key::ShowMessages).read() == QStringLiteral("A") ? MessageFilter::All
                                                                            : MessageFilter::Important);
@@ -511,10 +511,10 @@ void frmVorn::searchFinished(qint32 port)
     m_sender->setSearching(false);
     if (port >= 1) {
         m_sender->markControllerFound();
-        SetStatus(QStringLiteral("Tessaloran Controller found on Port ") + QString::number(port), 3);
+        setStatus(QStringLiteral("Tessaloran Controller found on Port ") + QString::number(port), 3);
         Setting(Key::CommPort).write(QString::number(port));
     } else {
-        SetStatus(QStringLiteral("No controller found - press F5 to search again"));
+        setStatus(QStringLiteral("No controller found - press F5 to search again"));
     }
     // The greeting, and whatever the controller said with it or while the search ran, is no less the
     // controller's word than what the poll takes.
@@ -530,7 +530,7 @@ bool frmVorn::settingsRefused()
     else if (isSearching())
         why = QStringLiteral("Settings cannot be changed while the controller is being looked for");
     if (!why.isEmpty())
-        SetStatus(why, 5);
+        setStatus(why, 5);
     return !why.isEmpty();
 }
 
@@ -565,7 +565,7 @@ void frmVorn::applyUnitSettings(int n, const QString &uid, const QString &size)
         return;
     }
     initControls();
-    SetStatus(unit + QStringLiteral(" settings stored"), 5);
+    setStatus(unit + QStringLiteral(" settings stored"), 5);
 }
 
 void frmVorn::openConsoleSettings()
@@ -611,7 +611,7 @@ void frmVorn::storeConsoleSettings(int units, int port)
     }
     // The layout pass adds panels but removes none: fewer units are shown from the next start.
     initControls();
-    SetStatus(fewer ? QStringLiteral("The number of units takes effect at the next start")
+    setStatus(fewer ? QStringLiteral("The number of units takes effect at the next start")
                     : QStringLiteral("Console settings stored"),
               5);
     if (portChanged)
@@ -678,7 +678,7 @@ void frmVorn::initControls()
     }
     if (!shared.isEmpty() && shared != m_sharedUidSaid) {
         const QString text = shared + QStringLiteral(" - right-click a unit to set its UID");
-        SetStatus(text);
+        setStatus(text);
         prependOut(text + QStringLiteral("\r\n"));
     }
     m_sharedUidSaid = shared;
@@ -756,7 +756,7 @@ void frmVorn::saveWindowPosition()
 
 // --- status line and message pane ---------------------------------------------------------------------
 
-void frmVorn::SetStatus(const QString &St, int Secs)
+void frmVorn::setStatus(const QString &St, int Secs)
 {
     m_lblStatus->setText(St);
     m_tmrStatus.setEnabled(false);
@@ -814,9 +814,9 @@ void frmVorn::prependOut(const QString &text)
     m_txtOut->prepend(text);
 }
 
-void frmVorn::LOG(const QString &logText)
+void frmVorn::log(const QString &logText)
 {
-    m_log->LOG(logText);
+    m_log->log(logText);
     reportHeld();
 }
 
@@ -827,7 +827,7 @@ dUnit *frmVorn::unitPanel(int n) const
     return m_units.value(n);
 }
 
-UnitModel *frmVorn::Unit(int n)
+UnitModel *frmVorn::unit(int n)
 {
     const dUnit *panel = m_units.value(n);
     return panel ? &panel->model() : nullptr;
@@ -868,7 +868,7 @@ void frmVorn::fillDesigns()
     m_designs->fillDesigns();
 }
 
-void frmVorn::FillCommands()
+void frmVorn::fillCommands()
 {
-    m_console->FillCommands();
+    m_console->fillCommands();
 }

@@ -56,23 +56,23 @@ public:
     void layoutControls();
 
     // ConsoleHost
-    int NoUnits() const override { return m_noUnits; }
-    UnitModel *Unit(int n) override;
+    int unitCount() const override { return m_noUnits; }
+    UnitModel *unit(int n) override;
     std::optional<int> unitByUID(const QString &uid) const override;
     std::optional<QString> countText(int n) const override;
     void setCountText(int n, const QString &text) override;
     std::optional<QString> countTag(int n) const override;
     void prependOut(const QString &text) override;
     MessageFilter filterMode() const override;
-    void SetStatus(const QString &St, int Secs = 0) override;
+    void setStatus(const QString &St, int Secs = 0) override;
     void ensureStatusTimerRunning() override;
-    void LOG(const QString &logText) override;
+    void log(const QString &logText) override;
     Platform &platform() override { return m_platform; }
     RunJournal *journal() override { return m_journal.get(); }
 
     // The panels, the log and the link, for the subsystems wired here and for tests.
     dUnit *unitPanel(int n) const;
-    const QHash<QString, int> &UnitsByUID() const { return m_unitsByUID; }
+    const QHash<QString, int> &unitsByUid() const { return m_unitsByUID; }
     Comm1 &comm() { return *m_comm; }
     CommandSender &sender() { return *m_sender; }
     ResponseProcessor &receiver() { return *m_receiver; }
@@ -111,7 +111,7 @@ public:
     void openConsoleSettings();
     // Fill the design list and the command list from the settings.
     void fillDesigns();
-    void FillCommands();
+    void fillCommands();
     // The shift report window (F2, and the status line's context menu); made when first asked for.
     void showShiftReport();
     ShiftReportWindow *shiftReport() const { return m_report; }

@@ -125,7 +125,7 @@ FleetPublisher::FleetPublisher(ConsoleHost &host, FleetConfig config, QObject *p
     if (const QByteArrayList rejected = m_outbox.load(); !rejected.isEmpty()) {
         const QString file = setaside::append(QFileInfo(m_outbox.path()).path(), QStringLiteral("outbox"),
                                               m_host.platform().now().date(), rejected.join());
-        m_host.LOG(setaside::note(rejected.size(), QStringLiteral("Log/.mqtt-outbox"), file));
+        m_host.log(setaside::note(rejected.size(), QStringLiteral("Log/.mqtt-outbox"), file));
         if (!file.isEmpty())
             m_outbox.compact();
     }
@@ -422,10 +422,10 @@ void FleetPublisher::setLink(Link link)
 void FleetPublisher::say(const QString &text, int secs, bool log)
 {
     // The pane keeps it when the status line has moved on (the controller search speaks at the same time).
-    m_host.SetStatus(text, secs);
+    m_host.setStatus(text, secs);
     m_host.prependOut(text + QStringLiteral("\r\n"));
     if (log)
-        m_host.LOG(text);
+        m_host.log(text);
 }
 
 void FleetPublisher::publish(const QByteArray &topic, const QByteArray &payload, int qos, bool retain, int *mid)
@@ -452,7 +452,7 @@ void FleetPublisher::publishUnits(bool all)
     QList<int> units;
     if (all) {
         m_lastUnit.clear();
-        for (int n = 1; n <= m_host.NoUnits(); ++n)
+        for (int n = 1; n <= m_host.unitCount(); ++n)
             units.append(n);
     } else {
         units = m_dirtyUnits.values();
@@ -461,7 +461,7 @@ void FleetPublisher::publishUnits(bool all)
     m_dirtyUnits.clear();
     const QString now = timeText(m_host.platform().now());
     for (const int n : units) {
-        const UnitModel *unit = n <= m_host.NoUnits() ? m_host.Unit(n) : nullptr;
+        const UnitModel *unit = n <= m_host.unitCount() ? m_host.unit(n) : nullptr;
         if (!unit)
             continue;
         const QByteArray state = fleet::unitMessage(*unit, QString());
@@ -648,7 +648,7 @@ void FleetPublisher::publishLog()
 void FleetPublisher::reportDropped()
 {
     if (const quint64 dropped = m_outbox.takeDropped())
-        m_host.LOG(u'[' + QString::number(dropped) + QStringLiteral(" journal rows not published]"));
+        m_host.log(u'[' + QString::number(dropped) + QStringLiteral(" journal rows not published]"));
 }
 
 void FleetPublisher::close()
