@@ -1,7 +1,7 @@
 #pragma once
 
-#include "designs/DesignBook.h"
 #include "console/CommandConsole.h"
+#include "designs/DesignBook.h"
 #include "host/ConsoleHost.h"
 
 #include <QObject>

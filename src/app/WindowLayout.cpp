@@ -17,8 +17,7 @@ constexpr double AddDesignLeft = 13800;
 WindowLayout::WindowLayout(const QWidget &window, const Controls &controls)
     : m_window(window)
     , m_c(controls)
-{
-}
+{}
 
 void WindowLayout::placeAll()
 {
@@ -45,8 +44,8 @@ void WindowLayout::layout()
 {
     const TwipRect unitArea = twipsRect(m_c.picContainer);
     const TwipRect inner = windowTwips();
-    placeTwips(m_c.picContainer2, unitArea.left, unitArea.top + unitArea.height + Gap, inner.width - unitArea.left - 800,
-               twipsRect(m_c.picContainer2).height);
+    placeTwips(m_c.picContainer2, unitArea.left, unitArea.top + unitArea.height + Gap,
+               inner.width - unitArea.left - 800, twipsRect(m_c.picContainer2).height);
     const TwipRect designRow = twipsRect(m_c.picContainer2);
     // "+" keeps its place when the row is wide enough for it, else it stands at the row's right edge.
     const TwipRect add = twipsRect(m_c.cmdAddDesign);

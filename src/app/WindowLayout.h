@@ -22,8 +22,8 @@ public:
     // The controls placed here; the count boxes are 1 to 10.
     struct Controls
     {
-        QWidget *lstDesign = nullptr, *cmdRemoveDesign = nullptr, *cmdOpenConsole = nullptr,
-                *txtCommand = nullptr, *cmdExecCommand = nullptr, *lstCommands = nullptr;
+        QWidget *lstDesign = nullptr, *cmdRemoveDesign = nullptr, *cmdOpenConsole = nullptr, *txtCommand = nullptr,
+                *cmdExecCommand = nullptr, *lstCommands = nullptr;
         QWidget *picContainer = nullptr, *picContainer2 = nullptr, *txtDesign = nullptr, *cmdDispense = nullptr,
                 *cmdAddDesign = nullptr;
         std::array<QWidget *, 11> txtNos{};
