@@ -90,25 +90,25 @@ ConsoleCore::ConsoleCore(ConsoleView &view, Platform &platform, PortFolder *port
     // A settings file the console cannot read is never rewritten; the operator is told that the defaults
     // are in use (the status line may soon say something else, the pane keeps it).
     mSettings::setUnreadableHandler([this](const QString &fileName) {
-        const QString text = fileName + QStringLiteral(" could not be read: using defaults");
+        const QString text = tr("%1 could not be read: using defaults").arg(fileName);
         m_view.setStatus(text);
         m_view.prependOut(text + QStringLiteral("\r\n"));
     });
     // An operator action that fails is said, never swallowed: the console goes on with the next one.
     ctxPatchButton::setActionFailedHandler([this](const ctxPatchButton &button, const QString &what) {
         const QString name = button.Caption().isEmpty() ? button.objectName() : button.Caption();
-        m_view.announce(name + QStringLiteral(" failed: ") + what);
+        m_view.announce(said(QT_TRANSLATE_NOOP("Console", "%1 failed: %2"), name, what));
     });
     mSettings::setWriteFailedHandler([this](const QString &fileName) {
-        m_view.announce(fileName + QStringLiteral(" could not be written: settings are not being saved"));
+        m_view.announce(
+            said(QT_TRANSLATE_NOOP("Console", "%1 could not be written: settings are not being saved"), fileName));
     });
 
-    connect(m_search.get(), &modMain::FindPort::probingConfiguredPort, this, [this](qint32 port) {
-        m_view.setStatus(QStringLiteral("Looking for the controller on Port ") + QString::number(port));
-    });
+    connect(m_search.get(), &modMain::FindPort::probingConfiguredPort, this,
+            [this](qint32 port) { m_view.setStatus(tr("Looking for the controller on Port %1").arg(port)); });
     connect(m_search.get(), &modMain::FindPort::probingDeviceList, this, [this](int ports) {
-        m_view.setStatus(QStringLiteral("Looking for the controller: ") + QString::number(ports)
-                         + (ports == 1 ? QStringLiteral(" port") : QStringLiteral(" ports")));
+        m_view.setStatus(ports == 1 ? tr("Looking for the controller: 1 port")
+                                    : tr("Looking for the controller: %1 ports").arg(ports));
     });
     connect(m_search.get(), &modMain::FindPort::finished, this, &ConsoleCore::searchFinished);
 
@@ -206,7 +206,7 @@ void ConsoleCore::log(const QString &text)
 
 void ConsoleCore::reportHeld()
 {
-    static const QString prefix = QStringLiteral("Log cannot be written: ");
+    const QString prefix = tr("Log cannot be written: ");
     const qsizetype held = m_log->heldCount() + m_runs->heldCount();
     if (held == 0) {
         if (m_heldShown > 0 && m_view.statusText().startsWith(prefix))
@@ -220,8 +220,7 @@ void ConsoleCore::reportHeld()
         return;
     m_heldShown = held;
     m_heldShownAt = now;
-    m_view.setStatus(prefix + QString::number(held)
-                     + (held == 1 ? QStringLiteral(" entry held") : QStringLiteral(" entries held")));
+    m_view.setStatus(prefix + (held == 1 ? tr("1 entry held") : tr("%1 entries held").arg(held)));
 }
 
 void ConsoleCore::saveUnwritten()
@@ -277,10 +276,10 @@ void ConsoleCore::searchFinished(qint32 port)
     m_sender->setSearching(false);
     if (port >= 1) {
         m_sender->markControllerFound();
-        m_view.setStatus(QStringLiteral("Tessaloran Controller found on Port ") + QString::number(port), 3);
+        m_view.setStatus(tr("Tessaloran Controller found on Port %1").arg(port), 3);
         Setting(Key::CommPort).write(QString::number(port));
     } else {
-        m_view.setStatus(QStringLiteral("No controller found - press F5 to search again"));
+        m_view.setStatus(tr("No controller found - press F5 to search again"));
     }
     // The greeting, and whatever the controller said with it or while the search ran, is no less the
     // controller's word than what the poll takes.
@@ -294,9 +293,9 @@ bool ConsoleCore::settingsRefused()
 {
     QString why;
     if (m_designs->isDispensing())
-        why = QStringLiteral("Settings cannot be changed during a dispense run");
+        why = tr("Settings cannot be changed during a dispense run");
     else if (isSearching())
-        why = QStringLiteral("Settings cannot be changed while the controller is being looked for");
+        why = tr("Settings cannot be changed while the controller is being looked for");
     if (!why.isEmpty())
         m_view.setStatus(why, 5);
     return !why.isEmpty();
@@ -327,13 +326,13 @@ void ConsoleCore::applyUnitSettings(int n, const QString &uid, const QString &si
     // A run or a search may have started while the dialog was open: the panels stay as they are for it.
     if (settingsRefused())
         return;
-    const QString unit = QStringLiteral("UNIT ") + QString::number(n);
     if (!Setting(Key::Uid, n).write(uid) || !Setting(Key::Size, n).write(size)) {
-        m_view.announce(unit + QStringLiteral(" settings not stored: Vorn.ini could not be written"));
+        m_view.announce(
+            said(QT_TRANSLATE_NOOP("Console", "%1 settings not stored: Vorn.ini could not be written"), unitName(n)));
         return;
     }
     applySettings();
-    m_view.setStatus(unit + QStringLiteral(" settings stored"), 5);
+    m_view.setStatus(tr("%1 settings stored").arg(unitName(n).shown), 5);
 }
 
 void ConsoleCore::openConsoleSettings()
@@ -370,7 +369,8 @@ void ConsoleCore::storeConsoleSettings(int units, int port)
     const bool portChanged = port != m_comm->CommPort();
     const bool fewer = units < m_view.unitCount();
     if (!Setting(Key::NoUnits).write(QString::number(units)) || !Setting(Key::CommPort).write(QString::number(port))) {
-        m_view.announce(QStringLiteral("Console settings not stored: Vorn.ini could not be written"));
+        m_view.announce(
+            said(QT_TRANSLATE_NOOP("Console", "Console settings not stored: Vorn.ini could not be written")));
         return;
     }
     if (portChanged) {
@@ -379,8 +379,7 @@ void ConsoleCore::storeConsoleSettings(int units, int port)
     }
     // The settings pass adds panels but removes none: fewer units are shown from the next start.
     applySettings();
-    m_view.setStatus(fewer ? QStringLiteral("The number of units takes effect at the next start")
-                           : QStringLiteral("Console settings stored"),
+    m_view.setStatus(fewer ? tr("The number of units takes effect at the next start") : tr("Console settings stored"),
                      5);
     if (portChanged)
         searchController();

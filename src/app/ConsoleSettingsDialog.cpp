@@ -7,7 +7,7 @@
 #include <QSpinBox>
 
 ConsoleSettingsDialog::ConsoleSettingsDialog(int units, int port, const QMap<int, QString> &ports, QWidget *parent)
-    : CheckedDialog(QStringLiteral("ConsoleSettingsDialog"), QStringLiteral("Console settings"), parent)
+    : CheckedDialog(QStringLiteral("ConsoleSettingsDialog"), tr("Console settings"), parent)
 {
     m_units = new QSpinBox;
     m_units->setObjectName(QStringLiteral("spnUnits"));
@@ -27,8 +27,8 @@ ConsoleSettingsDialog::ConsoleSettingsDialog(int units, int port, const QMap<int
     else
         m_port->setEditText(QString::number(port));
 
-    form()->addRow(QStringLiteral("&Number of units"), m_units);
-    form()->addRow(QStringLiteral("Comm &Port"), m_port);
+    form()->addRow(tr("&Number of units"), m_units);
+    form()->addRow(tr("Comm &Port"), m_port);
 
     connect(m_port, &QComboBox::editTextChanged, this, &ConsoleSettingsDialog::check);
     check();
@@ -58,5 +58,5 @@ std::optional<int> ConsoleSettingsDialog::portOf(const QString &text)
 
 void ConsoleSettingsDialog::check()
 {
-    setProblem(port() ? QString() : QStringLiteral("The port is a number from 1 to 32767"));
+    setProblem(port() ? QString() : tr("The port is a number from 1 to 32767"));
 }

@@ -77,7 +77,7 @@ frmVorn::frmVorn(Platform &platform, PortFolder *ports, QWidget *parent)
     , m_platform(platform)
 {
     setObjectName(QStringLiteral("frmVorn"));
-    setWindowTitle(QStringLiteral("TESSALORAN Dispenser"));
+    setWindowTitle(tr("TESSALORAN Dispenser"));
     buildControls();
 
     DesignBook::Controls designControls;
@@ -100,17 +100,17 @@ frmVorn::frmVorn(Platform &platform, PortFolder *ports, QWidget *parent)
 void frmVorn::addActions()
 {
     // A controller plugged in after the start is found without a restart.
-    auto *searchAgain = new QAction(QStringLiteral("Search for the controller"), this);
+    auto *searchAgain = new QAction(tr("Search for the controller"), this);
     searchAgain->setShortcut(QKeySequence(Qt::Key_F5));
     searchAgain->setShortcutContext(Qt::WindowShortcut);
     addAction(searchAgain);
     m_lblStatus->setContextMenuPolicy(Qt::ActionsContextMenu);
     m_lblStatus->addAction(searchAgain);
     connect(searchAgain, &QAction::triggered, this, &frmVorn::searchController);
-    auto *consoleSettings = new QAction(QStringLiteral("Console settings..."), this);
+    auto *consoleSettings = new QAction(tr("Console settings..."), this);
     m_lblStatus->addAction(consoleSettings);
     connect(consoleSettings, &QAction::triggered, this, &frmVorn::openConsoleSettings);
-    auto *report = new QAction(QStringLiteral("Shift report"), this);
+    auto *report = new QAction(tr("Shift report"), this);
     report->setShortcut(QKeySequence(Qt::Key_F2));
     report->setShortcutContext(Qt::WindowShortcut);
     addAction(report);
@@ -133,7 +133,7 @@ void frmVorn::buildControls()
         auto *b = new ctxPatchButton(parent);
         b->setObjectName(QLatin1String(name));
         if (tip)
-            b->setToolTip(QLatin1String(tip));
+            b->setToolTip(tr(tip));
         return b;
     };
     auto list = [this](const char *name) {
@@ -150,10 +150,10 @@ void frmVorn::buildControls()
     };
 
     m_lstDesign = list("lstDesign");
-    m_cmdRemoveDesign = button(this, "cmdRemoveDesign", "Remove Design");
+    m_cmdRemoveDesign = button(this, "cmdRemoveDesign", QT_TR_NOOP("Remove Design"));
     m_cmdOpenConsole = button(this, "cmdOpenConsole", nullptr);
     m_txtCommand = lineEdit(this, "txtCommand");
-    m_cmdExecCommand = button(this, "cmdExecCommand", "Execute Command");
+    m_cmdExecCommand = button(this, "cmdExecCommand", QT_TR_NOOP("Execute Command"));
     m_lstCommands = list("lstCommands");
 
     m_picContainer = new QWidget(this);
@@ -182,8 +182,8 @@ void frmVorn::buildControls()
     m_lblStatus->setObjectName(QStringLiteral("lblStatus"));
     m_lblStatus->setFont(makeFont("Segoe UI", 15.75));
 
-    m_cShow = button(this, "cShow", "Show All Messages");
-    m_cClearOut = button(this, "cClearOut", "Clear Output");
+    m_cShow = button(this, "cShow", QT_TR_NOOP("Show All Messages"));
+    m_cClearOut = button(this, "cClearOut", QT_TR_NOOP("Clear Output"));
 
     WindowLayout::Controls placed;
     placed.lstDesign = m_lstDesign;
@@ -287,14 +287,14 @@ void frmVorn::showSettings()
         }
         unit->setVisible(true);
         if (n == 0) {
-            unit->setCaption1(QStringLiteral("All Units"));
+            unit->setCaption1(tr("All Units"));
             unit->setCaption2(QString());
             unit->setCaption3(QString());
             unit->setCaption4(QString());
             continue;
         }
-        unit->setCaption1(QStringLiteral("UNIT ") + QString::number(n));
-        unit->setCaption2(QStringLiteral("SIZE :") + Setting(Key::Size, n).read());
+        unit->setCaption1(unitName(n).shown);
+        unit->setCaption2(tr("SIZE :") + Setting(Key::Size, n).read());
 
         const WindowLayout::TwipRect place = WindowLayout::panelRect(n, all->twipsWidth(), all->twipsHeight());
         unit->Move(place.left, place.top, place.width, place.height);
@@ -309,15 +309,15 @@ void frmVorn::showSettings()
     }
     // Units sharing a UID would both act on every line to it, and a unit without a valid UID gets no
     // command at all; the operator hears of it once per change.
-    QString shared = CommandSender::sharedUid(*this);
+    QString shared = CommandSender::sharedUid(*this).shown;
     for (int n = 1; n <= m_noUnits && shared.isEmpty(); ++n) {
         if (!CommandSender::isUnitAddress(m_units.value(n)->Tag()))
-            shared = QStringLiteral("UNIT %1 has no valid UID (a whole number from 1 to %2)")
-                         .arg(n)
+            shared = tr("%1 has no valid UID (a whole number from 1 to %2)")
+                         .arg(unitName(n).shown)
                          .arg(CommandSender::MaxUid);
     }
     if (!shared.isEmpty() && shared != m_sharedUidSaid) {
-        const QString text = shared + QStringLiteral(" - right-click a unit to set its UID");
+        const QString text = tr("%1 - right-click a unit to set its UID").arg(shared);
         setStatus(text);
         prependOut(text + QStringLiteral("\r\n"));
     }
@@ -399,7 +399,7 @@ void frmVorn::setFilterMode(MessageFilter filter)
     const bool all = filter == MessageFilter::All;
     m_cShow->setCaption(all ? QStringLiteral("A") : QStringLiteral("F"));
     m_cShow->setButtonStyle(all ? 8 : 10);
-    m_cShow->setToolTip(all ? QStringLiteral("Show All Messages") : QStringLiteral("Show Important Messages"));
+    m_cShow->setToolTip(all ? tr("Show All Messages") : tr("Show Important Messages"));
 }
 
 MessageFilter frmVorn::filterMode() const

@@ -101,7 +101,7 @@ QString DesignBook::storedDesign(const QString &name)
 {
     const QString value = SettingsSchema::Setting(SettingsSchema::Key::Design, name).read();
     if (value == QLatin1String("-")) {
-        m_host.setStatus(QStringLiteral("Design Not Available in Database"), NoticeSecs);
+        m_host.setStatus(tr("Design Not Available in Database"), NoticeSecs);
         return QString();
     }
     return value;
@@ -113,7 +113,7 @@ void DesignBook::cmdAddDesign_Click()
         return;
     const QString typed = m_c.txtDesign->text();
     if (typed.isEmpty()) {
-        m_host.setStatus(QStringLiteral("Enter Design Name"), NoticeSecs);
+        m_host.setStatus(tr("Enter Design Name"), NoticeSecs);
         m_c.txtDesign->setFocus();
         return;
     }
@@ -121,12 +121,12 @@ void DesignBook::cmdAddDesign_Click()
     // Listing a name the file cannot hold would show a design that is gone at the next start, or that
     // lands on another design's entry.
     if (!isStorableName(name)) {
-        m_host.setStatus(QStringLiteral("Design Name not allowed"), NoticeSecs);
+        m_host.setStatus(tr("Design Name not allowed"), NoticeSecs);
         return;
     }
     // A design is never overwritten: to change one the operator removes it and adds it again.
     if (indexOf(name) >= 0) {
-        m_host.setStatus(QStringLiteral("Design Exists - Pls Delete Old Definition Before Adding"), ExistsSecs);
+        m_host.setStatus(tr("Design Exists - Pls Delete Old Definition Before Adding"), ExistsSecs);
         return;
     }
     // Only what loading takes back is stored: a count that would not load is refused here, not found
@@ -136,10 +136,9 @@ void DesignBook::cmdAddDesign_Click()
         const QString text = m_host.countText(n).value_or(QString());
         const std::optional<int> count = trimBlanks(text).isEmpty() ? 0 : storedCount(text);
         if (!count) {
-            m_host.announce(QStringLiteral("Design %1 not stored: UNIT %2 count \"%3\" is not a whole number of stones")
-                                .arg(name)
-                                .arg(n)
-                                .arg(text));
+            m_host.announce(said(
+                QT_TRANSLATE_NOOP("Console", "Design %1 not stored: %2 count \"%3\" is not a whole number of stones"),
+                name, unitName(n), text));
             return;
         }
         counts.append(QString::number(*count));
@@ -148,7 +147,7 @@ void DesignBook::cmdAddDesign_Click()
     const SettingsSchema::Setting design(SettingsSchema::Key::Design, name);
     const mSettings::CallerReportsFailure inOurWords;
     if (!design.write(counts.join(u','))) {
-        notWritten(design, QStringLiteral("not stored"));
+        notWritten(design, false);
         return;
     }
     m_c.lstDesign->addItem(name);
@@ -162,10 +161,13 @@ void DesignBook::credit(int n, const QString &name)
     m_credits[n - 1] = {name, m_host.countText(n).value_or(QString())};
 }
 
-void DesignBook::notWritten(const SettingsSchema::Setting &design, const QString &what)
+void DesignBook::notWritten(const SettingsSchema::Setting &design, bool removing)
 {
-    m_host.announce(QStringLiteral("Design ") + design.key() + u' ' + what + QStringLiteral(": ")
-                    + QFileInfo(design.path()).fileName() + QStringLiteral(" could not be written"));
+    const QString file = QFileInfo(design.path()).fileName();
+    m_host.announce(
+        removing
+            ? said(QT_TRANSLATE_NOOP("Console", "Design %1 not removed: %2 could not be written"), design.key(), file)
+            : said(QT_TRANSLATE_NOOP("Console", "Design %1 not stored: %2 could not be written"), design.key(), file));
 }
 
 void DesignBook::cmdRemoveDesign_Click()
@@ -177,13 +179,13 @@ void DesignBook::cmdRemoveDesign_Click()
         return;
     QListWidgetItem *item = selected.constFirst();
     const QString name = item->text();
-    if (!m_host.platform().askYesNo(QStringLiteral("Delete Design Definition for Design ") + name,
-                                    QStringLiteral("Caution - Deleting Design")))
+    if (!m_host.platform().askYesNo(tr("Delete Design Definition for Design %1").arg(name),
+                                    tr("Caution - Deleting Design")))
         return;
     const SettingsSchema::Setting design(SettingsSchema::Key::Design, name);
     const mSettings::CallerReportsFailure inOurWords;
     if (!design.remove()) {
-        notWritten(design, QStringLiteral("not removed"));
+        notWritten(design, true);
         return;
     }
     // The box may have taken the list away meanwhile.
@@ -212,8 +214,8 @@ void DesignBook::lstDesign_DblClick(QListWidgetItem *item)
         m_host.setCountText(n, count ? QString::number(*count) : QString());
         credit(n, name);
         if (!count) {
-            m_host.announce(name + QStringLiteral(": UNIT ") + QString::number(n) + QStringLiteral(" count \"") + piece
-                            + QStringLiteral("\" not loaded"));
+            m_host.announce(
+                said(QT_TRANSLATE_NOOP("Console", "%1: %2 count \"%3\" not loaded"), name, unitName(n), piece));
         }
     }
 }

@@ -24,9 +24,18 @@ struct Outcome
     bool lost = false;
     // The rest was dropped: the console closed.
     bool closed = false;
-    QStringList notSent;
-    QStringList check;
+    QList<int> notSent;
+    QList<int> check;
 };
+
+// "UNIT 1, UNIT 3".
+Said unitNames(const QList<int> &units)
+{
+    Said names;
+    for (const int n : units)
+        names = names.english.isEmpty() ? unitName(n) : names + verbatim(QStringLiteral(", ")) + unitName(n);
+    return names;
+}
 
 void start(ConsoleHost &host, CommandSender &sender, const std::function<QString(int n)> &designOf,
            const std::function<void()> &done)
@@ -63,8 +72,8 @@ void start(ConsoleHost &host, CommandSender &sender, const std::function<QString
             designs.append(boxes.last().design);
         }
     }
-    if (const QString shared = CommandSender::sharedUid(addressed); !shared.isEmpty()) {
-        host.announce(QStringLiteral("Dispense not started: ") + shared);
+    if (const Said shared = CommandSender::sharedUid(addressed); !shared.english.isEmpty()) {
+        host.announce(said(QT_TRANSLATE_NOOP("Console", "Dispense not started: %1"), shared));
         return finish();
     }
 
@@ -80,10 +89,9 @@ void start(ConsoleHost &host, CommandSender &sender, const std::function<QString
     for (const Box &box : std::as_const(boxes)) {
         const auto unitStep = [&host, &sender, journal, outcome, box](bool dropped) {
             UnitModel *unit = host.unit(box.n);
-            const QString name = QStringLiteral("UNIT ") + QString::number(box.n);
+            const QString name = unitName(box.n).english; // the journal keeps it in English
             if (journal)
-                journal->addUnit(box.n, unit ? unit->name() : QString(), box.uid, numtext::plain(box.count),
-                                 box.design);
+                journal->addUnit(box.n, unit ? name : QString(), box.uid, numtext::plain(box.count), box.design);
             const auto skip = [&] {
                 if (journal)
                     journal->notSent(box.n);
@@ -93,17 +101,19 @@ void start(ConsoleHost &host, CommandSender &sender, const std::function<QString
                 outcome->closed = outcome->closed || (dropped && !outcome->lost);
                 outcome->lost = true;
                 if (DispenseRun::isStoneCount(box.count) && CommandSender::isUnitAddress(box.uid))
-                    outcome->notSent.append(name);
+                    outcome->notSent.append(box.n);
                 return skip();
             }
             // A fraction or a number too large for any unit means nothing on the line.
             if (!DispenseRun::isStoneCount(box.count)) {
-                host.announce(name + QStringLiteral(": count not sent (whole numbers up to 999999)"),
+                host.announce(said(QT_TRANSLATE_NOOP("Console", "%1: count not sent (whole numbers up to 999999)"),
+                                   unitName(box.n)),
                               DispenseRun::NoticeSecs);
                 return skip();
             }
             if (!CommandSender::isUnitAddress(box.uid)) {
-                host.announce(name + QStringLiteral(" has no valid UID"), DispenseRun::NoticeSecs);
+                host.announce(said(QT_TRANSLATE_NOOP("Console", "%1 has no valid UID"), unitName(box.n)),
+                              DispenseRun::NoticeSecs);
                 return skip();
             }
             if (unit) {
@@ -116,9 +126,9 @@ void start(ConsoleHost &host, CommandSender &sender, const std::function<QString
             // The body holds its two commas already; the history keeps operator commands only.
             if (!sender.send(body, true, CommandSender::NotSent::Silent)) {
                 outcome->lost = true;
-                outcome->notSent.append(name);
+                outcome->notSent.append(box.n);
                 if (sender.lastPartlyTaken())
-                    outcome->check.append(name);
+                    outcome->check.append(box.n);
                 return skip();
             }
             if (journal)
@@ -129,12 +139,14 @@ void start(ConsoleHost &host, CommandSender &sender, const std::function<QString
     }
     const auto report = [&host, &sender, outcome, finish] {
         if (outcome->lost && !(outcome->closed && outcome->notSent.isEmpty())) {
-            QString text = outcome->closed     ? QStringLiteral("Dispense stopped: console closed. Not sent: ")
-                : sender.controllerEverFound() ? QStringLiteral("Dispense stopped: port lost. Not sent: ")
-                                               : QStringLiteral("Dispense stopped: no controller. Not sent: ");
-            text += outcome->notSent.join(QStringLiteral(", "));
+            const Said notSent = unitNames(outcome->notSent);
+            Said text = outcome->closed
+                ? said(QT_TRANSLATE_NOOP("Console", "Dispense stopped: console closed. Not sent: %1"), notSent)
+                : sender.controllerEverFound()
+                ? said(QT_TRANSLATE_NOOP("Console", "Dispense stopped: port lost. Not sent: %1"), notSent)
+                : said(QT_TRANSLATE_NOOP("Console", "Dispense stopped: no controller. Not sent: %1"), notSent);
             if (!outcome->check.isEmpty())
-                text += QStringLiteral(". Check: ") + outcome->check.join(QStringLiteral(", "));
+                text = text + said(QT_TRANSLATE_NOOP("Console", ". Check: %1"), unitNames(outcome->check));
             host.announce(text);
         }
         finish();

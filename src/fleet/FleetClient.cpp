@@ -10,7 +10,7 @@
 #include <openssl/x509_vfy.h>
 #endif
 
-mosquitto *FleetPublisher::newClient(QString *refusal) const
+mosquitto *FleetPublisher::newClient(Said *refusal) const
 {
     // A fresh session each time: what the broker had of an earlier connection is resent from the outbox.
     mosquitto *m = mosquitto_new(nullptr, true, const_cast<FleetPublisher *>(this));
@@ -30,7 +30,7 @@ mosquitto *FleetPublisher::newClient(QString *refusal) const
         // the CA file cannot be read: no connection at all then.
         if (mosquitto_tls_set(m, ca.constData(), nullptr, nullptr, nullptr, nullptr) != MOSQ_ERR_SUCCESS) {
             mosquitto_destroy(m);
-            *refusal = QStringLiteral("TLS cannot be set up with the CA File ") + m_config.caFile;
+            *refusal = said(QT_TRANSLATE_NOOP("Console", "TLS cannot be set up with the CA File %1"), m_config.caFile);
             return nullptr;
         }
     }
@@ -41,9 +41,9 @@ mosquitto *FleetPublisher::newClient(QString *refusal) const
     return m;
 }
 
-QString FleetPublisher::tlsProblem(mosquitto *client, int rc, const QString &host)
+Said FleetPublisher::tlsProblem(mosquitto *client, int rc, const QString &host)
 {
-    const QString handshake = rc == MOSQ_ERR_TLS ? QStringLiteral("the handshake failed") : QString();
+    const Said handshake = rc == MOSQ_ERR_TLS ? said(QT_TRANSLATE_NOOP("Console", "the handshake failed")) : Said();
 #ifdef VORN_HAVE_OPENSSL
     const auto *ssl = static_cast<const SSL *>(client ? mosquitto_ssl_get(client) : nullptr);
     switch (const long v = ssl ? SSL_get_verify_result(ssl) : X509_V_OK) {
@@ -51,17 +51,17 @@ QString FleetPublisher::tlsProblem(mosquitto *client, int rc, const QString &hos
     case X509_V_ERR_HOSTNAME_MISMATCH:
     // libmosquitto checks the name itself, and a check that fails there leaves OpenSSL no reason of its own.
     case X509_V_ERR_UNSPECIFIED:
-        return QStringLiteral("its certificate is not made out to ") + host + QStringLiteral(" (name mismatch)");
-    case X509_V_ERR_CERT_HAS_EXPIRED: return QStringLiteral("its certificate has expired");
-    case X509_V_ERR_CERT_NOT_YET_VALID: return QStringLiteral("its certificate is not valid yet");
+        return said(QT_TRANSLATE_NOOP("Console", "its certificate is not made out to %1 (name mismatch)"), host);
+    case X509_V_ERR_CERT_HAS_EXPIRED: return said(QT_TRANSLATE_NOOP("Console", "its certificate has expired"));
+    case X509_V_ERR_CERT_NOT_YET_VALID: return said(QT_TRANSLATE_NOOP("Console", "its certificate is not valid yet"));
     case X509_V_ERR_DEPTH_ZERO_SELF_SIGNED_CERT:
     case X509_V_ERR_SELF_SIGNED_CERT_IN_CHAIN:
     case X509_V_ERR_UNABLE_TO_GET_ISSUER_CERT:
     case X509_V_ERR_UNABLE_TO_GET_ISSUER_CERT_LOCALLY:
     case X509_V_ERR_UNABLE_TO_VERIFY_LEAF_SIGNATURE:
     case X509_V_ERR_CERT_UNTRUSTED:
-        return QStringLiteral("its certificate is signed by a CA not in the CA File (unknown CA)");
-    default: return QStringLiteral("its certificate: ") + QString::fromUtf8(X509_verify_cert_error_string(v));
+        return said(QT_TRANSLATE_NOOP("Console", "its certificate is signed by a CA not in the CA File (unknown CA)"));
+    default: return said(QT_TRANSLATE_NOOP("Console", "its certificate: %1"), X509_verify_cert_error_string(v));
     }
 #else
     Q_UNUSED(client)

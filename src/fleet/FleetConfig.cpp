@@ -108,12 +108,12 @@ std::optional<FleetConfig> FleetConfig::read()
     if (!c.caFile.isEmpty())
         c.caFile = settingsPath(c.caFile);
     if (!parseBroker(broker, c.tls() ? TlsPort : PlainPort, c.host, c.port))
-        c.problem = QStringLiteral("no valid broker address");
+        c.problem = said(QT_TRANSLATE_NOOP("Console", "no valid broker address"));
     // A station named by hand is published under that name or not at all: a name changed on the quiet would
     // put the station's rows under a topic nobody listens to.
     c.station = settingText(Setting(Key::MqttStation).read()).trimmed();
-    if (!c.station.isEmpty() && !isTopicLevel(c.station) && c.problem.isEmpty())
-        c.problem = QStringLiteral("Station \"") + c.station + QStringLiteral("\" cannot be a topic name");
+    if (!c.station.isEmpty() && !isTopicLevel(c.station) && c.problem.english.isEmpty())
+        c.problem = said(QT_TRANSLATE_NOOP("Console", "Station \"%1\" cannot be a topic name"), c.station);
     if (c.station.isEmpty())
         c.station = topicLevel(QSysInfo::machineHostName());
     if (c.station.isEmpty())
@@ -126,11 +126,11 @@ std::optional<FleetConfig> FleetConfig::read()
         if (f.open(QIODevice::ReadOnly)) {
             // The first line; a file saved with a line end or a trailing blank still holds the same password.
             c.password = QString::fromUtf8(f.readLine(4096)).trimmed();
-        } else if (c.problem.isEmpty()) {
-            c.problem = QStringLiteral("the password file could not be read");
+        } else if (c.problem.english.isEmpty()) {
+            c.problem = said(QT_TRANSLATE_NOOP("Console", "the password file could not be read"));
         }
     }
-    if (c.tls() && !QFile::exists(c.caFile) && c.problem.isEmpty())
-        c.problem = QStringLiteral("the CA file could not be read");
+    if (c.tls() && !QFile::exists(c.caFile) && c.problem.english.isEmpty())
+        c.problem = said(QT_TRANSLATE_NOOP("Console", "the CA file could not be read"));
     return c;
 }

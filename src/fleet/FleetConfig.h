@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/Said.h"
 #include <QString>
 #include <optional>
 
@@ -24,7 +25,7 @@ struct FleetConfig
     qsizetype outboxRows = 100000;
     int connectTimeout = 10000;
     // Why the publisher cannot start with these settings (a port that is no port, an unreadable file).
-    QString problem;
+    Said problem;
 
     bool tls() const { return !caFile.isEmpty(); }
     // "host:port", as the status line names the broker.

@@ -3,6 +3,7 @@
 #include "records/JournalReader.h"
 
 #include "common/NumberText.h"
+#include "common/Said.h"
 #include "host/UnitModel.h"
 
 #include <cmath>
@@ -74,11 +75,11 @@ QByteArray jsonObject(const QList<std::pair<QString, QString>> &fields)
     return out;
 }
 
-QByteArray unitMessage(const UnitModel &unit, const QString &time)
+QByteArray unitMessage(int n, const UnitModel &unit, const QString &time)
 {
     using Value = std::variant<QString, std::optional<double>>;
     const std::pair<const char *, Value> fields[] = {
-        {"unit", unit.name()},
+        {"unit", unitName(n).english}, // the panel's caption is in the operator's language
         {"uid", unit.uid()},
         {"state", unitState(unit.state(), unit.isChecked())},
         {"count", unit.count()},

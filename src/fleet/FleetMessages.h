@@ -31,7 +31,7 @@ QByteArray jsonObject(const QList<std::pair<QString, QString>> &fields);
 
 // The retained message of one unit; time in local time to the second. Besides the lines as the panel
 // shows them, the count and the shortfall as numbers (null when the panel shows none).
-QByteArray unitMessage(const UnitModel &unit, const QString &time);
+QByteArray unitMessage(int n, const UnitModel &unit, const QString &time);
 
 // One journal row as a JSON object: the journal's columns as keys, then station and id.
 QByteArray runMessage(const JournalRow &row, const QString &station, const QString &id);

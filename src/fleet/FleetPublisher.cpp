@@ -63,11 +63,11 @@ struct FleetPublisher::Attempt
     mosquitto *mosq = nullptr;
     QString host;
     // What TLS found, said by the client on the thread (the session is gone when the thread returns).
-    QString tlsFailure;
+    Said tlsFailure;
     static void onLog(mosquitto *m, void *self, int level, const char *text)
     {
         auto *a = static_cast<Attempt *>(self);
-        if ((level & MOSQ_LOG_ERR) && qstrncmp(text, "OpenSSL Error", 13) == 0 && a->tlsFailure.isEmpty())
+        if ((level & MOSQ_LOG_ERR) && qstrncmp(text, "OpenSSL Error", 13) == 0 && a->tlsFailure.english.isEmpty())
             a->tlsFailure = tlsProblem(m, MOSQ_ERR_TLS, a->host);
     }
     ~Attempt()
@@ -131,9 +131,9 @@ FleetPublisher::~FleetPublisher()
 
 void FleetPublisher::start()
 {
-    if (!m_config.problem.isEmpty()) {
+    if (!m_config.problem.english.isEmpty()) {
         m_link = m_said = Link::Off;
-        say(QStringLiteral("MQTT not started: ") + m_config.problem, 0);
+        say(said(QT_TRANSLATE_NOOP("Console", "MQTT not started: %1"), m_config.problem), 0);
         return;
     }
     connectNow();
@@ -144,11 +144,11 @@ void FleetPublisher::connectNow()
     if (m_closed || m_mosq || m_connecting)
         return;
     auto attempt = std::make_shared<Attempt>();
-    QString refusal;
+    Said refusal;
     attempt->mosq = newClient(&refusal);
-    if (!attempt->mosq && !refusal.isEmpty()) {
+    if (!attempt->mosq && !refusal.english.isEmpty()) {
         m_link = m_said = Link::Off;
-        say(QStringLiteral("MQTT not started: ") + refusal, 0);
+        say(said(QT_TRANSLATE_NOOP("Console", "MQTT not started: %1"), refusal), 0);
         return;
     }
     if (!attempt->mosq) {
@@ -156,7 +156,7 @@ void FleetPublisher::connectNow()
         return;
     }
     if (!m_config.user.isEmpty() && !m_config.tls() && !std::exchange(m_plainLoginSaid, true))
-        say(QStringLiteral("MQTT login to ") + m_config.address() + QStringLiteral(" is sent without TLS: set CA File"),
+        say(said(QT_TRANSLATE_NOOP("Console", "MQTT login to %1 is sent without TLS: set CA File"), m_config.address()),
             0, true);
     ++m_attempts;
     m_connecting = true;
@@ -190,9 +190,9 @@ void FleetPublisher::attemptStarted(const std::shared_ptr<Attempt> &attempt, int
     if (rc != MOSQ_ERR_SUCCESS) {
         // On loopback the whole TLS handshake may have run on the thread.
         m_untrusted = attempt->tlsFailure;
-        if (m_untrusted.isEmpty() && m_config.tls())
+        if (m_untrusted.english.isEmpty() && m_config.tls())
             m_untrusted = tlsProblem(attempt->mosq, rc, m_config.host);
-        lost(m_untrusted.isEmpty() ? Link::Down : Link::Untrusted);
+        lost(m_untrusted.english.isEmpty() ? Link::Down : Link::Untrusted);
         return;
     }
     m_mosq = std::exchange(attempt->mosq, nullptr);
@@ -229,7 +229,7 @@ void FleetPublisher::service(int rc)
             return;
         // A certificate that does not hold can end the handshake in more than one way (the client may find
         // the socket closed first).
-        QString untrusted = std::exchange(m_tlsFailure, {});
+        Said untrusted = std::exchange(m_tlsFailure, {});
         if (untrusted.isEmpty() && m_config.tls())
             untrusted = tlsProblem(m_mosq, rc, m_config.host);
         if (!untrusted.isEmpty())
@@ -284,7 +284,7 @@ void FleetPublisher::onLog(mosquitto *, void *self, int level, const char *text)
     // The client closes the TLS session right after it says why the handshake failed: what the certificate
     // was found to be is read now, while the session is still there.
     auto *p = static_cast<FleetPublisher *>(self);
-    if ((level & MOSQ_LOG_ERR) && qstrncmp(text, "OpenSSL Error", 13) == 0 && p->m_tlsFailure.isEmpty())
+    if ((level & MOSQ_LOG_ERR) && qstrncmp(text, "OpenSSL Error", 13) == 0 && p->m_tlsFailure.english.isEmpty())
         p->m_tlsFailure = tlsProblem(p->m_mosq, MOSQ_ERR_TLS, p->m_config.host);
 }
 
@@ -306,7 +306,7 @@ void FleetPublisher::connected(int rc)
         return;
     }
     m_backoff = MinBackoff;
-    m_untrusted.clear();
+    m_untrusted = {};
     // A new connection may find the broker changed: refused rows are offered again at once.
     m_runsHeld = false;
     m_resend->stop();
@@ -348,7 +348,7 @@ void FleetPublisher::teardown(bool now)
     }
     m_inFlight.clear();
     m_inFlightSeqs.clear();
-    m_tlsFailure.clear();
+    m_tlsFailure = {};
     m_logLines.clear();
 }
 
@@ -370,24 +370,24 @@ void FleetPublisher::setLink(Link link)
     // refusing the login, and the broker back after that.
     const QString broker = QStringLiteral("MQTT broker ") + m_config.address();
     if (link == Link::Down && m_said != Link::Down)
-        say(broker + QStringLiteral(" not reachable: journal rows wait in the outbox"), 0);
+        say(said(QT_TRANSLATE_NOOP("Console", "%1 not reachable: journal rows wait in the outbox"), broker), 0);
     else if (link == Link::Refused && m_said != Link::Refused)
-        say(broker + QStringLiteral(" refused the login"), 0);
+        say(said(QT_TRANSLATE_NOOP("Console", "%1 refused the login"), broker), 0);
     else if (link == Link::Untrusted && m_said != Link::Untrusted)
-        say(broker + QStringLiteral(": TLS failed, ") + m_untrusted, 0, true);
+        say(said(QT_TRANSLATE_NOOP("Console", "%1: TLS failed, %2"), broker, m_untrusted), 0, true);
     else if (link == Link::Up && (m_said == Link::Down || m_said == Link::Refused || m_said == Link::Untrusted))
-        say(broker + QStringLiteral(" connected again"), 3);
+        say(said(QT_TRANSLATE_NOOP("Console", "%1 connected again"), broker), 3);
     if (link != Link::Connecting)
         m_said = link;
 }
 
-void FleetPublisher::say(const QString &text, int secs, bool log)
+void FleetPublisher::say(const Said &text, int secs, bool log)
 {
     // The pane keeps it when the status line has moved on (the controller search speaks at the same time).
-    m_host.setStatus(text, secs);
-    m_host.prependOut(text + QStringLiteral("\r\n"));
+    m_host.setStatus(text.shown, secs);
+    m_host.prependOut(text.shown + QStringLiteral("\r\n"));
     if (log)
-        m_host.log(text);
+        m_host.log(text.english);
 }
 
 void FleetPublisher::publish(const QByteArray &topic, const QByteArray &payload, int qos, bool retain, int *mid)
@@ -426,12 +426,12 @@ void FleetPublisher::publishUnits(bool all)
         const UnitModel *unit = n <= m_host.unitCount() ? m_host.unit(n) : nullptr;
         if (!unit)
             continue;
-        const QByteArray state = fleet::unitMessage(*unit, QString());
+        const QByteArray state = fleet::unitMessage(n, *unit, QString());
         if (m_lastUnit.value(n) == state)
             continue; // changed and changed back within the interval
         m_lastUnit.insert(n, state);
         publish(fleet::topic(m_config.station, QStringLiteral("unit/") + QString::number(n)),
-                fleet::unitMessage(*unit, now), 0, true);
+                fleet::unitMessage(n, *unit, now), 0, true);
     }
 }
 
@@ -482,8 +482,8 @@ void FleetPublisher::publishRuns()
         }
         if (rc != MOSQ_ERR_SUCCESS) {
             runsRefused(seq,
-                        QStringLiteral("MQTT journal rows not sent (") + QString::fromUtf8(mosquitto_strerror(rc))
-                            + QStringLiteral("): they wait in the outbox"));
+                        said(QT_TRANSLATE_NOOP("Console", "MQTT journal rows not sent (%1): they wait in the outbox"),
+                             mosquitto_strerror(rc)));
             return;
         }
         m_inFlight.insert(mid, seq);
@@ -492,7 +492,7 @@ void FleetPublisher::publishRuns()
     updateWriteNotifier();
 }
 
-void FleetPublisher::runsRefused(quint64 seq, const QString &why)
+void FleetPublisher::runsRefused(quint64 seq, const Said &why)
 {
     m_nextSeq = qMin(m_nextSeq, seq);
     m_runsHeld = true;
@@ -539,8 +539,8 @@ void FleetPublisher::acknowledged(int mid, int reason)
     if (reason >= 0x80) {
         // Acknowledged, not taken: the row waits.
         runsRefused(seq,
-                    QStringLiteral("MQTT broker refused journal rows (") + reasonText(reason)
-                        + QStringLiteral("): they wait in the outbox"));
+                    said(QT_TRANSLATE_NOOP("Console", "MQTT broker refused journal rows (%1): they wait in the outbox"),
+                         reasonText(reason)));
     } else {
         m_outbox.delivered(seq);
         if (m_runsHeld || m_refusalSaid) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/Said.h"
 #include "fleet/Fleet.h"
 #include "fleet/FleetConfig.h"
 #include "fleet/Outbox.h"
@@ -76,7 +77,7 @@ signals:
 private:
     struct Attempt;
     // Null when no client can be made; refusal then says why no retry can help (TLS that cannot be set up).
-    mosquitto *newClient(QString *refusal) const;
+    mosquitto *newClient(Said *refusal) const;
     void connectNow();
     void attemptStarted(const std::shared_ptr<Attempt> &attempt, int rc);
     void connected(int rc);
@@ -85,7 +86,7 @@ private:
     void scheduleReconnect();
     void setLink(Link link);
     // On the status line and in the pane; in the log too when asked.
-    void say(const QString &text, int secs, bool log = false);
+    void say(const Said &text, int secs, bool log = false);
     void service(int rc);
     void updateWriteNotifier();
     void publish(const QByteArray &topic, const QByteArray &payload, int qos, bool retain, int *mid = nullptr);
@@ -96,10 +97,10 @@ private:
     void publishLog();
     void acknowledged(int mid, int reason);
     // A journal row was not taken (the broker's reason, or the client's own): sending stops for a while.
-    void runsRefused(quint64 seq, const QString &why);
+    void runsRefused(quint64 seq, const Said &why);
     // What the TLS layer holds against the broker's certificate, or that the handshake failed (the client's
     // failure rc says so); empty when TLS has nothing to say.
-    static QString tlsProblem(mosquitto *client, int rc, const QString &host);
+    static Said tlsProblem(mosquitto *client, int rc, const QString &host);
     void waitForReceipts();
     void reportDropped();
 
@@ -130,8 +131,8 @@ private:
     bool m_refusalSaid = false;
     bool m_plainLoginSaid = false;
     int m_protocol = 5;
-    QString m_untrusted; // what is wrong with the broker's certificate
-    QString m_tlsFailure; // found while the client said why TLS failed
+    Said m_untrusted; // what is wrong with the broker's certificate
+    Said m_tlsFailure; // found while the client said why TLS failed
     int m_backoff = MinBackoff;
     int m_attempts = 0;
     bool m_connecting = false;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/Said.h"
 #include "host/UnitModel.h"
 
 #include <QString>
@@ -37,22 +38,23 @@ public:
     virtual void prependOut(const QString &text) = 0;
     virtual MessageFilter filterMode() const = 0;
 
-    // Shows a status message for secs seconds (0: until replaced).
+    // Shows a status message, in the operator's language, for secs seconds (0: until replaced).
     virtual void setStatus(const QString &text, int secs = 0) = 0;
     // Makes sure the status timer runs, without changing its interval.
     virtual void ensureStatusTimerRunning() = 0;
 
-    // Appends one entry to the day's log.
+    // Appends one entry, in English, to the day's log.
     virtual void log(const QString &text) = 0;
 
     // What the operator must not miss: in the log, on the status line, where the next message covers it,
     // and in the pane, which keeps it. The log comes first: on a full disk its own notice on the status
     // line must not hide this one.
-    void announce(const QString &text, int secs = 0)
+    // The log keeps it in English; the status line and the pane say it in the operator's language.
+    void announce(const Said &text, int secs = 0)
     {
-        log(text);
-        setStatus(text, secs);
-        prependOut(text + QStringLiteral("\r\n"));
+        log(text.english);
+        setStatus(text.shown, secs);
+        prependOut(text.shown + QStringLiteral("\r\n"));
     }
 
     virtual Platform &platform() = 0;

@@ -74,13 +74,14 @@ bool CommandSender::send(QString command, bool noAddress, NotSent notSent)
         return true;
     }
     // A line the controller may not have had must never pass for sent: the operator decides what to redo.
-    QString text = QStringLiteral("Not sent: ") + command;
-    if (m_partlyTaken)
-        text += QStringLiteral(" (partly taken by the port: check ") + addressee(command) + u')';
+    const Said text = m_partlyTaken
+        ? said(QT_TRANSLATE_NOOP("Console", "Not sent: %1 (partly taken by the port: check %2)"), command,
+               addressee(command))
+        : said(QT_TRANSLATE_NOOP("Console", "Not sent: %1"), command);
     if (notSent == NotSent::Report)
-        m_host.setStatus(text);
+        m_host.setStatus(text.shown);
     if (notSent != NotSent::Silent)
-        m_host.log(text);
+        m_host.log(text.english);
     return false;
 }
 
@@ -88,7 +89,7 @@ bool CommandSender::mayLeave()
 {
     if (!m_searching)
         return true;
-    m_host.setStatus(QStringLiteral("Still looking for the controller"));
+    m_host.setStatus(tr("Still looking for the controller"));
     return false;
 }
 
@@ -113,7 +114,7 @@ QString CommandSender::addressOf(const QString &uid)
     return uid.mid(zeros);
 }
 
-QString CommandSender::sharedUid(const QList<std::pair<int, QString>> &units)
+Said CommandSender::sharedUid(const QList<std::pair<int, QString>> &units)
 {
     QHash<QString, int> seen;
     for (const auto &[n, uid] : units) {
@@ -121,13 +122,13 @@ QString CommandSender::sharedUid(const QList<std::pair<int, QString>> &units)
             continue;
         const auto it = seen.constFind(addressOf(uid));
         if (it != seen.constEnd())
-            return QStringLiteral("UNIT %1 and UNIT %2 share UID %3").arg(*it).arg(n).arg(uid);
+            return said(QT_TRANSLATE_NOOP("Console", "UNIT %1 and UNIT %2 share UID %3"), *it, n, uid);
         seen.insert(addressOf(uid), n);
     }
     return {};
 }
 
-QString CommandSender::sharedUid(ConsoleHost &host)
+Said CommandSender::sharedUid(ConsoleHost &host)
 {
     QList<std::pair<int, QString>> units;
     for (int n = 1; n <= host.unitCount(); ++n) {
@@ -149,18 +150,18 @@ QString CommandSender::addressField(const QString &line)
     return QStringLiteral("0");
 }
 
-QString CommandSender::addressee(const QString &line) const
+Said CommandSender::addressee(const QString &line) const
 {
     if (const std::optional<int> n = m_host.unitByUID(addressOf(addressField(line))))
-        return QStringLiteral("UNIT ") + QString::number(*n);
-    return QStringLiteral("all units");
+        return unitName(*n);
+    return said(QT_TRANSLATE_NOOP("Console", "all units"));
 }
 
 bool CommandSender::checkAddress(int n, const QString &uid)
 {
     if (isUnitAddress(uid))
         return true;
-    m_host.setStatus(QStringLiteral("UNIT ") + QString::number(n) + QStringLiteral(" has no valid UID"), NoticeSecs);
+    m_host.setStatus(tr("%1 has no valid UID").arg(unitName(n).shown), NoticeSecs);
     return false;
 }
 
@@ -182,15 +183,11 @@ QString CommandSender::lineBody(const QString &command, int n)
 {
     QString suffix = QStringLiteral(",0");
     if (n != 0) {
-        m_host.setStatus(QStringLiteral("Sending Command ") + command + QStringLiteral(" to UNIT ") + QString::number(n)
-                             + QStringLiteral(" - Pls Wait !"),
-                         NoticeSecs);
+        m_host.setStatus(tr("Sending Command %1 to %2 - Pls Wait !").arg(command, unitName(n).shown), NoticeSecs);
         if (UnitModel *unit = m_host.unit(n))
             suffix = u',' + unit->uid();
     } else {
-        m_host.setStatus(QStringLiteral("Sending Command ") + command + QStringLiteral(" to all UNITS")
-                             + QStringLiteral(" - Pls Wait !"),
-                         NoticeSecs);
+        m_host.setStatus(tr("Sending Command %1 to all UNITS - Pls Wait !").arg(command), NoticeSecs);
     }
     return commandCode(command) + suffix;
 }
@@ -284,7 +281,7 @@ void CommandSender::sendConsoleLine(const QString &command, bool journaled, bool
     if (count) {
         for (const int n : count->units) {
             const UnitModel *unit = m_host.unit(n);
-            journal->addUnit(n, unit ? unit->name() : QString(), unit ? unit->uid() : QString(), count->asked,
+            journal->addUnit(n, unit ? unitName(n).english : QString(), unit ? unit->uid() : QString(), count->asked,
                              QStringLiteral("(console)"));
         }
     }

@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 
+#include "common/Said.h"
 #include "link/SendQueue.h"
 
 #include <optional>
@@ -58,16 +59,16 @@ public:
     static QString addressOf(const QString &uid);
     // Two units that one line would both reach: the first pair in unit order, among units with valid
     // UIDs, as "UNIT 1 and UNIT 2 share UID 101"; empty when every address is a unit's own.
-    static QString sharedUid(const QList<std::pair<int, QString>> &units);
-    // sharedUid over the panels 1 to NoUnits of the host.
-    static QString sharedUid(ConsoleHost &host);
+    static Said sharedUid(const QList<std::pair<int, QString>> &units);
+    // sharedUid over the panels 1 to unitCount() of the host.
+    static Said sharedUid(ConsoleHost &host);
     // Whether unit n can be addressed; if not, the status line says so.
     bool checkAddress(int n, const QString &uid);
 
     // Whether the last line that did not go out whole was partly taken by the port (its unit may have
     // acted on it), and the unit a line addresses: "UNIT 2", or "all units" when it names none.
     bool lastPartlyTaken() const { return m_partlyTaken; }
-    QString addressee(const QString &line) const;
+    Said addressee(const QString &line) const;
     // The last line that went out whole to a unit address ("102", or "0" for every unit), framed; empty
     // when none did.
     QString lastSentTo(const QString &uid) const { return m_lastSent.value(addressOf(uid)); }

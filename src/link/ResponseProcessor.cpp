@@ -16,7 +16,6 @@ namespace {
 const QString CrLf = QStringLiteral("\r\n");
 const QString SentOk = QStringLiteral("Sent OK");
 const QString NotAck = QStringLiteral("Not Ack");
-const QString StuckMessage = QStringLiteral("STUCK STONE ERROR- REMOVE MANUALLY");
 
 constexpr int StuckStatusSecs = 10;
 // After a stuck stone the controller's chatter is drained this many times, this far apart.
@@ -288,14 +287,14 @@ bool ResponseProcessor::processLine(const QString &line)
     const bool notAck = containsNoCase(line, NotAck);
     // A refusal goes into the log with the line that says it, in one entry: every entry is a write of the
     // day's file, the most costly step of the receive path.
-    const QString refusal = notAck && !sentOk ? refusalOf(line) : QString();
-    logLine(line, sentOk, refusal);
+    const Said refusal = notAck && !sentOk ? refusalOf(line) : Said();
+    logLine(line, sentOk, refusal.english);
     show(line, notAck);
     if (sentOk)
         return false;
-    if (!refusal.isEmpty()) {
-        m_host.setStatus(refusal);
-        m_host.prependOut(refusal + CrLf);
+    if (!refusal.english.isEmpty()) {
+        m_host.setStatus(refusal.shown);
+        m_host.prependOut(refusal.shown + CrLf);
     }
 
     if (const std::optional<Report> r = reportOf(line)) {
@@ -303,7 +302,8 @@ bool ResponseProcessor::processLine(const QString &line)
         switch (r->kind) {
         case Report::Kind::Final:
             if (r->value)
-                r->unit->setCount(QStringLiteral("Count: ") + numtext::plain(*r->value), r->value);
+                r->unit->setCount(QCoreApplication::translate("Console", "Count: ") + numtext::plain(*r->value),
+                                  r->value);
             if (r->stuck) {
                 stuckStone(r->u);
                 return true;
@@ -316,10 +316,10 @@ bool ResponseProcessor::processLine(const QString &line)
             storeReported(SettingsSchema::Setting(SettingsSchema::Key::Home, r->u), r->message);
             break;
         case Report::Kind::Short:
-            r->unit->setInfo(QStringLiteral("Short : ") + numtext::plain(*r->value), r->value);
+            r->unit->setInfo(QCoreApplication::translate("Console", "Short : ") + numtext::plain(*r->value), r->value);
             break;
         case Report::Kind::Progress:
-            r->unit->setCount(QStringLiteral("Count : ") + numtext::plain(*r->value), r->value);
+            r->unit->setCount(QCoreApplication::translate("Console", "Count : ") + numtext::plain(*r->value), r->value);
             break;
         case Report::Kind::Other: break;
         }
@@ -337,22 +337,24 @@ bool ResponseProcessor::processLine(const QString &line)
     return false;
 }
 
-QString ResponseProcessor::refusalOf(const QString &line) const
+Said ResponseProcessor::refusalOf(const QString &line) const
 {
     // A refusal looks like any answer on the panel (its band turns green): the operator is told in words,
     // in every filter mode, with the line the unit was last sent when it is known.
     const Fields f = cutFields(line);
     const std::optional<qint32> id =
         f.count >= 2 ? numtext::toInt32(numtext::read(f.field[1].toString())) : std::nullopt;
-    QString who = QStringLiteral("The controller");
+    Said who = said(QT_TRANSLATE_NOOP("Console", "The controller"));
     QString sent;
     if (id && *id >= 0) {
         const QString uid = QString::number(*id);
         const std::optional<int> u = m_host.unitByUID(uid);
-        who = u ? QStringLiteral("UNIT %1 (UID %2)").arg(*u).arg(uid) : QStringLiteral("UID ") + uid;
+        who = u ? said(QT_TRANSLATE_NOOP("Console", "%1 (UID %2)"), unitName(*u), uid)
+                : said(QT_TRANSLATE_NOOP("Console", "UID %1"), uid);
         sent = m_sender.lastSentTo(uid);
     }
-    return who + QStringLiteral(" did not acknowledge") + (sent.isEmpty() ? QString() : u' ' + sent);
+    return sent.isEmpty() ? said(QT_TRANSLATE_NOOP("Console", "%1 did not acknowledge"), who)
+                          : said(QT_TRANSLATE_NOOP("Console", "%1 did not acknowledge %2"), who, sent);
 }
 
 void ResponseProcessor::logLine(const QString &line, bool sentOk, const QString &notice)
@@ -387,10 +389,10 @@ void ResponseProcessor::stuckStone(int u)
     const auto stop = [this, u, drain](bool dropped) {
         // A STOP that did not go out must not pass for sent: the unit is still running.
         if (m_sender.sendInternal(QStringLiteral("STOP"), u, CommandSender::NotSent::LogOnly))
-            m_host.setStatus(StuckMessage, StuckStatusSecs);
+            m_host.setStatus(QCoreApplication::translate("Console", "STUCK STONE ERROR- REMOVE MANUALLY"),
+                             StuckStatusSecs);
         else
-            m_host.setStatus(QStringLiteral("STOP NOT SENT - STOP UNIT ") + QString::number(u)
-                                 + QStringLiteral(" BY HAND"),
+            m_host.setStatus(QCoreApplication::translate("Console", "STOP NOT SENT - STOP UNIT %1 BY HAND").arg(u),
                              StuckStatusSecs);
         if (dropped || drain != m_drain || !m_stuckUnit)
             return;
@@ -426,7 +428,7 @@ void ResponseProcessor::endDrain()
     const int u = *std::exchange(m_stuckUnit, std::nullopt);
     if (UnitModel *unit = m_host.unit(u)) {
         unit->setState(UnitState::Stuck);
-        unit->setInfo(QStringLiteral("STUCK STN"));
+        unit->setInfo(QCoreApplication::translate("Console", "STUCK STN"));
     }
     // What arrived during the drain continues the text held back from the stuck stone's batch, unless that
     // came from an opening of the port that is over; its unterminated rest is held in turn, to be completed

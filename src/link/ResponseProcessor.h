@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/Said.h"
+
 #include <QList>
 #include <QObject>
 #include <QString>
@@ -67,7 +69,7 @@ private:
     // Logs, shows and interprets one line; true when it was a stuck stone (the batch then ends).
     bool processLine(const QString &line);
     // The words that say a unit refused a command.
-    QString refusalOf(const QString &line) const;
+    Said refusalOf(const QString &line) const;
     // Logs a line, with the notice that belongs to it in the same entry.
     void logLine(const QString &line, bool sentOk, const QString &notice = QString());
     void show(const QString &line, bool notAck);

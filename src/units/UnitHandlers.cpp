@@ -105,8 +105,8 @@ void UnitHandlers::reportNotOk(int n)
     const std::optional<QString> requested = m_host.countText(n);
     if (!requested)
         return;
-    const QString answer = m_host.platform().inputBox(QStringLiteral("Enter Actual Count for Error"),
-                                                      QStringLiteral("Logging Error"), *requested);
+    const QString answer =
+        m_host.platform().inputBox(tr("Enter Actual Count for Error"), tr("Logging Error"), *requested);
     const qint32 actual = actualCount(answer);
     const QString line = QStringLiteral(">>LAST NOT OK ") + QString::number(n) + QStringLiteral(" - ") + *requested
         + QStringLiteral(" - ") + QString::number(actual);

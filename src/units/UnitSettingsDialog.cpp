@@ -23,16 +23,16 @@ QLineEdit *field(const char *name, const QString &text, bool readOnly = false)
 
 UnitSettingsDialog::UnitSettingsDialog(int unit, const Values &values, const QMap<int, QString> &others,
                                        QWidget *parent)
-    : CheckedDialog(QStringLiteral("UnitSettingsDialog"), QStringLiteral("UNIT %1 settings").arg(unit), parent)
+    : CheckedDialog(QStringLiteral("UnitSettingsDialog"), tr("%1 settings").arg(unitName(unit).shown), parent)
     , m_others(others)
 {
     m_uid = field("txtUid", values.uid);
     m_size = field("txtSize", values.size);
     m_size->setMaxLength(MaxSize + 1); // one over, so a longer paste is refused with its reason
-    form()->addRow(QStringLiteral("&UID"), m_uid);
-    form()->addRow(QStringLiteral("&SIZE"), m_size);
-    form()->addRow(QStringLiteral("INIT"), field("txtInit", values.init, true));
-    form()->addRow(QStringLiteral("HOME"), field("txtHome", values.home, true));
+    form()->addRow(tr("&UID"), m_uid);
+    form()->addRow(tr("&SIZE"), m_size);
+    form()->addRow(tr("INIT"), field("txtInit", values.init, true));
+    form()->addRow(tr("HOME"), field("txtHome", values.home, true));
 
     connect(m_uid, &QLineEdit::textChanged, this, &UnitSettingsDialog::check);
     connect(m_size, &QLineEdit::textChanged, this, &UnitSettingsDialog::check);
@@ -55,17 +55,16 @@ QString UnitSettingsDialog::size() const
 QString UnitSettingsDialog::problem(const QString &uid, const QString &size, const QMap<int, QString> &others)
 {
     if (!CommandSender::isUnitAddress(uid))
-        return QStringLiteral("The UID is a whole number from 1 to %1").arg(CommandSender::MaxUid);
+        return tr("The UID is a whole number from 1 to %1").arg(CommandSender::MaxUid);
     for (auto it = others.constBegin(); it != others.constEnd(); ++it) {
         if (CommandSender::isUnitAddress(it.value())
             && CommandSender::addressOf(it.value()) == CommandSender::addressOf(uid))
-            return QStringLiteral("UID ") + uid + QStringLiteral(" is UNIT ") + QString::number(it.key())
-                + QStringLiteral("'s");
+            return tr("UID %1 is %2's").arg(uid, unitName(it.key()).shown);
     }
     if (size.isEmpty())
-        return QStringLiteral("The SIZE is not empty");
+        return tr("The SIZE is not empty");
     if (size.size() > MaxSize)
-        return QStringLiteral("The SIZE takes at most ") + QString::number(MaxSize) + QStringLiteral(" characters");
+        return tr("The SIZE takes at most %1 characters").arg(MaxSize);
     return {};
 }
 

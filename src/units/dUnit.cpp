@@ -43,10 +43,14 @@ struct ButtonEntry
 };
 
 const ButtonEntry buttonTable[] = {
-    {cInit, "cInit", "Init this UNIT"},        {cHome, "cHome", "Home This Unit"},
-    {cFlush, "cFlush", "Flush And Count All"}, {cUpd, "cUpd", "Update this UNIT"},
-    {cSave, "cSave", "Save Settings to UNIT"}, {cStop, "cStop", "STOP Current Operation"},
-    {cYes, "cYes", "Last Output was OK"},      {cNo, "cNo", "Last Output was NOT OK"},
+    {cInit, "cInit", QT_TRANSLATE_NOOP("dUnit", "Init this UNIT")},
+    {cHome, "cHome", QT_TRANSLATE_NOOP("dUnit", "Home This Unit")},
+    {cFlush, "cFlush", QT_TRANSLATE_NOOP("dUnit", "Flush And Count All")},
+    {cUpd, "cUpd", QT_TRANSLATE_NOOP("dUnit", "Update this UNIT")},
+    {cSave, "cSave", QT_TRANSLATE_NOOP("dUnit", "Save Settings to UNIT")},
+    {cStop, "cStop", QT_TRANSLATE_NOOP("dUnit", "STOP Current Operation")},
+    {cYes, "cYes", QT_TRANSLATE_NOOP("dUnit", "Last Output was OK")},
+    {cNo, "cNo", QT_TRANSLATE_NOOP("dUnit", "Last Output was NOT OK")},
 };
 
 } // namespace
@@ -83,8 +87,8 @@ dUnit::dUnit(QWidget *parent)
 {
     m_model->setName(QStringLiteral("UNIT1"));
     m_model->setSize(QStringLiteral("1.0"));
-    m_model->setCount(QStringLiteral("Stock : 0"));
-    m_model->setInfo(QStringLiteral("Stock : 0"));
+    m_model->setCount(tr("Stock : 0"));
+    m_model->setInfo(tr("Stock : 0"));
     build();
 }
 
@@ -132,7 +136,7 @@ void dUnit::build()
     for (const ButtonEntry &entry : buttonTable) {
         auto *b = new ctxPatchButton(m_body);
         b->setObjectName(QLatin1String(entry.name));
-        b->setToolTip(QLatin1String(entry.tip));
+        b->setToolTip(tr(entry.tip));
         m_children[entry.child] = b;
     }
     StoredLayout::apply(this, StoredLayout::UnitPanel);
@@ -163,7 +167,7 @@ void dUnit::offerSettings(const QPoint &globalPos)
 {
     if (!m_settingsOffered)
         return;
-    m_menu->actions().constFirst()->setText(caption1() + QStringLiteral(" settings..."));
+    m_menu->actions().constFirst()->setText(tr("%1 settings...").arg(caption1()));
     m_menu->popup(globalPos);
 }
 

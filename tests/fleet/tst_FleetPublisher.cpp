@@ -98,14 +98,13 @@ private slots:
         QFETCH(double, shortfall);
         QFETCH(QByteArray, fields);
         UnitModel unit;
-        unit.setName(u"UNIT 3"_s);
         unit.setUid(u"103"_s);
         unit.setState(UnitState(state));
         unit.setChecked(checked);
         const auto number = [](double d) { return qIsNaN(d) ? std::nullopt : std::optional(d); };
         unit.setCount(countLine, number(count));
         unit.setInfo(infoLine, number(shortfall));
-        const QByteArray message = fleet::unitMessage(unit, u"2026-12-06T14:03:12"_s);
+        const QByteArray message = fleet::unitMessage(3, unit, u"2026-12-06T14:03:12"_s);
         QCOMPARE(message, R"({"unit":"UNIT 3","uid":"103",)" + fields + R"(,"time":"2026-12-06T14:03:12"})");
         QVERIFY(QJsonDocument::fromJson(message).isObject());
     }
@@ -205,7 +204,7 @@ private slots:
             QVERIFY2(line.startsWith(u"1 "_s), qPrintable(line)); // retained
             const QString time =
                 QJsonDocument::fromJson(line.section(u' ', 2).toUtf8()).object().value(u"time"_s).toString();
-            QCOMPARE(line.section(u' ', 2).toUtf8(), fleet::unitMessage(panel->model(), time));
+            QCOMPARE(line.section(u' ', 2).toUtf8(), fleet::unitMessage(n, panel->model(), time));
         }
         QCOMPARE(later.lines().filter(u"/status "_s), QStringList{u"1 tessaloran/press1/status offline"_s});
         // Today's summary stays too, with the rows the close wrote.

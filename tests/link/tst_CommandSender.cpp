@@ -1,4 +1,5 @@
 #include "Csv.h"
+#include "MarkedTranslator.h"
 #include "TestFolder.h"
 #include "records/RunJournal.h"
 
@@ -65,6 +66,21 @@ private slots:
             m_rig->platform.advance(200);
         }
         QVERIFY(!m_rig->sender.pacing());
+    }
+
+    // What the operator reads is in the operator's language; what the log keeps stays English, and so does
+    // what goes on the wire.
+    void displayTextApartFromData()
+    {
+        const MarkedTranslator shopLanguage;
+        m_rig->peer.stopReading();
+        QVERIFY(!m_rig->sender.send(u"HOME,102"_s));
+        QCOMPARE(m_rig->host.logged, QStringList{u"Not sent: >HOME,102,0"_s});
+        QCOMPARE(m_rig->host.statuses.value(0), u"«Not sent: >HOME,102,0»"_s);
+        m_rig->peer.resumeReading();
+        m_rig->host.model(2).setUid(u"x"_s);
+        m_rig->sender.sendInternal(u"HOME"_s, 2);
+        QCOMPARE(m_rig->host.statuses.value(1), u"«%1 has no valid UID»"_s.arg(u"«UNIT 2»"_s));
     }
 
     // The controller stops taking data: the line is reported not sent, and no byte of it arrives when the
