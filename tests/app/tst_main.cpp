@@ -212,15 +212,11 @@ void tst_main::reportCommand_data()
                                    "<host>,2026-12-05T22:10:00,2026-12-05T22:10:00,"
                                    "(no design),1,12,12,0,0,0,100.0\r\n")}}
         << QStringList() << QStringList();
-    QTest::newRow("not a day") << QStringList{u"26-13-06"_s} << QString() << 2 << QByteArray()
-                               << QByteArray("vorn: not a day or range of days: 26-13-06 (yy-mm-dd or "
-                                             "yy-mm-dd..yy-mm-dd, at most 366 days)\n")
-                               << QVariantMap() << QStringList() << QStringList();
-    for (const char *range : {"26-12-06..26-12-05", "25-12-05..26-12-06"}) // backwards; a year and a day
-        QTest::newRow(range) << QStringList{QLatin1String(range)} << QString() << 2 << QByteArray()
-                             << QByteArray("vorn: not a day or range of days: " + QByteArray(range)
-                                           + " (yy-mm-dd or yy-mm-dd..yy-mm-dd, at most 366 days)\n")
-                             << QVariantMap() << QStringList() << QStringList();
+    for (const char *days : {"26-13-06", "26-12-06..26-12-05", "25-12-05..26-12-06"}) // backwards; a year and a day
+        QTest::newRow(days) << QStringList{QLatin1String(days)} << QString() << 2 << QByteArray()
+                            << QByteArray("vorn: not a day or range of days: " + QByteArray(days)
+                                          + " (yy-mm-dd or yy-mm-dd..yy-mm-dd, at most 366 days)\n")
+                            << QVariantMap() << QStringList() << QStringList();
     QTest::newRow("a day without runs") << QStringList{u"26-12-07"_s, u"--csv"_s, u"<temp>/out.csv"_s} << QString() << 2
                                         << QByteArray()
                                         << QByteArray("vorn: no dispense journal for 26-12-07 in <temp>/Log\n")

@@ -57,7 +57,8 @@ private slots:
         QVERIFY(ini.open(QIODevice::WriteOnly) && ini.write("[MQTT]\r\nStation=press-3\r\n") > 0);
     }
 
-    // The window names the station, the days and the shift's hours, and its charts read without it.
+    // The window names the station, the days and the shift's hours; its charts read without it; its columns
+    // keep their widths from today to the days picked, and a unit's name is never cut, however small the window.
     void whoAndCharts_data()
     {
         QTest::addColumn<int>("days");
@@ -78,8 +79,20 @@ private slots:
         QFETCH(int, days);
         QFETCH(QStringList, axes);
         auto w = open();
+        w->resize(400, 300);
+        auto *table = w->findChild<QTableWidget *>(u"unitTable"_s);
+        const auto widths = [table] {
+            QList<int> list;
+            for (int c = 0; c < table->columnCount(); ++c)
+                list << table->columnWidth(c);
+            return list;
+        };
+        const QList<int> today = widths();
         w->showDays(Today.addDays(1 - days), Today);
         QTRY_VERIFY(!w->isLoading());
+        QCOMPARE(widths(), today);
+        QVERIFY(table->columnWidth(0) >= table->fontMetrics().horizontalAdvance(u"UNIT 12 LEFT FEEDER"_s));
+        QCOMPARE(table->textElideMode(), Qt::ElideNone);
         QTEST(w->findChild<QLabel *>(u"lblWho"_s)->text(), "who");
         QStringList titles;
         QChart *results = w->findChild<QChartView *>(u"resultChart"_s)->chart();
@@ -91,26 +104,6 @@ private slots:
         QTEST(int(qobject_cast<QCategoryAxis *>(stones->axes(Qt::Horizontal).front())->count()), "labels");
         QVERIFY(results->legend()->reverseMarkers()); // the legend reads as the stack, top first
         QCOMPARE(w->findChild<QChartView *>(u"yieldChart"_s)->isVisibleTo(w.get()), days > 1);
-    }
-
-    // Columns keep their widths from a day to a week, and a unit's name is never cut, however small the
-    // window.
-    void columnsStayPut()
-    {
-        auto w = open();
-        w->resize(400, 300);
-        auto *table = w->findChild<QTableWidget *>(u"unitTable"_s);
-        QList<int> day;
-        for (int c = 0; c < table->columnCount(); ++c)
-            day << table->columnWidth(c);
-        QVERIFY(table->columnWidth(0) >= table->fontMetrics().horizontalAdvance(u"UNIT 12 LEFT FEEDER"_s));
-        w->showDays(Today.addDays(-6), Today);
-        QTRY_VERIFY(!w->isLoading());
-        QList<int> week;
-        for (int c = 0; c < table->columnCount(); ++c)
-            week << table->columnWidth(c);
-        QCOMPARE(week, day);
-        QCOMPARE(table->textElideMode(), Qt::ElideNone);
     }
 
     // "Save PDF" asks where, with the default name and folder offered; the note line says what came of it,
