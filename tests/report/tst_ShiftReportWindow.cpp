@@ -51,6 +51,8 @@ private slots:
                     + "," + n + ",,complete,,\r\n");
             if (day == Today)
                 f.write("2026-12-06T13:30:00,,UNIT 12 LEFT FEEDER,112,1000,,,not sent,,\r\n");
+            if (day == Today.addDays(-3)) // a week asks for more stones than a day's numbers are wide
+                f.write("2026-12-03T13:30:00,,UNIT 1,101,1234567,,,not sent,,\r\n");
         }
         mSettings::setProgramFolder(m_dir.path());
         QFile ini(m_dir.filePath(u"Vorn.ini"_s));
