@@ -103,8 +103,8 @@ void addCategoryAxis(QChart &chart, QAbstractSeries *series, const QStringList &
     series->attachAxis(x);
 }
 
-// The hours (or days) under their bars, each at its centre: two digits for an hour, the day turned on its
-// side. A range longer than two months has no room for every day: it labels the first of each week.
+// The hours (or days) under their bars, each at its centre, turned on its side. A range longer than two
+// months has no room for every day: it labels the first of each week.
 void addBinAxis(QChart &chart, QAbstractSeries *series, const ShiftSummary &summary)
 {
     const int bins = int(summary.counted.size());
@@ -115,8 +115,7 @@ void addBinAxis(QChart &chart, QAbstractSeries *series, const ShiftSummary &summ
     const int every = bins > MostLabelledBins ? 7 : 1;
     for (int i = 0; i < bins; i += every)
         x->append(summary.binLabel(i), qreal(i));
-    if (summary.isRange())
-        x->setLabelsAngle(-90);
+    x->setLabelsAngle(-90); // twenty-four hours side by side have room for a label each only turned
     x->setTruncateLabels(false);
     x->setRange(-0.5, qreal(bins) - 0.5);
     x->setGridLineVisible(false);
