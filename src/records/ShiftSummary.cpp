@@ -355,7 +355,7 @@ ShiftSummaryBuilder::ShiftSummaryBuilder(QDate from, QDate to)
 {
     m_summary.from = from;
     m_summary.to = to;
-    m_summary.total.unit = QStringLiteral("total");
+    m_summary.total.unit = QLatin1String(QT_TRANSLATE_NOOP("ShiftSummary", "total"));
     m_summary.counted.fill(0, from == to ? 24 : int(from.daysTo(to)) + 1);
 }
 

@@ -56,7 +56,7 @@ struct ShiftSummary
         UnitTotals total;
     };
 
-    static constexpr char NoDesign[] = "(no design)";
+    static constexpr char NoDesign[] = QT_TRANSLATE_NOOP("ShiftSummary", "(no design)");
     // The longest range a report covers: a year, leap day included. A chart of a bar per day has no room for
     // more, and a date typed a century off must not set the console reading for minutes.
     static constexpr int MaxDays = 366;
