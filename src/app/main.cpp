@@ -52,9 +52,12 @@ struct CommandLine
         u"report"_s,
         u"Write the shift report of a day (yy-mm-dd, today when none is given) or of a range of days "
         u"(yy-mm-dd..yy-mm-dd) from the dispense journal, without a window: the unit table to standard output, "
-        u"or to the files of --csv and --pdf."_s};
+        u"or to the files asked for."_s};
     QCommandLineOption pdf{u"pdf"_s, u"With --report: write the report as a PDF."_s, u"FILE"_s};
     QCommandLineOption csv{u"csv"_s, u"With --report: write the unit table as CSV."_s, u"FILE"_s};
+    QCommandLineOption designsCsv{u"designs-csv"_s, u"With --report: write the design table as CSV."_s, u"FILE"_s};
+    QCommandLineOption daysCsv{u"days-csv"_s, u"With --report: write a row per day and unit as CSV."_s, u"FILE"_s};
+    QCommandLineOption json{u"json"_s, u"With --report: write the whole report as JSON."_s, u"FILE"_s};
 
     CommandLine()
     {
@@ -64,7 +67,7 @@ struct CommandLine
         reportScreenshot.setFlags(QCommandLineOption::HiddenFromHelp);
         parser.addOption(reportScreenshot);
         parser.addOption(pdf);
-        parser.addOption(csv);
+        parser.addOptions({csv, designsCsv, daysCsv, json});
         parser.addPositionalArgument(u"days"_s, u"With --report: the day or range of days."_s, u"[DAY|FROM..TO]"_s);
     }
 
@@ -209,9 +212,11 @@ int runReport(int argc, char **argv, CommandLine &command)
         err << "vorn: one day or one range of days, not " << days.join(u' ') << Qt::endl;
         return 2;
     }
-    return reportcommand::run(
-        {folder, days.value(0), command.parser.value(command.pdf), command.parser.value(command.csv)},
-        QDateTime::currentDateTime(), out, err);
+    mSettings::setProgramFolder(folder); // the station's name
+    const QCommandLineParser &p = command.parser;
+    return reportcommand::run({folder, days.value(0), p.value(command.pdf), p.value(command.csv),
+                               p.value(command.designsCsv), p.value(command.daysCsv), p.value(command.json)},
+                              QDateTime::currentDateTime(), out, err);
 }
 
 } // namespace

@@ -3,11 +3,8 @@
 #include "settings/SettingsSchema.h"
 #include "settings/mSettings.h"
 
-#include "common/Ansi.h"
-
 #include <QDir>
 #include <QFile>
-#include <QStringDecoder>
 #include <QSysInfo>
 
 #include <algorithm>
@@ -92,10 +89,7 @@ bool FleetConfig::isTopicLevel(const QString &name)
 
 QString FleetConfig::settingText(const QString &value)
 {
-    const QByteArray bytes = ansi::encode(value);
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    const QString decoded = utf8.decode(bytes);
-    return utf8.hasError() ? value : decoded;
+    return SettingsSchema::typedText(value);
 }
 
 std::optional<FleetConfig> FleetConfig::read()

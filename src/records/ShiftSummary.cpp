@@ -3,7 +3,62 @@
 #include "common/NumberText.h"
 #include "records/RunJournal.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QtGlobal>
+
 #include <algorithm>
+#include <cmath>
+
+namespace {
+
+// A count of stones in the journal: a negative number, or one no unit could ever count (a hand edit, a
+// field run together with the next), counts 0, as an empty field does; the sums then stay finite and every
+// stone asked is told once.
+constexpr double MostStones = 1e12;
+
+double stones(const QString &text)
+{
+    const double v = numtext::read(text);
+    return std::isfinite(v) && v > 0 && v <= MostStones ? v : 0;
+}
+
+} // namespace
+
+void Stones::add(const QString &askedText, const QString &countedText, const QString &shortText)
+{
+    const double a = stones(askedText), c = stones(countedText);
+    const double over = std::max(0.0, c - a);
+    const double missing = a - (c - over);
+    // A shortfall larger than the stones missing (a hand edit) is no more than those.
+    const double shortfall = std::min(stones(shortText), missing);
+    asked += a;
+    counted += c;
+    stonesOver += over;
+    shortBy += shortfall;
+    unaccounted += missing - shortfall;
+}
+
+std::optional<double> Stones::yield() const
+{
+    if (asked <= 0)
+        return std::nullopt;
+    const double upTo = counted - stonesOver;
+    double tenths = std::round(upTo / asked * 1000); // half away from zero: 12.25 is 12.3
+    // 99.96 % is not all: a manager reads 100.0 as nothing missing, and 0.0 as nothing counted.
+    if (upTo < asked)
+        tenths = std::min(tenths, 999.0);
+    if (upTo > 0)
+        tenths = std::max(tenths, 1.0);
+    return tenths / 10;
+}
+
+QString Stones::yieldText() const
+{
+    const auto y = yield();
+    return y ? QString::number(*y, 'f', 1) : QString();
+}
 
 namespace {
 
@@ -17,26 +72,46 @@ QString number(double v)
     return numtext::plain(v);
 }
 
+QStringList stoneCells(const Stones &s)
+{
+    return {number(s.asked),   number(s.counted),     number(s.stonesOver),
+            number(s.shortBy), number(s.unaccounted), s.yieldText()};
+}
+
 QStringList unitRow(const ShiftSummary::UnitTotals &u)
 {
-    return {u.unit,
-            u.uids.join(u'/'),
-            number(u.runs),
-            number(u.complete),
-            number(u.shortRuns),
-            number(u.stuck),
-            number(u.over),
-            number(u.notSent),
-            number(u.noReport),
-            number(u.asked),
-            number(u.counted),
-            number(u.shortBy),
-            number(u.ok),
-            number(u.notOk)};
+    return QStringList{u.unit,          u.uids.join(u'/'), number(u.runs),    number(u.complete), number(u.shortRuns),
+                       number(u.stuck), number(u.over),    number(u.notSent), number(u.noReport)}
+    + stoneCells(u) + QStringList{number(u.ok), number(u.notOk)};
+}
+
+// The fixed English names of the columns, marked for a view's translation.
+const char *const UnitColumns[] = {
+    QT_TRANSLATE_NOOP("ShiftSummary", "unit"),           QT_TRANSLATE_NOOP("ShiftSummary", "uid"),
+    QT_TRANSLATE_NOOP("ShiftSummary", "runs"),           QT_TRANSLATE_NOOP("ShiftSummary", "complete"),
+    QT_TRANSLATE_NOOP("ShiftSummary", "short runs"),     QT_TRANSLATE_NOOP("ShiftSummary", "stuck"),
+    QT_TRANSLATE_NOOP("ShiftSummary", "over"),           QT_TRANSLATE_NOOP("ShiftSummary", "not sent"),
+    QT_TRANSLATE_NOOP("ShiftSummary", "no report"),      QT_TRANSLATE_NOOP("ShiftSummary", "stones asked"),
+    QT_TRANSLATE_NOOP("ShiftSummary", "stones counted"), QT_TRANSLATE_NOOP("ShiftSummary", "stones over"),
+    QT_TRANSLATE_NOOP("ShiftSummary", "stones short"),   QT_TRANSLATE_NOOP("ShiftSummary", "stones unaccounted"),
+    QT_TRANSLATE_NOOP("ShiftSummary", "yield %"),        QT_TRANSLATE_NOOP("ShiftSummary", "OK"),
+    QT_TRANSLATE_NOOP("ShiftSummary", "NOT OK")};
+const char *const DesignColumns[] = {QT_TRANSLATE_NOOP("ShiftSummary", "design"),
+                                     QT_TRANSLATE_NOOP("ShiftSummary", "runs")};
+const char *const DayColumn[] = {QT_TRANSLATE_NOOP("ShiftSummary", "day")};
+
+template<std::size_t N>
+QStringList names(const char *const (&list)[N])
+{
+    QStringList n;
+    for (const char *name : list)
+        n.append(QLatin1String(name));
+    return n;
 }
 
 void count(ShiftSummary::UnitTotals &u, const journal::Row &row)
 {
+    u.add(row.asked, row.counted, row.shortBy);
     ++u.runs;
     const QString &r = row.result;
     if (r == u"complete")
@@ -51,10 +126,6 @@ void count(ShiftSummary::UnitTotals &u, const journal::Row &row)
         ++u.notSent;
     else if (r == u"no report")
         ++u.noReport;
-    // An empty field counts 0, as does a number the console would not read either.
-    u.asked += numtext::read(row.asked);
-    u.counted += numtext::read(row.counted);
-    u.shortBy += numtext::read(row.shortBy);
     if (row.verdict == u"OK")
         ++u.ok;
     else if (row.verdict == u"NOT OK")
@@ -129,20 +200,7 @@ QString ShiftSummary::inProgressText() const
 
 QStringList ShiftSummary::unitColumns()
 {
-    return {QStringLiteral("unit"),
-            QStringLiteral("uid"),
-            QStringLiteral("runs"),
-            QStringLiteral("complete"),
-            QStringLiteral("short runs"),
-            QStringLiteral("stuck"),
-            QStringLiteral("over"),
-            QStringLiteral("not sent"),
-            QStringLiteral("no report"),
-            QStringLiteral("stones asked"),
-            QStringLiteral("stones counted"),
-            QStringLiteral("stones short"),
-            QStringLiteral("OK"),
-            QStringLiteral("NOT OK")};
+    return names(UnitColumns);
 }
 
 QList<QStringList> ShiftSummary::unitRows() const
@@ -156,19 +214,46 @@ QList<QStringList> ShiftSummary::unitRows() const
 
 QStringList ShiftSummary::designColumns()
 {
-    return {QStringLiteral("design"), QStringLiteral("runs"), QStringLiteral("stones asked"),
-            QStringLiteral("stones counted")};
+    return names(DesignColumns) + unitColumns().mid(9, 6);
 }
 
 QList<QStringList> ShiftSummary::designRows() const
 {
     QList<QStringList> rows;
     for (const DesignTotals &d : designs)
-        rows.append({d.design, number(d.runs), number(d.asked), number(d.counted)});
+        rows.append(QStringList{d.design, number(d.runs)} + stoneCells(d));
     return rows;
 }
 
-QByteArray ShiftSummary::unitCsv() const
+QStringList ShiftSummary::dayColumns()
+{
+    return names(DayColumn) + unitColumns();
+}
+
+QList<QStringList> ShiftSummary::dayRows() const
+{
+    QList<QStringList> rows;
+    for (const DayTotals &d : days)
+        for (const UnitTotals &u : d.units)
+            rows.append(QStringList{d.day.toString(Qt::ISODate)} + unitRow(u));
+    return rows;
+}
+
+QString ShiftSummary::fromText() const
+{
+    return firstRun.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss"));
+}
+
+QString ShiftSummary::toText() const
+{
+    return lastRun.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss"));
+}
+
+namespace {
+
+// A table as CSV, each row led by who and when, so rows from several machines and days can be put
+// together and still be told apart.
+QByteArray csvOf(const ShiftSummary &s, const QStringList &columns, const QList<QStringList> &rows)
 {
     QByteArray csv;
     const auto line = [&csv](const QStringList &fields) {
@@ -177,10 +262,75 @@ QByteArray ShiftSummary::unitCsv() const
             quoted.append(RunJournal::csvField(f));
         csv += quoted.join(u',').toUtf8() + "\r\n";
     };
-    line(unitColumns());
-    for (const QStringList &row : unitRows())
-        line(row);
+    line(names({"station", "from", "to"}) + columns);
+    const QStringList lead{s.station, s.fromText(), s.toText()};
+    for (const QStringList &row : rows)
+        line(lead + row);
     return csv;
+}
+
+// A row as a JSON object under the table's column names: numbers as numbers, an empty yield as null.
+QJsonObject jsonRow(const QStringList &columns, const QStringList &row, int textColumns)
+{
+    QJsonObject o;
+    for (qsizetype c = 0; c < columns.size(); ++c) {
+        const QString &v = row.value(c);
+        o.insert(columns[c], c < textColumns ? QJsonValue(v) : v.isEmpty() ? QJsonValue() : QJsonValue(v.toDouble()));
+    }
+    return o;
+}
+
+QJsonArray jsonTable(const QStringList &columns, const QList<QStringList> &rows, int textColumns)
+{
+    QJsonArray a;
+    for (const QStringList &row : rows)
+        a.append(jsonRow(columns, row, textColumns));
+    return a;
+}
+
+} // namespace
+
+QByteArray ShiftSummary::unitCsv() const
+{
+    return csvOf(*this, unitColumns(), unitRows());
+}
+
+QByteArray ShiftSummary::designCsv() const
+{
+    return csvOf(*this, designColumns(), designRows());
+}
+
+QByteArray ShiftSummary::dayCsv() const
+{
+    return csvOf(*this, dayColumns(), dayRows());
+}
+
+QByteArray ShiftSummary::json() const
+{
+    QList<QStringList> unitTable = unitRows();
+    const QStringList totalRow = unitTable.takeLast();
+    QJsonArray bins;
+    for (qsizetype i = 0; i < counted.size(); ++i)
+        bins.append(QJsonObject{{isRange() ? QStringLiteral("day") : QStringLiteral("hour"),
+                                 isRange() ? QJsonValue(from.addDays(i).toString(Qt::ISODate)) : QJsonValue(int(i))},
+                                {QStringLiteral("stones counted"), counted[i]}});
+    const auto text = [](const QString &t) { return t.isEmpty() ? QJsonValue() : QJsonValue(t); };
+    const QJsonObject report{
+        {QStringLiteral("station"), station},
+        {QStringLiteral("first day"), from.toString(Qt::ISODate)},
+        {QStringLiteral("last day"), to.toString(Qt::ISODate)},
+        {QStringLiteral("from"), text(fromText())},
+        {QStringLiteral("to"), text(toText())},
+        {QStringLiteral("units"), jsonTable(unitColumns(), unitTable, 2)},
+        {QStringLiteral("total"), jsonRow(unitColumns(), totalRow, 2)},
+        {QStringLiteral("designs"), jsonTable(designColumns(), designRows(), 1)},
+        {QStringLiteral("days"), jsonTable(dayColumns(), dayRows(), 3)},
+        {QStringLiteral("stones counted per"), bins},
+        {QStringLiteral("unreadable rows"), unreadable},
+        {QStringLiteral("rows in progress"), inProgress},
+        {QStringLiteral("files refused"), QJsonArray::fromStringList(refused)},
+    };
+    return QJsonDocument(report).toJson(QJsonDocument::Indented);
 }
 
 QString ShiftSummary::unitText() const
@@ -205,7 +355,7 @@ ShiftSummaryBuilder::ShiftSummaryBuilder(QDate from, QDate to)
 {
     m_summary.from = from;
     m_summary.to = to;
-    m_summary.total.unit = QStringLiteral("total");
+    m_summary.total.unit = QLatin1String(QT_TRANSLATE_NOOP("ShiftSummary", "total"));
     m_summary.counted.fill(0, from == to ? 24 : int(from.daysTo(to)) + 1);
 }
 
@@ -269,8 +419,20 @@ void ShiftSummaryBuilder::sum(QDate day, const journal::Row &row)
 
     DesignRuns &d = m_designs[row.design];
     d.times.insert(row.timeText);
-    d.asked += numtext::read(row.asked);
-    d.counted += numtext::read(row.counted);
+    d.add(row.asked, row.counted, row.shortBy);
+
+    ShiftSummary::UnitTotals &dayUnit = m_days[day][row.unit];
+    dayUnit.unit = row.unit;
+    if (!row.uid.isEmpty() && !dayUnit.uids.contains(row.uid))
+        dayUnit.uids.append(row.uid);
+    count(dayUnit, row);
+    count(m_dayTotals[day], row);
+
+    const QDateTime start(row.day, row.time);
+    if (!m_summary.firstRun.isValid() || start < m_summary.firstRun)
+        m_summary.firstRun = start;
+    if (!m_summary.lastRun.isValid() || start > m_summary.lastRun)
+        m_summary.lastRun = start;
 
     // A day's file holds the runs of that day; a run started just before midnight may close after it.
     const qsizetype at = m_summary.isRange() ? m_summary.from.daysTo(day) : row.time.hour();
@@ -278,21 +440,43 @@ void ShiftSummaryBuilder::sum(QDate day, const journal::Row &row)
         m_summary.counted[at] += numtext::read(row.counted);
 }
 
+namespace {
+
+std::vector<ShiftSummary::UnitTotals> inUnitOrder(const QHash<QString, ShiftSummary::UnitTotals> &units)
+{
+    std::vector<ShiftSummary::UnitTotals> list(units.cbegin(), units.cend());
+    std::sort(list.begin(), list.end(), [](const auto &a, const auto &b) { return unitOrder(a.unit, b.unit); });
+    return list;
+}
+
+ShiftSummary::DesignTotals designTotals(const QString &name, const Stones &stones, qint64 runs)
+{
+    ShiftSummary::DesignTotals d;
+    static_cast<Stones &>(d) = stones;
+    d.design = name;
+    d.runs = runs;
+    return d;
+}
+
+} // namespace
+
 ShiftSummary ShiftSummaryBuilder::result() const
 {
     ShiftSummary s = m_summary;
-    for (const ShiftSummary::UnitTotals &u : m_units)
-        s.units.push_back(u);
-    std::sort(s.units.begin(), s.units.end(), [](const auto &a, const auto &b) { return unitOrder(a.unit, b.unit); });
+    s.units = inUnitOrder(m_units);
     for (auto d = m_designs.cbegin(); d != m_designs.cend(); ++d) {
         if (!d.key().isEmpty())
-            s.designs.push_back({d.key(), qint64(d->times.size()), d->asked, d->counted});
+            s.designs.push_back(designTotals(d.key(), *d, d->times.size()));
     }
     std::sort(s.designs.begin(), s.designs.end(), [](const auto &a, const auto &b) { return a.design < b.design; });
     // Counts typed by hand, without a design, come last.
     if (const auto none = m_designs.constFind(QString()); none != m_designs.cend())
-        s.designs.push_back(
-            {QString::fromLatin1(ShiftSummary::NoDesign), qint64(none->times.size()), none->asked, none->counted});
+        s.designs.push_back(designTotals(QString::fromLatin1(ShiftSummary::NoDesign), *none, none->times.size()));
+    for (auto d = m_days.cbegin(); d != m_days.cend(); ++d) {
+        ShiftSummary::DayTotals day{d.key(), inUnitOrder(*d), m_dayTotals.value(d.key())};
+        day.total.unit = m_summary.total.unit;
+        s.days.push_back(std::move(day));
+    }
     return s;
 }
 

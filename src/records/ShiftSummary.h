@@ -4,43 +4,71 @@
 
 #include <QByteArray>
 #include <QDate>
+#include <QDateTime>
 #include <QHash>
 #include <QList>
+#include <QMap>
 #include <QSet>
 #include <QString>
 #include <QStringList>
 
 #include <functional>
+#include <optional>
 #include <vector>
 
+// The stones of some runs, so that every stone asked is told once: counted (up to what was asked), short
+// (the shortfall the unit reported), or unaccounted (not sent, no report, the rest of a stuck run). Stones
+// counted beyond what was asked are over:
+//     asked = counted - over + short + unaccounted
+struct Stones
+{
+    double asked = 0, counted = 0, shortBy = 0, stonesOver = 0, unaccounted = 0;
+
+    void add(const QString &asked, const QString &counted, const QString &shortBy);
+    // Stones counted up to what was asked, per hundred asked, to a tenth; none when nothing was asked.
+    // 100.0 only when every stone asked was counted, 0.0 only when none was.
+    std::optional<double> yield() const;
+    // "92.5", empty when nothing was asked.
+    QString yieldText() const;
+};
+
 // What a shift dispensed, from the dispense journal of a day or of a range of days: per unit (in unit
-// order, and a total), per design, and the stones counted per hour of the day (per day for a range).
+// order, and a total), per design, per day and unit, and the stones counted per hour of the day (per day
+// for a range).
 struct ShiftSummary
 {
-    struct UnitTotals
+    struct UnitTotals : Stones
     {
         QString unit;
         QStringList uids; // in the order they were seen
         qint64 runs = 0, complete = 0, shortRuns = 0, stuck = 0, over = 0, notSent = 0, noReport = 0;
-        double asked = 0, counted = 0, shortBy = 0;
         qint64 ok = 0, notOk = 0;
     };
-    struct DesignTotals
+    struct DesignTotals : Stones
     {
         QString design;
         qint64 runs = 0; // distinct run times
-        double asked = 0, counted = 0;
+    };
+    struct DayTotals
+    {
+        QDate day;
+        std::vector<UnitTotals> units; // in unit order
+        UnitTotals total;
     };
 
-    static constexpr char NoDesign[] = "(no design)";
+    static constexpr char NoDesign[] = QT_TRANSLATE_NOOP("ShiftSummary", "(no design)");
     // The longest range a report covers: a year, leap day included. A chart of a bar per day has no room for
     // more, and a date typed a century off must not set the console reading for minutes.
     static constexpr int MaxDays = 366;
 
     QDate from, to;
+    // The machine the journal is from; set by whoever reads it (the summary does not know).
+    QString station;
+    QDateTime firstRun, lastRun; // the start of the first and of the last run counted; invalid when none
     std::vector<UnitTotals> units; // in unit order
     UnitTotals total;
     std::vector<DesignTotals> designs; // in name order, "(no design)" last
+    std::vector<DayTotals> days; // the days with runs, first to last
     // Stones counted per hour of the day (24 bins) for one day, per day (from first to last) for a range.
     QList<double> counted;
     int unreadable = 0; // journal rows skipped
@@ -58,15 +86,27 @@ struct ShiftSummary
     // "2 journal rows could not be read", empty when every row could.
     QString unreadableText() const;
 
-    // The unit table: the header and a row per unit, then the total row.
+    // The tables: their columns (fixed English names, as files carry them; QT_TRANSLATE_NOOP'd in the
+    // context "ShiftSummary" for a view), and their rows. The unit table ends with the total row; the day
+    // table has a row per day and unit.
     static QStringList unitColumns();
     QList<QStringList> unitRows() const;
     static QStringList designColumns();
     QList<QStringList> designRows() const;
+    static QStringList dayColumns();
+    QList<QStringList> dayRows() const;
+    // "2026-12-06T14:03:12", empty when no run was counted.
+    QString fromText() const;
+    QString toText() const;
 
-    // The unit table as CSV (UTF-8, RFC 4180, CR LF) and as aligned text for a terminal.
+    // The tables as CSV (UTF-8, RFC 4180, CR LF), each row led by the station and the first and last run
+    // (columns station, from, to); the unit table as aligned text for a terminal; the whole report as one
+    // JSON object.
     QByteArray unitCsv() const;
+    QByteArray designCsv() const;
+    QByteArray dayCsv() const;
     QString unitText() const;
+    QByteArray json() const;
 };
 
 // Builds a summary from journal rows, file by file, so a long range can be read in steps.
@@ -90,10 +130,9 @@ public:
                                  const std::function<bool()> &stop = {});
 
 private:
-    struct DesignRuns
+    struct DesignRuns : Stones
     {
         QSet<QString> times;
-        double asked = 0, counted = 0;
     };
     void sum(QDate day, const journal::Row &row);
 
@@ -103,6 +142,8 @@ private:
     // Put in order once, at the end: the natural order of names costs too much for every row.
     QHash<QString, ShiftSummary::UnitTotals> m_units;
     QHash<QString, DesignRuns> m_designs;
+    QMap<QDate, QHash<QString, ShiftSummary::UnitTotals>> m_days;
+    QMap<QDate, ShiftSummary::UnitTotals> m_dayTotals;
 };
 
 // Unit names in the order a person counts them: "UNIT 2" before "UNIT 10".

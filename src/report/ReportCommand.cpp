@@ -2,6 +2,7 @@
 
 #include "records/ShiftSummary.h"
 #include "report/ReportPdf.h"
+#include "settings/SettingsSchema.h"
 
 #include <QDir>
 #include <QRegularExpression>
@@ -50,7 +51,8 @@ int run(const Request &request, const QDateTime &now, QTextStream &out, QTextStr
         return fail(QStringLiteral("not a day or range of days: %1 (yy-mm-dd or yy-mm-dd..yy-mm-dd, at most %2 days)")
                         .arg(request.days)
                         .arg(ShiftSummary::MaxDays));
-    const ShiftSummary summary = ShiftSummaryBuilder::readDays(request.programFolder, days->first, days->second);
+    ShiftSummary summary = ShiftSummaryBuilder::readDays(request.programFolder, days->first, days->second);
+    summary.station = SettingsSchema::stationName();
     for (const QString &refused : summary.refused)
         err << "vorn: " << refused << Qt::endl;
     if (summary.total.runs == 0) {
@@ -64,18 +66,27 @@ int run(const Request &request, const QDateTime &now, QTextStream &out, QTextStr
     if (!summary.inProgressText().isEmpty())
         err << "vorn: " << summary.inProgressText() << Qt::endl;
 
-    if (!request.csv.isEmpty()) {
-        QSaveFile csv(request.csv);
-        if (!csv.open(QIODevice::WriteOnly) || csv.write(summary.unitCsv()) < 0 || !csv.commit())
-            return fail(
-                QStringLiteral("cannot write %1: %2").arg(QDir::toNativeSeparators(request.csv), csv.errorString()));
+    const std::pair<QString, QByteArray (ShiftSummary::*)() const> data[]{
+        {request.csv, &ShiftSummary::unitCsv},
+        {request.designsCsv, &ShiftSummary::designCsv},
+        {request.daysCsv, &ShiftSummary::dayCsv},
+        {request.json, &ShiftSummary::json},
+    };
+    bool written = false;
+    for (const auto &[file, table] : data) {
+        if (file.isEmpty())
+            continue;
+        QSaveFile out(file);
+        if (!out.open(QIODevice::WriteOnly) || out.write((summary.*table)()) < 0 || !out.commit())
+            return fail(QStringLiteral("cannot write %1: %2").arg(QDir::toNativeSeparators(file), out.errorString()));
+        written = true;
     }
     if (!request.pdf.isEmpty()) {
         QString error;
         if (!reportpdf::write(summary, request.pdf, request.programFolder, now, &error))
             return fail(QStringLiteral("cannot write %1: %2").arg(QDir::toNativeSeparators(request.pdf), error));
     }
-    if (request.csv.isEmpty() && request.pdf.isEmpty())
+    if (!written && request.pdf.isEmpty())
         out << summary.unitText();
     out.flush();
     return 0;

@@ -20,12 +20,16 @@ struct Request
 {
     QString programFolder;
     QString days; // as given
-    QString pdf; // files to write; neither: the unit table to standard output
-    QString csv;
+    QString pdf; // files to write; none: the unit table to standard output
+    QString csv; // the unit table
+    QString designsCsv;
+    QString daysCsv; // a row per day and unit
+    QString json; // the whole report
 };
 
 // Writes what was asked and returns the exit status: 0 when written, 2 with one line on err for a bad day,
-// days without journal rows, or a file that cannot be written. Writing a PDF needs a QApplication.
+// days without journal rows, or a file that cannot be written. The station is read from the settings of
+// the program folder mSettings was given. Writing a PDF needs a QApplication.
 int run(const Request &request, const QDateTime &now, QTextStream &out, QTextStream &err);
 
 } // namespace reportcommand

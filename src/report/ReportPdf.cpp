@@ -3,6 +3,7 @@
 #include "report/ReportCharts.h"
 
 #include <QChart>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QFontMetricsF>
@@ -20,6 +21,11 @@ namespace {
 // Drawing in units of 1/96 inch keeps sizes as they are on a screen; QPdfWriter keeps text and lines as
 // vectors at any resolution.
 constexpr int Resolution = 96;
+
+QString tr(const char *text)
+{
+    return QCoreApplication::translate("ReportPdf", text);
+}
 
 class Page
 {
@@ -60,8 +66,7 @@ private:
         m_painter.setPen(Qt::darkGray);
         const QRectF line(0, m_area.bottom() - 14, m_area.width(), 14);
         m_painter.drawText(line, Qt::AlignLeft | Qt::AlignVCenter, m_footer);
-        m_painter.drawText(line, Qt::AlignRight | Qt::AlignVCenter,
-                           QStringLiteral("page ") + QString::number(m_number));
+        m_painter.drawText(line, Qt::AlignRight | Qt::AlignVCenter, tr("page %1").arg(m_number));
         m_painter.restore();
     }
 
@@ -85,47 +90,71 @@ void drawText(Page &page, const QString &text, qreal points, bool bold = false)
     page.y += box.height() + 4;
 }
 
-// A table over the page's width: columns as wide as their widest cell (the first one takes what is left),
-// names to the left and numbers to the right, the header wrapped onto two lines where it must.
+// A table over the page's width: columns as wide as their widest cell, names to the left and numbers to
+// the right, the header wrapped onto two lines. A table too wide for the page is set in a smaller type
+// rather than cut; a name that still does not fit wraps onto more lines.
 void drawTable(Page &page, const QStringList &header, const QList<QStringList> &rows, int leftColumns)
 {
     QPainter &p = page.painter();
     QFont f = p.font();
-    f.setPointSizeF(7);
     f.setBold(false);
-    p.setFont(f);
-    const QFontMetricsF fm(f, p.device());
     const qreal pad = 3;
-    QList<qreal> widths(header.size(), 0);
-    for (qsizetype c = 0; c < header.size(); ++c) {
-        for (const QString &word : header[c].split(u' '))
-            widths[c] = std::max(widths[c], fm.horizontalAdvance(word));
-        for (const QStringList &row : rows)
-            widths[c] = std::max(widths[c], fm.horizontalAdvance(row.value(c)));
-        widths[c] += 2 * pad;
+    QList<qreal> widths;
+    const auto measure = [&](qreal points) {
+        f.setPointSizeF(points);
+        QFont bold = f;
+        bold.setBold(true); // the header and the total row
+        const QFontMetricsF fm(bold, p.device());
+        widths.fill(0, header.size());
+        qreal total = 0;
+        for (qsizetype c = 0; c < header.size(); ++c) {
+            for (const QString &word : header[c].split(u' '))
+                widths[c] = std::max(widths[c], fm.horizontalAdvance(word));
+            for (const QStringList &row : rows)
+                widths[c] = std::max(widths[c], fm.horizontalAdvance(row.value(c)));
+            widths[c] += 2 * pad;
+            total += widths[c];
+        }
+        return total;
+    };
+    qreal total = measure(7);
+    if (total > page.width())
+        total = measure(std::max(5.0, 7 * page.width() / total));
+    // Room to spare widens the columns alike; what is still missing comes off the name columns, whose text wraps.
+    if (total <= page.width()) {
+        for (qreal &w : widths)
+            w *= page.width() / total;
+    } else {
+        qreal names = 0;
+        for (int c = 0; c < leftColumns && c < widths.size(); ++c)
+            names += widths[c];
+        const qreal scale = std::max(0.2, (names - (total - page.width())) / names);
+        for (int c = 0; c < leftColumns && c < widths.size(); ++c)
+            widths[c] *= scale;
     }
-    qreal total = 0;
-    for (qreal w : widths)
-        total += w;
-    // The columns share the page's width: room to spare widens them alike, too little narrows them alike
-    // (long names are then cut).
-    for (qreal &w : widths)
-        w *= page.width() / total;
+    const QFontMetricsF fm(f, p.device());
 
     const qreal line = fm.height() + 2;
-    const auto drawRow = [&](const QStringList &cells, qreal height, bool head) {
-        page.need(height);
-        qreal x = 0;
+    const auto drawRow = [&](const QStringList &cells, bool head) {
         QFont rowFont = f;
         rowFont.setBold(head || cells.value(0) == u"total");
         p.setFont(rowFont);
+        qreal height = head ? 2 * line : line;
+        for (qsizetype c = 0; c < cells.size() && c < widths.size(); ++c) {
+            if (head || c < leftColumns) {
+                const QRectF need = p.boundingRect(QRectF(0, 0, widths[c] - 2 * pad, 1000),
+                                                   Qt::TextWordWrap | Qt::TextWrapAnywhere, cells[c]);
+                height = std::max(height, need.height() + 2);
+            }
+        }
+        page.need(height);
         if (head)
             p.fillRect(QRectF(0, page.y, page.width(), height), QColor(230, 230, 230));
+        qreal x = 0;
         for (qsizetype c = 0; c < cells.size() && c < widths.size(); ++c) {
             const QRectF cell(x + pad, page.y, widths[c] - 2 * pad, height);
             const int align = (c < leftColumns ? Qt::AlignLeft : Qt::AlignRight) | Qt::AlignVCenter;
-            p.drawText(cell, align | (head ? Qt::TextWordWrap : 0),
-                       head ? cells[c] : fm.elidedText(cells[c], Qt::ElideRight, cell.width()));
+            p.drawText(cell, align | Qt::TextWordWrap | (head ? 0 : Qt::TextWrapAnywhere), cells[c]);
             x += widths[c];
         }
         p.setPen(QColor(190, 190, 190));
@@ -133,28 +162,75 @@ void drawTable(Page &page, const QStringList &header, const QList<QStringList> &
         p.setPen(Qt::black);
         page.y += height;
     };
-    drawRow(header, 2 * line, true);
+    drawRow(header, true);
     for (const QStringList &row : rows)
-        drawRow(row, line, false);
+        drawRow(row, false);
     page.y += 10;
 }
 
-// Qt Charts draws on a graphics scene; the scene drawn through the PDF's painter stays vector.
-void drawChart(Page &page, QChart *chart, qreal height)
+// Qt Charts draws on a graphics scene; the scene drawn through the PDF's painter stays vector. The charts
+// share the width, side by side.
+void drawCharts(Page &page, const QList<QChart *> &charts, qreal height)
 {
     page.need(height);
-    QGraphicsScene scene;
-    scene.addItem(chart);
-    const QRectF rect(0, 0, page.width(), height);
-    chart->setGeometry(rect);
-    chart->layout()->activate();
-    scene.setSceneRect(rect);
-    scene.render(&page.painter(), QRectF(0, page.y, page.width(), height), rect);
-    scene.removeItem(chart);
+    const qreal width = (page.width() - 8 * (charts.size() - 1)) / charts.size();
+    qreal x = 0;
+    for (QChart *chart : charts) {
+        QGraphicsScene scene;
+        scene.addItem(chart);
+        const QRectF rect(0, 0, width, height);
+        chart->setGeometry(rect);
+        chart->layout()->activate();
+        scene.setSceneRect(rect);
+        scene.render(&page.painter(), QRectF(x, page.y, width, height), rect);
+        scene.removeItem(chart);
+        x += width + 8;
+    }
     page.y += height + 8;
 }
 
+// The columns as a reader of the report sees them.
+QStringList shown(const QStringList &columns)
+{
+    QStringList names;
+    for (const QString &c : columns)
+        names.append(QCoreApplication::translate("ShiftSummary", c.toUtf8().constData()));
+    return names;
+}
+
+QList<QStringList> shownRows(QList<QStringList> rows)
+{
+    for (QStringList &row : rows) {
+        if (row.value(0) == u"total")
+            row[0] = QCoreApplication::translate("ShiftSummary", "total");
+        else if (row.value(0) == QLatin1String(ShiftSummary::NoDesign))
+            row[0] = QCoreApplication::translate("ShiftSummary", ShiftSummary::NoDesign);
+    }
+    return rows;
+}
+
 } // namespace
+
+QString periodText(const ShiftSummary &summary)
+{
+    const QString first = summary.from.toString(QStringLiteral("yy-MM-dd"));
+    return summary.isRange() ? tr("%1 to %2").arg(first, summary.to.toString(QStringLiteral("yy-MM-dd"))) : first;
+}
+
+QStringList titleBlock(const ShiftSummary &summary)
+{
+    const int days = int(summary.from.daysTo(summary.to)) + 1;
+    QStringList lines{
+        tr("Station: %1").arg(summary.station),
+        days == 1
+            ? tr("Day: %1").arg(periodText(summary))
+            : QCoreApplication::translate("ReportPdf", "Days: %1 (%n days)", nullptr, days).arg(periodText(summary))};
+    const QString time = QStringLiteral("yyyy-MM-dd HH:mm:ss");
+    lines.append(summary.firstRun.isValid()
+                     ? tr("Runs from %1 to %2").arg(summary.firstRun.toString(time), summary.lastRun.toString(time))
+                     : tr("No runs"));
+    return lines;
+}
 
 QString defaultFile(const QString &programFolder, const ShiftSummary &summary)
 {
@@ -181,16 +257,19 @@ bool write(const ShiftSummary &summary, const QString &file, const QString &prog
         writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(15, 15, 15, 15),
                                          QPageLayout::Millimeter));
         writer.setResolution(Resolution);
-        const QString title = QStringLiteral("Shift report ") + summary.period();
+        const QString title = tr("Shift report %1").arg(periodText(summary));
         writer.setTitle(title);
         writer.setCreator(QStringLiteral("vorn"));
         QPainter painter;
         if (!painter.begin(&writer))
             return fail(QStringLiteral("the PDF could not be started"));
         Page page(writer, painter,
-                  QDir::toNativeSeparators(journal::logFolder(programFolder)) + QStringLiteral(" - printed ")
-                      + printed.toString(QStringLiteral("yyyy-MM-dd HH:mm")));
+                  tr("%1 - printed %2")
+                      .arg(QDir::toNativeSeparators(journal::logFolder(programFolder)),
+                           printed.toString(QStringLiteral("yyyy-MM-dd HH:mm"))));
         drawText(page, title, 16, true);
+        for (const QString &line : titleBlock(summary))
+            drawText(page, line, 9);
         for (const QString &note : summary.refused)
             drawText(page, note, 8);
         if (!summary.unreadableText().isEmpty())
@@ -198,14 +277,19 @@ bool write(const ShiftSummary &summary, const QString &file, const QString &prog
         if (!summary.inProgressText().isEmpty())
             drawText(page, summary.inProgressText(), 8);
         page.y += 6;
-        drawText(page, QStringLiteral("Units"), 10, true);
-        drawTable(page, ShiftSummary::unitColumns(), summary.unitRows(), 2);
+        drawText(page, tr("Units"), 10, true);
+        drawTable(page, shown(ShiftSummary::unitColumns()), shownRows(summary.unitRows()), 2);
         const auto results = reportcharts::resultChart(summary);
-        drawChart(page, results.get(), 250);
+        drawCharts(page, {results.get()}, 250);
         const auto counted = reportcharts::countedChart(summary);
-        drawChart(page, counted.get(), 220);
-        drawText(page, QStringLiteral("Designs"), 10, true);
-        drawTable(page, ShiftSummary::designColumns(), summary.designRows(), 1);
+        if (summary.isRange()) {
+            const auto yield = reportcharts::yieldChart(summary);
+            drawCharts(page, {counted.get(), yield.get()}, 220);
+        } else {
+            drawCharts(page, {counted.get()}, 220);
+        }
+        drawText(page, tr("Designs"), 10, true);
+        drawTable(page, shown(ShiftSummary::designColumns()), shownRows(summary.designRows()), 1);
         if (!painter.end())
             return fail(QStringLiteral("the PDF could not be finished"));
     }

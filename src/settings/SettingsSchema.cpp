@@ -2,6 +2,11 @@
 
 #include "settings/mSettings.h"
 
+#include "common/Ansi.h"
+
+#include <QStringDecoder>
+#include <QSysInfo>
+
 namespace SettingsSchema {
 
 const Row &row(Key id)
@@ -69,6 +74,20 @@ QStringList entries(Key id)
     QString file = pathOf(r.file);
     qint32 count = 0;
     return mSettings::ReadIniSection(file, QLatin1String(r.section), count);
+}
+
+QString typedText(const QString &value)
+{
+    const QByteArray bytes = ansi::encode(value);
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString decoded = utf8.decode(bytes);
+    return utf8.hasError() ? value : decoded;
+}
+
+QString stationName()
+{
+    const QString station = typedText(Setting(Key::MqttStation).read()).trimmed();
+    return station.isEmpty() ? QSysInfo::machineHostName() : station;
 }
 
 } // namespace SettingsSchema

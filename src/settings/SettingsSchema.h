@@ -107,4 +107,11 @@ QString pathOf(File file);
 // The entries of the section of a named key (designs, commands) as "key=value", in file order.
 QStringList entries(Key id);
 
+// A value of the settings file as its writer meant it: the bytes as UTF-8 when they are UTF-8 (as a modern
+// editor saves them), else in the settings' code page, as the file is read.
+QString typedText(const QString &value);
+// The machine the console runs on, as reports and the fleet name it: [MQTT] Station when set (as typed),
+// else the host name. Read only: nothing is written back.
+QString stationName();
+
 } // namespace SettingsSchema

@@ -1,8 +1,12 @@
 #include "app/ProgramFolder.h"
 
 #include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QSysInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -128,88 +132,129 @@ void tst_main::startWithoutDisplay()
     QVERIFY(QDir(temp.path()).isEmpty());
 }
 
-// The shift report from a script at the end of a shift: no display, no window, the unit table where asked.
+// The shift report from a script at the end of a shift: no display, no window, the tables where asked,
+// each CSV row and the JSON naming the station and the first and last run.
 void tst_main::reportCommand_data()
 {
     QTest::addColumn<QStringList>("arguments"); // after --report --dir <temp>
+    QTest::addColumn<QString>("station"); // [MQTT] Station in Vorn.ini; empty: no Vorn.ini, the host name
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<QByteArray>("output");
     QTest::addColumn<QByteArray>("errors");
-    QTest::addColumn<QByteArray>("csv"); // what <temp>/out.csv holds afterwards
+    QTest::addColumn<QVariantMap>("files"); // what <temp>/<name> holds afterwards; "<host>": the host name
     QTest::addColumn<QStringList>("pdfLines"); // patterns of lines of the text of <temp>/out.pdf
+    QTest::addColumn<QStringList>("json"); // "path/in/the/object=value" in <temp>/out.json
 
     const QByteArray unreadable = "vorn: 1 journal row could not be read\n";
+    const QByteArray unitColumns = "unit,uid,runs,complete,short runs,stuck,over,not sent,no report,stones asked,"
+                                   "stones counted,stones over,stones short,stones unaccounted,yield %,OK,NOT OK\r\n";
+    const QByteArray who = "\"Press 3, left\",2026-12-05T22:10:00,2026-12-06T15:10:00,";
     QTest::newRow("a day as aligned text")
-        << QStringList{u"26-12-06"_s} << 0
+        << QStringList{u"26-12-06"_s} << QString() << 0
         << QByteArray("unit    uid      runs  complete  short runs  stuck  over  not sent  no report  stones asked  "
-                      "stones counted  stones short  OK  NOT OK\n"
+                      "stones counted  stones over  stones short  stones unaccounted  yield %  OK  NOT OK\n"
                       "UNIT 1  101         2         1           0      1     0         0          0            24  "
-                      "            17             0   1       0\n"
+                      "            17            0             0                   7     70.8   1       0\n"
                       "UNIT 3  103/113     2         0           1      0     0         1          0             8  "
-                      "             1             3   0       1\n"
+                      "             1            0             3                   4     12.5   0       1\n"
                       "total               4         1           1      1     0         1          0            32  "
-                      "            18             3   1       1\n")
-        << unreadable << QByteArray() << QStringList();
-    QTest::newRow("a range to CSV")
-        << QStringList{u"26-12-05..26-12-06"_s, u"--csv"_s, u"<temp>/out.csv"_s} << 0 << QByteArray() << unreadable
-        << QByteArray("unit,uid,runs,complete,short runs,stuck,over,not sent,no report,stones asked,stones counted,"
-                      "stones short,OK,NOT OK\r\n"
-                      "UNIT 1,101,3,2,0,1,0,0,0,36,29,0,1,0\r\nUNIT 3,103/113,2,0,1,0,0,1,0,8,1,3,0,1\r\n"
-                      "total,,5,2,1,1,0,1,0,44,30,3,1,1\r\n")
-        << QStringList();
-    QTest::newRow("a PDF without a display")
-        << QStringList{u"26-12-06"_s, u"--pdf"_s, u"<temp>/out.pdf"_s} << 0 << QByteArray() << unreadable
+                      "            18            0             3                  11     56.3   1       1\n")
+        << unreadable << QVariantMap() << QStringList() << QStringList();
+    QTest::newRow("a range to every file")
+        << QStringList{u"26-12-05..26-12-06"_s, u"--csv"_s,      u"<temp>/out.csv"_s,  u"--designs-csv"_s,
+                       u"<temp>/designs.csv"_s, u"--days-csv"_s, u"<temp>/days.csv"_s, u"--json"_s,
+                       u"<temp>/out.json"_s,    u"--pdf"_s,      u"<temp>/out.pdf"_s}
+        << u"Press 3, left"_s << 0 << QByteArray() << unreadable
+        << QVariantMap{{u"out.csv"_s,
+                        "station,from,to," + unitColumns + who + "UNIT 1,101,3,2,0,1,0,0,0,36,29,0,0,7,80.6,1,0\r\n"
+                            + who + "UNIT 3,103/113,2,0,1,0,0,1,0,8,1,0,3,4,12.5,0,1\r\n" + who
+                            + "total,,5,2,1,1,0,1,0,44,30,0,3,11,68.2,1,1\r\n"},
+                       {u"designs.csv"_s,
+                        "station,from,to,design,runs,stones asked,stones counted,stones over,"
+                        "stones short,stones unaccounted,yield %\r\n"
+                            + who + "RING,2,28,18,0,3,7,64.3\r\n" + who + "(no design),2,16,12,0,0,4,75.0\r\n"},
+                       {u"days.csv"_s,
+                        "station,from,to,day," + unitColumns + who
+                            + "2026-12-05,UNIT 1,101,1,1,0,0,0,0,0,12,12,0,0,0,100.0,0,0\r\n" + who
+                            + "2026-12-06,UNIT 1,101,2,1,0,1,0,0,0,24,17,0,0,7,70.8,1,0\r\n" + who
+                            + "2026-12-06,UNIT 3,103/113,2,0,1,0,0,1,0,8,1,0,3,4,12.5,0,1\r\n"}}
+        << QStringList{u"Shift report 26-12-05 to 26-12-06"_s,
+                       u"Station: Press 3, left"_s,
+                       u"Days: 26-12-05 to 26-12-06 \\(2 days\\)"_s,
+                       u"Runs from 2026-12-05 22:10:00 to 2026-12-06 15:10:00"_s,
+                       u".*stones +stones +stones +stones +stones +yield .*"_s,
+                       u".*asked +counted +over +short +unaccounted +% .*"_s,
+                       u"UNIT 1 +101 +3 +2 +0 +1 +0 +0 +0 +36 +29 +0 +0 +7 +80.6 +1 +0"_s,
+                       u"UNIT 3 +103/113 +2 +0 +1 +0 +0 +1 +0 +8 +1 +0 +3 +4 +12.5 +0 +1"_s,
+                       u"total +5 +2 +1 +1 +0 +1 +0 +44 +30 +0 +3 +11 +68.2 +1 +1"_s,
+                       u"RING +2 +28 +18 +0 +3 +7 +64.3"_s,
+                       u"\\(no design\\) +2 +16 +12 +0 +0 +4 +75.0"_s,
+                       u".*Yield per day.*"_s,
+                       u"<temp>/Log - printed \\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d +page 1"_s}
+        << QStringList{u"station=Press 3, left"_s,
+                       u"from=2026-12-05T22:10:00"_s,
+                       u"to=2026-12-06T15:10:00"_s,
+                       u"first day=2026-12-05"_s,
+                       u"units/1/unit=UNIT 3"_s,
+                       u"units/1/stones unaccounted=4"_s,
+                       u"total/stones asked=44"_s,
+                       u"total/yield %=68.2"_s,
+                       u"designs/1/design=(no design)"_s,
+                       u"days/2/day=2026-12-06"_s,
+                       u"stones counted per/1/stones counted=18"_s,
+                       u"unreadable rows=1"_s};
+    QTest::newRow("without a station set, the host name")
+        << QStringList{u"26-12-05"_s, u"--designs-csv"_s, u"<temp>/designs.csv"_s} << QString() << 0 << QByteArray()
         << QByteArray()
-        << QStringList{u"Shift report 26-12-06"_s,
-                       u"UNIT 1 +101 +2 +1 +0 +1 +0 +0 +0 +24 +17 +0 +1 +0"_s,
-                       u"UNIT 3 +103/113 +2 +0 +1 +0 +0 +1 +0 +8 +1 +3 +0 +1"_s,
-                       u"total +4 +1 +1 +1 +0 +1 +0 +32 +18 +3 +1 +1"_s,
-                       u"RING +2 +28 +18"_s,
-                       u"\\(no design\\) +1 +4 +0"_s,
-                       u"<temp>/Log - printed \\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d +page 1"_s};
-    QTest::newRow("not a day") << QStringList{u"26-13-06"_s} << 2 << QByteArray()
-                               << QByteArray("vorn: not a day or range of days: 26-13-06 (yy-mm-dd or "
-                                             "yy-mm-dd..yy-mm-dd, at most 366 days)\n")
-                               << QByteArray() << QStringList();
-    for (const char *range : {"26-12-06..26-12-05", "25-12-05..26-12-06"}) // backwards; a year and a day
-        QTest::newRow(range) << QStringList{QLatin1String(range)} << 2 << QByteArray()
-                             << QByteArray("vorn: not a day or range of days: " + QByteArray(range)
-                                           + " (yy-mm-dd or yy-mm-dd..yy-mm-dd, at most 366 days)\n")
-                             << QByteArray() << QStringList();
-    QTest::newRow("a day without runs") << QStringList{u"26-12-07"_s, u"--csv"_s, u"<temp>/out.csv"_s} << 2
+        << QVariantMap{{u"designs.csv"_s,
+                        QByteArray("station,from,to,design,runs,stones asked,stones counted,"
+                                   "stones over,stones short,stones unaccounted,yield %\r\n"
+                                   "<host>,2026-12-05T22:10:00,2026-12-05T22:10:00,"
+                                   "(no design),1,12,12,0,0,0,100.0\r\n")}}
+        << QStringList() << QStringList();
+    for (const char *days : {"26-13-06", "26-12-06..26-12-05", "25-12-05..26-12-06"}) // backwards; a year and a day
+        QTest::newRow(days) << QStringList{QLatin1String(days)} << QString() << 2 << QByteArray()
+                            << QByteArray("vorn: not a day or range of days: " + QByteArray(days)
+                                          + " (yy-mm-dd or yy-mm-dd..yy-mm-dd, at most 366 days)\n")
+                            << QVariantMap() << QStringList() << QStringList();
+    QTest::newRow("a day without runs") << QStringList{u"26-12-07"_s, u"--csv"_s, u"<temp>/out.csv"_s} << QString() << 2
                                         << QByteArray()
                                         << QByteArray("vorn: no dispense journal for 26-12-07 in <temp>/Log\n")
-                                        << QByteArray() << QStringList();
-    QTest::newRow("a CSV file in a folder that is not there")
-        << QStringList{u"26-12-05"_s, u"--csv"_s, u"<temp>/none/out.csv"_s} << 2 << QByteArray()
-        << QByteArray("vorn: cannot write <temp>/none/out.csv: ") << QByteArray() << QStringList();
+                                        << QVariantMap() << QStringList() << QStringList();
+    QTest::newRow("a JSON file in a folder that is not there")
+        << QStringList{u"26-12-05"_s, u"--json"_s, u"<temp>/none/out.json"_s} << QString() << 2 << QByteArray()
+        << QByteArray("vorn: cannot write <temp>/none/out.json: ") << QVariantMap() << QStringList() << QStringList();
 }
 
 void tst_main::reportCommand()
 {
     QFETCH(QStringList, arguments);
+    QFETCH(QString, station);
     QFETCH(int, exitCode);
     QFETCH(QByteArray, output);
     QFETCH(QByteArray, errors);
-    QFETCH(QByteArray, csv);
+    QFETCH(QVariantMap, files);
     QFETCH(QStringList, pdfLines);
+    QFETCH(QStringList, json);
 
     QTemporaryDir temp;
     QVERIFY(QDir(temp.path()).mkdir(u"Log"_s));
     const auto write = [&](const QString &name, const QByteArray &bytes) {
-        QFile f(temp.filePath(u"Log/"_s + name));
+        QFile f(temp.filePath(name));
         QVERIFY(f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size());
     };
     const QByteArray header = "time,design,unit,uid,asked,counted,short,result,verdict,actual\r\n";
-    write(u"26-12-05-Runs.csv"_s, header + "2026-12-05T22:10:00,,UNIT 1,101,12,12,,complete,,\r\n");
+    write(u"Log/26-12-05-Runs.csv"_s, header + "2026-12-05T22:10:00,,UNIT 1,101,12,12,,complete,,\r\n");
     // UNIT 3's UID was changed during the shift; a row of it was cut off.
-    write(u"26-12-06-Runs.csv"_s,
+    write(u"Log/26-12-06-Runs.csv"_s,
           header
               + "2026-12-06T14:03:12,RING,UNIT 3,103,4,1,3,short,NOT OK,1\r\n"
                 "2026-12-06T14:03:12,RING,UNIT 1,101,12,12,,complete,OK,\r\n"
                 "2026-12-06T14:09:40,RING,UNIT 1,101,12,5,,stuck,,\r\n"
                 "2026-12-06T15:00:00,,UNIT 3,113,4\r\n"
                 "2026-12-06T15:10:00,,UNIT 3,113,4,,,not sent,,\r\n");
+    if (!station.isEmpty())
+        write(u"Vorn.ini"_s, "[MQTT]\r\nStation=" + station.toUtf8() + "\r\n");
     for (QString &a : arguments)
         a.replace(u"<temp>"_s, temp.path());
     if (errors.contains("<temp>")) // a path the console names as the system writes it
@@ -234,8 +279,27 @@ void tst_main::reportCommand()
         QVERIFY2(errorOutput.startsWith(errors) && errorOutput.count('\n') == 1, errorOutput.constData());
     else
         QCOMPARE(errorOutput, errors);
-    QFile out(temp.filePath(u"out.csv"_s));
-    QCOMPARE(out.open(QIODevice::ReadOnly) ? out.readAll() : QByteArray(), csv);
+    for (auto f = files.cbegin(); f != files.cend(); ++f) {
+        QFile out(temp.filePath(f.key()));
+        QVERIFY2(out.open(QIODevice::ReadOnly), qPrintable(f.key()));
+        QCOMPARE(out.readAll(), f->toByteArray().replace("<host>", QSysInfo::machineHostName().toUtf8()));
+    }
+    // Nothing is written that was not asked for, and the settings are only read.
+    const QStringList written = QDir(temp.path()).entryList(QDir::Files);
+    QCOMPARE(written.size(), files.size() + !json.isEmpty() + !pdfLines.isEmpty() + !station.isEmpty());
+
+    if (!json.isEmpty()) {
+        QFile out(temp.filePath(u"out.json"_s));
+        QVERIFY(out.open(QIODevice::ReadOnly));
+        const QJsonObject report = QJsonDocument::fromJson(out.readAll()).object();
+        for (const QString &check : json) {
+            const qsizetype is = check.indexOf(u'=');
+            QJsonValue v = report;
+            for (const QString &step : check.left(is).split(u'/'))
+                v = v.isArray() ? v.toArray().at(step.toInt()) : v.toObject().value(step);
+            QCOMPARE(v.isDouble() ? QString::number(v.toDouble()) : v.toString(), check.mid(is + 1));
+        }
+    }
 
 #ifdef Q_OS_WIN
     pdfLines.clear(); // pdftotext is Debian's, read on Linux

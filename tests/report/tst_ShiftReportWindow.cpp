@@ -1,10 +1,19 @@
 #include "records/JournalReader.h"
 #include "records/RunJournal.h"
 #include "report/ShiftReportWindow.h"
+#include "settings/mSettings.h"
 
+#include <QAbstractAxis>
+#include <QCategoryAxis>
+#include <QChart>
+#include <QChartView>
 #include <QDateEdit>
 #include <QDir>
+#include <QHeaderView>
 #include <QLabel>
+#include <QLegend>
+#include <QPushButton>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -31,7 +40,8 @@ class tst_ShiftReportWindow : public QObject
 private slots:
     void initTestCase()
     {
-        // A month of journals, a run a day of as many stones as the day of the month.
+        // A month of journals, a run a day of as many stones as the day of the month; today a unit with a
+        // long name too.
         QVERIFY(QDir().mkpath(journal::logFolder(m_dir.path())));
         for (QDate day = Today.addDays(-29); day <= Today; day = day.addDays(1)) {
             QFile f(journal::fileFor(m_dir.path(), day));
@@ -39,7 +49,116 @@ private slots:
             const QByteArray n = QByteArray::number(day.day());
             f.write(RunJournal::Header + day.toString(u"yyyy-MM-ddT09:00:00"_s).toLatin1() + ",RING,UNIT 1,101," + n
                     + "," + n + ",,complete,,\r\n");
+            if (day == Today)
+                f.write("2026-12-06T13:30:00,,UNIT 12 LEFT FEEDER,112,1000,,,not sent,,\r\n");
+            if (day == Today.addDays(-3)) // a week asks for more stones than a day's numbers are wide
+                f.write("2026-12-03T13:30:00,,UNIT 1,101,1234567,,,not sent,,\r\n");
         }
+        mSettings::setProgramFolder(m_dir.path());
+        QFile ini(m_dir.filePath(u"Vorn.ini"_s));
+        QVERIFY(ini.open(QIODevice::WriteOnly) && ini.write("[MQTT]\r\nStation=press-3\r\n") > 0);
+    }
+
+    // The window names the station, the days and the shift's hours; its charts read without it; its columns
+    // keep their widths from today to the days picked, and a unit's name is never cut, however small the window.
+    void whoAndCharts_data()
+    {
+        QTest::addColumn<int>("days");
+        QTest::addColumn<QString>("who");
+        QTest::addColumn<QStringList>("axes"); // the titles: the result chart's, then the stones chart's
+        QTest::addColumn<int>("labels"); // under the stones chart
+        QTest::newRow("today, every hour labelled")
+            << 1 << u"Station: press-3   Day: 26-12-06   Runs from 2026-12-06 09:00:00 to 2026-12-06 13:30:00"_s
+            << QStringList{u"unit"_s, u"runs"_s, u"hour of the day"_s, u"stones"_s} << 24;
+        QTest::newRow("a week, every day labelled, the yield beside")
+            << 7
+            << u"Station: press-3   Days: 26-11-30 to 26-12-06 (7 days)   Runs from 2026-11-30 09:00:00 to "
+               "2026-12-06 13:30:00"_s
+            << QStringList{u"unit"_s, u"runs"_s, u"day"_s, u"stones"_s} << 7;
+    }
+    void whoAndCharts()
+    {
+        QFETCH(int, days);
+        QFETCH(QStringList, axes);
+        auto w = open();
+        w->resize(400, 300);
+        auto *table = w->findChild<QTableWidget *>(u"unitTable"_s);
+        const auto widths = [table] {
+            QList<int> list;
+            for (int c = 0; c < table->columnCount(); ++c)
+                list << table->columnWidth(c);
+            return list;
+        };
+        const QList<int> today = widths();
+        w->showDays(Today.addDays(1 - days), Today);
+        QTRY_VERIFY(!w->isLoading());
+        QCOMPARE(widths(), today);
+        QVERIFY(table->columnWidth(0) >= table->fontMetrics().horizontalAdvance(u"UNIT 12 LEFT FEEDER"_s));
+        QCOMPARE(table->textElideMode(), Qt::ElideNone);
+        QTEST(w->findChild<QLabel *>(u"lblWho"_s)->text(), "who");
+        QStringList titles;
+        QChart *results = w->findChild<QChartView *>(u"resultChart"_s)->chart();
+        QChart *stones = w->findChild<QChartView *>(u"countedChart"_s)->chart();
+        for (QChart *chart : {results, stones})
+            for (Qt::Orientation o : {Qt::Horizontal, Qt::Vertical})
+                titles << chart->axes(o).front()->titleText();
+        QCOMPARE(titles, axes);
+        QTEST(int(qobject_cast<QCategoryAxis *>(stones->axes(Qt::Horizontal).front())->count()), "labels");
+        QVERIFY(results->legend()->reverseMarkers()); // the legend reads as the stack, top first
+        QCOMPARE(w->findChild<QChartView *>(u"yieldChart"_s)->isVisibleTo(w.get()), days > 1);
+    }
+
+    // "Save PDF" asks where, with the default name and folder offered; the note line says what came of it,
+    // and "Open PDF" offers the file to the desktop's viewer. No box of its own, ever.
+    void savePdf_data()
+    {
+        QTest::addColumn<QString>("answer"); // the dialog's; <cancel>: cancelled
+        QTest::addColumn<bool>("viewer"); // the desktop opens it
+        QTest::addColumn<QString>("file"); // saved, relative to the folder; empty: none
+        QTest::addColumn<QString>("note");
+        QTest::newRow("the default taken, opened")
+            << u"<default>"_s << true << u"Log/26-12-06-Report.pdf"_s << u"Saved <folder>/Log/26-12-06-Report.pdf"_s;
+        QTest::newRow("a name typed without .pdf, no viewer")
+            << u"<folder>/week"_s << false << u"week.pdf"_s
+            << u"<folder>/week.pdf could not be opened: the desktop has no viewer for it"_s;
+        QTest::newRow("cancelled") << u"<cancel>"_s << true << QString() << QString();
+        QTest::newRow("a folder that cannot be made")
+            << u"<folder>/Vorn.ini/x.pdf"_s << true << QString() << u"Not saved: <folder>/Vorn.ini/x.pdf: "_s;
+    }
+    void savePdf()
+    {
+        QFETCH(QString, answer);
+        QFETCH(bool, viewer);
+        QFETCH(QString, file);
+        QFETCH(QString, note);
+        const QString folder = QDir::toNativeSeparators(m_dir.path());
+        note.replace(u"<folder>"_s, folder);
+        auto w = open();
+        QString offered;
+        QList<QUrl> opened;
+        w->setDesktop({[&](QWidget *, const QString &suggested) {
+                           offered = suggested;
+                           return answer == u"<cancel>" ? QString()
+                               : answer == u"<default>" ? suggested
+                                                        : QString(answer).replace(u"<folder>"_s, m_dir.path());
+                       },
+                       [&](const QUrl &url) {
+                           opened << url;
+                           return viewer;
+                       }});
+        auto *openButton = w->findChild<QPushButton *>(u"cmdOpenPdf"_s);
+        QVERIFY(!openButton->isEnabled());
+        QTest::mouseClick(w->findChild<QPushButton *>(u"cmdSavePdf"_s), Qt::LeftButton);
+        QCOMPARE(offered, m_dir.filePath(u"Log/26-12-06-Report.pdf"_s));
+        QCOMPARE(openButton->isEnabled(), !file.isEmpty());
+        if (!file.isEmpty()) {
+            QVERIFY(QFile::exists(m_dir.filePath(file)));
+            QTest::mouseClick(openButton, Qt::LeftButton);
+            QCOMPARE(opened, QList<QUrl>{QUrl::fromLocalFile(m_dir.filePath(file))});
+            QFile::remove(m_dir.filePath(file));
+        }
+        const QString text = w->findChild<QLabel *>(u"lblNote"_s)->text();
+        QVERIFY2(note.isEmpty() ? text.isEmpty() : text.startsWith(note), qPrintable(text));
     }
 
     // A range runs forward and spans at most a year, however the operator moves its ends.
@@ -70,6 +189,7 @@ private slots:
     {
         auto w = open();
         QCOMPARE(w->summary().total.counted, 6.0);
+        QCOMPARE(w->summary().station, u"press-3"_s);
         w->showDays(Today.addDays(-29), Today);
         QVERIFY(w->isLoading());
         w->showDays(Today.addDays(-1), Today.addDays(-1));
