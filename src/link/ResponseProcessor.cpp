@@ -342,12 +342,11 @@ Said ResponseProcessor::refusalOf(const QString &line) const
     // A refusal looks like any answer on the panel (its band turns green): the operator is told in words,
     // in every filter mode, with the line the unit was last sent when it is known.
     const Fields f = cutFields(line);
-    const std::optional<qint32> id =
-        f.count >= 2 ? numtext::toInt32(numtext::read(f.field[1].toString())) : std::nullopt;
+    const qint32 id = f.count >= 2 ? numtext::toInt32(numtext::read(f.field[1].toString())).value_or(-1) : -1;
     Said who = said(QT_TRANSLATE_NOOP("Console", "The controller"));
     QString sent;
-    if (id && *id >= 0) {
-        const QString uid = QString::number(*id);
+    if (id >= 0) {
+        const QString uid = QString::number(id);
         const std::optional<int> u = m_host.unitByUID(uid);
         who = u ? said(QT_TRANSLATE_NOOP("Console", "%1 (UID %2)"), unitName(*u), uid)
                 : said(QT_TRANSLATE_NOOP("Console", "UID %1"), uid);
