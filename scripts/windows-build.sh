@@ -236,11 +236,14 @@ fi
 
 # --- the icon -------------------------------------------------------------------------------------------
 # The menu icon's picture as vorn.ico, drawn by packaging/IconGen.cpp built for this machine.
-mkdir -p "$build/icon"
-# shellcheck disable=SC2046 # pkg-config's flags are words
-g++ -std=c++20 -fPIC -O1 "$root/packaging/IconGen.cpp" -o "$build/icon/vorn-icon-gen" $(pkg-config --cflags --libs Qt6Gui)
-"$build/icon/vorn-icon-gen" "$build/icon"
+# Drawn again only when its drawing changed, so an unchanged icon does not make vorn.exe be linked again.
 icon=$build/icon/vorn.ico
+if [ ! "$build/icon/vorn-icon-gen" -nt "$root/packaging/IconGen.cpp" ] || [ ! -e "$icon" ]; then
+    mkdir -p "$build/icon"
+    # shellcheck disable=SC2046 # pkg-config's flags are words
+    g++ -std=c++20 -fPIC -O1 "$root/packaging/IconGen.cpp" -o "$build/icon/vorn-icon-gen" $(pkg-config --cflags --libs Qt6Gui)
+    "$build/icon/vorn-icon-gen" "$build/icon"
+fi
 
 # --- the console ----------------------------------------------------------------------------------------
 step_start "console"
