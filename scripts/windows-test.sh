@@ -55,6 +55,12 @@ cleanup() {
     [ -n "${VORN_KEEP:-}" ] || rm -rf "$work"
 }
 trap cleanup EXIT
+# After a run that opened COM7: wine's server holds the pseudo-terminal as its controlling terminal until
+# it ends, and the simulator's end would hang it up under it (which makes it dump its objects to the log).
+end_sim() {
+    timeout 60 "${wine%/wine64}/wineserver64" -w || true
+    stop_sim
+}
 fail() {
     echo "FAIL: $*" >&2
     exit 1
@@ -127,7 +133,7 @@ grep -aq 'ID:TSL-DU UID=101' "$log" || fail "no answer to Id in the day's log"
 [ "$(grep -c $'\r$' "$log")" = "$(wc -l <"$log")" ] || fail "the day's log has lines without CR LF"
 [ "$(grep -c $'\r$' "$folder/Vorn.ini")" = "$(wc -l <"$folder/Vorn.ini")" ] || fail "Vorn.ini has lines without CR LF"
 grep -q $'^Comm Port=7\r$' "$folder/Vorn.ini" || fail "no Comm Port=7 in Vorn.ini"
-stop_sim
+end_sim
 
 echo "== the exe's file properties"
 # The version resource's texts are UTF-16: each value follows its name.
@@ -167,7 +173,7 @@ strings -a "$link" | grep -qxF "$local_appdata_win\Programs\TESSALORAN Dispenser
 start_sim "$work/trace-installed"
 (cd "$work" && timeout 120 "$wine" "$programs/vorn.exe" --screenshot "$work/installed.png") ||
     fail "the installed vorn.exe did not run to its end"
-stop_sim
+end_sim
 grep -q $'^Comm Port=7\r$' "$data/Vorn.ini" || fail "no Vorn.ini in the per-user data folder $data"
 [ ! -e "$programs/Vorn.ini" ] && [ ! -e "$programs/Log" ] || fail "the installed console wrote beside the exe"
 printf '[Designs]\r\nOPERATOR=1,2,3,4,5\r\n' >>"$data/Vorn.ini"
