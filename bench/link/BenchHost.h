@@ -25,10 +25,10 @@ public:
     DailyLog &dailyLog() { return m_log; }
 
     void prependOut(const QString &text) override { messages.prepend(text); }
-    void LOG(const QString &text) override
+    void log(const QString &text) override
     {
         if (logging)
-            m_log.LOG(text);
+            m_log.log(text);
     }
 
 private:

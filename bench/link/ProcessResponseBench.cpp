@@ -95,13 +95,13 @@ public:
     explicit PanelHost(FakePlatform &platform)
         : BenchHost(platform)
     {
-        for (int n = 0; n <= NoUnits(); ++n) {
+        for (int n = 0; n <= unitCount(); ++n) {
             auto &panel = panels.emplace_back(std::make_unique<dUnit>());
-            panel->setCaption1(FakeHost::Unit(n)->name());
-            panel->setTag(FakeHost::Unit(n)->uid());
+            panel->setCaption1(FakeHost::unit(n)->name());
+            panel->setTag(FakeHost::unit(n)->uid());
         }
     }
-    UnitModel *Unit(int n) override { return n >= 0 && n <= NoUnits() ? &panels[size_t(n)]->model() : nullptr; }
+    UnitModel *unit(int n) override { return n >= 0 && n <= unitCount() ? &panels[size_t(n)]->model() : nullptr; }
     std::vector<std::unique_ptr<dUnit>> panels;
 };
 
@@ -158,7 +158,7 @@ void publishingFigures(FakePlatform &platform, const QString &batch)
                 config.station = QStringLiteral("bench");
                 config.publishLog = v.log;
                 publisher = std::make_unique<FleetPublisher>(host, config);
-                for (int n = 1; n <= host.NoUnits(); ++n)
+                for (int n = 1; n <= host.unitCount(); ++n)
                     QObject::connect(&host.panels[size_t(n)]->model(), &UnitModel::changed, publisher.get(),
                                      [p = publisher.get(), n] { p->unitChanged(n); });
                 processor.setLineObserver([p = publisher.get()](const QString &line) { p->controllerLine(line); });

@@ -1,35 +1,17 @@
 #include "app/frmVorn.h"
 
-#include "app/ConsoleSettingsDialog.h"
 #include "app/MessagePane.h"
+#include "app/WindowLayout.h"
 #include "common/NumberText.h"
-#include "common/OleColor.h"
-#include "common/Platform.h"
 #include "common/Twips.h"
-#include "console/CommandConsole.h"
-#include "designs/DesignBook.h"
-#include "fleet/Fleet.h"
-#include "link/Comm1.h"
 #include "link/CommandSender.h"
-#include "link/PortFolder.h"
-#include "link/ResponseProcessor.h"
-#include "link/modMain.h"
 #include "ninepatch/StoredLayout.h"
 #include "ninepatch/ctxPatchButton.h"
-#include "records/DailyLog.h"
-#include "records/RunJournal.h"
-#include "records/SetAside.h"
-#include "report/ShiftReportWindow.h"
 #include "settings/SettingsSchema.h"
-#include "settings/mSettings.h"
-#include "units/UnitHandlers.h"
-#include "units/UnitSettingsDialog.h"
 #include "units/dUnit.h"
 
 #include <QAction>
 #include <QCloseEvent>
-#include <QDir>
-#include <QFile>
 #include <QFontDatabase>
 #include <QFontInfo>
 #include <QGuiApplication>
@@ -37,11 +19,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QScreen>
-#include <QStandardPaths>
-#include <QTimer>
 #include <algorithm>
-#include <cmath>
-#include <cstdio>
 
 using SettingsSchema::Key;
 using SettingsSchema::Setting;
@@ -68,14 +46,6 @@ QPoint primaryTopLeft()
     return primary ? primary->availableGeometry().topLeft() : QPoint();
 }
 
-// Spacing of the lower part of the window, in twips.
-constexpr double Gap = 200;
-// Where "+" stands in the design row when the row is wide enough.
-constexpr double AddDesignLeft = 13800;
-
-// More panels than this would not fit any screen; a larger setting is taken as this many.
-constexpr int MaxUnits = 100;
-
 QFont makeFont(const char *family, double points)
 {
     QFont f{QString::fromLatin1(family)};
@@ -94,20 +64,6 @@ QFont makeFont(const char *family, double points)
     return f;
 }
 
-// A port number as the serial control took it: the whole text must be a number, rounded half to even,
-// within 16 bits. Anything else leaves the port number as it was.
-std::optional<int> portNumber(const QString &text)
-{
-    bool ok = false;
-    const double v = text.trimmed().toDouble(&ok);
-    if (!ok)
-        return std::nullopt;
-    const auto n = numtext::toInt32(v);
-    if (!n || *n < -32768 || *n > 32767)
-        return std::nullopt;
-    return *n;
-}
-
 // Window positions are stored as the text of a single-precision number.
 QString positionText(double twipsValue)
 {
@@ -119,26 +75,6 @@ QString positionText(double twipsValue)
 frmVorn::frmVorn(Platform &platform, PortFolder *ports, QWidget *parent)
     : QWidget(parent)
     , m_platform(platform)
-    , m_ownPorts(ports ? nullptr : std::make_unique<PortFolder>(platform.programFolder()))
-    , m_comm(std::make_unique<Comm1>(ports ? *ports : *m_ownPorts))
-    , m_log(std::make_unique<DailyLog>(platform.programFolder(), [&platform] { return platform.now(); }))
-    , m_runs(std::make_unique<DailyLog>(
-          platform.programFolder(), [&platform] { return platform.now(); },
-          DailyLog::Format{QStringLiteral("Runs.csv"), RunJournal::Header, false}))
-    , m_journal(std::make_unique<RunJournal>(
-          [this](const QByteArray &row, QDate day) {
-              if (day.isValid())
-                  m_runs->append(row, day);
-              else
-                  m_runs->append(row);
-              reportHeld();
-              return m_runs->heldCount() == 0;
-          },
-          [this](const QString &message) { SetStatus(message); }))
-    , m_sender(std::make_unique<CommandSender>(*this, *m_comm))
-    , m_receiver(std::make_unique<ResponseProcessor>(*this, *m_comm, *m_sender))
-    , m_unitHandlers(std::make_unique<UnitHandlers>(*this, *m_sender))
-    , m_search(std::make_unique<modMain::FindPort>(*m_comm, platform))
 {
     setObjectName(QStringLiteral("frmVorn"));
     setWindowTitle(QStringLiteral("TESSALORAN Dispenser"));
@@ -152,48 +88,17 @@ frmVorn::frmVorn(Platform &platform, PortFolder *ports, QWidget *parent)
     designControls.cmdAddDesign = m_cmdAddDesign;
     designControls.cmdRemoveDesign = m_cmdRemoveDesign;
     designControls.cmdDispense = m_cmdDispense;
-    m_designs = std::make_unique<DesignBook>(*this, *m_sender, designControls);
-    m_console = std::make_unique<CommandConsole>(
-        *m_sender, CommandConsole::Controls{m_lstCommands, m_txtCommand, m_cmdExecCommand});
+    m_core = std::make_unique<ConsoleCore>(*this, platform, ports, designControls,
+                                           CommandConsole::Controls{m_lstCommands, m_txtCommand, m_cmdExecCommand});
+    m_core->panelMade(m_units.value(0), 0);
 
     m_tmrStatus.setInterval(StatusTimerInterval);
     connect(&m_tmrStatus, &LegacyTimer::timeout, this, &frmVorn::tmrStatus_Timer);
+    addActions();
+}
 
-    m_timer1 = new QTimer(this);
-    m_timer1->setObjectName(QStringLiteral("Timer1"));
-    m_timer1->setInterval(ReceiveInterval);
-    connect(m_timer1, &QTimer::timeout, this, [this] {
-        // Entries held while the log folder could not be written go out as soon as it can be again.
-        m_log->flush();
-        if (m_runs->flush())
-            m_journal->heldRowsWritten();
-        reportHeld();
-        m_receiver->receiveStep();
-    });
-    // A settings file the console cannot read is never rewritten; the operator is told that the defaults
-    // are in use (the status line may soon say something else, the pane keeps it).
-    mSettings::setUnreadableHandler([this](const QString &fileName) {
-        const QString text = fileName + QStringLiteral(" could not be read: using defaults");
-        SetStatus(text);
-        prependOut(text + QStringLiteral("\r\n"));
-    });
-    // An operator action that fails is said, never swallowed: the console goes on with the next one.
-    ctxPatchButton::setActionFailedHandler([this](const ctxPatchButton &button, const QString &what) {
-        const QString name = button.Caption().isEmpty() ? button.objectName() : button.Caption();
-        announce(name + QStringLiteral(" failed: ") + what);
-    });
-    mSettings::setWriteFailedHandler([this](const QString &fileName) {
-        announce(fileName + QStringLiteral(" could not be written: settings are not being saved"));
-    });
-
-    connect(m_search.get(), &modMain::FindPort::probingConfiguredPort, this, [this](qint32 port) {
-        SetStatus(QStringLiteral("Looking for the controller on Port ") + QString::number(port));
-    });
-    connect(m_search.get(), &modMain::FindPort::probingDeviceList, this, [this](int ports) {
-        SetStatus(QStringLiteral("Looking for the controller: ") + QString::number(ports)
-                  + (ports == 1 ? QStringLiteral(" port") : QStringLiteral(" ports")));
-    });
-    connect(m_search.get(), &modMain::FindPort::finished, this, &frmVorn::searchFinished);
+void frmVorn::addActions()
+{
     // A controller plugged in after the start is found without a restart.
     auto *searchAgain = new QAction(QStringLiteral("Search for the controller"), this);
     searchAgain->setShortcut(QKeySequence(Qt::Key_F5));
@@ -211,103 +116,9 @@ frmVorn::frmVorn(Platform &platform, PortFolder *ports, QWidget *parent)
     addAction(report);
     m_lblStatus->addAction(report);
     connect(report, &QAction::triggered, this, &frmVorn::showShiftReport);
-
-    // The publisher, when the settings ask for one: made before any journal row can be written (the
-    // recovered ones included); it connects once the window is loaded.
-    m_fleet = Fleet::make(*this);
-    if (m_fleet) {
-        m_receiver->setLineObserver([this](const QString &line) { m_fleet->controllerLine(line); });
-        m_journal->addSink(m_fleet.get());
-    }
-
-    m_unsavedFolders = {QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation), QDir::tempPath()};
-    // The rows a crash or a power cut left pending go to the journal before anything else does.
-    const QString pending = QDir(m_runs->folder()).filePath(QStringLiteral(".pending-Runs.csv"));
-    m_journal->setPendingKeeper([this, keep = RunJournal::pendingFile(pending)](const QByteArray &rows) {
-        keep(rows);
-        if (m_report) // the open report counts the run in progress too
-            m_report->journalWritten();
-    });
-    const QDate today = m_platform.now().date();
-    const QByteArrayList rejected = m_journal->recover(
-        RunJournal::readPending(pending),
-        [this](QDate day) {
-            QFile file(m_runs->fileFor(day));
-            return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-        },
-        today);
-    // What is no row (a hand edit, zeros a power cut left) goes into no journal, and is kept where it can be seen.
-    if (!rejected.isEmpty())
-        LOG(setaside::note(rejected.size(), QStringLiteral("Log/.pending-Runs.csv"),
-                           setaside::append(m_runs->folder(), QStringLiteral("pending"), today, rejected.join())));
 }
 
-void frmVorn::showShiftReport()
-{
-    if (!m_report) {
-        m_report = new ShiftReportWindow(
-            m_platform.programFolder(), [this] { return m_platform.now(); }, this);
-        m_journal->addSink(m_report); // an open report follows today's journal
-    }
-    m_report->show();
-    m_report->raise();
-    m_report->activateWindow();
-}
-
-frmVorn::~frmVorn()
-{
-    if (m_report)
-        m_journal->removeSink(m_report);
-    if (m_fleet)
-        m_journal->removeSink(m_fleet.get());
-    m_fleet.reset(); // it reads the panels while it says goodbye
-    mSettings::setUnreadableHandler({});
-    mSettings::setWriteFailedHandler({});
-    ctxPatchButton::setActionFailedHandler({});
-}
-
-void frmVorn::setUnsavedFolders(const QStringList &folders)
-{
-    m_unsavedFolders = folders;
-}
-
-void frmVorn::reportHeld()
-{
-    static const QString prefix = QStringLiteral("Log cannot be written: ");
-    const qsizetype held = m_log->heldCount() + m_runs->heldCount();
-    if (held == 0) {
-        if (m_heldShown > 0 && statusText().startsWith(prefix))
-            SetStatus(QString());
-        m_heldShown = 0;
-        return;
-    }
-    // Refreshed as the number grows, but not for every entry of a busy line.
-    const double now = m_platform.monotonicSeconds();
-    if (held == m_heldShown || (m_heldShown > 0 && now - m_heldShownAt < 1.0))
-        return;
-    m_heldShown = held;
-    m_heldShownAt = now;
-    SetStatus(prefix + QString::number(held)
-              + (held == 1 ? QStringLiteral(" entry held") : QStringLiteral(" entries held")));
-}
-
-void frmVorn::saveUnwritten()
-{
-    if (m_runs->flush())
-        m_journal->heldRowsWritten();
-    m_log->flush();
-    // The last resort: what the Log folder did not take goes where the operator can still find it.
-    for (DailyLog *log : {m_log.get(), m_runs.get()}) {
-        if (log->heldCount() == 0)
-            continue;
-        for (const QString &file : log->saveHeld(m_unsavedFolders))
-            std::fprintf(stderr, "vorn: the Log folder could not be written; what it did not take is in %s\n",
-                         qPrintable(QDir::toNativeSeparators(file)));
-        if (log->heldCount() > 0)
-            std::fprintf(stderr, "vorn: %lld entries could not be written anywhere and are lost\n",
-                         static_cast<long long>(log->heldCount()));
-    }
-}
+frmVorn::~frmVorn() = default;
 
 void frmVorn::buildControls()
 {
@@ -339,57 +150,62 @@ void frmVorn::buildControls()
     };
 
     m_lstDesign = list("lstDesign");
-    placeTwips(m_lstDesign, 120, 600, 2895, 4890);
     m_cmdRemoveDesign = button(this, "cmdRemoveDesign", "Remove Design");
-    placeTwips(m_cmdRemoveDesign, 2640, 240, 375, 375);
     m_cmdOpenConsole = button(this, "cmdOpenConsole", nullptr);
-    placeTwips(m_cmdOpenConsole, 360, 5520, 2415, 615);
     m_txtCommand = lineEdit(this, "txtCommand");
-    placeTwips(m_txtCommand, 120, 6240, 2500, 405);
     m_cmdExecCommand = button(this, "cmdExecCommand", "Execute Command");
-    placeTwips(m_cmdExecCommand, 2640, 6255, 375, 375);
     m_lstCommands = list("lstCommands");
-    placeTwips(m_lstCommands, 120, 6720, 2895, 3540);
 
     m_picContainer = new QWidget(this);
     m_picContainer->setObjectName(QStringLiteral("picContainer"));
-    placeTwips(m_picContainer, 3360, 600, 15495, 6135);
     auto *all = new dUnit(m_picContainer);
     all->setObjectName(QStringLiteral("Unit_0"));
     all->Move(0, 0, 2295, 2775);
     m_units.insert(0, all);
-    m_unitHandlers->connectPanel(all, 0);
 
     m_picContainer2 = new QWidget(this);
     m_picContainer2->setObjectName(QStringLiteral("picContainer2"));
-    placeTwips(m_picContainer2, 3480, 6360, 14295, 1455);
     m_txtDesign = lineEdit(m_picContainer2, "txtDesign");
-    placeTwips(m_txtDesign, 240, 240, 2055, 405);
     m_cmdDispense = button(m_picContainer2, "cmdDispense", nullptr);
-    placeTwips(m_cmdDispense, 240, 780, 2055, 500);
     for (int n = 1; n <= 10; ++n) {
         m_txtNos[n] = lineEdit(m_picContainer2, "txtNos");
         m_txtNos[n]->setObjectName(QStringLiteral("txtNos_%1").arg(n));
         m_txtNos[n]->setText(n == 1 ? QStringLiteral("1") : QStringLiteral("0"));
-        placeTwips(m_txtNos[n], 2520 + ((n - 1) % 5) * 2310, n <= 5 ? 240 : 840, 2055, 405);
     }
     m_cmdAddDesign = button(m_picContainer2, "cmdAddDesign", nullptr);
-    placeTwips(m_cmdAddDesign, AddDesignLeft, 240, 375, 375);
 
     m_txtOut = new MessagePane(this);
     m_txtOut->setObjectName(QStringLiteral("txtOut"));
     m_txtOut->setFont(makeFont("Courier New", 8.25));
-    placeTwips(m_txtOut, 3360, 6600, 13935, 3255);
 
     m_lblStatus = new QLabel(this);
     m_lblStatus->setObjectName(QStringLiteral("lblStatus"));
     m_lblStatus->setFont(makeFont("Segoe UI", 15.75));
-    placeTwips(m_lblStatus, 3360, 9960, 13935, 480);
 
     m_cShow = button(this, "cShow", "Show All Messages");
-    placeTwips(m_cShow, 17400, 8520, 500, 500);
     m_cClearOut = button(this, "cClearOut", "Clear Output");
-    placeTwips(m_cClearOut, 0, 0, 500, 500);
+
+    WindowLayout::Controls placed;
+    placed.lstDesign = m_lstDesign;
+    placed.cmdRemoveDesign = m_cmdRemoveDesign;
+    placed.cmdOpenConsole = m_cmdOpenConsole;
+    placed.txtCommand = m_txtCommand;
+    placed.cmdExecCommand = m_cmdExecCommand;
+    placed.lstCommands = m_lstCommands;
+    placed.picContainer = m_picContainer;
+    placed.picContainer2 = m_picContainer2;
+    placed.txtDesign = m_txtDesign;
+    placed.cmdDispense = m_cmdDispense;
+    placed.cmdAddDesign = m_cmdAddDesign;
+    for (int n = 1; n <= 10; ++n)
+        placed.txtNos[size_t(n)] = m_txtNos[n];
+    placed.txtOut = m_txtOut;
+    placed.lblStatus = m_lblStatus;
+    placed.cShow = m_cShow;
+    placed.cClearOut = m_cClearOut;
+    m_layout = std::make_unique<WindowLayout>(*this, placed);
+    m_layout->placeAll();
+
     StoredLayout::apply(this, StoredLayout::MainWindow);
     connect(m_cShow, &ctxPatchButton::Click, this, &frmVorn::cShow_Click);
     connect(m_cClearOut, &ctxPatchButton::Click, this, &frmVorn::cClearOut_Click);
@@ -401,53 +217,25 @@ void frmVorn::buildControls()
     m_txtNos[0] = lineEdit(m_holder, "txtNos_0");
 }
 
-double frmVorn::dpi() const
-{
-    return logicalDpiX() > 0 ? logicalDpiX() : 96.0;
-}
-
-frmVorn::TwipRect frmVorn::twipsRect(const QWidget *w) const
-{
-    const double d = dpi();
-    const QRect g = w->geometry();
-    return {twips::fromPixels(g.x(), d), twips::fromPixels(g.y(), d), twips::fromPixels(g.width(), d),
-            twips::fromPixels(g.height(), d)};
-}
-
-bool frmVorn::placeTwips(QWidget *w, double left, double top, double width, double height)
-{
-    if (!w || !std::isfinite(left + top + width + height) || width < 0 || height < 0)
-        return false;
-    const double d = dpi();
-    w->setGeometry(twips::toPixels(left, d), twips::toPixels(top, d), twips::toPixels(width, d),
-                   twips::toPixels(height, d));
-    return true;
-}
-
 double frmVorn::twipsLeft() const
 {
-    return twips::fromPixels(x(), dpi());
+    return m_layout->windowTwips().left;
 }
 double frmVorn::twipsTop() const
 {
-    return twips::fromPixels(y(), dpi());
+    return m_layout->windowTwips().top;
 }
 double frmVorn::twipsWidth() const
 {
-    return twips::fromPixels(width(), dpi());
+    return m_layout->windowTwips().width;
 }
 double frmVorn::twipsHeight() const
 {
-    return twips::fromPixels(height(), dpi());
+    return m_layout->windowTwips().height;
 }
 
 void frmVorn::load()
 {
-    m_timer1->start();
-
-    fillDesigns();
-    FillCommands();
-
     setFilterMode(Setting(Key::ShowMessages).read() == QStringLiteral("A") ? MessageFilter::All
                                                                            : MessageFilter::Important);
 
@@ -465,166 +253,23 @@ void frmVorn::load()
         width = int(DefaultWidth);
     if (height <= 0)
         height = int(DefaultHeight);
-    const double d = dpi();
+    const double d = m_layout->dpi();
     const QRect stored(twips::toPixels(left, d), twips::toPixels(top, d), twips::toPixels(width, d),
                        twips::toPixels(height, d));
     move(onSomeScreen(stored) ? stored.topLeft() : primaryTopLeft());
     resize(stored.size());
-    initControls();
-    if (m_fleet)
-        m_fleet->start();
-
-    // The search waits for the window to be on screen: the operator sees what it is doing meanwhile.
-    QTimer::singleShot(0, this, &frmVorn::searchController);
-}
-
-void frmVorn::searchController()
-{
-    // The search takes the link: what is waiting to go out goes first, in order.
-    m_sender->queue().post({[this] {
-                                startSearch();
-                                return 0;
-                            },
-                            {}});
-}
-
-void frmVorn::startSearch()
-{
-    if (m_closed || m_search->isRunning())
-        return;
-    // The probe reads the live link: what it holds already goes through the receive path first, and text
-    // waiting for its line end is a line of its own (the search may leave the link on another opening).
-    m_receiver->endOfLink();
-    m_sender->setSearching(true);
-    setCursor(Qt::BusyCursor);
-    m_search->start(QString::number(m_comm->CommPort()));
-}
-
-bool frmVorn::isSearching() const
-{
-    return m_search->isRunning();
-}
-
-void frmVorn::searchFinished(qint32 port)
-{
-    unsetCursor();
-    m_sender->setSearching(false);
-    if (port >= 1) {
-        m_sender->markControllerFound();
-        SetStatus(QStringLiteral("Tessaloran Controller found on Port ") + QString::number(port), 3);
-        Setting(Key::CommPort).write(QString::number(port));
-    } else {
-        SetStatus(QStringLiteral("No controller found - press F5 to search again"));
-    }
-    // The greeting, and whatever the controller said with it or while the search ran, is no less the
-    // controller's word than what the poll takes.
-    const modMain::FindPort::Received received = m_search->takeReceived();
-    m_receiver->hand(received.ended, received.open);
-}
-
-bool frmVorn::settingsRefused()
-{
-    QString why;
-    if (m_designs->isDispensing())
-        why = QStringLiteral("Settings cannot be changed during a dispense run");
-    else if (isSearching())
-        why = QStringLiteral("Settings cannot be changed while the controller is being looked for");
-    if (!why.isEmpty())
-        SetStatus(why, 5);
-    return !why.isEmpty();
-}
-
-void frmVorn::openUnitSettings(int n)
-{
-    if (settingsRefused())
-        return;
-    if (n < 1 || n > m_noUnits || findChild<UnitSettingsDialog *>())
-        return;
-    QMap<int, QString> others;
-    for (int k = 1; k <= m_noUnits; ++k) {
-        if (k != n)
-            others.insert(k, m_units.value(k)->Tag());
-    }
-    const UnitSettingsDialog::Values values{Setting(Key::Uid, n).read(), Setting(Key::Size, n).read(),
-                                            Setting(Key::Init, n).read(), Setting(Key::Home, n).read()};
-    auto *dialog = new UnitSettingsDialog(n, values, others, this);
-    dialog->setAttribute(Qt::WA_DeleteOnClose);
-    connect(dialog, &QDialog::accepted, this,
-            [this, n, dialog] { applyUnitSettings(n, dialog->uid(), dialog->size()); });
-    dialog->open();
-}
-
-void frmVorn::applyUnitSettings(int n, const QString &uid, const QString &size)
-{
-    // A run or a search may have started while the dialog was open: the panels stay as they are for it.
-    if (settingsRefused())
-        return;
-    const QString unit = QStringLiteral("UNIT ") + QString::number(n);
-    if (!Setting(Key::Uid, n).write(uid) || !Setting(Key::Size, n).write(size)) {
-        announce(unit + QStringLiteral(" settings not stored: Vorn.ini could not be written"));
-        return;
-    }
-    initControls();
-    SetStatus(unit + QStringLiteral(" settings stored"), 5);
-}
-
-void frmVorn::openConsoleSettings()
-{
-    if (settingsRefused())
-        return;
-    if (findChild<ConsoleSettingsDialog *>())
-        return;
-    const int stored = numtext::readInt32(Setting(Key::NoUnits).read());
-    auto *dialog =
-        new ConsoleSettingsDialog(qBound(1, stored, MaxUnits), m_comm->CommPort(), m_comm->ports().knownPorts(), this);
-    dialog->setAttribute(Qt::WA_DeleteOnClose);
-    connect(dialog, &QDialog::accepted, this, [this, dialog] {
-        if (const auto port = dialog->port())
-            applyConsoleSettings(dialog->units(), *port);
-    });
-    dialog->open();
-}
-
-void frmVorn::applyConsoleSettings(int units, int port)
-{
-    // A new port ends the link: what is waiting to go out goes first, on the port it was meant for.
-    m_sender->queue().post({[this, units, port] {
-                                storeConsoleSettings(units, port);
-                                return 0;
-                            },
-                            {}});
-}
-
-void frmVorn::storeConsoleSettings(int units, int port)
-{
-    if (settingsRefused())
-        return;
-    const bool portChanged = port != m_comm->CommPort();
-    const bool fewer = units < m_noUnits;
-    if (!Setting(Key::NoUnits).write(QString::number(units)) || !Setting(Key::CommPort).write(QString::number(port))) {
-        announce(QStringLiteral("Console settings not stored: Vorn.ini could not be written"));
-        return;
-    }
-    if (portChanged) {
-        m_receiver->endOfLink();
-        m_comm->setPortOpen(false); // the new number is taken by the layout pass, and probed
-    }
-    // The layout pass adds panels but removes none: fewer units are shown from the next start.
-    initControls();
-    SetStatus(fewer ? QStringLiteral("The number of units takes effect at the next start")
-                    : QStringLiteral("Console settings stored"),
-              5);
-    if (portChanged)
-        searchController();
+    m_core->start();
 }
 
 void frmVorn::initControls()
 {
-    if (const auto port = portNumber(Setting(Key::CommPort).read()))
-        m_comm->setCommPort(*port);
+    m_core->applySettings();
+}
 
+void frmVorn::showSettings()
+{
     // The pass adds panels but removes none: fewer units take effect at the next start.
-    m_noUnits = qMax(m_noUnits, qMin(numtext::readInt32(Setting(Key::NoUnits).read()), MaxUnits));
+    m_noUnits = qMax(m_noUnits, qMin(numtext::readInt32(Setting(Key::NoUnits).read()), ConsoleCore::MaxUnits));
 
     dUnit *all = m_units.value(0);
     // A UID changed since the last pass must not leave the unit reachable under the old one.
@@ -638,11 +283,7 @@ void frmVorn::initControls()
             unit->setCaption3(QString());
             unit->setCaption4(QString());
             m_units.insert(n, unit);
-            m_unitHandlers->connectPanel(unit, n);
-            unit->setSettingsOffered(true);
-            connect(unit, &dUnit::settingsRequested, this, [this, n] { openUnitSettings(n); });
-            if (m_fleet)
-                connect(&unit->model(), &UnitModel::changed, this, [this, n] { m_fleet->unitChanged(n); });
+            m_core->panelMade(unit, n);
         }
         unit->setVisible(true);
         if (n == 0) {
@@ -655,9 +296,8 @@ void frmVorn::initControls()
         unit->setCaption1(QStringLiteral("UNIT ") + QString::number(n));
         unit->setCaption2(QStringLiteral("SIZE :") + Setting(Key::Size, n).read());
 
-        const double W = all->twipsWidth();
-        const double H = all->twipsHeight();
-        unit->Move(double(((n - 1) % 5) + 1) * (W + 200), double((n - 1) / 5) * (H + 400), W, H);
+        const WindowLayout::TwipRect place = WindowLayout::panelRect(n, all->twipsWidth(), all->twipsHeight());
+        unit->Move(place.left, place.top, place.width, place.height);
 
         const QString uid = Setting(Key::Uid, n).read();
         unit->setTag(uid);
@@ -678,7 +318,7 @@ void frmVorn::initControls()
     }
     if (!shared.isEmpty() && shared != m_sharedUidSaid) {
         const QString text = shared + QStringLiteral(" - right-click a unit to set its UID");
-        SetStatus(text);
+        setStatus(text);
         prependOut(text + QStringLiteral("\r\n"));
     }
     m_sharedUidSaid = shared;
@@ -687,28 +327,7 @@ void frmVorn::initControls()
 
 void frmVorn::layoutControls()
 {
-    const TwipRect unitArea = twipsRect(m_picContainer);
-    const double innerW = twipsWidth();
-    const double innerH = twipsHeight();
-    placeTwips(m_picContainer2, unitArea.left, unitArea.top + unitArea.height + Gap, innerW - unitArea.left - 800,
-               twipsRect(m_picContainer2).height);
-    const TwipRect designRow = twipsRect(m_picContainer2);
-    // "+" keeps its place when the row is wide enough for it, else it stands at the row's right edge.
-    const TwipRect add = twipsRect(m_cmdAddDesign);
-    placeTwips(m_cmdAddDesign, qMax(0.0, qMin(AddDesignLeft, designRow.width - add.width)), add.top, add.width,
-               add.height);
-    placeTwips(m_txtOut, designRow.left, designRow.top + designRow.height + Gap, designRow.width,
-               twipsRect(m_txtOut).height);
-    {
-        const TwipRect out = twipsRect(m_txtOut);
-        placeTwips(m_txtOut, out.left, out.top, out.width, innerH - out.top - twipsRect(m_lblStatus).height - 400);
-    }
-    const TwipRect out = twipsRect(m_txtOut);
-    placeTwips(m_lblStatus, out.left, out.top + out.height + Gap, out.width, twipsRect(m_lblStatus).height);
-    const TwipRect filterButton = twipsRect(m_cShow);
-    placeTwips(m_cShow, out.left + out.width + 10, out.top, filterButton.width, filterButton.height);
-    const TwipRect shown = twipsRect(m_cShow);
-    placeTwips(m_cClearOut, shown.left, shown.top + shown.height + 100, shown.width, shown.height);
+    m_layout->layout();
 }
 
 void frmVorn::resizeEvent(QResizeEvent *event)
@@ -726,37 +345,27 @@ void frmVorn::closeEvent(QCloseEvent *event)
 
 void frmVorn::saveWindowPosition()
 {
-    if (m_closed)
+    if (m_core->isClosed())
         return;
-    m_closed = true;
     Setting(Key::Left).write(positionText(twipsLeft()));
     Setting(Key::Top).write(positionText(twipsTop()));
     Setting(Key::Width).write(positionText(twipsWidth()));
     Setting(Key::Height).write(positionText(twipsHeight()));
-    m_search->cancel();
-    m_sender->setSearching(false);
-    // What waits to go out is not sent any more: a dispense run says which units it did not reach, and
-    // its journal rows say so too.
-    m_sender->queue().clear();
-    // What the controller said last, a line still waiting for its end among it, is logged and credited
-    // before the journal's rows are written.
-    const modMain::FindPort::Received received = m_search->takeReceived();
-    m_receiver->hand(received.ended, received.open);
-    m_receiver->endOfLink();
-    m_comm->setPortOpen(false);
-    m_timer1->stop();
-    m_journal->finish();
-    if (m_fleet)
-        m_fleet->close();
-    saveUnwritten();
-    if (m_report)
-        m_report->close();
+    m_core->close();
     emit closed();
+}
+
+void frmVorn::setBusy(bool busy)
+{
+    if (busy)
+        setCursor(Qt::BusyCursor);
+    else
+        unsetCursor();
 }
 
 // --- status line and message pane ---------------------------------------------------------------------
 
-void frmVorn::SetStatus(const QString &St, int Secs)
+void frmVorn::setStatus(const QString &St, int Secs)
 {
     m_lblStatus->setText(St);
     m_tmrStatus.setEnabled(false);
@@ -814,10 +423,9 @@ void frmVorn::prependOut(const QString &text)
     m_txtOut->prepend(text);
 }
 
-void frmVorn::LOG(const QString &logText)
+void frmVorn::log(const QString &logText)
 {
-    m_log->LOG(logText);
-    reportHeld();
+    m_core->log(logText);
 }
 
 // --- panels and count boxes ---------------------------------------------------------------------------
@@ -827,7 +435,7 @@ dUnit *frmVorn::unitPanel(int n) const
     return m_units.value(n);
 }
 
-UnitModel *frmVorn::Unit(int n)
+UnitModel *frmVorn::unit(int n)
 {
     const dUnit *panel = m_units.value(n);
     return panel ? &panel->model() : nullptr;
@@ -861,14 +469,73 @@ std::optional<QString> frmVorn::countTag(int n) const
     return m_txtNos[n]->property("Tag").toString();
 }
 
-// --- calls into the other subsystems ------------------------------------------------------------------
+// --- the console behind the window --------------------------------------------------------------------
 
+RunJournal *frmVorn::journal()
+{
+    return m_core->journal();
+}
+Comm1 &frmVorn::comm()
+{
+    return m_core->comm();
+}
+CommandSender &frmVorn::sender()
+{
+    return m_core->sender();
+}
+ResponseProcessor &frmVorn::receiver()
+{
+    return m_core->receiver();
+}
+UnitHandlers &frmVorn::unitHandlers()
+{
+    return m_core->unitHandlers();
+}
+DesignBook &frmVorn::designs()
+{
+    return m_core->designs();
+}
+CommandConsole &frmVorn::console()
+{
+    return m_core->console();
+}
+DailyLog &frmVorn::dailyLog()
+{
+    return m_core->dailyLog();
+}
+bool frmVorn::isClosed() const
+{
+    return m_core->isClosed();
+}
+void frmVorn::setUnsavedFolders(const QStringList &folders)
+{
+    m_core->setUnsavedFolders(folders);
+}
+void frmVorn::searchController()
+{
+    m_core->searchController();
+}
+bool frmVorn::isSearching() const
+{
+    return m_core->isSearching();
+}
+void frmVorn::openUnitSettings(int n)
+{
+    m_core->openUnitSettings(n);
+}
+void frmVorn::openConsoleSettings()
+{
+    m_core->openConsoleSettings();
+}
 void frmVorn::fillDesigns()
 {
-    m_designs->fillDesigns();
+    m_core->designs().fillDesigns();
 }
-
-void frmVorn::FillCommands()
+void frmVorn::showShiftReport()
 {
-    m_console->FillCommands();
+    m_core->showShiftReport();
+}
+ShiftReportWindow *frmVorn::shiftReport() const
+{
+    return m_core->shiftReport();
 }

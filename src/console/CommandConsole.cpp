@@ -28,7 +28,7 @@ CommandConsole::CommandConsole(CommandSender &sender, const Controls &controls, 
     connect(&m_sender, &CommandSender::historyChanged, this, [this] { m_walk = -1; });
 }
 
-void CommandConsole::FillCommands()
+void CommandConsole::fillCommands()
 {
     if (!m_c.lstCommands)
         return;
@@ -56,7 +56,7 @@ void CommandConsole::lstCommands_DblClick(QListWidgetItem *item)
 {
     if (!item)
         return;
-    m_sender.SendCMDtoSelected(GetCommand(item->text()));
+    m_sender.sendToChecked(GetCommand(item->text()));
 }
 
 void CommandConsole::cmdExecCommand_Click()
@@ -64,7 +64,7 @@ void CommandConsole::cmdExecCommand_Click()
     if (!m_c.txtCommand)
         return;
     // Sent exactly as typed, empty included; the box keeps it so the same command can go again at once.
-    m_sender.SendCMDtoSelected(m_c.txtCommand->text());
+    m_sender.sendToChecked(m_c.txtCommand->text());
 }
 
 void CommandConsole::showRecalled(const QString &text)

@@ -26,7 +26,7 @@ public:
     CommandConsole(CommandSender &sender, const Controls &controls, QObject *parent = nullptr);
 
     // Fills the list from the file, in the order of the section. Done once at start-up.
-    void FillCommands();
+    void fillCommands();
     // The command text stored under name F, or empty text. A name missing from the catalogue is added to
     // it with the placeholder "-", so the file shows which names the operator has asked for.
     static QString GetCommand(const QString &F);

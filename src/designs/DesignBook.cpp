@@ -86,22 +86,22 @@ void DesignBook::fillDesigns()
         m_c.lstDesign->addItem(entry.left(entry.indexOf(u'=')));
 }
 
-int DesignBook::DesignPresent(const QString &Des) const
+int DesignBook::indexOf(const QString &name) const
 {
     if (!m_c.lstDesign)
         return -1;
     for (int row = 0; row < m_c.lstDesign->count(); ++row) {
-        if (m_c.lstDesign->item(row)->text().compare(Des, Qt::CaseInsensitive) == 0)
+        if (m_c.lstDesign->item(row)->text().compare(name, Qt::CaseInsensitive) == 0)
             return row;
     }
     return -1;
 }
 
-QString DesignBook::GetDesign(const QString &Des)
+QString DesignBook::storedDesign(const QString &name)
 {
-    const QString value = SettingsSchema::Setting(SettingsSchema::Key::Design, Des).read();
+    const QString value = SettingsSchema::Setting(SettingsSchema::Key::Design, name).read();
     if (value == QLatin1String("-")) {
-        m_host.SetStatus(QStringLiteral("Design Not Available in Database"), NoticeSecs);
+        m_host.setStatus(QStringLiteral("Design Not Available in Database"), NoticeSecs);
         return QString();
     }
     return value;
@@ -113,7 +113,7 @@ void DesignBook::cmdAddDesign_Click()
         return;
     const QString typed = m_c.txtDesign->text();
     if (typed.isEmpty()) {
-        m_host.SetStatus(QStringLiteral("Enter Design Name"), NoticeSecs);
+        m_host.setStatus(QStringLiteral("Enter Design Name"), NoticeSecs);
         m_c.txtDesign->setFocus();
         return;
     }
@@ -121,12 +121,12 @@ void DesignBook::cmdAddDesign_Click()
     // Listing a name the file cannot hold would show a design that is gone at the next start, or that
     // lands on another design's entry.
     if (!isStorableName(name)) {
-        m_host.SetStatus(QStringLiteral("Design Name not allowed"), NoticeSecs);
+        m_host.setStatus(QStringLiteral("Design Name not allowed"), NoticeSecs);
         return;
     }
     // A design is never overwritten: to change one the operator removes it and adds it again.
-    if (DesignPresent(name) >= 0) {
-        m_host.SetStatus(QStringLiteral("Design Exists - Pls Delete Old Definition Before Adding"), ExistsSecs);
+    if (indexOf(name) >= 0) {
+        m_host.setStatus(QStringLiteral("Design Exists - Pls Delete Old Definition Before Adding"), ExistsSecs);
         return;
     }
     // Only what loading takes back is stored: a count that would not load is refused here, not found
@@ -200,7 +200,7 @@ void DesignBook::lstDesign_DblClick(QListWidgetItem *item)
         return;
     m_c.txtDesign->setText(item->text());
     const QString name = m_c.txtDesign->text();
-    const QString value = GetDesign(name);
+    const QString value = storedDesign(name);
     if (value.isEmpty())
         return;
     const QStringList pieces = value.split(u',');
@@ -270,7 +270,7 @@ void DesignBook::findDesign()
 {
     if (!m_c.lstDesign || !m_c.txtDesign)
         return;
-    const int row = DesignPresent(m_c.txtDesign->text());
+    const int row = indexOf(m_c.txtDesign->text());
     if (row >= 0)
         m_c.lstDesign->setCurrentRow(row);
 }

@@ -43,10 +43,10 @@ public:
 
     // Refills the list from the file, in the order of the section.
     void fillDesigns();
-    // The row (from 0) of the first design whose name equals Des ignoring case; -1 when there is none.
-    int DesignPresent(const QString &Des) const;
-    // The stored counts of design Des, or empty text (with a status message) when it is not stored.
-    QString GetDesign(const QString &Des);
+    // The row (from 0) of the first design whose name equals name ignoring case; -1 when there is none.
+    int indexOf(const QString &name) const;
+    // The stored counts of design name, or empty text (with a status message) when it is not stored.
+    QString storedDesign(const QString &name);
 
     // A dispense run is waiting for its turn or going.
     bool isDispensing() const { return m_dispensing; }

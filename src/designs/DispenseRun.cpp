@@ -51,7 +51,7 @@ void start(ConsoleHost &host, CommandSender &sender, const std::function<QString
     // Each row is booked under the design of its own box; the run's outcome names the design when every
     // unit's count came from the same one.
     QStringList designs;
-    for (int n = 1; n <= host.NoUnits(); ++n) {
+    for (int n = 1; n <= host.unitCount(); ++n) {
         const std::optional<QString> text = host.countText(n);
         if (!text)
             continue;
@@ -79,7 +79,7 @@ void start(ConsoleHost &host, CommandSender &sender, const std::function<QString
     QList<SendQueue::Step> steps;
     for (const Box &box : std::as_const(boxes)) {
         const auto unitStep = [&host, &sender, journal, outcome, box](bool dropped) {
-            UnitModel *unit = host.Unit(box.n);
+            UnitModel *unit = host.unit(box.n);
             const QString name = QStringLiteral("UNIT ") + QString::number(box.n);
             if (journal)
                 journal->addUnit(box.n, unit ? unit->name() : QString(), box.uid, numtext::plain(box.count),
@@ -111,10 +111,10 @@ void start(ConsoleHost &host, CommandSender &sender, const std::function<QString
                 unit->setInfo(QString());
             }
             // The catalogue is read for every unit, so an edit of the file between two runs takes effect.
-            const QString body = CommandSender::GetCommandInternal(QStringLiteral("Count")) + u','
-                + numtext::plain(box.count) + u',' + box.uid;
+            const QString body =
+                CommandSender::commandCode(QStringLiteral("Count")) + u',' + numtext::plain(box.count) + u',' + box.uid;
             // The body holds its two commas already; the history keeps operator commands only.
-            if (!sender.SendCMD(body, true, CommandSender::NotSent::Silent)) {
+            if (!sender.send(body, true, CommandSender::NotSent::Silent)) {
                 outcome->lost = true;
                 outcome->notSent.append(name);
                 if (sender.lastPartlyTaken())

@@ -14,6 +14,11 @@ enum class UnitState;
 // What the console publishes, as plain functions: the topics, the unit's state word, the JSON payloads.
 namespace fleet {
 
+// The status topic's payloads: the console's own while it is connected, and the will the broker sends
+// for it when the connection is lost.
+inline const QByteArray Online = QByteArrayLiteral("online");
+inline const QByteArray Offline = QByteArrayLiteral("offline");
+
 // "tessaloran/<station>/<leaf>".
 QByteArray topic(const QString &station, const QString &leaf);
 

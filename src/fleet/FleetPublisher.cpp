@@ -18,19 +18,12 @@
 #include <mosquitto.h>
 #include <mqtt_protocol.h>
 #include <mutex>
-#ifdef VORN_HAVE_OPENSSL
-#include <openssl/ssl.h>
-#include <openssl/x509_vfy.h>
-#endif
 #ifndef Q_OS_WIN
 #include <poll.h>
 #endif
 #include <thread>
 
 namespace {
-
-const QByteArray Online = QByteArrayLiteral("online");
-const QByteArray Offline = QByteArrayLiteral("offline");
 
 // Connection refusals that a new attempt with the same login cannot mend: MQTT 3.1.1's bad login and not
 // authorised, MQTT 5's bad login, not authorised and bad authentication method.
@@ -125,7 +118,7 @@ FleetPublisher::FleetPublisher(ConsoleHost &host, FleetConfig config, QObject *p
     if (const QByteArrayList rejected = m_outbox.load(); !rejected.isEmpty()) {
         const QString file = setaside::append(QFileInfo(m_outbox.path()).path(), QStringLiteral("outbox"),
                                               m_host.platform().now().date(), rejected.join());
-        m_host.LOG(setaside::note(rejected.size(), QStringLiteral("Log/.mqtt-outbox"), file));
+        m_host.log(setaside::note(rejected.size(), QStringLiteral("Log/.mqtt-outbox"), file));
         if (!file.isEmpty())
             m_outbox.compact();
     }
@@ -144,37 +137,6 @@ void FleetPublisher::start()
         return;
     }
     connectNow();
-}
-
-mosquitto *FleetPublisher::newClient(QString *refusal) const
-{
-    // A fresh session each time: what the broker had of an earlier connection is resent from the outbox.
-    mosquitto *m = mosquitto_new(nullptr, true, const_cast<FleetPublisher *>(this));
-    if (!m)
-        return nullptr;
-    mosquitto_int_option(m, MOSQ_OPT_PROTOCOL_VERSION, m_protocol == 5 ? MQTT_PROTOCOL_V5 : MQTT_PROTOCOL_V311);
-    const QByteArray statusTopic = fleet::topic(m_config.station, QStringLiteral("status"));
-    mosquitto_will_set(m, statusTopic.constData(), int(Offline.size()), Offline.constData(), 1, true);
-    if (!m_config.user.isEmpty()) {
-        const QByteArray user = m_config.user.toUtf8();
-        const QByteArray password = m_config.password.toUtf8();
-        mosquitto_username_pw_set(m, user.constData(), password.isEmpty() ? nullptr : password.constData());
-    }
-    if (m_config.tls()) {
-        const QByteArray ca = QFile::encodeName(m_config.caFile);
-        // A login must never go out in the clear because the library cannot do TLS (a build without it) or
-        // the CA file cannot be read: no connection at all then.
-        if (mosquitto_tls_set(m, ca.constData(), nullptr, nullptr, nullptr, nullptr) != MOSQ_ERR_SUCCESS) {
-            mosquitto_destroy(m);
-            *refusal = QStringLiteral("TLS cannot be set up with the CA File ") + m_config.caFile;
-            return nullptr;
-        }
-    }
-    mosquitto_max_inflight_messages_set(m, Window);
-    mosquitto_connect_v5_callback_set(m, &FleetPublisher::onConnect);
-    mosquitto_disconnect_v5_callback_set(m, &FleetPublisher::onDisconnect);
-    mosquitto_publish_v5_callback_set(m, &FleetPublisher::onPublish);
-    return m;
 }
 
 void FleetPublisher::connectNow()
@@ -349,7 +311,7 @@ void FleetPublisher::connected(int rc)
     m_runsHeld = false;
     m_resend->stop();
     setLink(Link::Up);
-    publish(fleet::topic(m_config.station, QStringLiteral("status")), Online, 1, true);
+    publish(fleet::topic(m_config.station, QStringLiteral("status")), fleet::Online, 1, true);
     publishUnits(true);
     publishShift();
     reportDropped();
@@ -422,10 +384,10 @@ void FleetPublisher::setLink(Link link)
 void FleetPublisher::say(const QString &text, int secs, bool log)
 {
     // The pane keeps it when the status line has moved on (the controller search speaks at the same time).
-    m_host.SetStatus(text, secs);
+    m_host.setStatus(text, secs);
     m_host.prependOut(text + QStringLiteral("\r\n"));
     if (log)
-        m_host.LOG(text);
+        m_host.log(text);
 }
 
 void FleetPublisher::publish(const QByteArray &topic, const QByteArray &payload, int qos, bool retain, int *mid)
@@ -452,7 +414,7 @@ void FleetPublisher::publishUnits(bool all)
     QList<int> units;
     if (all) {
         m_lastUnit.clear();
-        for (int n = 1; n <= m_host.NoUnits(); ++n)
+        for (int n = 1; n <= m_host.unitCount(); ++n)
             units.append(n);
     } else {
         units = m_dirtyUnits.values();
@@ -461,7 +423,7 @@ void FleetPublisher::publishUnits(bool all)
     m_dirtyUnits.clear();
     const QString now = timeText(m_host.platform().now());
     for (const int n : units) {
-        const UnitModel *unit = n <= m_host.NoUnits() ? m_host.Unit(n) : nullptr;
+        const UnitModel *unit = n <= m_host.unitCount() ? m_host.unit(n) : nullptr;
         if (!unit)
             continue;
         const QByteArray state = fleet::unitMessage(*unit, QString());
@@ -590,35 +552,6 @@ void FleetPublisher::acknowledged(int mid, int reason)
     QMetaObject::invokeMethod(this, &FleetPublisher::publishRuns, Qt::QueuedConnection);
 }
 
-QString FleetPublisher::tlsProblem(mosquitto *client, int rc, const QString &host)
-{
-    const QString handshake = rc == MOSQ_ERR_TLS ? QStringLiteral("the handshake failed") : QString();
-#ifdef VORN_HAVE_OPENSSL
-    const auto *ssl = static_cast<const SSL *>(client ? mosquitto_ssl_get(client) : nullptr);
-    switch (const long v = ssl ? SSL_get_verify_result(ssl) : X509_V_OK) {
-    case X509_V_OK: return handshake;
-    case X509_V_ERR_HOSTNAME_MISMATCH:
-    // libmosquitto checks the name itself, and a check that fails there leaves OpenSSL no reason of its own.
-    case X509_V_ERR_UNSPECIFIED:
-        return QStringLiteral("its certificate is not made out to ") + host + QStringLiteral(" (name mismatch)");
-    case X509_V_ERR_CERT_HAS_EXPIRED: return QStringLiteral("its certificate has expired");
-    case X509_V_ERR_CERT_NOT_YET_VALID: return QStringLiteral("its certificate is not valid yet");
-    case X509_V_ERR_DEPTH_ZERO_SELF_SIGNED_CERT:
-    case X509_V_ERR_SELF_SIGNED_CERT_IN_CHAIN:
-    case X509_V_ERR_UNABLE_TO_GET_ISSUER_CERT:
-    case X509_V_ERR_UNABLE_TO_GET_ISSUER_CERT_LOCALLY:
-    case X509_V_ERR_UNABLE_TO_VERIFY_LEAF_SIGNATURE:
-    case X509_V_ERR_CERT_UNTRUSTED:
-        return QStringLiteral("its certificate is signed by a CA not in the CA File (unknown CA)");
-    default: return QStringLiteral("its certificate: ") + QString::fromUtf8(X509_verify_cert_error_string(v));
-    }
-#else
-    Q_UNUSED(client)
-    Q_UNUSED(host)
-    return handshake;
-#endif
-}
-
 void FleetPublisher::controllerLine(const QString &line)
 {
     if (!m_config.publishLog || m_link != Link::Up || m_logLines.size() >= MaxLogLines)
@@ -648,7 +581,7 @@ void FleetPublisher::publishLog()
 void FleetPublisher::reportDropped()
 {
     if (const quint64 dropped = m_outbox.takeDropped())
-        m_host.LOG(u'[' + QString::number(dropped) + QStringLiteral(" journal rows not published]"));
+        m_host.log(u'[' + QString::number(dropped) + QStringLiteral(" journal rows not published]"));
 }
 
 void FleetPublisher::close()
@@ -662,7 +595,7 @@ void FleetPublisher::close()
         publishUnits(false);
         if (m_shiftPending)
             publishShift(); // the rows the close wrote
-        publish(fleet::topic(m_config.station, QStringLiteral("status")), Offline, 1, true, &m_closingMid);
+        publish(fleet::topic(m_config.station, QStringLiteral("status")), fleet::Offline, 1, true, &m_closingMid);
         waitForReceipts();
         mosquitto_disconnect(m_mosq);
         // Whatever the socket takes now; a broker that takes nothing sends the last will instead.

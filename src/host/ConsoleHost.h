@@ -21,10 +21,10 @@ class ConsoleHost
 public:
     virtual ~ConsoleHost() = default;
 
-    // Number of configured units; panels 1 to NoUnits() are visited by every loop over the units.
-    virtual int NoUnits() const = 0;
+    // Number of configured units; panels 1 to unitCount() are visited by every loop over the units.
+    virtual int unitCount() const = 0;
     // Unit n (0 = "All Units"), or nullptr when there is none.
-    virtual UnitModel *Unit(int n) = 0;
+    virtual UnitModel *unit(int n) = 0;
     // The unit number registered under "U" + uid, if any.
     virtual std::optional<int> unitByUID(const QString &uid) const = 0;
 
@@ -38,20 +38,20 @@ public:
     virtual MessageFilter filterMode() const = 0;
 
     // Shows a status message for secs seconds (0: until replaced).
-    virtual void SetStatus(const QString &text, int secs = 0) = 0;
+    virtual void setStatus(const QString &text, int secs = 0) = 0;
     // Makes sure the status timer runs, without changing its interval.
     virtual void ensureStatusTimerRunning() = 0;
 
     // Appends one entry to the day's log.
-    virtual void LOG(const QString &text) = 0;
+    virtual void log(const QString &text) = 0;
 
     // What the operator must not miss: in the log, on the status line, where the next message covers it,
     // and in the pane, which keeps it. The log comes first: on a full disk its own notice on the status
     // line must not hide this one.
     void announce(const QString &text, int secs = 0)
     {
-        LOG(text);
-        SetStatus(text, secs);
+        log(text);
+        setStatus(text, secs);
         prependOut(text + QStringLiteral("\r\n"));
     }
 

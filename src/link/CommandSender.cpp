@@ -29,26 +29,26 @@ CommandSender::CommandSender(ConsoleHost &host, Comm1 &comm, QObject *parent)
     , m_queue(host.platform())
 {}
 
-QString CommandSender::frame(QString tCmd)
+QString CommandSender::frame(QString command)
 {
-    if (!tCmd.startsWith(u'>'))
-        tCmd.prepend(u'>');
-    const qsizetype first = tCmd.indexOf(u',');
+    if (!command.startsWith(u'>'))
+        command.prepend(u'>');
+    const qsizetype first = command.indexOf(u',');
     if (first < 0)
-        tCmd += QStringLiteral(",0");
-    if (tCmd.indexOf(u',', tCmd.indexOf(u',') + 1) < 0)
-        tCmd += QStringLiteral(",0");
-    return tCmd;
+        command += QStringLiteral(",0");
+    if (command.indexOf(u',', command.indexOf(u',') + 1) < 0)
+        command += QStringLiteral(",0");
+    return command;
 }
 
-bool CommandSender::SendCMD(QString tCmd, bool NoAdd, NotSent notSent)
+bool CommandSender::send(QString command, bool noAddress, NotSent notSent)
 {
-    tCmd = frame(std::move(tCmd));
+    command = frame(std::move(command));
     if (!mayLeave())
         return false;
 
-    if (!NoAdd) {
-        m_history.prepend(tCmd.mid(1));
+    if (!noAddress) {
+        m_history.prepend(command.mid(1));
         if (m_history.size() > MaxHistory)
             m_history.resize(MaxHistory);
         emit historyChanged();
@@ -58,8 +58,8 @@ bool CommandSender::SendCMD(QString tCmd, bool NoAdd, NotSent notSent)
         m_comm.setPortOpen(true);
 
     // Whichever unit the command addresses, every panel waits for a fresh answer.
-    for (int n = 1; n <= m_host.NoUnits(); ++n) {
-        if (UnitModel *unit = m_host.Unit(n)) {
+    for (int n = 1; n <= m_host.unitCount(); ++n) {
+        if (UnitModel *unit = m_host.unit(n)) {
             unit->setState(UnitState::Idle);
             unit->setCount(QString());
             unit->setInfo(QString());
@@ -67,20 +67,20 @@ bool CommandSender::SendCMD(QString tCmd, bool NoAdd, NotSent notSent)
     }
     m_host.prependOut(CrLf);
 
-    const Comm1::Written written = m_comm.send(tCmd + CrLf);
+    const Comm1::Written written = m_comm.send(command + CrLf);
     m_partlyTaken = written == Comm1::Written::Part;
     if (written == Comm1::Written::Whole) {
-        m_lastSent.insert(addressOf(addressField(tCmd)), tCmd);
+        m_lastSent.insert(addressOf(addressField(command)), command);
         return true;
     }
     // A line the controller may not have had must never pass for sent: the operator decides what to redo.
-    QString text = QStringLiteral("Not sent: ") + tCmd;
+    QString text = QStringLiteral("Not sent: ") + command;
     if (m_partlyTaken)
-        text += QStringLiteral(" (partly taken by the port: check ") + addressee(tCmd) + u')';
+        text += QStringLiteral(" (partly taken by the port: check ") + addressee(command) + u')';
     if (notSent == NotSent::Report)
-        m_host.SetStatus(text);
+        m_host.setStatus(text);
     if (notSent != NotSent::Silent)
-        m_host.LOG(text);
+        m_host.log(text);
     return false;
 }
 
@@ -88,7 +88,7 @@ bool CommandSender::mayLeave()
 {
     if (!m_searching)
         return true;
-    m_host.SetStatus(QStringLiteral("Still looking for the controller"));
+    m_host.setStatus(QStringLiteral("Still looking for the controller"));
     return false;
 }
 
@@ -130,8 +130,8 @@ QString CommandSender::sharedUid(const QList<std::pair<int, QString>> &units)
 QString CommandSender::sharedUid(ConsoleHost &host)
 {
     QList<std::pair<int, QString>> units;
-    for (int n = 1; n <= host.NoUnits(); ++n) {
-        if (const UnitModel *unit = host.Unit(n))
+    for (int n = 1; n <= host.unitCount(); ++n) {
+        if (const UnitModel *unit = host.unit(n))
             units.append({n, unit->uid()});
     }
     return sharedUid(units);
@@ -160,62 +160,62 @@ bool CommandSender::checkAddress(int n, const QString &uid)
 {
     if (isUnitAddress(uid))
         return true;
-    m_host.SetStatus(QStringLiteral("UNIT ") + QString::number(n) + QStringLiteral(" has no valid UID"), NoticeSecs);
+    m_host.setStatus(QStringLiteral("UNIT ") + QString::number(n) + QStringLiteral(" has no valid UID"), NoticeSecs);
     return false;
 }
 
-bool CommandSender::sendInternal(const QString &tCmd, int Index, NotSent notSent)
+bool CommandSender::sendInternal(const QString &command, int n, NotSent notSent)
 {
     if (!mayLeave())
         return false;
-    if (Index != 0) {
-        const UnitModel *unit = m_host.Unit(Index);
-        if (!unit || !checkAddress(Index, unit->uid()))
+    if (n != 0) {
+        const UnitModel *unit = m_host.unit(n);
+        if (!unit || !checkAddress(n, unit->uid()))
             return false;
     }
     // The builder runs first: its notice is on the status line before the panels are reset.
-    const QString body = CreateCMD(tCmd, Index);
-    return SendCMD(body, false, notSent);
+    const QString body = lineBody(command, n);
+    return send(body, false, notSent);
 }
 
-QString CommandSender::CreateCMD(const QString &tCmd, int Index)
+QString CommandSender::lineBody(const QString &command, int n)
 {
     QString suffix = QStringLiteral(",0");
-    if (Index != 0) {
-        m_host.SetStatus(QStringLiteral("Sending Command ") + tCmd + QStringLiteral(" to UNIT ")
-                             + QString::number(Index) + QStringLiteral(" - Pls Wait !"),
+    if (n != 0) {
+        m_host.setStatus(QStringLiteral("Sending Command ") + command + QStringLiteral(" to UNIT ") + QString::number(n)
+                             + QStringLiteral(" - Pls Wait !"),
                          NoticeSecs);
-        if (UnitModel *unit = m_host.Unit(Index))
+        if (UnitModel *unit = m_host.unit(n))
             suffix = u',' + unit->uid();
     } else {
-        m_host.SetStatus(QStringLiteral("Sending Command ") + tCmd + QStringLiteral(" to all UNITS")
+        m_host.setStatus(QStringLiteral("Sending Command ") + command + QStringLiteral(" to all UNITS")
                              + QStringLiteral(" - Pls Wait !"),
                          NoticeSecs);
     }
-    return GetCommandInternal(tCmd) + suffix;
+    return commandCode(command) + suffix;
 }
 
-void CommandSender::SendCMDtoSelected(const QString &tCmd)
+void CommandSender::sendToChecked(const QString &command)
 {
-    m_queue.post({[this, tCmd] {
-                      sendToSelected(tCmd);
+    m_queue.post({[this, command] {
+                      sendToSelected(command);
                       return 0;
                   },
                   {}});
 }
 
-void CommandSender::sendToSelected(const QString &tCmd)
+void CommandSender::sendToSelected(const QString &command)
 {
     if (!mayLeave())
         return;
-    const int units = m_host.NoUnits();
+    const int units = m_host.unitCount();
     bool all = false;
-    if (UnitModel *panel0 = m_host.Unit(0); panel0 && panel0->isChecked()) {
+    if (UnitModel *panel0 = m_host.unit(0); panel0 && panel0->isChecked()) {
         all = true;
     } else {
         all = true;
         for (int n = 1; n <= units; ++n) {
-            if (UnitModel *unit = m_host.Unit(n); unit && unit->isChecked()) {
+            if (UnitModel *unit = m_host.unit(n); unit && unit->isChecked()) {
                 all = false;
                 break;
             }
@@ -223,18 +223,18 @@ void CommandSender::sendToSelected(const QString &tCmd)
     }
     QStringList lines;
     if (all) {
-        lines.append(tCmd);
+        lines.append(command);
     } else {
         // Two checked units with one UID are one unit to the controller: a second line would act twice.
         QSet<QString> sent;
         for (int n = 1; n <= units; ++n) {
-            UnitModel *unit = m_host.Unit(n);
+            UnitModel *unit = m_host.unit(n);
             if (!unit || !unit->isChecked() || !checkAddress(n, unit->uid()))
                 continue;
             if (sent.contains(addressOf(unit->uid())))
                 continue;
             sent.insert(addressOf(unit->uid()));
-            lines.append(tCmd + u',' + unit->uid());
+            lines.append(command + u',' + unit->uid());
         }
     }
     // Stones counted from the console are a run like any other: the journal knows what was asked of whom.
@@ -258,7 +258,7 @@ void CommandSender::sendToSelected(const QString &tCmd)
 
 std::optional<CommandSender::CountLine> CommandSender::countLine(const QString &framed) const
 {
-    const QString count = GetCommandInternal(QStringLiteral("Count"));
+    const QString count = commandCode(QStringLiteral("Count"));
     const QStringList fields = framed.mid(1).split(u',');
     // The controller takes its verbs in any letter case.
     if (count.isEmpty() || fields.size() < 3 || fields.at(0).compare(count, Qt::CaseInsensitive) != 0)
@@ -266,8 +266,8 @@ std::optional<CommandSender::CountLine> CommandSender::countLine(const QString &
     CountLine line;
     line.asked = numtext::plain(numtext::read(fields.at(1)));
     const QString address = fields.at(2);
-    for (int n = 1; n <= m_host.NoUnits(); ++n) {
-        const UnitModel *unit = m_host.Unit(n);
+    for (int n = 1; n <= m_host.unitCount(); ++n) {
+        const UnitModel *unit = m_host.unit(n);
         const bool reached = address == QLatin1String("0")
             || (unit && isUnitAddress(unit->uid()) && isUnitAddress(address)
                 && addressOf(unit->uid()) == addressOf(address));
@@ -277,26 +277,26 @@ std::optional<CommandSender::CountLine> CommandSender::countLine(const QString &
     return line;
 }
 
-void CommandSender::sendConsoleLine(const QString &tCmd, bool journaled, bool dropped)
+void CommandSender::sendConsoleLine(const QString &command, bool journaled, bool dropped)
 {
     RunJournal *journal = journaled ? m_host.journal() : nullptr;
-    const std::optional<CountLine> count = journal ? countLine(frame(tCmd)) : std::nullopt;
+    const std::optional<CountLine> count = journal ? countLine(frame(command)) : std::nullopt;
     if (count) {
         for (const int n : count->units) {
-            const UnitModel *unit = m_host.Unit(n);
+            const UnitModel *unit = m_host.unit(n);
             journal->addUnit(n, unit ? unit->name() : QString(), unit ? unit->uid() : QString(), count->asked,
                              QStringLiteral("(console)"));
         }
     }
-    const bool sent = !dropped && SendCMD(tCmd);
+    const bool sent = !dropped && send(command);
     if (count) {
         for (const int n : count->units)
             sent ? journal->sent(n) : journal->notSent(n);
     }
 }
 
-QString CommandSender::GetCommandInternal(const QString &CMD)
+QString CommandSender::commandCode(const QString &name)
 {
-    const QString text = SettingsSchema::Setting(SettingsSchema::Key::InternalCommand, CMD).read();
+    const QString text = SettingsSchema::Setting(SettingsSchema::Key::InternalCommand, name).read();
     return text == QLatin1String("-") ? QString() : text;
 }

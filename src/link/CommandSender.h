@@ -31,23 +31,23 @@ public:
     // line), or nothing (the caller reports the lines it could not send together).
     enum class NotSent { Report, LogOnly, Silent };
 
-    // Frames tCmd and writes it. Before the line every unit panel is reset to idle and a fresh top line
-    // is opened in the message pane. With NoAdd false the command enters the history. True when the line
+    // Frames command and writes it. Before the line every unit panel is reset to idle and a fresh top line
+    // is opened in the message pane. With noAddress false the command enters the history. True when the line
     // went out whole. While the controller is being looked for nothing is sent and the status line says so.
-    bool SendCMD(QString tCmd, bool NoAdd = false, NotSent notSent = NotSent::Report);
-    // The catalogue text of an internal command addressed to unit Index (0: all units), with the
+    bool send(QString command, bool noAddress = false, NotSent notSent = NotSent::Report);
+    // The catalogue text of an internal command addressed to unit unit (0: all units), with the
     // sending notice on the status line.
-    QString CreateCMD(const QString &tCmd, int Index);
-    // Sends tCmd once to all units, or once to each checked unit, 200 ms apart; checked units that share
+    QString lineBody(const QString &command, int unit);
+    // Sends command once to all units, or once to each checked unit, 200 ms apart; checked units that share
     // a UID get the line once. Queued: the check marks are read when its turn comes.
-    void SendCMDtoSelected(const QString &tCmd);
+    void sendToChecked(const QString &command);
     // Lines go out through this queue, each in its turn after the pause the line before asked for.
     SendQueue &queue() { return m_queue; }
     // Something is being sent or paused after: the answers are read once it is over, as they come.
     bool pacing() const { return m_queue.busy(); }
-    // Sends internal command tCmd to unit Index (0: all units), as CreateCMD builds it. A unit without a
+    // Sends internal command command to unit unit (0: all units), as lineBody builds it. A unit without a
     // valid UID gets nothing: its address would be empty or 0, and 0 addresses every unit.
-    bool sendInternal(const QString &tCmd, int Index, NotSent notSent = NotSent::Report);
+    bool sendInternal(const QString &command, int unit, NotSent notSent = NotSent::Report);
 
     // The largest UID the controller holds (a signed 32-bit number).
     static constexpr qint64 MaxUid = 2147483647;
@@ -84,10 +84,10 @@ public:
     bool mayLeave();
 
     // The text stored for an internal command, or empty when it has none ("-" counts as none).
-    static QString GetCommandInternal(const QString &CMD);
+    static QString commandCode(const QString &name);
 
     // Framing alone: ">" in front when missing, then ",0" until the body holds two commas.
-    static QString frame(QString tCmd);
+    static QString frame(QString command);
 
     // Sent commands without the leading ">", newest first.
     const QStringList &history() const { return m_history; }
@@ -110,8 +110,8 @@ private:
     std::optional<CountLine> countLine(const QString &framed) const;
     // Sends one console line; a count line's units are journaled as sent or not (not sent, when the line
     // was dropped before its turn).
-    void sendConsoleLine(const QString &tCmd, bool journaled, bool dropped = false);
-    void sendToSelected(const QString &tCmd);
+    void sendConsoleLine(const QString &command, bool journaled, bool dropped = false);
+    void sendToSelected(const QString &command);
 
     ConsoleHost &m_host;
     Comm1 &m_comm;

@@ -197,9 +197,9 @@ void ResponseProcessor::processResponse(const QString &tTemp)
         return;
     }
     m_tabTags.clear();
-    const int units = m_host.NoUnits();
+    const int units = m_host.unitCount();
     for (int k = 1; k <= units; ++k) {
-        const UnitModel *unit = m_host.Unit(k);
+        const UnitModel *unit = m_host.unit(k);
         m_tabTags.append(unit ? u'\t' + unit->uid() : QString());
     }
 
@@ -240,7 +240,7 @@ std::optional<ResponseProcessor::Report> ResponseProcessor::reportOf(const QStri
         return std::nullopt;
     const auto id = numtext::toInt32(numtext::read(f.field[1].toString()));
     const std::optional<int> u = id ? m_host.unitByUID(QString::number(*id)) : std::nullopt;
-    UnitModel *unit = u ? m_host.Unit(*u) : nullptr;
+    UnitModel *unit = u ? m_host.unit(*u) : nullptr;
     // A line for no registered unit is logged and shown only: acting on it would touch some other unit's
     // panel or stop the wrong units.
     if (!unit)
@@ -250,19 +250,19 @@ std::optional<ResponseProcessor::Report> ResponseProcessor::reportOf(const QStri
     r.unit = unit;
     r.message = f.field[2].toString();
     // The first marker found applies.
-    if (instrQS(r.message, QStringLiteral("[F]"))) {
+    if (containsNoCase(r.message, QStringLiteral("[F]"))) {
         r.kind = Report::Kind::Final;
         if (f.count >= 4)
             r.value = numtext::read(f.field[3].toString());
         r.stuck = r.message.contains(QLatin1String("!!!"));
-    } else if (instrQS(r.message, QStringLiteral("ID:"))) {
+    } else if (containsNoCase(r.message, QStringLiteral("ID:"))) {
         r.kind = Report::Kind::Id;
-    } else if (instrQS(r.message, QStringLiteral("L1L2:"))) {
+    } else if (containsNoCase(r.message, QStringLiteral("L1L2:"))) {
         r.kind = Report::Kind::Home;
-    } else if (instrQS(r.message, QStringLiteral("[C]<-"))) {
+    } else if (containsNoCase(r.message, QStringLiteral("[C]<-"))) {
         r.kind = Report::Kind::Short;
         r.value = numtext::read(r.message.mid(5));
-    } else if (instrQS(r.message, QStringLiteral("[c]("))) {
+    } else if (containsNoCase(r.message, QStringLiteral("[c]("))) {
         r.kind = Report::Kind::Progress;
         r.value = numtext::read(r.message.mid(4));
     }
@@ -284,8 +284,8 @@ bool ResponseProcessor::processLine(const QString &line)
 {
     if (line.isEmpty())
         return false;
-    const bool sentOk = instrQS(line, SentOk);
-    const bool notAck = instrQS(line, NotAck);
+    const bool sentOk = containsNoCase(line, SentOk);
+    const bool notAck = containsNoCase(line, NotAck);
     // A refusal goes into the log with the line that says it, in one entry: every entry is a write of the
     // day's file, the most costly step of the receive path.
     const QString refusal = notAck && !sentOk ? refusalOf(line) : QString();
@@ -294,7 +294,7 @@ bool ResponseProcessor::processLine(const QString &line)
     if (sentOk)
         return false;
     if (!refusal.isEmpty()) {
-        m_host.SetStatus(refusal);
+        m_host.setStatus(refusal);
         m_host.prependOut(refusal + CrLf);
     }
 
@@ -329,7 +329,7 @@ bool ResponseProcessor::processLine(const QString &line)
     for (qsizetype k = 0; k < m_tabTags.size(); ++k) {
         if (!line.contains(m_tabTags.at(k)))
             continue;
-        if (UnitModel *unit = m_host.Unit(int(k) + 1)) {
+        if (UnitModel *unit = m_host.unit(int(k) + 1)) {
             unit->setState(UnitState::Answering);
             m_host.ensureStatusTimerRunning();
         }
@@ -359,9 +359,9 @@ void ResponseProcessor::logLine(const QString &line, bool sentOk, const QString 
 {
     if (sentOk) {
         // An empty line and a time stamp set each completed transfer apart in the log.
-        m_host.LOG(CrLf + m_host.platform().now().toString(QStringLiteral("yyyy-MM-dd-hh-mm")));
+        m_host.log(CrLf + m_host.platform().now().toString(QStringLiteral("yyyy-MM-dd-hh-mm")));
     }
-    m_host.LOG(notice.isEmpty() ? line : line + CrLf + notice);
+    m_host.log(notice.isEmpty() ? line : line + CrLf + notice);
     if (m_lineObserver)
         m_lineObserver(line);
 }
@@ -378,7 +378,7 @@ void ResponseProcessor::show(const QString &line, bool notAck)
 
 void ResponseProcessor::stuckStone(int u)
 {
-    if (UnitModel *unit = m_host.Unit(u))
+    if (UnitModel *unit = m_host.unit(u))
         unit->setState(UnitState::Stuck);
     // Until the unit is stopped and its chatter drained, nothing the controller says is acted upon.
     m_stuckUnit = u;
@@ -387,9 +387,9 @@ void ResponseProcessor::stuckStone(int u)
     const auto stop = [this, u, drain](bool dropped) {
         // A STOP that did not go out must not pass for sent: the unit is still running.
         if (m_sender.sendInternal(QStringLiteral("STOP"), u, CommandSender::NotSent::LogOnly))
-            m_host.SetStatus(StuckMessage, StuckStatusSecs);
+            m_host.setStatus(StuckMessage, StuckStatusSecs);
         else
-            m_host.SetStatus(QStringLiteral("STOP NOT SENT - STOP UNIT ") + QString::number(u)
+            m_host.setStatus(QStringLiteral("STOP NOT SENT - STOP UNIT ") + QString::number(u)
                                  + QStringLiteral(" BY HAND"),
                              StuckStatusSecs);
         if (dropped || drain != m_drain || !m_stuckUnit)
@@ -424,7 +424,7 @@ void ResponseProcessor::drainRound(quint64 drain)
 void ResponseProcessor::endDrain()
 {
     const int u = *std::exchange(m_stuckUnit, std::nullopt);
-    if (UnitModel *unit = m_host.Unit(u)) {
+    if (UnitModel *unit = m_host.unit(u)) {
         unit->setState(UnitState::Stuck);
         unit->setInfo(QStringLiteral("STUCK STN"));
     }
@@ -474,7 +474,7 @@ void ResponseProcessor::logOnly(const QString &text, qsizetype from)
             end = text.size();
         if (end > pos) {
             const QString line = text.mid(pos, end - pos);
-            const bool sentOk = instrQS(line, SentOk);
+            const bool sentOk = containsNoCase(line, SentOk);
             logLine(line, sentOk);
             if (const std::optional<Report> r = reportOf(line); r && !sentOk)
                 credit(*r);

@@ -37,7 +37,7 @@ QString DailyLog::fileFor(QDate day) const
     return m_folder + u'/' + fileName(day);
 }
 
-void DailyLog::LOG(const QString &logText)
+void DailyLog::log(const QString &logText)
 {
     append(ansi::encode(logText) + "\r\n");
 }

@@ -13,7 +13,7 @@
 // copy the day's file at any moment between entries.
 //
 // An entry that cannot be written (folder read-only, file locked, disk full) is not lost: it is held in
-// memory and written, in order and to the file of its own day, by the next flush() or LOG() that finds the
+// memory and written, in order and to the file of its own day, by the next flush() or log() that finds the
 // log writable again, and at the latest when the log object goes away. What is held is bounded in bytes;
 // past the bound the oldest held entries give way, and the first entry written afterwards is preceded by a
 // line that says how many were lost. An entry is written whole or not at all, and never twice.
@@ -44,7 +44,7 @@ public:
     DailyLog(const DailyLog &) = delete;
     DailyLog &operator=(const DailyLog &) = delete;
 
-    void LOG(const QString &logText);
+    void log(const QString &logText);
     // One entry already in the file's encoding, its line end included.
     void append(const QByteArray &entry);
 

@@ -21,42 +21,42 @@ UnitHandlers::UnitHandlers(ConsoleHost &host, CommandSender &sender, QObject *pa
     , m_sender(sender)
 {}
 
-void UnitHandlers::connectPanel(dUnit *panel, int Index)
+void UnitHandlers::connectPanel(dUnit *panel, int n)
 {
     if (!panel)
         return;
-    connect(panel, &dUnit::Init, this, [this, Index] { Init(Index); });
-    connect(panel, &dUnit::Update, this, [this, Index] { Update(Index); });
-    connect(panel, &dUnit::Home, this, [this, Index] { Home(Index); });
-    connect(panel, &dUnit::Save, this, [this, Index] { Save(Index); });
-    connect(panel, &dUnit::Flush, this, [this, Index] { Flush(Index); });
-    connect(panel, &dUnit::STOPall, this, [this, Index] { STOPall(Index); });
-    connect(panel, &dUnit::ReportOK, this, [this, Index] { ReportOK(Index); });
-    connect(panel, &dUnit::ReportNotOK, this, [this, Index] { ReportNotOK(Index); });
-    connect(panel, &dUnit::checkClicked, this, [this, Index] { checkClicked(Index); });
+    connect(panel, &dUnit::Init, this, [this, n] { init(n); });
+    connect(panel, &dUnit::Update, this, [this, n] { update(n); });
+    connect(panel, &dUnit::Home, this, [this, n] { home(n); });
+    connect(panel, &dUnit::Save, this, [this, n] { save(n); });
+    connect(panel, &dUnit::Flush, this, [this, n] { flush(n); });
+    connect(panel, &dUnit::STOPall, this, [this, n] { stopAll(n); });
+    connect(panel, &dUnit::ReportOK, this, [this, n] { reportOk(n); });
+    connect(panel, &dUnit::ReportNotOK, this, [this, n] { reportNotOk(n); });
+    connect(panel, &dUnit::checkClicked, this, [this, n] { checkClicked(n); });
 }
 
-void UnitHandlers::send(const QString &key, int Index)
+void UnitHandlers::send(const QString &key, int n)
 {
-    m_sender.queue().post({[this, key, Index] {
-                               m_sender.sendInternal(key, Index);
+    m_sender.queue().post({[this, key, n] {
+                               m_sender.sendInternal(key, n);
                                return 0;
                            },
                            {}});
 }
 
-void UnitHandlers::Init(int Index)
+void UnitHandlers::init(int n)
 {
-    send(QStringLiteral("Id"), Index);
+    send(QStringLiteral("Id"), n);
 }
 
-void UnitHandlers::Update(int Index)
+void UnitHandlers::update(int n)
 {
     SendQueue &queue = m_sender.queue();
-    queue.post({[this, &queue, Index] {
+    queue.post({[this, &queue, n] {
                     // The script expects a controller that took the update command; without it there is
                     // nothing to start.
-                    if (!m_sender.sendInternal(QStringLiteral("UPDATE"), Index))
+                    if (!m_sender.sendInternal(QStringLiteral("UPDATE"), n))
                         return 0;
                     // Never waited for; a missing or unstartable script changes nothing, the command is out.
                     queue.postNext({{[this] {
@@ -70,67 +70,67 @@ void UnitHandlers::Update(int Index)
                 {}});
 }
 
-void UnitHandlers::Home(int Index)
+void UnitHandlers::home(int n)
 {
-    send(QStringLiteral("HOME"), Index);
+    send(QStringLiteral("HOME"), n);
 }
 
-void UnitHandlers::Save(int Index)
+void UnitHandlers::save(int n)
 {
-    send(QStringLiteral("Save Settings"), Index);
+    send(QStringLiteral("Save Settings"), n);
 }
 
-void UnitHandlers::Flush(int Index)
+void UnitHandlers::flush(int n)
 {
-    send(QStringLiteral("Flush"), Index);
+    send(QStringLiteral("Flush"), n);
 }
 
-void UnitHandlers::STOPall(int Index)
+void UnitHandlers::stopAll(int n)
 {
-    send(QStringLiteral("STOP"), Index);
+    send(QStringLiteral("STOP"), n);
 }
 
-void UnitHandlers::ReportOK(int Index)
+void UnitHandlers::reportOk(int n)
 {
-    const QString line = QStringLiteral(">>LAST OK - UNIT") + QString::number(Index);
-    m_host.LOG(line);
+    const QString line = QStringLiteral(">>LAST OK - UNIT") + QString::number(n);
+    m_host.log(line);
     m_host.prependOut(line + CrLf);
     if (RunJournal *journal = m_host.journal())
-        journal->verdict(Index, true);
+        journal->verdict(n, true);
 }
 
-void UnitHandlers::ReportNotOK(int Index)
+void UnitHandlers::reportNotOk(int n)
 {
     // Units above 10 have no count box: there is no requested count to show or record.
-    const std::optional<QString> requested = m_host.countText(Index);
+    const std::optional<QString> requested = m_host.countText(n);
     if (!requested)
         return;
     const QString answer = m_host.platform().inputBox(QStringLiteral("Enter Actual Count for Error"),
                                                       QStringLiteral("Logging Error"), *requested);
     const qint32 actual = actualCount(answer);
-    const QString line = QStringLiteral(">>LAST NOT OK ") + QString::number(Index) + QStringLiteral(" - ") + *requested
+    const QString line = QStringLiteral(">>LAST NOT OK ") + QString::number(n) + QStringLiteral(" - ") + *requested
         + QStringLiteral(" - ") + QString::number(actual);
     m_host.prependOut(line + CrLf);
-    m_host.LOG(line);
+    m_host.log(line);
     if (RunJournal *journal = m_host.journal())
-        journal->verdict(Index, false, actual);
+        journal->verdict(n, false, actual);
 }
 
-void UnitHandlers::checkClicked(int Index)
+void UnitHandlers::checkClicked(int n)
 {
-    UnitModel *panel = m_host.Unit(Index);
+    UnitModel *panel = m_host.unit(n);
     if (!panel)
         return;
     panel->setChecked(!panel->isChecked());
     if (!panel->isChecked())
         return;
     // "All Units" and single units are never checked together: commands go either to all or to the chosen.
-    if (Index != 0) {
-        if (UnitModel *all = m_host.Unit(0))
+    if (n != 0) {
+        if (UnitModel *all = m_host.unit(0))
             all->setChecked(false);
     } else {
-        for (int n = 1; n <= m_host.NoUnits(); ++n) {
-            if (UnitModel *unit = m_host.Unit(n))
+        for (int n = 1; n <= m_host.unitCount(); ++n) {
+            if (UnitModel *unit = m_host.unit(n))
                 unit->setChecked(false);
         }
     }

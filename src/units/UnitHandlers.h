@@ -7,7 +7,7 @@ class CommandSender;
 class ConsoleHost;
 class dUnit;
 
-// What the main window does when a unit panel raises one of its events. Index is the panel's place in the
+// What the main window does when a unit panel raises one of its events. n is the panel's place in the
 // control array: 1 to NoUnits for a unit, 0 for the "All Units" panel. Commands take their turn in the
 // sender's queue: a click during a run is sent after it.
 class UnitHandlers : public QObject
@@ -20,18 +20,18 @@ public:
 
     UnitHandlers(ConsoleHost &host, CommandSender &sender, QObject *parent = nullptr);
 
-    // Routes the nine events of one panel to the handlers below with that panel's Index.
-    void connectPanel(dUnit *panel, int Index);
+    // Routes the nine events of one panel to the handlers below with that panel's n.
+    void connectPanel(dUnit *panel, int n);
 
-    void Init(int Index);
-    void Update(int Index);
-    void Home(int Index);
-    void Save(int Index);
-    void Flush(int Index);
-    void STOPall(int Index);
-    void ReportOK(int Index);
-    void ReportNotOK(int Index);
-    void checkClicked(int Index);
+    void init(int n);
+    void update(int n);
+    void home(int n);
+    void save(int n);
+    void flush(int n);
+    void stopAll(int n);
+    void reportOk(int n);
+    void reportNotOk(int n);
+    void checkClicked(int n);
 
     // The update script in the program folder: update.bat on Windows, update.sh elsewhere.
     static QString updateScript(const QString &programFolder);
@@ -41,7 +41,7 @@ public:
 
 private:
     // Sends the command in its turn in the sender's queue.
-    void send(const QString &key, int Index);
+    void send(const QString &key, int n);
 
     ConsoleHost &m_host;
     CommandSender &m_sender;

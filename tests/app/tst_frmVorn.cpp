@@ -86,7 +86,7 @@ private slots:
         QFETCH(bool, unreadable);
         {
             auto w = start(ini);
-            QTEST(w->NoUnits(), "units");
+            QTEST(w->unitCount(), "units");
             QCOMPARE(w->unitPanel(1)->caption1(), u"UNIT 1"_s);
             if (unreadable)
                 QVERIFY(w->pane().text().contains(u"Vorn.ini could not be read: using defaults"_s));
@@ -167,10 +167,10 @@ private slots:
             w->cShow_Click();
             QCOMPARE(w->statusText(), notSaved);
             w->cShow_Click();
-            w->LOG(u"a"_s);
+            w->log(u"a"_s);
             QCOMPARE(w->statusText(), notSaved); // within the second
             m_platform.advance(1000);
-            w->LOG(u"b"_s);
+            w->log(u"b"_s);
             QCOMPARE(w->statusText(), u"Log cannot be written: 3 entries held"_s);
         }
         QCOMPARE(said(), 1);
@@ -208,7 +208,7 @@ private slots:
             w->setUnsavedFolders({log, m_folder->path(u"user"_s)});
         }
         const QDateTime at = m_platform.now();
-        w->LOG(u"entry"_s);
+        w->log(u"entry"_s);
         w->journal()->startRun(at, u"RING"_s);
         w->journal()->addUnit(1, u"UNIT 1"_s, u"101"_s, u"4"_s);
         w->journal()->sent(1);
@@ -309,7 +309,7 @@ private slots:
         dialog->findChild<QSpinBox *>(u"spnUnits"_s)->setValue(units);
         dialog->findChild<QComboBox *>(u"cboPort"_s)->setEditText(port);
         QTest::keyClick(dialog, Qt::Key_Return);
-        QTEST(w->NoUnits(), "shown");
+        QTEST(w->unitCount(), "shown");
         QTEST(w->statusText(), "status");
         QCOMPARE(TestFolder::stored(Setting(Key::NoUnits)), QString::number(units));
         QCOMPARE(TestFolder::stored(Setting(Key::CommPort)), port);

@@ -49,9 +49,9 @@ private slots:
 
     void markersIgnoreCase()
     {
-        QVERIFY(instrQS(u"1\t101\t[f]\t25"_s, u"[F]"_s));
-        QVERIFY(instrQS(u"sent ok"_s, u"Sent OK"_s));
-        QVERIFY(!instrQS(u"[C]<"_s, u"[C]<-"_s));
+        QVERIFY(containsNoCase(u"1\t101\t[f]\t25"_s, u"[F]"_s));
+        QVERIFY(containsNoCase(u"sent ok"_s, u"Sent OK"_s));
+        QVERIFY(!containsNoCase(u"[C]<"_s, u"[C]<-"_s));
     }
 
     void timerIntervals()

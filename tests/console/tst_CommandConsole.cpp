@@ -54,7 +54,7 @@ private slots:
         QFETCH(QList<int>, checked);
         QFETCH(QByteArray, lines);
         for (int n : checked)
-            m_w->host.unit(n).setChecked(true);
+            m_w->host.model(n).setChecked(true);
         m_entry->setText(text);
         QSignalSpy returns(m_entry, &QLineEdit::returnPressed);
         if (byEnter)

@@ -82,7 +82,7 @@ private slots:
         m_name->setText(typed);
         const bool failed = status.endsWith(u"could not be written");
         failed ? onFullDisk([&] { emit m_add->Click(); }) : m_add->Click();
-        QCOMPARE(m_w->host.log, status.contains(u" not stored: "_s) ? listed(status) : QStringList());
+        QCOMPARE(m_w->host.logged, status.contains(u" not stored: "_s) ? listed(status) : QStringList());
         QCOMPARE(rows().toLatin1(),
                  "RING,pendant,SHORT,BLANK" + (line.isEmpty() ? "" : "," + line.left(line.indexOf('='))));
         QCOMPARE(m_w->read(u"Vorn.ini"_s), StoredDesigns + (line.isEmpty() ? "" : line + "\r\n"));
@@ -153,7 +153,7 @@ private slots:
         QCOMPARE(m_w->host.boxTexts().join(u','), expected + u",a,b,c,d,e"_s);
         QCOMPARE(m_w->host.statuses, said);
         if (!stored.isEmpty()) // told in the pane and the log too
-            QCOMPARE(m_w->host.log, said);
+            QCOMPARE(m_w->host.logged, said);
         QCOMPARE(m_name->text(), m_list->item(row)->text());
         QFETCH(QString, design);
         QCOMPARE(m_book->designFor(2), design);

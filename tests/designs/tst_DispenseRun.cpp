@@ -48,7 +48,7 @@ private slots:
         QFETCH(QString, boxes);
         QFETCH(QByteArray, lines);
         QVERIFY(m_w.emplace(uidsFor(units), 3, true).ok);
-        m_w->host.unit(2).setChecked(true); // check marks play no part
+        m_w->host.model(2).setChecked(true); // check marks play no part
         run(boxes.split(u','));
         const int sent = int(lines.count("\r\n"));
         QCOMPARE(m_w->peer.wire(sent), lines);
@@ -89,15 +89,15 @@ private slots:
         QFETCH(QString, box2);
         QFETCH(QByteArray, lines);
         QFETCH(QString, status);
-        m_w->host.unit(1).setCount(u"Count: 5"_s);
+        m_w->host.model(1).setCount(u"Count: 5"_s);
         m_w->host.box(1)->setProperty("Tag", uid);
         run({box, box2});
         QTest::qWait(30); // time for a line that should not go out
         QCOMPARE(lines.isEmpty() ? m_w->peer.received() : m_w->peer.wire(1), lines);
         QCOMPARE(m_done, lines.count("\r\n") * DispenseRun::SpacingMs);
         QCOMPARE(m_w->host.pane, lines.isEmpty() ? status + u"\r\n"_s : u"\r\n"_s);
-        QCOMPARE(m_w->host.log, status.isEmpty() ? QStringList() : QStringList{status});
-        QCOMPARE(m_w->host.unit(1).countLine(), lines.isEmpty() ? u"Count: 5"_s : QString());
+        QCOMPARE(m_w->host.logged, status.isEmpty() ? QStringList() : QStringList{status});
+        QCOMPARE(m_w->host.model(1).countLine(), lines.isEmpty() ? u"Count: 5"_s : QString());
         QCOMPARE(m_w->host.statuses, status.isEmpty() ? QStringList() : QStringList{status});
     }
 
@@ -130,7 +130,7 @@ private slots:
         m_w->peer.hangUp();
         m_w->platform.settle();
         QCOMPARE(m_done, linesBefore * DispenseRun::SpacingMs);
-        QCOMPARE(m_w->host.log, QStringList{report});
+        QCOMPARE(m_w->host.logged, QStringList{report});
         QCOMPARE(m_w->host.statuses.last(), report);
         QVERIFY(m_w->host.pane.startsWith(report + u"\r\n"_s));
     }
@@ -162,14 +162,14 @@ private slots:
         QByteArray written;
         RunJournal journal([&](const QByteArray &row, QDate) { return written += row, true; });
         m_w->host.runs = &journal;
-        m_w->host.unit(2).setChecked(true), m_w->host.unit(4).setChecked(true);
+        m_w->host.model(2).setChecked(true), m_w->host.model(4).setChecked(true);
         QList<qint64> sentAt;
         for (; m_w->platform.virtualMs <= 1000; m_w->platform.advance(10)) {
             if (m_w->platform.virtualMs == 0)
                 start({u"12"_s, u"0"_s, u"4"_s});
             if (m_w->platform.virtualMs == 100) {
                 if (action == u"console"_s)
-                    m_w->sender.SendCMDtoSelected(u"X"_s);
+                    m_w->sender.sendToChecked(u"X"_s);
                 else if (action == u"run"_s)
                     DispenseRun::run(m_w->host, m_w->sender);
                 else if (action == u"stuck"_s)
@@ -187,7 +187,7 @@ private slots:
         QTest::qWait(30); // time for a line that should not go out
         QCOMPARE(m_w->peer.received(), lines);
         QCOMPARE(sentAt, at);
-        QCOMPARE(m_w->host.log.value(0), said);
+        QCOMPARE(m_w->host.logged.value(0), said);
         journal.finish();
         QCOMPARE(parseCsv(QString::fromUtf8(written)).size(), action == u"run"_s ? 4 : 2);
     }

@@ -279,7 +279,8 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(askedOf(sub->payloads(u"runs"_s)), expected, WaitMs);
         QTRY_VERIFY_WITH_TIMEOUT(!QFile::exists(rig.path(u"Log/.mqtt-outbox"_s)), WaitMs);
         QCOMPARE(rig.read(u"Log/outbox-rejected-24-07-26.txt"_s), foreign);
-        QTEST((rig.host.log.filter(u"journal rows not published"_s) + rig.host.log.filter(u"set aside"_s)).join(u'\n'),
+        QTEST((rig.host.logged.filter(u"journal rows not published"_s) + rig.host.logged.filter(u"set aside"_s))
+                  .join(u'\n'),
               "logged");
         if (!consoleRestarts) // and once when it is back
             QCOMPARE(rig.host.statuses.mid(1),
@@ -350,7 +351,7 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(rig.host.statuses, QStringList{refused}, WaitMs);
         QTest::qWait(3500); // offered again after 1 s and 2 s: refused again, and not said again
         QCOMPARE(rig.host.statuses, QStringList{refused});
-        QCOMPARE(rig.host.log, QStringList{refused});
+        QCOMPARE(rig.host.logged, QStringList{refused});
         QCOMPARE(rig.host.pane.count(refused), 1);
         QCOMPARE(rig.read(u"Log/.mqtt-outbox"_s).count('\n'), 3);
         QVERIFY(sub.payloads(u"runs"_s).isEmpty());

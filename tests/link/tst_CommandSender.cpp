@@ -29,7 +29,7 @@ private slots:
     void framing()
     {
         QFETCH(QString, text);
-        m_rig->sender.SendCMD(text);
+        m_rig->sender.send(text);
         QTEST(wire(1), "line");
     }
 
@@ -52,10 +52,10 @@ private slots:
         QFETCH(QList<int>, checked);
         QFETCH(QString, uid3);
         QFETCH(QByteArray, bytes);
-        m_rig->host.unit(3).setUid(uid3);
+        m_rig->host.model(3).setUid(uid3);
         for (int n : checked)
-            m_rig->host.unit(n).setChecked(true);
-        m_rig->sender.SendCMDtoSelected(u"HOME"_s);
+            m_rig->host.model(n).setChecked(true);
+        m_rig->sender.sendToChecked(u"HOME"_s);
         const int lines = int(bytes.count("\r\n"));
         // One line at once, the next 200 ms later, and a pause after each before anything else goes out.
         for (qsizetype line = 1, end = 0; line <= lines; ++line) {
@@ -73,11 +73,11 @@ private slots:
     void peerStopsReading()
     {
         m_rig->peer.stopReading();
-        QVERIFY(!m_rig->sender.SendCMD(u"HOME,102"_s));
-        QCOMPARE(m_rig->host.log, QStringList{u"Not sent: >HOME,102,0"_s});
+        QVERIFY(!m_rig->sender.send(u"HOME,102"_s));
+        QCOMPARE(m_rig->host.logged, QStringList{u"Not sent: >HOME,102,0"_s});
         m_rig->peer.resumeReading();
         QTest::qWait(20); // the receive tick would reopen the link now
-        QVERIFY(m_rig->sender.SendCMD(u"ID,103"_s));
+        QVERIFY(m_rig->sender.send(u"ID,103"_s));
         QVERIFY(m_rig->peer.waitReceived(">ID,103,0\r\n"));
         QTest::qWait(30);
         QByteArray after = m_rig->peer.received();
@@ -130,10 +130,10 @@ private slots:
         QByteArray written;
         RunJournal journal([&](const QByteArray &row, QDate) { return written += row, true; });
         m_rig->host.runs = &journal;
-        m_rig->host.unit(3).setUid(u"0103"_s);
+        m_rig->host.model(3).setUid(u"0103"_s);
         for (int n : checked)
-            m_rig->host.unit(n).setChecked(true);
-        m_rig->sender.SendCMDtoSelected(text);
+            m_rig->host.model(n).setChecked(true);
+        m_rig->sender.sendToChecked(text);
         m_rig->platform.settle();
         m_rig->processor.processResponse(u"0\t102\t[F]\t7\r\n"_s);
         journal.finish();
@@ -147,7 +147,7 @@ private slots:
     // A name missing from the catalogue goes out empty and is not written into the catalogue.
     void missingInternalCommand()
     {
-        m_rig->sender.SendCMD(m_rig->sender.CreateCMD(u"Nope"_s, 2));
+        m_rig->sender.send(m_rig->sender.lineBody(u"Nope"_s, 2));
         QCOMPARE(m_rig->host.statuses, QStringList{u"Sending Command Nope to UNIT 2 - Pls Wait !"_s});
         QCOMPARE(wire(1), QByteArray(">,102,0\r\n"));
         QVERIFY(!m_rig->read(u"Vorn2.ini"_s).contains("Nope"));
@@ -167,16 +167,16 @@ private slots:
         QFETCH(QStringList, report);
         m_rig->comm.setPortOpen(false);
         QVERIFY(m_rig->comm.setCommPort(port));
-        UnitModel &unit = m_rig->host.unit(3);
+        UnitModel &unit = m_rig->host.model(3);
         unit.setState(UnitState::Answering);
         unit.setCount(u"Count: 25"_s, 25);
         unit.setInfo(u"Short : 2"_s, 2);
         m_rig->host.pane = u"older answers"_s;
-        QCOMPARE(m_rig->sender.SendCMD(u"HOME,104"_s), report.isEmpty());
+        QCOMPARE(m_rig->sender.send(u"HOME,104"_s), report.isEmpty());
         QVERIFY(unit.state() == UnitState::Idle && unit.countLine().isEmpty() && unit.infoLine().isEmpty());
         QVERIFY(!unit.count() && !unit.shortfall());
         QCOMPARE(m_rig->host.pane, u"\r\nolder answers"_s);
-        QCOMPARE(m_rig->host.log, report);
+        QCOMPARE(m_rig->host.logged, report);
         QCOMPARE(m_rig->host.statuses, report);
         QTest::qWait(30);
         QCOMPARE(m_rig->peer.received(), report.isEmpty() ? QByteArray(">HOME,104,0\r\n") : QByteArray());

@@ -116,12 +116,12 @@ private slots:
             }
             tick();
 
-            compareLog(rig.host.log, lines);
+            compareLog(rig.host.logged, lines);
             auto panel = [](const UnitModel &u) {
                 return std::tuple(u.countLine(), u.count(), u.infoLine(), u.state());
             };
             for (int n = 0; n <= 5; ++n)
-                QVERIFY(panel(rig.host.unit(n)) == panel(whole.host.unit(n)));
+                QVERIFY(panel(rig.host.model(n)) == panel(whole.host.model(n)));
             if (seed != 1)
                 QVERIFY(rig.host.pane == whole.host.pane);
             QCOMPARE(rig.host.statuses, whole.host.statuses);
@@ -169,22 +169,22 @@ private slots:
         QFETCH(QString, mode);
         rig.host.mode = mode == u"A"_s ? MessageFilter::All : MessageFilter::Important;
         rig.host.pane = u"old"_s;
-        rig.sender.SendCMD(u"HOME,101"_s);
+        rig.sender.send(u"HOME,101"_s);
         for (int n = 1; n <= 5; ++n)
-            rig.host.unit(n).setCount(u"before"_s), rig.host.unit(n).setInfo(u"before"_s);
+            rig.host.model(n).setCount(u"before"_s), rig.host.model(n).setInfo(u"before"_s);
         rig.processor.processResponse(line + u"\r\n"_s);
-        QTEST(rig.host.unit(unit).countLine(), "count");
-        QTEST(rig.host.unit(unit).infoLine(), "info");
+        QTEST(rig.host.model(unit).countLine(), "count");
+        QTEST(rig.host.model(unit).infoLine(), "info");
         // Beside each line the number it shows, for whoever reads the unit rather than its panel.
         const auto shown = [](const QString &line) {
             return line.contains(u':') ? std::optional(line.section(u':', 1).toDouble()) : std::nullopt;
         };
-        QVERIFY(rig.host.unit(unit).count() == shown(rig.host.unit(unit).countLine()));
-        QVERIFY(rig.host.unit(unit).shortfall() == shown(rig.host.unit(unit).infoLine()));
+        QVERIFY(rig.host.model(unit).count() == shown(rig.host.model(unit).countLine()));
+        QVERIFY(rig.host.model(unit).shortfall() == shown(rig.host.model(unit).infoLine()));
         QTEST(rig.host.pane, "pane");
         const QStringList refusal{u"UNIT 2 (UID 101) did not acknowledge >HOME,101,0"_s};
         QCOMPARE(rig.host.statuses, line.contains(u"Not Ack"_s) ? refusal : QStringList());
-        QCOMPARE(rig.host.log.join(u"\r\n"_s).contains(refusal.first()), line.contains(u"Not Ack"_s));
+        QCOMPARE(rig.host.logged.join(u"\r\n"_s).contains(refusal.first()), line.contains(u"Not Ack"_s));
         mSettings::BuildIniPaths();
         QCOMPARE(QFile::exists(mSettings::IniFile), !key.isEmpty());
         if (!key.isEmpty())
@@ -216,8 +216,8 @@ private slots:
         }
         rig.peer.send("\t12\r\n");
         rig.processor.receiveStep();
-        QTEST(rig.host.log, "logged");
-        QTEST(rig.host.unit(2).countLine(), "count");
+        QTEST(rig.host.logged, "logged");
+        QTEST(rig.host.model(2).countLine(), "count");
     }
 
     // Text held for its line end is a line of its own when the link ends (the console closes, the port is
@@ -241,7 +241,7 @@ private slots:
         Rig rig(Uids);
         rig.peer.send("5\t101\t[F]");
         rig.processor.receiveStep();
-        QVERIFY(rig.host.log.isEmpty());
+        QVERIFY(rig.host.logged.isEmpty());
         if (end == u"close"_s) {
             rig.processor.endOfLink();
         } else if (end == u"lost"_s) {
@@ -257,8 +257,8 @@ private slots:
             rig.peer.send("\t16\r\n");
             rig.processor.receiveStep();
         }
-        QTEST(rig.host.log, "logged");
-        QTEST(rig.host.unit(2).countLine(), "count");
+        QTEST(rig.host.logged, "logged");
+        QTEST(rig.host.model(2).countLine(), "count");
     }
 
     // The journal takes every unit's final word: a stuck stone in the same read as other units' final
@@ -297,36 +297,36 @@ private slots:
         rig.platform.advance(200);
         rig.processor.receiveStep();
         rig.peer.send("!!!");
-        QCOMPARE(rig.host.unit(2).infoLine(), QString());
+        QCOMPARE(rig.host.model(2).infoLine(), QString());
         rig.platform.advance(300);
         QVERIFY(!rig.processor.stopping());
         QCOMPARE(rig.host.statuses.last(), u"STUCK STONE ERROR- REMOVE MANUALLY"_s);
-        QCOMPARE(rig.host.unit(2).state(), UnitState::Stuck);
-        QCOMPARE(rig.host.unit(2).infoLine(), u"STUCK STN"_s);
-        QCOMPARE(rig.host.unit(3).countLine(), QString()); // the rest of the batch is not acted upon
-        QCOMPARE(rig.host.log,
+        QCOMPARE(rig.host.model(2).state(), UnitState::Stuck);
+        QCOMPARE(rig.host.model(2).infoLine(), u"STUCK STN"_s);
+        QCOMPARE(rig.host.model(3).countLine(), QString()); // the rest of the batch is not acted upon
+        QCOMPARE(rig.host.logged,
                  QStringList({u"a\t101\t[F]!!!\t5"_s, u"b\t102\t[c](3)"_s, u"c\t10\t[F]\t9"_s, u"d\tdrained"_s}));
         // The line still arriving when the drain ended is drained too: logged whole, no second STOP.
         rig.peer.send("\t7\r\nf\t102\t[c](3)\r\n");
         rig.processor.receiveStep();
-        QCOMPARE(rig.host.log.mid(4), QStringList({u"e\t101\t[F] !!!\t7"_s, u"f\t102\t[c](3)"_s}));
-        QCOMPARE(rig.host.unit(3).countLine(), u"Count : 3"_s);
+        QCOMPARE(rig.host.logged.mid(4), QStringList({u"e\t101\t[F] !!!\t7"_s, u"f\t102\t[c](3)"_s}));
+        QCOMPARE(rig.host.model(3).countLine(), u"Count : 3"_s);
         // A STOP that cannot go out stands out: the unit is still running. UID 0 would stop every unit.
-        rig.host.unit(3).setUid(u"0"_s);
+        rig.host.model(3).setUid(u"0"_s);
         rig.processor.processResponse(u"g\t0\t[F]!!!\t5\r\n"_s);
         QCOMPARE(rig.host.statuses.last(), u"STOP NOT SENT - STOP UNIT 3 BY HAND"_s);
-        QCOMPARE(rig.host.unit(3).state(), UnitState::Stuck);
+        QCOMPARE(rig.host.model(3).state(), UnitState::Stuck);
         rig.platform.settle();
         QTest::qWait(30);
         QCOMPARE(rig.peer.received(), QByteArray(">S,101,0\r\n"));
-        rig.host.unit(2).setState(UnitState::Idle);
+        rig.host.model(2).setState(UnitState::Idle);
         rig.peer.hangUp(); // the port lost
         rig.processor.processResponse(u"h\t101\t[F]!!!\t5\r\n"_s);
         QCOMPARE(rig.host.statuses.last(), u"STOP NOT SENT - STOP UNIT 2 BY HAND"_s);
         rig.platform.settle();
-        QCOMPARE(rig.host.log.mid(6),
+        QCOMPARE(rig.host.logged.mid(6),
                  QStringList({u"g\t0\t[F]!!!\t5"_s, u"h\t101\t[F]!!!\t5"_s, u"Not sent: >S,101,0"_s}));
-        QCOMPARE(rig.host.unit(2).state(), UnitState::Stuck);
+        QCOMPARE(rig.host.model(2).state(), UnitState::Stuck);
     }
 };
 

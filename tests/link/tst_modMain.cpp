@@ -129,7 +129,7 @@ private slots:
         QVERIFY(finished.wait(8000));
         QCOMPARE(finished.at(0).at(0).toInt(), found);
         QTEST(listed.isEmpty() ? -1 : listed.at(0).at(0).toInt(), "listProbes");
-        QVERIFY(m_rig->host.log.isEmpty());
+        QVERIFY(m_rig->host.logged.isEmpty());
         const modMain::FindPort::Received received = search.takeReceived();
         QCOMPARE(received.ended.join(QString()) + received.open,
                  QString::fromLatin1(said + (found ? Greeting : QByteArray())));
@@ -139,7 +139,7 @@ private slots:
 
         QCOMPARE(m_rig->comm.CommPort(), found ? found : 7); // a probed stranger hears nothing more
         QCOMPARE(m_rig->comm.PortOpen(), ports.contains(m_rig->comm.CommPort()));
-        m_rig->sender.SendCMD(u"HOME"_s);
+        m_rig->sender.send(u"HOME"_s);
         if (m_rig->comm.PortOpen())
             QVERIFY(m_peers[m_rig->comm.CommPort()]->waitReceived(">HOME"));
         for (auto &[port, p] : m_peers)

@@ -58,9 +58,9 @@ private slots:
         QVERIFY(morning.open(QIODevice::WriteOnly) && morning.write("from the morning\r\n"));
         morning.close();
         for (const QString &text : {u"Zähler"_s, QString(), u"\r\n2024-07-26-23-59"_s})
-            log.LOG(text);
+            log.log(text);
         now = now.addSecs(2);
-        log.LOG(u"after midnight"_s);
+        log.log(u"after midnight"_s);
         QTEST(QDir(log.folder()).entryList(QDir::Files), "files");
         QCOMPARE(read(morning.fileName()), QByteArray("from the morning\r\nZ\xe4hler\r\n\r\n\r\n2024-07-26-23-59\r\n"));
         QCOMPARE(read(log.fileFor(now)), QByteArray("after midnight\r\n"));
@@ -111,7 +111,7 @@ private slots:
             expected = "[" + QByteArray::number(lost) + " log entries lost: the log could not be written]\r\n";
         for (int i = 0; i < entries; ++i) {
             const QString text = QString::number(i).leftJustified(size, u'.');
-            log->LOG(text);
+            log->log(text);
             if (i >= lost)
                 expected += text.toLatin1() + "\r\n";
         }
@@ -121,7 +121,7 @@ private slots:
         QVERIFY(full ? (full.reset(), true) : QFile::remove(log->folder()));
         now = QDateTime(QDate(2024, 7, 27), QTime(0, 1));
         if (release == u"next entry") {
-            log->LOG(u"next"_s);
+            log->log(u"next"_s);
             QCOMPARE(read(log->fileFor(now)), header + "next\r\n");
         }
         log.reset();

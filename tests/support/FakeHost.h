@@ -26,10 +26,10 @@ public:
 
     QString pane;
     MessageFilter mode = MessageFilter::All;
-    QStringList statuses, log;
+    QStringList statuses, logged;
     RunJournal *runs = nullptr; // the journal, when the test keeps one
 
-    UnitModel &unit(int n) { return m_units.at(size_t(n)); }
+    UnitModel &model(int n) { return m_units.at(size_t(n)); }
     QLineEdit *box(int n) const { return n >= 0 && size_t(n) < m_boxes.size() ? m_boxes[size_t(n)] : nullptr; }
     void setBoxTexts(const QStringList &texts)
     {
@@ -42,8 +42,8 @@ public:
         return {texts.begin(), texts.end()};
     }
 
-    int NoUnits() const override { return int(m_units.size()) - 1; }
-    UnitModel *Unit(int n) override { return n >= 0 && n <= NoUnits() ? &m_units[size_t(n)] : nullptr; }
+    int unitCount() const override { return int(m_units.size()) - 1; }
+    UnitModel *unit(int n) override { return n >= 0 && n <= unitCount() ? &m_units[size_t(n)] : nullptr; }
     std::optional<int> unitByUID(const QString &uid) const override
     {
         const auto it = std::find_if(m_units.begin() + 1, m_units.end(), [&](auto &u) { return u.uid() == uid; });
@@ -54,9 +54,9 @@ public:
     std::optional<QString> countTag(int n) const override { return boxProperty(n, "Tag"); }
     void prependOut(const QString &text) override { pane.prepend(text); }
     MessageFilter filterMode() const override { return mode; }
-    void SetStatus(const QString &text, int) override { statuses.append(text); }
+    void setStatus(const QString &text, int) override { statuses.append(text); }
     void ensureStatusTimerRunning() override {}
-    void LOG(const QString &text) override { log.append(text); }
+    void log(const QString &text) override { logged.append(text); }
     Platform &platform() override { return m_platform; }
     RunJournal *journal() override { return runs; }
 

@@ -81,24 +81,24 @@ private slots:
             QCOMPARE(m_rig->platform.virtualMs, UnitHandlers::UpdatePauseMs);
         };
         if (!uid.isNull())
-            m_rig->host.unit(index).setUid(uid);
+            m_rig->host.model(index).setUid(uid);
         if (!box.isNull())
             m_rig->host.setCountText(index, box);
         QFETCH(QString, answer);
         m_rig->platform.answer = answer;
         m_rig->host.pane = u"earlier\r\n"_s;
-        m_rig->host.unit(4).setChecked(true); // for the send to the checked units below
-        m_rig->host.unit(1).setCount(u"Count: 9"_s);
+        m_rig->host.model(4).setChecked(true); // for the send to the checked units below
+        m_rig->host.model(1).setCount(u"Count: 9"_s);
         QTest::mouseClick(panel(index).findChild<ctxPatchButton *>(button), Qt::LeftButton); // a missing one aborts
         m_rig->platform.settle();
         if (!uid.isNull()) {
-            m_rig->sender.SendCMDtoSelected(u"X"_s); // the console skips it too
+            m_rig->sender.sendToChecked(u"X"_s); // the console skips it too
             QCOMPARE(m_rig->host.statuses, QStringList(2, u"UNIT 4 has no valid UID"_s));
             QTest::qWait(30);
         } else {
             QCOMPARE(m_rig->host.statuses.size(), wire.isEmpty() ? 0 : 1); // "Sending Command ... - Pls Wait !"
         }
-        QCOMPARE(m_rig->host.unit(1).countLine(),
+        QCOMPARE(m_rig->host.model(1).countLine(),
                  wire.isEmpty() ? u"Count: 9"_s : QString()); // every send clears the panels
         QCOMPARE(wire.isEmpty() ? m_rig->peer.received() : m_rig->peer.wire(1), wire);
         QCOMPARE(m_rig->platform.started,
@@ -111,7 +111,7 @@ private slots:
         QCOMPARE(m_rig->host.pane,
                  (line.isEmpty() ? QString() : line + u"\r\n"_s) + (wire.isEmpty() ? QString() : u"\r\n"_s)
                      + u"earlier\r\n"_s);
-        QCOMPARE(m_rig->host.log, line.isEmpty() ? QStringList() : QStringList{line});
+        QCOMPARE(m_rig->host.logged, line.isEmpty() ? QStringList() : QStringList{line});
     }
 
     // The panel draws its model; a band colour set on the panel that names no state reads back as set.
@@ -153,14 +153,14 @@ private slots:
     {
         auto *name = panel(2).findChild<QLabel *>(u"lblName"_s);
         QTest::mouseClick(name, Qt::LeftButton);
-        QVERIFY(!m_rig->host.unit(2).isChecked());
+        QVERIFY(!m_rig->host.model(2).isChecked());
         QTest::mouseDClick(name, Qt::LeftButton);
-        QVERIFY(m_rig->host.unit(2).isChecked());
+        QVERIFY(m_rig->host.model(2).isChecked());
         for (const auto &[index, expected] : {std::pair{3, QList<int>{2, 3}}, {3, {2}}, {0, {0}}, {4, {4}}, {4, {}}}) {
             m_handlers->checkClicked(index);
             QList<int> checked;
             for (int n = 0; n <= 12; ++n)
-                if (m_rig->host.unit(n).isChecked())
+                if (m_rig->host.model(n).isChecked())
                     checked << n;
             QCOMPARE(checked, expected);
         }

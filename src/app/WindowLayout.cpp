@@ -1,0 +1,102 @@
+#include "app/WindowLayout.h"
+
+#include "common/Twips.h"
+
+#include <QWidget>
+#include <cmath>
+
+namespace {
+
+// Spacing of the lower part of the window, in twips.
+constexpr double Gap = 200;
+// Where "+" stands in the design row when the row is wide enough.
+constexpr double AddDesignLeft = 13800;
+
+} // namespace
+
+WindowLayout::WindowLayout(const QWidget &window, const Controls &controls)
+    : m_window(window)
+    , m_c(controls)
+{}
+
+void WindowLayout::placeAll()
+{
+    placeTwips(m_c.lstDesign, 120, 600, 2895, 4890);
+    placeTwips(m_c.cmdRemoveDesign, 2640, 240, 375, 375);
+    placeTwips(m_c.cmdOpenConsole, 360, 5520, 2415, 615);
+    placeTwips(m_c.txtCommand, 120, 6240, 2500, 405);
+    placeTwips(m_c.cmdExecCommand, 2640, 6255, 375, 375);
+    placeTwips(m_c.lstCommands, 120, 6720, 2895, 3540);
+    placeTwips(m_c.picContainer, 3360, 600, 15495, 6135);
+    placeTwips(m_c.picContainer2, 3480, 6360, 14295, 1455);
+    placeTwips(m_c.txtDesign, 240, 240, 2055, 405);
+    placeTwips(m_c.cmdDispense, 240, 780, 2055, 500);
+    for (int n = 1; n <= 10; ++n)
+        placeTwips(m_c.txtNos[size_t(n)], 2520 + ((n - 1) % 5) * 2310, n <= 5 ? 240 : 840, 2055, 405);
+    placeTwips(m_c.cmdAddDesign, AddDesignLeft, 240, 375, 375);
+    placeTwips(m_c.txtOut, 3360, 6600, 13935, 3255);
+    placeTwips(m_c.lblStatus, 3360, 9960, 13935, 480);
+    placeTwips(m_c.cShow, 17400, 8520, 500, 500);
+    placeTwips(m_c.cClearOut, 0, 0, 500, 500);
+}
+
+void WindowLayout::layout()
+{
+    const TwipRect unitArea = twipsRect(m_c.picContainer);
+    const TwipRect inner = windowTwips();
+    placeTwips(m_c.picContainer2, unitArea.left, unitArea.top + unitArea.height + Gap,
+               inner.width - unitArea.left - 800, twipsRect(m_c.picContainer2).height);
+    const TwipRect designRow = twipsRect(m_c.picContainer2);
+    // "+" keeps its place when the row is wide enough for it, else it stands at the row's right edge.
+    const TwipRect add = twipsRect(m_c.cmdAddDesign);
+    placeTwips(m_c.cmdAddDesign, qMax(0.0, qMin(AddDesignLeft, designRow.width - add.width)), add.top, add.width,
+               add.height);
+    // The pane follows the row even where the window leaves it no height (it keeps the height it had).
+    const double paneTop = designRow.top + designRow.height + Gap;
+    placeTwips(m_c.txtOut, designRow.left, paneTop, designRow.width, twipsRect(m_c.txtOut).height);
+    const TwipRect placed = twipsRect(m_c.txtOut);
+    placeTwips(m_c.txtOut, placed.left, placed.top, placed.width,
+               inner.height - placed.top - twipsRect(m_c.lblStatus).height - 400);
+    const TwipRect out = twipsRect(m_c.txtOut);
+    placeTwips(m_c.lblStatus, out.left, out.top + out.height + Gap, out.width, twipsRect(m_c.lblStatus).height);
+    const TwipRect filterButton = twipsRect(m_c.cShow);
+    placeTwips(m_c.cShow, out.left + out.width + 10, out.top, filterButton.width, filterButton.height);
+    const TwipRect shown = twipsRect(m_c.cShow);
+    placeTwips(m_c.cClearOut, shown.left, shown.top + shown.height + 100, shown.width, shown.height);
+}
+
+WindowLayout::TwipRect WindowLayout::panelRect(int n, double panelWidth, double panelHeight)
+{
+    return {double(((n - 1) % 5) + 1) * (panelWidth + 200), double((n - 1) / 5) * (panelHeight + 400), panelWidth,
+            panelHeight};
+}
+
+double WindowLayout::dpi() const
+{
+    return m_window.logicalDpiX() > 0 ? m_window.logicalDpiX() : 96.0;
+}
+
+WindowLayout::TwipRect WindowLayout::twipsRect(const QWidget *w) const
+{
+    const double d = dpi();
+    const QRect g = w->geometry();
+    return {twips::fromPixels(g.x(), d), twips::fromPixels(g.y(), d), twips::fromPixels(g.width(), d),
+            twips::fromPixels(g.height(), d)};
+}
+
+bool WindowLayout::placeTwips(QWidget *w, double left, double top, double width, double height) const
+{
+    if (!w || !std::isfinite(left + top + width + height) || width < 0 || height < 0)
+        return false;
+    const double d = dpi();
+    w->setGeometry(twips::toPixels(left, d), twips::toPixels(top, d), twips::toPixels(width, d),
+                   twips::toPixels(height, d));
+    return true;
+}
+
+WindowLayout::TwipRect WindowLayout::windowTwips() const
+{
+    const double d = dpi();
+    return {twips::fromPixels(m_window.x(), d), twips::fromPixels(m_window.y(), d),
+            twips::fromPixels(m_window.width(), d), twips::fromPixels(m_window.height(), d)};
+}
