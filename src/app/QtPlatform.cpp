@@ -36,17 +36,33 @@ double QtPlatform::monotonicSeconds() const
     return double(m_clock.nsecsElapsed()) / 1e9;
 }
 
-bool QtPlatform::askYesNo(const QString &prompt, const QString &title)
+// The boxes are opened, not run: the window thread goes on with its timers and the serial line while the
+// operator thinks, and the answer arrives as an event of its own.
+void QtPlatform::askYesNo(const QString &prompt, const QString &title, QObject *context,
+                          std::function<void(bool)> answered)
 {
-    return QMessageBox::question(m_parent, title, prompt, QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes)
-        == QMessageBox::Yes;
+    auto *box = new QMessageBox(QMessageBox::Question, title, prompt, QMessageBox::Yes | QMessageBox::No, m_parent);
+    box->setDefaultButton(QMessageBox::Yes);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    QObject::connect(box, &QMessageBox::finished, context ? context : box, [box, answered = std::move(answered)](int) {
+        answered(box->standardButton(box->clickedButton()) == QMessageBox::Yes);
+    });
+    box->open();
 }
 
-QString QtPlatform::inputBox(const QString &prompt, const QString &title, const QString &initial)
+void QtPlatform::inputBox(const QString &prompt, const QString &title, const QString &initial, QObject *context,
+                          std::function<void(const QString &)> answered)
 {
-    bool ok = false;
-    const QString text = QInputDialog::getText(m_parent, title, prompt, QLineEdit::Normal, initial, &ok);
-    return ok ? text : QString();
+    auto *box = new QInputDialog(m_parent);
+    box->setWindowTitle(title);
+    box->setLabelText(prompt);
+    box->setTextValue(initial);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    QObject::connect(box, &QInputDialog::finished, context ? context : box,
+                     [box, answered = std::move(answered)](int result) {
+                         answered(result == QDialog::Accepted ? box->textValue() : QString());
+                     });
+    box->open();
 }
 
 bool QtPlatform::startDetached(const QString &program, const QStringList &arguments)

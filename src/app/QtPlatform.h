@@ -22,8 +22,10 @@ public:
     void after(int ms, QObject *context, std::function<void()> fn) override;
     QDateTime now() const override;
     double monotonicSeconds() const override;
-    bool askYesNo(const QString &prompt, const QString &title) override;
-    QString inputBox(const QString &prompt, const QString &title, const QString &initial) override;
+    void askYesNo(const QString &prompt, const QString &title, QObject *context,
+                  std::function<void(bool)> answered) override;
+    void inputBox(const QString &prompt, const QString &title, const QString &initial, QObject *context,
+                  std::function<void(const QString &)> answered) override;
     bool startDetached(const QString &program, const QStringList &arguments) override;
     QStringList deviceList() override;
     QString programFolder() const override { return m_folder; }

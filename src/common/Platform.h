@@ -26,10 +26,13 @@ public:
     // Local date and time now.
     virtual QDateTime now() const = 0;
 
-    // A modal Yes/No question; true for Yes.
-    virtual bool askYesNo(const QString &prompt, const QString &title) = 0;
-    // A modal text input with OK and Cancel. Cancel gives an empty text.
-    virtual QString inputBox(const QString &prompt, const QString &title, const QString &initial) = 0;
+    // A Yes/No question, modal to the window but waited for by nobody: answered(true) for Yes, called
+    // as an event of the window thread once the operator answers (never once context is gone).
+    virtual void askYesNo(const QString &prompt, const QString &title, QObject *context,
+                          std::function<void(bool)> answered) = 0;
+    // A text input with OK and Cancel, asked the same way. Cancel gives an empty text.
+    virtual void inputBox(const QString &prompt, const QString &title, const QString &initial, QObject *context,
+                          std::function<void(const QString &)> answered) = 0;
 
     // Starts a program detached and minimized, without a shell and without waiting. False when it
     // could not be started.

@@ -30,8 +30,7 @@ inline QString text(const Said &s, bool shown)
     return shown ? s.shown : s.english;
 }
 template<typename Number>
-    requires std::is_arithmetic_v<Number>
-QString text(Number n, bool)
+requires std::is_arithmetic_v<Number> QString text(Number n, bool)
 {
     return QString::number(n);
 }

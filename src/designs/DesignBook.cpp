@@ -177,19 +177,24 @@ void DesignBook::cmdRemoveDesign_Click()
     const QList<QListWidgetItem *> selected = m_c.lstDesign->selectedItems();
     if (selected.isEmpty())
         return;
-    QListWidgetItem *item = selected.constFirst();
-    const QString name = item->text();
-    if (!m_host.platform().askYesNo(tr("Delete Design Definition for Design %1").arg(name),
-                                    tr("Caution - Deleting Design")))
-        return;
+    const QString name = selected.constFirst()->text();
+    m_host.platform().askYesNo(tr("Delete Design Definition for Design %1").arg(name), tr("Caution - Deleting Design"),
+                               this, [this, name](bool yes) {
+                                   if (yes)
+                                       removeDesign(name);
+                               });
+}
+
+void DesignBook::removeDesign(const QString &name)
+{
     const SettingsSchema::Setting design(SettingsSchema::Key::Design, name);
     const mSettings::CallerReportsFailure inOurWords;
     if (!design.remove()) {
         notWritten(design, true);
         return;
     }
-    // The box may have taken the list away meanwhile.
-    const int row = m_c.lstDesign->row(item);
+    // The list is read again by name: it may have changed while the question was open.
+    const int row = indexOf(name);
     if (row >= 0)
         delete m_c.lstDesign->takeItem(row);
     // Nothing stays selected, so a second click of "-" cannot remove the neighbouring design.

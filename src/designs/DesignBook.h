@@ -81,6 +81,8 @@ protected:
 private:
     // Says on the status line, in the pane and the log that the file did not take the change.
     void notWritten(const SettingsSchema::Setting &design, bool removing);
+    // Removes a design from the file and the list, once the operator has said yes.
+    void removeDesign(const QString &name);
     // Selects the first length characters of a box once it has the focus, also when a mouse click gave
     // it (the click would otherwise put the cursor where it landed).
     static void selectOnFocus(QLineEdit *box, int length, bool deferred);

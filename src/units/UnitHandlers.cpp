@@ -105,10 +105,15 @@ void UnitHandlers::reportNotOk(int n)
     const std::optional<QString> requested = m_host.countText(n);
     if (!requested)
         return;
-    const QString answer =
-        m_host.platform().inputBox(tr("Enter Actual Count for Error"), tr("Logging Error"), *requested);
+    m_host.platform().inputBox(
+        tr("Enter Actual Count for Error"), tr("Logging Error"), *requested, this,
+        [this, n, requested = *requested](const QString &answer) { recordNotOk(n, requested, answer); });
+}
+
+void UnitHandlers::recordNotOk(int n, const QString &requested, const QString &answer)
+{
     const qint32 actual = actualCount(answer);
-    const QString line = QStringLiteral(">>LAST NOT OK ") + QString::number(n) + QStringLiteral(" - ") + *requested
+    const QString line = QStringLiteral(">>LAST NOT OK ") + QString::number(n) + QStringLiteral(" - ") + requested
         + QStringLiteral(" - ") + QString::number(actual);
     m_host.prependOut(line + CrLf);
     m_host.log(line);

@@ -31,6 +31,8 @@ public:
     void stopAll(int n);
     void reportOk(int n);
     void reportNotOk(int n);
+    // The operator's count for a NOT OK verdict, once given (empty when cancelled).
+    void recordNotOk(int n, const QString &requested, const QString &answer);
     void checkClicked(int n);
 
     // The update script in the program folder: update.bat on Windows, update.sh elsewhere.

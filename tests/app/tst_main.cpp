@@ -1,14 +1,20 @@
 #include "app/ProgramFolder.h"
+#include "app/QtPlatform.h"
 
+#include <QApplication>
 #include <QDir>
+#include <QInputDialog>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QMessageBox>
 #include <QProcess>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QSysInfo>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -22,7 +28,57 @@ private slots:
     void startWithoutDisplay();
     void reportCommand_data();
     void reportCommand();
+    void questionsWaitForNobody_data();
+    void questionsWaitForNobody();
 };
+
+// A question to the operator is a box opened, not run: the caller returns at once, the window thread goes
+// on (its timers fire while the box is open), and the answer comes as an event of its own.
+void tst_main::questionsWaitForNobody_data()
+{
+    QTest::addColumn<bool>("yesNo");
+    QTest::addColumn<bool>("accept");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("Yes") << true << true << QString() << u"yes"_s;
+    QTest::newRow("No") << true << false << QString() << u"no"_s;
+    QTest::newRow("a count, OK") << false << true << u"17"_s << u"17"_s;
+    QTest::newRow("a count, Cancel") << false << false << u"17"_s << QString();
+}
+
+void tst_main::questionsWaitForNobody()
+{
+    QFETCH(bool, yesNo);
+    QFETCH(bool, accept);
+    QFETCH(QString, typed);
+    QTemporaryDir folder;
+    QtPlatform platform(folder.path());
+    std::optional<QString> answer;
+    QObject context;
+    if (yesNo)
+        platform.askYesNo(u"Delete?"_s, u"Caution"_s, &context, [&](bool yes) { answer = yes ? u"yes"_s : u"no"_s; });
+    else
+        platform.inputBox(u"Count?"_s, u"Error"_s, u"5"_s, &context, [&](const QString &text) { answer = text; });
+    QVERIFY(!answer); // nobody waited
+    int ticks = 0;
+    QTimer tick;
+    connect(&tick, &QTimer::timeout, [&] { ++ticks; });
+    tick.start(5);
+    QTRY_VERIFY(ticks >= 3 && QApplication::activeModalWidget());
+    QWidget *box = QApplication::activeModalWidget();
+    QVERIFY(!answer);
+    if (auto *question = qobject_cast<QMessageBox *>(box)) {
+        question->button(accept ? QMessageBox::Yes : QMessageBox::No)->click();
+    } else {
+        auto *input = qobject_cast<QInputDialog *>(box);
+        QVERIFY(input);
+        QCOMPARE(input->textValue(), u"5"_s);
+        input->setTextValue(typed);
+        accept ? input->accept() : input->reject();
+    }
+    QTRY_VERIFY(answer.has_value());
+    QTEST(*answer, "expected");
+}
 
 // Root may write in any folder of mode 555 but in no folder of /proc, so the installed case is played with
 // /proc whoever runs the test.

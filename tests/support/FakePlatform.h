@@ -62,15 +62,17 @@ public:
     bool timersPending() const { return !m_timers.empty(); }
     QDateTime now() const override { return QDateTime(QDate(2024, 7, 26), QTime(14, 5)).addMSecs(virtualMs); }
     double monotonicSeconds() const override { return double(virtualMs) / 1000.0; }
-    bool askYesNo(const QString &prompt, const QString &title) override
+    // Answered at once, with the prepared answer.
+    void askYesNo(const QString &prompt, const QString &title, QObject *, std::function<void(bool)> answered) override
     {
         asked << prompt << title;
-        return yes;
+        answered(yes);
     }
-    QString inputBox(const QString &prompt, const QString &title, const QString &initial) override
+    void inputBox(const QString &prompt, const QString &title, const QString &initial, QObject *,
+                  std::function<void(const QString &)> answered) override
     {
         asked << prompt << title << initial;
-        return answer;
+        answered(answer);
     }
     bool startDetached(const QString &program, const QStringList &arguments) override
     {
