@@ -67,7 +67,7 @@ ConsoleCore::ConsoleCore(ConsoleView &view, Platform &platform, PortFolder *port
               reportHeld();
               return m_runs->heldCount() == 0;
           },
-          [this](const QString &message) { m_view.setStatus(message); }))
+          [this](const Said &message) { m_view.announce(message); }))
     , m_sender(std::make_unique<CommandSender>(view, *m_comm))
     , m_receiver(std::make_unique<ResponseProcessor>(view, *m_comm, *m_sender))
     , m_unitHandlers(std::make_unique<UnitHandlers>(view, *m_sender))

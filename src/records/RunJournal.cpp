@@ -355,22 +355,32 @@ void RunJournal::announceWhenDone()
             return;
     }
     m_announced = true;
-    const QString name = m_design.isEmpty() ? QStringLiteral("Dispense") : m_design;
+    if (!m_announcer)
+        return;
+    const Said name = m_design.isEmpty() ? said(QT_TRANSLATE_NOOP("Console", "Dispense")) : verbatim(m_design);
+    // Every unit that is not complete is named, in the order of the run.
+    Said failing;
+    int complete = 0;
     for (const UnitRun &u : m_units) {
         const QString r = result(u);
-        if (r == QLatin1String("complete"))
+        if (r == QLatin1String("complete")) {
+            ++complete;
             continue;
-        QString how = r;
+        }
         const double asked = numtext::read(u.asked);
-        if (r == QLatin1String("short"))
-            how = QStringLiteral("short by ") + numtext::plain(u.shortBy ? *u.shortBy : asked - u.counted.value_or(0));
-        else if (r == QLatin1String("over"))
-            how = QStringLiteral("over by ") + numtext::plain(u.counted.value_or(0) - asked);
-        if (m_announcer)
-            m_announcer(name + QStringLiteral(": ") + u.unit + u' ' + how);
-        return;
+        const Said unit = unitName(u.n);
+        const Said how = r == QLatin1String("short")
+            ? said(QT_TRANSLATE_NOOP("Console", "%1 short by %2"), unit,
+                   numtext::plain(u.shortBy ? *u.shortBy : asked - u.counted.value_or(0)))
+            : r == QLatin1String("over")
+            ? said(QT_TRANSLATE_NOOP("Console", "%1 over by %2"), unit, numtext::plain(u.counted.value_or(0) - asked))
+            : r == QLatin1String("stuck")    ? said(QT_TRANSLATE_NOOP("Console", "%1 stuck"), unit)
+            : r == QLatin1String("not sent") ? said(QT_TRANSLATE_NOOP("Console", "%1 not sent"), unit)
+                                             : said(QT_TRANSLATE_NOOP("Console", "%1 no report"), unit);
+        failing = failing.isEmpty() ? how : failing + verbatim(QStringLiteral(", ")) + how;
     }
-    if (m_announcer)
-        m_announcer(name + QStringLiteral(": ") + QString::number(m_units.size()) + QStringLiteral(" of ")
-                    + QString::number(m_units.size()) + QStringLiteral(" units complete"));
+    const int all = int(m_units.size());
+    m_announcer(failing.isEmpty()
+                    ? said(QT_TRANSLATE_NOOP("Console", "%1: %2 of %3 units complete"), name, all, all)
+                    : said(QT_TRANSLATE_NOOP("Console", "%1: %2 of %3 complete - %4"), name, complete, all, failing));
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/Said.h"
 #include "records/JournalRow.h"
 
 #include <QByteArray>
@@ -31,7 +32,7 @@ public:
     // it is held to be written later (the journal cannot be written just now).
     using Writer = std::function<bool(const QByteArray &row, QDate day)>;
     // Receives the message due when every unit of a run has its final word.
-    using Announcer = std::function<void(const QString &message)>;
+    using Announcer = std::function<void(const Said &message)>;
     // Receives, whenever they change, the rows not known to be on disk yet: the header, the rows handed to
     // the writer and held, and the rows of the current run still open, as they would be written now (with an
     // empty verdict), each with its run and earlier columns. An empty text when there are none.

@@ -27,7 +27,7 @@ class tst_RunJournal : public QObject
                 m_days << day;
                 return !m_holding;
             },
-            [this](const QString &message) { m_announced << message; });
+            [this](const Said &message) { m_announced << message.english; });
     }
 
 private slots:
@@ -49,12 +49,13 @@ private slots:
         QTest::newRow("complete") << u"s F12"_s << QStringList{u"12"_s, {}, u"complete"_s}
                                   << u"RING, big: 1 of 1 units complete"_s;
         QTest::newRow("short by the count")
-            << u"s F9"_s << QStringList{u"9"_s, {}, u"short"_s} << u"RING, big: UNIT 2 short by 3"_s;
-        QTest::newRow("short by the report")
-            << u"s C4 F8"_s << QStringList{u"8"_s, u"4"_s, u"short"_s} << u"RING, big: UNIT 2 short by 4"_s;
-        QTest::newRow("stuck") << u"s !5"_s << QStringList{u"5"_s, {}, u"stuck"_s} << u"RING, big: UNIT 2 stuck"_s;
+            << u"s F9"_s << QStringList{u"9"_s, {}, u"short"_s} << u"RING, big: 0 of 1 complete - UNIT 2 short by 3"_s;
+        QTest::newRow("short by the report") << u"s C4 F8"_s << QStringList{u"8"_s, u"4"_s, u"short"_s}
+                                             << u"RING, big: 0 of 1 complete - UNIT 2 short by 4"_s;
+        QTest::newRow("stuck") << u"s !5"_s << QStringList{u"5"_s, {}, u"stuck"_s}
+                               << u"RING, big: 0 of 1 complete - UNIT 2 stuck"_s;
         QTest::newRow("more than asked") << u"s F13"_s << QStringList{u"13"_s, {}, u"over"_s}
-                                         << u"RING, big: UNIT 2 over by 1"_s;
+                                         << u"RING, big: 0 of 1 complete - UNIT 2 over by 1"_s;
         QTest::newRow("not sent") << u"n"_s << QStringList{{}, {}, u"not sent"_s} << QString();
         QTest::newRow("nothing final came") << u"s"_s << QStringList{{}, {}, u"no report"_s} << QString();
         QTest::newRow("a shortfall without a final count")
@@ -86,6 +87,22 @@ private slots:
             rows(),
             (QList<QStringList>{QStringList{u"2026-12-06T14:03:12"_s, u"RING, big"_s, u"UNIT 2"_s, u"102"_s, u"12"_s}
                                 + row + QStringList{QString(), QString()}}));
+    }
+
+    // The run's summary names every unit that is not complete, not only the first.
+    void summaryNamesEveryFailingUnit()
+    {
+        RunJournal j = journal();
+        j.startRun(Start, u"BRACELET"_s);
+        for (int n = 1; n <= 3; ++n) {
+            j.addUnit(n, u"UNIT %1"_s.arg(n), u"10%1"_s.arg(n), u"20"_s);
+            j.sent(n);
+        }
+        j.finalReport(1, 6, false);
+        j.finalReport(2, 20, false);
+        QVERIFY(m_announced.isEmpty()); // UNIT 3 has not said its last word
+        j.finalReport(3, 4, true);
+        QCOMPARE(m_announced, QStringList{u"BRACELET: 1 of 3 complete - UNIT 1 short by 14, UNIT 3 stuck"_s});
     }
 
     // What the writer writes, the reader reads back field for field; a name a spreadsheet would run as a
