@@ -111,6 +111,14 @@ ConsoleCore::ConsoleCore(ConsoleView &view, Platform &platform, PortFolder *port
                                     : tr("Looking for the controller: %1 ports").arg(ports));
     });
     connect(m_search.get(), &modMain::FindPort::finished, this, &ConsoleCore::searchFinished);
+    // A controller that goes away is said at once, not at the next command.
+    m_receiver->setLinkFailedObserver([this] {
+        if (m_link != ConsoleView::Link::Found)
+            return;
+        setLink(ConsoleView::Link::None);
+        m_view.announce(said(QT_TRANSLATE_NOOP("Console", "Controller lost on Port %1 - press F5 to search again"),
+                             m_comm->CommPort()));
+    });
 
     // The publisher, when the settings ask for one: made before any journal row can be written (the
     // recovered ones included); it connects once the window is loaded.
@@ -262,7 +270,14 @@ void ConsoleCore::startSearch()
     m_receiver->endOfLink();
     m_sender->setSearching(true);
     m_view.setBusy(true);
+    setLink(ConsoleView::Link::Searching);
     m_search->start(QString::number(m_comm->CommPort()));
+}
+
+void ConsoleCore::setLink(ConsoleView::Link link)
+{
+    m_link = link;
+    m_view.showLink(link, m_comm->CommPort());
 }
 
 bool ConsoleCore::isSearching() const
@@ -274,6 +289,7 @@ void ConsoleCore::searchFinished(qint32 port)
 {
     m_view.setBusy(false);
     m_sender->setSearching(false);
+    setLink(port >= 1 ? ConsoleView::Link::Found : ConsoleView::Link::None);
     if (port >= 1) {
         m_sender->markControllerFound();
         m_view.setStatus(tr("Tessaloran Controller found on Port %1").arg(port), 3);
@@ -374,6 +390,7 @@ void ConsoleCore::storeConsoleSettings(int units, int port)
         return;
     }
     if (portChanged) {
+        setLink(ConsoleView::Link::Searching); // a closed port is no lost controller
         m_receiver->endOfLink();
         m_comm->setPortOpen(false); // the new number is taken by the settings pass, and probed
     }

@@ -37,6 +37,10 @@ public:
     virtual void setBusy(bool busy) = 0;
     // The window, as the parent of the dialogs and of the report window.
     virtual QWidget &widget() = 0;
+
+    // What the window shows of the link, always in sight.
+    enum class Link { Searching, Found, None };
+    virtual void showLink(Link link, int port) = 0;
 };
 
 // The console behind its window: the serial link, the day's log and journal, the sender and the receiver,
@@ -112,7 +116,11 @@ private:
     void applyConsoleSettings(int units, int port);
     void storeConsoleSettings(int units, int port);
 
+    // What the link is known to be: found by the last search, lost since, or being looked for.
+    void setLink(ConsoleView::Link link);
+
     ConsoleView &m_view;
+    ConsoleView::Link m_link = ConsoleView::Link::None;
     Platform &m_platform;
     std::unique_ptr<PortFolder> m_ownPorts;
     std::unique_ptr<Comm1> m_comm;

@@ -11,6 +11,8 @@ namespace {
 constexpr double Gap = 200;
 // Where "+" stands in the design row when the row is wide enough.
 constexpr double AddDesignLeft = 13800;
+// The link indicator's width, at the right end of the status line's row.
+constexpr double LinkWidth = 3600;
 
 } // namespace
 
@@ -35,7 +37,8 @@ void WindowLayout::placeAll()
         placeTwips(m_c.txtNos[size_t(n)], 2520 + ((n - 1) % 5) * 2310, n <= 5 ? 240 : 840, 2055, 405);
     placeTwips(m_c.cmdAddDesign, AddDesignLeft, 240, 375, 375);
     placeTwips(m_c.txtOut, 3360, 6600, 13935, 3255);
-    placeTwips(m_c.lblStatus, 3360, 9960, 13935, 480);
+    placeTwips(m_c.lblStatus, 3360, 9960, 13935 - LinkWidth, 480);
+    placeTwips(m_c.lblLink, 3360 + 13935 - LinkWidth, 9960, LinkWidth, 480);
     placeTwips(m_c.cShow, 17400, 8520, 500, 500);
     placeTwips(m_c.cClearOut, 0, 0, 500, 500);
 }
@@ -58,7 +61,10 @@ void WindowLayout::layout()
     placeTwips(m_c.txtOut, placed.left, placed.top, placed.width,
                inner.height - placed.top - twipsRect(m_c.lblStatus).height - 400);
     const TwipRect out = twipsRect(m_c.txtOut);
-    placeTwips(m_c.lblStatus, out.left, out.top + out.height + Gap, out.width, twipsRect(m_c.lblStatus).height);
+    const double statusHeight = twipsRect(m_c.lblStatus).height;
+    placeTwips(m_c.lblStatus, out.left, out.top + out.height + Gap, qMax(0.0, out.width - LinkWidth), statusHeight);
+    placeTwips(m_c.lblLink, out.left + qMax(0.0, out.width - LinkWidth), out.top + out.height + Gap,
+               qMin(LinkWidth, out.width), statusHeight);
     const TwipRect filterButton = twipsRect(m_c.cShow);
     placeTwips(m_c.cShow, out.left + out.width + 10, out.top, filterButton.width, filterButton.height);
     const TwipRect shown = twipsRect(m_c.cShow);

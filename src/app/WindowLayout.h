@@ -27,7 +27,7 @@ public:
         QWidget *picContainer = nullptr, *picContainer2 = nullptr, *txtDesign = nullptr, *cmdDispense = nullptr,
                 *cmdAddDesign = nullptr;
         std::array<QWidget *, 11> txtNos{};
-        QWidget *txtOut = nullptr, *lblStatus = nullptr, *cShow = nullptr, *cClearOut = nullptr;
+        QWidget *txtOut = nullptr, *lblStatus = nullptr, *lblLink = nullptr, *cShow = nullptr, *cClearOut = nullptr;
     };
 
     WindowLayout(const QWidget &window, const Controls &controls);

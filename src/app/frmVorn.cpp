@@ -181,6 +181,12 @@ void frmVorn::buildControls()
     m_lblStatus = new QLabel(this);
     m_lblStatus->setObjectName(QStringLiteral("lblStatus"));
     m_lblStatus->setFont(makeFont("Segoe UI", 15.75));
+    m_lblLink = new QLabel(this);
+    m_lblLink->setObjectName(QStringLiteral("lblLink"));
+    m_lblLink->setFont(makeFont("Segoe UI", 12));
+    m_lblLink->setAlignment(Qt::AlignCenter);
+    m_lblLink->setAutoFillBackground(true);
+    showLink(Link::None, 0);
 
     m_cShow = button(this, "cShow", QT_TR_NOOP("Show All Messages"));
     m_cClearOut = button(this, "cClearOut", QT_TR_NOOP("Clear Output"));
@@ -201,6 +207,7 @@ void frmVorn::buildControls()
         placed.txtNos[size_t(n)] = m_txtNos[n];
     placed.txtOut = m_txtOut;
     placed.lblStatus = m_lblStatus;
+    placed.lblLink = m_lblLink;
     placed.cShow = m_cShow;
     placed.cClearOut = m_cClearOut;
     m_layout = std::make_unique<WindowLayout>(*this, placed);
@@ -353,6 +360,33 @@ void frmVorn::saveWindowPosition()
     Setting(Key::Height).write(positionText(twipsHeight()));
     m_core->close();
     emit closed();
+}
+
+void frmVorn::showLink(Link link, int port)
+{
+    // Told apart by the words first, the colour second.
+    QPalette pal = m_lblLink->palette();
+    switch (link) {
+    case Link::Found:
+        m_lblLink->setText(tr("Port %1: controller").arg(port));
+        pal.setColor(QPalette::Window, QColor(32, 128, 48));
+        break;
+    case Link::Searching:
+        m_lblLink->setText(tr("Looking for the controller"));
+        pal.setColor(QPalette::Window, QColor(200, 140, 0));
+        break;
+    case Link::None:
+        m_lblLink->setText(tr("No controller - F5"));
+        pal.setColor(QPalette::Window, QColor(176, 32, 32));
+        break;
+    }
+    pal.setColor(QPalette::WindowText, Qt::white);
+    m_lblLink->setPalette(pal);
+}
+
+QString frmVorn::linkText() const
+{
+    return m_lblLink->text();
 }
 
 void frmVorn::setBusy(bool busy)

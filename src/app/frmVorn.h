@@ -71,6 +71,9 @@ public:
     void showSettings() override;
     void setBusy(bool busy) override;
     QWidget &widget() override { return *this; }
+    void showLink(Link link, int port) override;
+    // What the link indicator says now.
+    QString linkText() const;
 
     // The panels, and the console's parts behind the window, for tests.
     dUnit *unitPanel(int n) const;
@@ -145,6 +148,7 @@ private:
     ctxPatchButton *m_cmdAddDesign = nullptr;
     MessagePane *m_txtOut = nullptr;
     QLabel *m_lblStatus = nullptr;
+    QLabel *m_lblLink = nullptr;
     ctxPatchButton *m_cShow = nullptr;
     MessageFilter m_filter = MessageFilter::All;
     ctxPatchButton *m_cClearOut = nullptr;

@@ -104,6 +104,8 @@ void ResponseProcessor::step()
     if (failed) {
         // Nothing of the lost link's will come after its held text.
         flushHeld();
+        if (m_linkFailed)
+            m_linkFailed();
         m_comm.setPortOpen(false);
         m_comm.setPortOpen(true);
     }

@@ -56,6 +56,9 @@ public:
 
     // Called with every line the controller sent, as it is logged (for whoever mirrors the log elsewhere).
     void setLineObserver(std::function<void(const QString &line)> observer) { m_lineObserver = std::move(observer); }
+    // Called at every receive step that finds the link failed or closed (the device gone, a read
+    // refused), before the port is opened again.
+    void setLinkFailedObserver(std::function<void()> observer) { m_linkFailed = std::move(observer); }
 
     // Text after the last CR LF taken so far, waiting for the rest of its line.
     QString heldTail() const { return m_held; }
@@ -96,6 +99,7 @@ private:
     Comm1 &m_comm;
     CommandSender &m_sender;
     std::function<void(const QString &line)> m_lineObserver;
+    std::function<void()> m_linkFailed;
     QString m_held;
     QString m_drained;
     // Read by someone else, waiting for the receive path: openings that are over, and the link's own.

@@ -152,6 +152,26 @@ private slots:
         QCOMPARE(peer.received().count(">S,101,0\r\n"), 2);
     }
 
+    // The link is always in sight: looked for, found, and lost the moment the device goes, without waiting
+    // for a command; the status line, the pane and the log say so.
+    void linkIndicator()
+    {
+        auto w = start("[Settings]\r\nComm Port=7\r\nNoUnits=1\r\n[UNIT1]\r\nUID=101\r\n");
+        PtyPeer peer;
+        QVERIFY(peer.linkAs(m_folder->dir.path(), 7));
+        peer.greetProbes("Tessaloran V2\r\n", 300);
+        QTRY_COMPARE(w->linkText(), u"Looking for the controller"_s);
+        QTRY_COMPARE(w->linkText(), u"Port 7: controller"_s);
+        const QString lost = u"Controller lost on Port 7 - press F5 to search again"_s;
+        QVERIFY(!m_folder->read(u"Log/24-07-26-Log.txt"_s).contains(lost.toUtf8()));
+        peer.hangUp();
+        QTRY_COMPARE(w->linkText(), u"No controller - F5"_s);
+        QCOMPARE(w->statusText(), lost);
+        QVERIFY(w->pane().text().contains(lost));
+        QVERIFY(m_folder->read(u"Log/24-07-26-Log.txt"_s).contains(lost.toUtf8()));
+        QCOMPARE(peer.received(), QByteArray("DP>\n")); // the probe, and no command was needed to find out
+    }
+
     // A full disk: the settings file's failure is said once until a write succeeds again; the log says how
     // much it holds, refreshed at most once a second, and writes it all once there is room.
     void fullDisk()
