@@ -314,6 +314,13 @@ void frmVorn::showSettings()
         if (!m_unitsByUID.contains(key))
             m_unitsByUID.insert(key, n);
     }
+    // Only live boxes: a count box of a unit beyond the number of units takes no count.
+    for (int n = 1; n <= 10; ++n) {
+        const QString name = tr("%1 count").arg(unitName(n).shown);
+        m_txtNos[n]->setEnabled(n <= m_noUnits);
+        m_txtNos[n]->setToolTip(name);
+        m_txtNos[n]->setAccessibleName(name);
+    }
     // Units sharing a UID would both act on every line to it, and a unit without a valid UID gets no
     // command at all; the operator hears of it once per change.
     QString shared = CommandSender::sharedUid(*this).shown;

@@ -126,6 +126,12 @@ private slots:
             QVERIFY2(row->rect().contains(add->geometry()), qPrintable(QString::number(width)));
         }
         QCOMPARE(w->pane().text().count(u"share UID"_s), said.isEmpty() ? 0 : 1);
+        // Only the boxes of the units there are take counts, and each says whose it is.
+        for (int n = 1; n <= 10; ++n) {
+            const auto *box = w->findChild<QLineEdit *>(u"txtNos_%1"_s.arg(n));
+            QCOMPARE(box->isEnabled(), n <= w->unitCount());
+            QCOMPARE(box->accessibleName(), u"UNIT %1 count"_s.arg(n));
+        }
     }
 
     // F5 on a live link: what the link held, what came during the probe and what came with the greeting go
