@@ -131,8 +131,8 @@ private slots:
         QFETCH(bool, viewer);
         QFETCH(QString, file);
         QFETCH(QString, note);
-        const QString folder = QDir::toNativeSeparators(m_dir.path());
-        note.replace(u"<folder>"_s, folder);
+        // The window names files as the platform writes them: the whole note in native separators.
+        note = QDir::toNativeSeparators(note.replace(u"<folder>"_s, m_dir.path()));
         auto w = open();
         QString offered;
         QList<QUrl> opened;
