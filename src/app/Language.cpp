@@ -45,8 +45,8 @@ Choice choose(const QString &setting, const QStringList &uiLanguages)
             return {};
         if (shipped().contains(wanted))
             return {wanted, {}};
-        return {{}, QStringLiteral("Language=%1 in [Settings] is not one the console has (en, es, de): English")
-                        .arg(set)};
+        return {{},
+                QStringLiteral("Language=%1 in [Settings] is not one the console has (en, es, de): English").arg(set)};
     }
     for (const QString &ui : uiLanguages) {
         const QString wanted = primaryLanguage(ui);

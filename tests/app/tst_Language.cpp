@@ -53,10 +53,10 @@ private slots:
         QTest::addColumn<QString>("language");
         QTest::addColumn<bool>("said");
         QTest::newRow("the system's German") << QString() << QStringList{u"de-AT"_s, u"en-US"_s} << u"de"_s << false;
-        QTest::newRow("the first the console has") << QString() << QStringList{u"fr-FR"_s, u"es_ES"_s} << u"es"_s
-                                                   << false;
-        QTest::newRow("the system's English first") << QString() << QStringList{u"en-GB"_s, u"de-DE"_s} << QString()
-                                                    << false;
+        QTest::newRow("the first the console has")
+            << QString() << QStringList{u"fr-FR"_s, u"es_ES"_s} << u"es"_s << false;
+        QTest::newRow("the system's English first")
+            << QString() << QStringList{u"en-GB"_s, u"de-DE"_s} << QString() << false;
         QTest::newRow("none the console has") << QString() << QStringList{u"fr-FR"_s} << QString() << false;
         QTest::newRow("Language=es over the system") << u" ES "_s << QStringList{u"de-DE"_s} << u"es"_s << false;
         QTest::newRow("Language=en keeps English") << u"en"_s << QStringList{u"de-DE"_s} << QString() << false;
