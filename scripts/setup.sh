@@ -12,8 +12,10 @@ shift || true
 # pull in); poppler-utils (pdftotext) lets the tests read the report's PDF. The MQTT publisher builds on
 # libmosquitto (and asks libssl what is wrong with a certificate) and is tested against a broker (mosquitto,
 # its clients, openssl for TLS). The fleet board takes its MQTT client from npm, and its tests drive
-# Chromium with npm's playwright-core.
-packages=(cmake g++ make qt6-base-dev qt6-serialport-dev qt6-charts-dev libqt6opengl6-dev fonts-dejavu-core
+# Chromium with npm's playwright-core. The Spanish and German translations are built with Qt's lupdate and
+# lrelease (qt6-l10n-tools; their CMake package is in qt6-tools-dev); qt6-translations-l10n has Qt's own.
+packages=(cmake g++ make qt6-base-dev qt6-serialport-dev qt6-charts-dev libqt6opengl6-dev qt6-l10n-tools
+    qt6-tools-dev qt6-translations-l10n fonts-dejavu-core
     xvfb xauth dpkg-dev file desktop-file-utils poppler-utils pkg-config libmosquitto-dev mosquitto
     mosquitto-clients openssl libssl-dev chromium help2man man-db)
 # Node.js and npm from Debian, unless a Node.js with its own npm is there already.

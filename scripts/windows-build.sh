@@ -51,7 +51,7 @@ step_end() {
 # for moc, rcc and uic and g++ to draw the icon with it; perl and make for OpenSSL's build; zip and NSIS for
 # the packages; Xvfb for the end-to-end run.
 packages=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 ninja-build
-    wine64 dpkg-dev xz-utils zip unzip cmake pkgconf qt6-base-dev qt6-base-dev-tools g++ xvfb xauth perl make nsis)
+    wine64 dpkg-dev xz-utils zip unzip cmake pkgconf qt6-base-dev qt6-base-dev-tools qt6-tools-dev qt6-l10n-tools g++ xvfb xauth perl make nsis)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -1,3 +1,4 @@
+#include "app/Language.h"
 #include "app/ProgramFolder.h"
 #include "app/QtPlatform.h"
 #include "app/SignalCloser.h"
@@ -5,11 +6,13 @@
 #include "ninepatch/ctxPatchButton.h"
 #include "report/ReportCommand.h"
 #include "report/ShiftReportWindow.h"
+#include "settings/SettingsSchema.h"
 #include "settings/mSettings.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDir>
+#include <QLocale>
 #include <QScreen>
 #include <QStandardPaths>
 #include <QTextStream>
@@ -283,6 +286,11 @@ int main(int argc, char *argv[])
     }
     mSettings::setProgramFolder(folder);
 
+    // The operator's language, before anything says a word: Language= of [Settings], else the system's.
+    const language::Choice language = language::choose(SettingsSchema::Setting(SettingsSchema::Key::Language).read(),
+                                                       QLocale::system().uiLanguages());
+    const bool translated = language::install(language.language);
+
     QtPlatform platform(folder);
     frmVorn window(platform, &platform.ports());
     platform.setDialogParent(&window);
@@ -292,6 +300,12 @@ int main(int argc, char *argv[])
     // state already, so there is nothing left to show.
     if (window.isClosed())
         return 0;
+    // A Language= the console has no translation for is said once; the operator goes on in English.
+    if (!language.note.isEmpty())
+        window.announce(verbatim(language.note));
+    else if (!translated)
+        window.announce(
+            verbatim(QStringLiteral("The %1 translation could not be loaded: English").arg(language.language)));
     window.show();
 
     if (command.parser.isSet(command.screenshot)) {

@@ -19,11 +19,6 @@ namespace reportcharts {
 
 namespace {
 
-QString tr(const char *text)
-{
-    return QCoreApplication::translate("ReportCharts", text);
-}
-
 qint64 countOf(const ShiftSummary::UnitTotals &u, const QString &result)
 {
     if (result == u"complete")
@@ -119,7 +114,9 @@ void addBinAxis(QChart &chart, QAbstractSeries *series, const ShiftSummary &summ
     x->setTruncateLabels(false);
     x->setRange(-0.5, qreal(bins) - 0.5);
     x->setGridLineVisible(false);
-    setTitle(x, summary.isRange() ? tr("day") : tr("hour of the day"));
+    setTitle(x,
+             summary.isRange() ? QCoreApplication::translate("ReportCharts", "day")
+                               : QCoreApplication::translate("ReportCharts", "hour of the day"));
     chart.addAxis(x, Qt::AlignBottom);
     series->attachAxis(x);
 }
@@ -168,13 +165,13 @@ QBrush resultBrush(const ResultStyle &style)
 
 std::unique_ptr<QChart> resultChart(const ShiftSummary &summary)
 {
-    auto chart = newChart(tr("Runs per unit by result"));
+    auto chart = newChart(QCoreApplication::translate("ReportCharts", "Runs per unit by result"));
     auto *series = new QStackedBarSeries;
     QStringList units;
     for (const ShiftSummary::UnitTotals &u : summary.units)
         units.append(u.unit);
     for (const ResultStyle &style : results()) {
-        auto *set = new QBarSet(tr(style.label));
+        auto *set = new QBarSet(QCoreApplication::translate("ReportCharts", style.label));
         set->setBrush(resultBrush(style));
         set->setBorderColor(style.colour.darker(130));
         for (const ShiftSummary::UnitTotals &u : summary.units)
@@ -185,8 +182,8 @@ std::unique_ptr<QChart> resultChart(const ShiftSummary &summary)
     double most = 0;
     for (const ShiftSummary::UnitTotals &u : summary.units)
         most = std::max(most, double(u.runs));
-    addCategoryAxis(*chart, series, units, tr("unit"));
-    addValueAxis(*chart, series, most, tr("runs"));
+    addCategoryAxis(*chart, series, units, QCoreApplication::translate("ReportCharts", "unit"));
+    addValueAxis(*chart, series, most, QCoreApplication::translate("ReportCharts", "runs"));
     chart->legend()->setVisible(true);
     chart->legend()->setAlignment(Qt::AlignRight);
     // The legend stands beside the stack: its top entry is the top segment.
@@ -196,9 +193,10 @@ std::unique_ptr<QChart> resultChart(const ShiftSummary &summary)
 
 std::unique_ptr<QChart> countedChart(const ShiftSummary &summary)
 {
-    auto chart = newChart(summary.isRange() ? tr("Stones counted per day") : tr("Stones counted per hour"));
+    auto chart = newChart(summary.isRange() ? QCoreApplication::translate("ReportCharts", "Stones counted per day")
+                                            : QCoreApplication::translate("ReportCharts", "Stones counted per hour"));
     auto *series = new QBarSeries;
-    auto *set = new QBarSet(tr("stones counted"));
+    auto *set = new QBarSet(QCoreApplication::translate("ReportCharts", "stones counted"));
     set->setColor(results().front().colour);
     double most = 0;
     for (const double stones : summary.counted) {
@@ -209,16 +207,16 @@ std::unique_ptr<QChart> countedChart(const ShiftSummary &summary)
     series->setBarWidth(0.9);
     chart->addSeries(series);
     addBinAxis(*chart, series, summary);
-    addValueAxis(*chart, series, most, tr("stones"));
+    addValueAxis(*chart, series, most, QCoreApplication::translate("ReportCharts", "stones"));
     chart->legend()->setVisible(false);
     return chart;
 }
 
 std::unique_ptr<QChart> yieldChart(const ShiftSummary &summary)
 {
-    auto chart = newChart(tr("Yield per day"));
+    auto chart = newChart(QCoreApplication::translate("ReportCharts", "Yield per day"));
     auto *line = new QLineSeries;
-    line->setName(tr("yield %"));
+    line->setName(QCoreApplication::translate("ReportCharts", "yield %"));
     line->setPointsVisible(true);
     line->setColor(results().front().colour.darker(130));
     for (const ShiftSummary::DayTotals &d : summary.days) {
@@ -232,7 +230,7 @@ std::unique_ptr<QChart> yieldChart(const ShiftSummary &summary)
     y->setRange(0, 100);
     y->setTickCount(6);
     y->setLabelsFont(smallFont(y->labelsFont()));
-    setTitle(y, tr("yield %"));
+    setTitle(y, QCoreApplication::translate("ReportCharts", "yield %"));
     chart->addAxis(y, Qt::AlignLeft);
     line->attachAxis(y);
     chart->legend()->setVisible(false);

@@ -22,11 +22,6 @@ namespace {
 // vectors at any resolution.
 constexpr int Resolution = 96;
 
-QString tr(const char *text)
-{
-    return QCoreApplication::translate("ReportPdf", text);
-}
-
 class Page
 {
 public:
@@ -66,7 +61,8 @@ private:
         m_painter.setPen(Qt::darkGray);
         const QRectF line(0, m_area.bottom() - 14, m_area.width(), 14);
         m_painter.drawText(line, Qt::AlignLeft | Qt::AlignVCenter, m_footer);
-        m_painter.drawText(line, Qt::AlignRight | Qt::AlignVCenter, tr("page %1").arg(m_number));
+        m_painter.drawText(line, Qt::AlignRight | Qt::AlignVCenter,
+                           QCoreApplication::translate("ReportPdf", "page %1").arg(m_number));
         m_painter.restore();
     }
 
@@ -214,21 +210,23 @@ QList<QStringList> shownRows(QList<QStringList> rows)
 QString periodText(const ShiftSummary &summary)
 {
     const QString first = summary.from.toString(QStringLiteral("yy-MM-dd"));
-    return summary.isRange() ? tr("%1 to %2").arg(first, summary.to.toString(QStringLiteral("yy-MM-dd"))) : first;
+    return summary.isRange() ? QCoreApplication::translate("ReportPdf", "%1 to %2")
+                                   .arg(first, summary.to.toString(QStringLiteral("yy-MM-dd")))
+                             : first;
 }
 
 QStringList titleBlock(const ShiftSummary &summary)
 {
     const int days = int(summary.from.daysTo(summary.to)) + 1;
     QStringList lines{
-        tr("Station: %1").arg(summary.station),
+        QCoreApplication::translate("ReportPdf", "Station: %1").arg(summary.station),
         days == 1
-            ? tr("Day: %1").arg(periodText(summary))
+            ? QCoreApplication::translate("ReportPdf", "Day: %1").arg(periodText(summary))
             : QCoreApplication::translate("ReportPdf", "Days: %1 (%n days)", nullptr, days).arg(periodText(summary))};
     const QString time = QStringLiteral("yyyy-MM-dd HH:mm:ss");
-    lines.append(summary.firstRun.isValid()
-                     ? tr("Runs from %1 to %2").arg(summary.firstRun.toString(time), summary.lastRun.toString(time))
-                     : tr("No runs"));
+    lines.append(summary.firstRun.isValid() ? QCoreApplication::translate("ReportPdf", "Runs from %1 to %2")
+                                                  .arg(summary.firstRun.toString(time), summary.lastRun.toString(time))
+                                            : QCoreApplication::translate("ReportPdf", "No runs"));
     return lines;
 }
 
@@ -257,14 +255,14 @@ bool write(const ShiftSummary &summary, const QString &file, const QString &prog
         writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(15, 15, 15, 15),
                                          QPageLayout::Millimeter));
         writer.setResolution(Resolution);
-        const QString title = tr("Shift report %1").arg(periodText(summary));
+        const QString title = QCoreApplication::translate("ReportPdf", "Shift report %1").arg(periodText(summary));
         writer.setTitle(title);
         writer.setCreator(QStringLiteral("vorn"));
         QPainter painter;
         if (!painter.begin(&writer))
             return fail(QStringLiteral("the PDF could not be started"));
         Page page(writer, painter,
-                  tr("%1 - printed %2")
+                  QCoreApplication::translate("ReportPdf", "%1 - printed %2")
                       .arg(QDir::toNativeSeparators(journal::logFolder(programFolder)),
                            printed.toString(QStringLiteral("yyyy-MM-dd HH:mm"))));
         drawText(page, title, 16, true);
@@ -277,7 +275,7 @@ bool write(const ShiftSummary &summary, const QString &file, const QString &prog
         if (!summary.inProgressText().isEmpty())
             drawText(page, summary.inProgressText(), 8);
         page.y += 6;
-        drawText(page, tr("Units"), 10, true);
+        drawText(page, QCoreApplication::translate("ReportPdf", "Units"), 10, true);
         drawTable(page, shown(ShiftSummary::unitColumns()), shownRows(summary.unitRows()), 2);
         const auto results = reportcharts::resultChart(summary);
         drawCharts(page, {results.get()}, 250);
@@ -288,7 +286,7 @@ bool write(const ShiftSummary &summary, const QString &file, const QString &prog
         } else {
             drawCharts(page, {counted.get()}, 220);
         }
-        drawText(page, tr("Designs"), 10, true);
+        drawText(page, QCoreApplication::translate("ReportPdf", "Designs"), 10, true);
         drawTable(page, shown(ShiftSummary::designColumns()), shownRows(summary.designRows()), 1);
         if (!painter.end())
             return fail(QStringLiteral("the PDF could not be finished"));

@@ -19,6 +19,7 @@ enum class Key {
     Height,
     CommPort,
     NoUnits,
+    Language,
     Size,
     Uid,
     Init,
@@ -48,7 +49,7 @@ struct Row
     bool writeBack;
 };
 
-inline constexpr std::array<Row, 20> Table{{
+inline constexpr std::array<Row, 21> Table{{
     {Key::ShowMessages, File::Vorn, "Settings", false, "ShowMessages", "A", true},
     {Key::Left, File::Vorn, "Settings", false, "Left", "0", true},
     {Key::Top, File::Vorn, "Settings", false, "Top", "0", true},
@@ -56,6 +57,8 @@ inline constexpr std::array<Row, 20> Table{{
     {Key::Height, File::Vorn, "Settings", false, "height", "11000", true},
     {Key::CommPort, File::Vorn, "Settings", false, "Comm Port", "7", true},
     {Key::NoUnits, File::Vorn, "Settings", false, "NoUnits", "5", true},
+    // The operator's language (en, es, de); empty: the system's. Set by hand, never written back.
+    {Key::Language, File::Vorn, "Settings", false, "Language", "", false},
     {Key::Size, File::Vorn, "UNIT", true, "SIZE", "1.0", true},
     {Key::Uid, File::Vorn, "UNIT", true, "UID", "100", true},
     {Key::Init, File::Vorn, "UNIT", true, "INIT", nullptr, false},
