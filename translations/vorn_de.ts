@@ -222,6 +222,42 @@
         <source>STUCK STN</source>
         <translation>KLEMMT</translation>
     </message>
+    <message>
+        <source>Controller lost on Port %1 - press F5 to search again</source>
+        <translation>Steuerung an Port %1 verloren - F5 drücken, um erneut zu suchen</translation>
+    </message>
+    <message>
+        <source>Dispense</source>
+        <translation>Ausgeben</translation>
+    </message>
+    <message>
+        <source>%1 short by %2</source>
+        <translation>%1: %2 zu wenig</translation>
+    </message>
+    <message>
+        <source>%1 over by %2</source>
+        <translation>%1: %2 zu viel</translation>
+    </message>
+    <message>
+        <source>%1 stuck</source>
+        <translation>%1 klemmt</translation>
+    </message>
+    <message>
+        <source>%1 not sent</source>
+        <translation>%1 nicht gesendet</translation>
+    </message>
+    <message>
+        <source>%1 no report</source>
+        <translation>%1 ohne Meldung</translation>
+    </message>
+    <message>
+        <source>%1: %2 of %3 units complete</source>
+        <translation>%1: %2 von %3 Einheiten vollständig</translation>
+    </message>
+    <message>
+        <source>%1: %2 of %3 complete - %4</source>
+        <translation>%1: %2 von %3 vollständig - %4</translation>
+    </message>
 </context>
 <context>
     <name>ConsoleCore</name>
@@ -753,6 +789,22 @@
     <message>
         <source>Show Important Messages</source>
         <translation>Wichtige Meldungen zeigen</translation>
+    </message>
+    <message>
+        <source>%1 count</source>
+        <translation>Anzahl %1</translation>
+    </message>
+    <message>
+        <source>Port %1: controller</source>
+        <translation>Port %1: Steuerung</translation>
+    </message>
+    <message>
+        <source>Looking for the controller</source>
+        <translation>Suche die Steuerung</translation>
+    </message>
+    <message>
+        <source>No controller - F5</source>
+        <translation>Keine Steuerung - F5</translation>
     </message>
 </context>
 </TS>

@@ -222,6 +222,42 @@
         <source>STUCK STN</source>
         <translation>ATASCO</translation>
     </message>
+    <message>
+        <source>Controller lost on Port %1 - press F5 to search again</source>
+        <translation>Controlador perdido en el puerto %1 - pulse F5 para buscar de nuevo</translation>
+    </message>
+    <message>
+        <source>Dispense</source>
+        <translation>Dispensar</translation>
+    </message>
+    <message>
+        <source>%1 short by %2</source>
+        <translation>a %1 le faltan %2</translation>
+    </message>
+    <message>
+        <source>%1 over by %2</source>
+        <translation>%1 con %2 de más</translation>
+    </message>
+    <message>
+        <source>%1 stuck</source>
+        <translation>%1 atascada</translation>
+    </message>
+    <message>
+        <source>%1 not sent</source>
+        <translation>%1 no enviada</translation>
+    </message>
+    <message>
+        <source>%1 no report</source>
+        <translation>%1 sin informe</translation>
+    </message>
+    <message>
+        <source>%1: %2 of %3 units complete</source>
+        <translation>%1: %2 de %3 unidades completas</translation>
+    </message>
+    <message>
+        <source>%1: %2 of %3 complete - %4</source>
+        <translation>%1: %2 de %3 completas - %4</translation>
+    </message>
 </context>
 <context>
     <name>ConsoleCore</name>
@@ -753,6 +789,22 @@
     <message>
         <source>Show Important Messages</source>
         <translation>Mostrar los mensajes importantes</translation>
+    </message>
+    <message>
+        <source>%1 count</source>
+        <translation>cantidad de %1</translation>
+    </message>
+    <message>
+        <source>Port %1: controller</source>
+        <translation>Puerto %1: controlador</translation>
+    </message>
+    <message>
+        <source>Looking for the controller</source>
+        <translation>Buscando el controlador</translation>
+    </message>
+    <message>
+        <source>No controller - F5</source>
+        <translation>Sin controlador - F5</translation>
     </message>
 </context>
 </TS>
