@@ -55,13 +55,6 @@ QRect inkBox(const QImage &image)
     return box;
 }
 
-QFont bigFont()
-{
-    QFont f(u"DejaVu Sans"_s, -1, QFont::Bold);
-    f.setPixelSize(24);
-    return f;
-}
-
 } // namespace
 
 // A window that ends hovers itself, as a host may: it is told of each button on its first hover.
@@ -325,15 +318,21 @@ private slots:
         }
     }
 
-    void pictureReplacesCaptionAndZoomScalesAboutTheCentre()
+    // A picture replaces the caption, a zoom scales about the centre; an owner-draw host may change the client
+    // area, and one that throws gets the stand-in face.
+    void pictureZoomAndOwnerDraw()
     {
         QImage art(6, 4, QImage::Format_ARGB32);
         art.fill(0x80FF0000u); // half-transparent red
         art.setPixel(0, 0, 0xFFFF00FFu);
-        ctxPatchButton b, zoomed;
+        ctxPatchButton b, drawn, zoomed, failing;
+        QFont big(u"DejaVu Sans"_s, -1, QFont::Bold);
+        big.setPixelSize(24);
+        for (ctxPatchButton *each : {&b, &drawn}) {
+            each->setFont(big);
+            each->setCaption(u"Hello"_s);
+        }
         b.resize(40, 30);
-        b.setFont(bigFont());
-        b.setCaption(u"Hello"_s);
         b.setMaskColor(0xFF00FF);
         b.setPicture(art);
         const QImage shown = b.render().convertToFormat(QImage::Format_ARGB32);
@@ -345,21 +344,14 @@ private slots:
         zoomed.setButtonImageBitmap(solidPatch(Blue), 0);
         zoomed.setButtonImageZoom(0.5, 0);
         QCOMPARE(inkBox(zoomed.render()), QRect(10, 5, 20, 10));
-    }
 
-    void ownerDrawMayChangeTheClientAreaOrFail()
-    {
-        ctxPatchButton b, failing;
-        b.resize(60, 30);
-        b.setFont(bigFont());
-        b.setCaption(u"Hello"_s);
-        connect(&b, &ctxPatchButton::OwnerDraw, this,
+        drawn.resize(60, 30);
+        connect(&drawn, &ctxPatchButton::OwnerDraw, this,
                 [](QPainter *g, const QFont &, qint32, int &, int &, int &width, int &, QString &, const QImage &) {
                     g->fillRect(0, 0, 2, 2, Qt::green);
                     width = 0; // no room: the caption is not drawn
                 });
-        QCOMPARE(inkBox(b.render()), QRect(0, 0, 2, 2));
-
+        QCOMPARE(inkBox(drawn.render()), QRect(0, 0, 2, 2));
         // A host that throws gets the stand-in face, opaque: pale yellow, outlined.
         connect(&failing, &ctxPatchButton::OwnerDraw, this, [] { throw std::runtime_error("host failed"); });
         QCOMPARE(failing.render().pixel(0, 0), qRgb(255, 255, 224));

@@ -130,7 +130,9 @@ private slots:
         QTEST(got.join('|'), "lines");
     }
 
-    void shortRunReportsShortfallAndFinalCount()
+    // A short run reports the shortfall and then the count that fell; a stuck stone ends the run with "!!!", and
+    // the unit refuses a new run until the console stops it.
+    void shortAndStuckRuns()
     {
         forEachSeed(20, [](quint32 seed) {
             SimController c(simOptions(QStringLiteral("--short-rate 1 --seed %1").arg(seed)));
@@ -141,17 +143,12 @@ private slots:
             QVERIFY(t.at(fell + 1).endsWith(" 101 [C]<-" + QByteArray::number(10 - fell)));
             QVERIFY(t.last().endsWith(" 101 [F] " + QByteArray::number(fell)));
         });
-    }
-
-    void stuckStoneHoldsUntilStop()
-    {
         // Both faults drawn: the jam comes first and the run never reaches a shortfall.
         SimController c(simOptions(QStringLiteral("--short-rate 1 --stuck-rate 1 --seed 7")));
         c.receiveLine(">COUNT,10,104", 0);
         const QByteArrayList t = timeline(c, 100000);
         const QByteArray fallen = QByteArray::number(t.size() - 2);
         QVERIFY2(t.last().endsWith(" 104 [F] !!! " + fallen), t.join('|').constData());
-        // A stuck unit refuses a new run until the console stops it, as it does after a stuck stone.
         for (const char *line : {">COUNT,3,104", ">STOP,104,0", ">COUNT,3,104"})
             c.receiveLine(line, 200000);
         QCOMPARE(timeline(c, 200000, 200000).join('|'),
