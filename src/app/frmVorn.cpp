@@ -116,6 +116,35 @@ void frmVorn::addActions()
     addAction(report);
     m_lblStatus->addAction(report);
     connect(report, &QAction::triggered, this, &frmVorn::showShiftReport);
+
+    // The design row and the command box from the keyboard; each button's tool tip names its key.
+    const auto key = [this](const QKeySequence &keys, ctxPatchButton *button, const QString &tip, auto action) {
+        auto *a = new QAction(tip, this);
+        a->setShortcut(keys);
+        a->setShortcutContext(Qt::WindowShortcut);
+        addAction(a);
+        connect(a, &QAction::triggered, this, action);
+        button->setToolTip(tr("%1 (%2)").arg(tip, keys.toString(QKeySequence::NativeText)));
+        button->setAccessibleName(tip);
+    };
+    key(QKeySequence(Qt::Key_F9), m_cmdDispense, tr("Dispense"), [this] { designs().cmdDispense_Click(); });
+    key(QKeySequence(Qt::ALT | Qt::Key_A), m_cmdAddDesign, tr("Add Design"),
+        [this] { designs().cmdAddDesign_Click(); });
+    key(QKeySequence(Qt::ALT | Qt::Key_R), m_cmdRemoveDesign, tr("Remove Design"),
+        [this] { designs().cmdRemoveDesign_Click(); });
+    key(QKeySequence(Qt::ALT | Qt::Key_E), m_cmdExecCommand, tr("Execute Command"),
+        [this] { console().cmdExecCommand_Click(); });
+    m_cmdOpenConsole->setAccessibleName(tr("Open Console"));
+    m_cShow->setAccessibleName(tr("Message filter"));
+    m_cClearOut->setAccessibleName(tr("Clear Output"));
+
+    // Tab goes down the design column, along the design row, to the command column and the pane; the
+    // panels come after.
+    const QList<QWidget *> order = {m_lstDesign,   m_txtDesign,  m_txtNos[1],   m_txtNos[2], m_txtNos[3], m_txtNos[4],
+                                    m_txtNos[5],   m_txtNos[6],  m_txtNos[7],   m_txtNos[8], m_txtNos[9], m_txtNos[10],
+                                    m_cmdDispense, m_txtCommand, m_lstCommands, m_txtOut};
+    for (qsizetype i = 1; i < order.size(); ++i)
+        setTabOrder(order.at(i - 1), order.at(i));
 }
 
 frmVorn::~frmVorn() = default;
@@ -301,6 +330,9 @@ void frmVorn::showSettings()
             continue;
         }
         unit->setCaption1(unitName(n).shown);
+        // A screen reader says what a panel button does and to whom: "Id UNIT 2".
+        for (ctxPatchButton *button : unit->findChildren<ctxPatchButton *>())
+            button->setAccessibleName(button->Caption() + u' ' + unit->caption1());
         unit->setCaption2(tr("SIZE :") + Setting(Key::Size, n).read());
 
         const WindowLayout::TwipRect place = WindowLayout::panelRect(n, all->twipsWidth(), all->twipsHeight());

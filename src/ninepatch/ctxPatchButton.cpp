@@ -31,6 +31,7 @@ ctxPatchButton::ctxPatchButton(QWidget *parent)
     // transparent part must not focus the button.
     setFocusPolicy(Qt::TabFocus);
     setMouseTracking(true);
+    installAccessibility();
     m_frameTimer = new QTimer(this);
     m_frameTimer->setSingleShot(true);
     m_frameTimer->setInterval(0);
@@ -384,6 +385,12 @@ void ctxPatchButton::pvHandleMouseDown(int button, int shift, double x, double y
     pvState(m_manualFocus ? StatePressed : StatePressed | StateFocused, true);
     if (!hasFocus())
         setFocus(Qt::MouseFocusReason);
+}
+
+void ctxPatchButton::press()
+{
+    if (isEnabled())
+        pvHandleClick();
 }
 
 void ctxPatchButton::pvHandleClick()

@@ -74,6 +74,8 @@ public:
     void setAnimationDuration(double seconds);
 
     QString Caption() const { return m_caption; }
+    // What a screen reader's press does: a click, when the button is enabled.
+    void press();
     void setCaption(const QString &caption);
 
     // The widget's font; QWidget::setFont writes it and every change rebuilds the faces.
@@ -258,6 +260,8 @@ private:
     bool pvAnimateState(double elapsed, double opacityStart, double opacityEnd);
     void pvHandleMouseDown(int button, int shift, double x, double y);
     void pvHandleClick();
+    // To assistive technology the button is a push button, named by what it does (once per program).
+    static void installAccessibility();
     // Emits Click or DblClick; an exception from the action behind it goes to the ActionFailed handler.
     void emitAction(void (ctxPatchButton::*signal)());
     int pvHitTest(double x, double y) const;

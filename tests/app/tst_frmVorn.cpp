@@ -3,9 +3,12 @@
 #include "app/MessagePane.h"
 #include "app/frmVorn.h"
 #include "designs/DesignBook.h"
+#include "ninepatch/ctxPatchButton.h"
 #include "records/RunJournal.h"
 #include "units/dUnit.h"
 
+#include <QAccessible>
+#include <QApplication>
 #include <QComboBox>
 #include <QDialog>
 #include <QDir>
@@ -176,6 +179,40 @@ private slots:
         QVERIFY(w->pane().text().contains(lost));
         QVERIFY(m_folder->read(u"Log/24-07-26-Log.txt"_s).contains(lost.toUtf8()));
         QCOMPARE(peer.received(), QByteArray("DP>\n")); // the probe, and no command was needed to find out
+    }
+
+    // From the keyboard: Tab goes down the design column, along the live count boxes, to the command column
+    // and the pane; the keys are named in the tool tips. A screen reader finds push buttons named by what
+    // they do, and can press them.
+    void keyboardAndScreenReader()
+    {
+        auto w = start(Three + "103\r\n");
+        w->show();
+        w->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(w.get()));
+        const QStringList wanted = {u"lstDesign"_s,   u"txtDesign"_s,  u"txtNos_1"_s,    u"txtNos_2"_s, u"txtNos_3"_s,
+                                    u"cmdDispense"_s, u"txtCommand"_s, u"lstCommands"_s, u"txtOut"_s};
+        w->findChild<QWidget *>(wanted.first())->setFocus();
+        QStringList visited;
+        for (int i = 0; i < 40 && visited.size() < wanted.size(); ++i) {
+            const QString name = QApplication::focusWidget() ? QApplication::focusWidget()->objectName() : QString();
+            if (wanted.contains(name) && !visited.contains(name))
+                visited << name;
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        }
+        QCOMPARE(visited, wanted); // the boxes of units 4 to 10 are no stops: they take no count
+        const auto *dispense = w->findChild<ctxPatchButton *>(u"cmdDispense"_s);
+        QCOMPARE(dispense->toolTip(), u"Dispense (F9)"_s);
+        QAccessibleInterface *face = QAccessible::queryAccessibleInterface(const_cast<ctxPatchButton *>(dispense));
+        QCOMPARE(face->role(), QAccessible::Button);
+        QCOMPARE(face->text(QAccessible::Name), u"Dispense"_s);
+        auto *id = w->unitPanel(2)->findChild<ctxPatchButton *>(u"cInit"_s);
+        QCOMPARE(QAccessible::queryAccessibleInterface(id)->text(QAccessible::Name), id->Caption() + u" UNIT 2"_s);
+        w->prependOut(u"line\r\n"_s);
+        QAccessibleInterface *clear =
+            QAccessible::queryAccessibleInterface(w->findChild<ctxPatchButton *>(u"cClearOut"_s));
+        clear->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+        QCOMPARE(w->pane().text(), QString());
     }
 
     // A full disk: the settings file's failure is said once until a write succeeds again; the log says how
