@@ -10,8 +10,7 @@ class ButtonAccessible : public QAccessibleWidget
 public:
     explicit ButtonAccessible(ctxPatchButton *button)
         : QAccessibleWidget(button, QAccessible::Button)
-    {
-    }
+    {}
 
     QString text(QAccessible::Text t) const override
     {
