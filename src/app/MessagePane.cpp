@@ -1,8 +1,10 @@
 #include "app/MessagePane.h"
 
+#include <QKeyEvent>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTimer>
+#include <QWheelEvent>
 
 namespace {
 
@@ -56,6 +58,50 @@ MessagePane::MessagePane(QWidget *parent)
     setLineWrapMode(QPlainTextEdit::WidgetWidth);
     setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+}
+
+void MessagePane::setZoom(int steps)
+{
+    if (m_basePoints <= 0)
+        m_basePoints = font().pointSizeF();
+    m_zoom = qBound(MinZoom, steps, MaxZoom);
+    QFont f = font();
+    f.setPointSizeF(m_basePoints + m_zoom);
+    setFont(f);
+}
+
+void MessagePane::zoomTo(int steps)
+{
+    const int before = m_zoom;
+    setZoom(steps);
+    if (m_zoom != before)
+        emit zoomChanged(m_zoom);
+}
+
+void MessagePane::keyPressEvent(QKeyEvent *event)
+{
+    if (event->modifiers() & Qt::ControlModifier) {
+        switch (event->key()) {
+        case Qt::Key_Plus:
+        case Qt::Key_Equal: zoomTo(m_zoom + 1); return;
+        case Qt::Key_Minus: zoomTo(m_zoom - 1); return;
+        case Qt::Key_0: zoomTo(0); return;
+        default: break;
+        }
+    }
+    QPlainTextEdit::keyPressEvent(event);
+}
+
+void MessagePane::wheelEvent(QWheelEvent *event)
+{
+    if (!(event->modifiers() & Qt::ControlModifier)) {
+        QPlainTextEdit::wheelEvent(event);
+        return;
+    }
+    const int delta = event->angleDelta().y();
+    if (delta != 0)
+        zoomTo(m_zoom + (delta > 0 ? 1 : -1));
+    event->accept();
 }
 
 void MessagePane::prepend(const QString &text)

@@ -30,7 +30,25 @@ public:
     // Inserts what is waiting now (it is also done on the next pass of the event loop).
     void flush();
 
+    // The text's zoom, in points above (or below) the pane's own size; kept within MinZoom to MaxZoom.
+    // Ctrl+plus, Ctrl+minus, Ctrl+0 and Ctrl+wheel change it, and say so through zoomChanged.
+    static constexpr int MinZoom = -4;
+    static constexpr int MaxZoom = 24;
+    void setZoom(int steps);
+    int zoom() const { return m_zoom; }
+
+signals:
+    void zoomChanged(int steps);
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+    void wheelEvent(QWheelEvent *event) override;
+
 private:
+    void zoomTo(int steps);
+
+    double m_basePoints = 0; // the size the pane was given, before any zoom
+    int m_zoom = 0;
     QStringList m_waiting; // oldest first
     qsizetype m_waitingLines = 0;
     bool m_flushQueued = false;

@@ -274,6 +274,9 @@ void frmVorn::load()
 {
     setFilterMode(Setting(Key::ShowMessages).read() == QStringLiteral("A") ? MessageFilter::All
                                                                            : MessageFilter::Important);
+    m_txtOut->setZoom(numtext::readInt32(Setting(Key::PaneZoom).read()));
+    connect(m_txtOut, &MessagePane::zoomChanged, this,
+            [](int steps) { Setting(Key::PaneZoom).write(QString::number(steps)); });
 
     auto readPos = [](Key key) { return numtext::readInt32(Setting(key).read()); };
     int left = readPos(Key::Left);

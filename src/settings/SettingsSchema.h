@@ -20,6 +20,7 @@ enum class Key {
     CommPort,
     NoUnits,
     Language,
+    PaneZoom,
     Size,
     Uid,
     Init,
@@ -49,7 +50,7 @@ struct Row
     bool writeBack;
 };
 
-inline constexpr std::array<Row, 21> Table{{
+inline constexpr std::array<Row, 22> Table{{
     {Key::ShowMessages, File::Vorn, "Settings", false, "ShowMessages", "A", true},
     {Key::Left, File::Vorn, "Settings", false, "Left", "0", true},
     {Key::Top, File::Vorn, "Settings", false, "Top", "0", true},
@@ -59,6 +60,8 @@ inline constexpr std::array<Row, 21> Table{{
     {Key::NoUnits, File::Vorn, "Settings", false, "NoUnits", "5", true},
     // The operator's language (en, es, de); empty: the system's. Set by hand, never written back.
     {Key::Language, File::Vorn, "Settings", false, "Language", "", false},
+    // The message pane's zoom in points (Ctrl+plus, Ctrl+minus); written when the operator changes it.
+    {Key::PaneZoom, File::Vorn, "Settings", false, "Pane Zoom", "0", false},
     {Key::Size, File::Vorn, "UNIT", true, "SIZE", "1.0", true},
     {Key::Uid, File::Vorn, "UNIT", true, "UID", "100", true},
     {Key::Init, File::Vorn, "UNIT", true, "INIT", nullptr, false},

@@ -17,6 +17,7 @@
 #include <QMenu>
 #include <QScrollBar>
 #include <QSpinBox>
+#include <QWheelEvent>
 
 using namespace Qt::Literals::StringLiterals;
 using SettingsSchema::Key;
@@ -213,6 +214,45 @@ private slots:
             QAccessible::queryAccessibleInterface(w->findChild<ctxPatchButton *>(u"cClearOut"_s));
         clear->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
         QCOMPARE(w->pane().text(), QString());
+    }
+
+    // The pane's text zooms on its own, from the keyboard and the wheel, within its bounds, and the zoom
+    // is kept as "Pane Zoom"; a value that is no number is no zoom.
+    void paneZoom_data()
+    {
+        QTest::addColumn<QByteArray>("stored");
+        QTest::addColumn<QString>("keys"); // +: Ctrl+plus, -: Ctrl+minus, 0: Ctrl+0, w: Ctrl+wheel up
+        QTest::addColumn<int>("zoom");
+        QTest::newRow("none stored, two steps up") << QByteArray() << u"++"_s << 2;
+        QTest::newRow("kept from before, one down") << QByteArray("Pane Zoom=3\r\n") << u"-"_s << 2;
+        QTest::newRow("back to the pane's size") << QByteArray("Pane Zoom=5\r\n") << u"w0"_s << 0;
+        QTest::newRow("no number") << QByteArray("Pane Zoom=big\r\n") << u"w"_s << 1;
+        QTest::newRow("beyond the bounds") << QByteArray("Pane Zoom=99\r\n") << u"-"_s << MessagePane::MaxZoom - 1;
+    }
+    void paneZoom()
+    {
+        QFETCH(QByteArray, stored);
+        QFETCH(QString, keys);
+        QFETCH(int, zoom);
+        auto w = start("[Settings]\r\n" + stored);
+        MessagePane &pane = w->pane();
+        const double base = pane.font().pointSizeF() - pane.zoom();
+        for (const QChar key : keys) {
+            if (key == u'w') {
+                QWheelEvent wheel(QPointF(5, 5), pane.mapToGlobal(QPointF(5, 5)), {}, QPoint(0, 120), Qt::NoButton,
+                                  Qt::ControlModifier, Qt::NoScrollPhase, false);
+                QApplication::sendEvent(pane.viewport(), &wheel);
+            } else {
+                QTest::keyClick(&pane,
+                                key == u'+'       ? Qt::Key_Plus
+                                    : key == u'-' ? Qt::Key_Minus
+                                                  : Qt::Key_0,
+                                Qt::ControlModifier);
+            }
+        }
+        QCOMPARE(pane.zoom(), zoom);
+        QCOMPARE(pane.font().pointSizeF(), base + zoom);
+        QCOMPARE(TestFolder::stored(Setting(Key::PaneZoom)), QString::number(zoom));
     }
 
     // A full disk: the settings file's failure is said once until a write succeeds again; the log says how
