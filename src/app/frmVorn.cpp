@@ -289,9 +289,9 @@ void frmVorn::load()
         top = 0;
     // A window without width or height could not be seen, let alone resized back by the operator.
     if (width <= 0)
-        width = int(DefaultWidth);
+        width = int(WindowLayout::DefaultWidth);
     if (height <= 0)
-        height = int(DefaultHeight);
+        height = int(WindowLayout::DefaultHeight);
     const double d = m_layout->dpi();
     const QRect stored(twips::toPixels(left, d), twips::toPixels(top, d), twips::toPixels(width, d),
                        twips::toPixels(height, d));

@@ -36,8 +36,6 @@ class frmVorn : public QWidget, public ConsoleView
 {
     Q_OBJECT
 public:
-    static constexpr double DefaultWidth = 18000; // twips
-    static constexpr double DefaultHeight = 11000; // twips
     static constexpr int StatusTimerInterval = 3000;
 
     // ports: the port numbers the platform's device list uses too; the console makes its own when none is given.
