@@ -62,11 +62,24 @@ MessagePane::MessagePane(QWidget *parent)
 
 void MessagePane::setZoom(int steps)
 {
+    m_zoom = qBound(MinZoom, steps, MaxZoom);
+    applySize();
+}
+
+void MessagePane::setScale(double scale)
+{
+    if (scale > 0) {
+        m_scale = scale;
+        applySize();
+    }
+}
+
+void MessagePane::applySize()
+{
     if (m_basePoints <= 0)
         m_basePoints = font().pointSizeF();
-    m_zoom = qBound(MinZoom, steps, MaxZoom);
     QFont f = font();
-    f.setPointSizeF(m_basePoints + m_zoom);
+    f.setPointSizeF(qMax(1.0, m_basePoints * m_scale + m_zoom));
     setFont(f);
 }
 

@@ -36,6 +36,8 @@ public:
     static constexpr int MaxZoom = 24;
     void setZoom(int steps);
     int zoom() const { return m_zoom; }
+    // The window's scale, applied to the pane's own size before the zoom.
+    void setScale(double scale);
 
 signals:
     void zoomChanged(int steps);
@@ -46,9 +48,11 @@ protected:
 
 private:
     void zoomTo(int steps);
+    void applySize();
 
     double m_basePoints = 0; // the size the pane was given, before any zoom
     int m_zoom = 0;
+    double m_scale = 1.0;
     QStringList m_waiting; // oldest first
     qsizetype m_waitingLines = 0;
     bool m_flushQueued = false;

@@ -9,17 +9,41 @@ namespace {
 
 // Spacing of the lower part of the window, in twips.
 constexpr double Gap = 200;
-// Where "+" stands in the design row when the row is wide enough.
-constexpr double AddDesignLeft = 13800;
+// Where "+" stands in the design row when the row is wide enough: just clear of UNIT 5's count box.
+constexpr double AddDesignLeft = 13860;
 // The link indicator's width, at the right end of the status line's row.
 constexpr double LinkWidth = 3600;
 
 } // namespace
 
-WindowLayout::WindowLayout(const QWidget &window, const Controls &controls)
+WindowLayout::WindowLayout(const QWidget &window, QWidget &canvas, const Controls &controls)
     : m_window(window)
+    , m_canvas(canvas)
     , m_c(controls)
 {}
+
+double WindowLayout::scaleFor(QSize view) const
+{
+    const double width = twips::toPixels(ContentWidth, dpi());
+    const double height = twips::toPixels(ContentHeight, dpi());
+    const double least =
+        qMin(twips::toPixels(DefaultWidth, dpi()) / width, twips::toPixels(DefaultHeight, dpi()) / height);
+    return qMax(least, qMin(view.width() / width, view.height() / height));
+}
+
+QSize WindowLayout::canvasFor(double scale, QSize view) const
+{
+    const double d = dpi() * scale;
+    return QSize(twips::toPixels(ContentWidth, d), twips::toPixels(ContentHeight, d)).expandedTo(view);
+}
+
+void WindowLayout::setScale(double scale, QSize canvas)
+{
+    m_scale = scale;
+    m_canvas.resize(canvas);
+    placeAll();
+    layout();
+}
 
 void WindowLayout::placeAll()
 {
@@ -46,7 +70,7 @@ void WindowLayout::placeAll()
 void WindowLayout::layout()
 {
     const TwipRect unitArea = twipsRect(m_c.picContainer);
-    const TwipRect inner = windowTwips();
+    const TwipRect inner = twipsRect(&m_canvas);
     placeTwips(m_c.picContainer2, unitArea.left, unitArea.top + unitArea.height + Gap,
                inner.width - unitArea.left - 800, twipsRect(m_c.picContainer2).height);
     const TwipRect designRow = twipsRect(m_c.picContainer2);
@@ -84,7 +108,7 @@ double WindowLayout::dpi() const
 
 WindowLayout::TwipRect WindowLayout::twipsRect(const QWidget *w) const
 {
-    const double d = dpi();
+    const double d = canvasDpi();
     const QRect g = w->geometry();
     return {twips::fromPixels(g.x(), d), twips::fromPixels(g.y(), d), twips::fromPixels(g.width(), d),
             twips::fromPixels(g.height(), d)};
@@ -94,7 +118,7 @@ bool WindowLayout::placeTwips(QWidget *w, double left, double top, double width,
 {
     if (!w || !std::isfinite(left + top + width + height) || width < 0 || height < 0)
         return false;
-    const double d = dpi();
+    const double d = canvasDpi();
     w->setGeometry(twips::toPixels(left, d), twips::toPixels(top, d), twips::toPixels(width, d),
                    twips::toPixels(height, d));
     return true;

@@ -1,18 +1,24 @@
 #pragma once
 
+#include <QSize>
 #include <QtGlobal>
 #include <array>
 
 class QWidget;
 
-// Where every control of the main window stands, in twips as the window was drawn at its default size,
-// and how the lower part follows the window's size. Every position of the window is here and nowhere
-// else; one factor scales them all (1 at the default size).
+// Where every control of the main window stands, in twips as the window was drawn, and how the lower part
+// follows the window's size. Every position of the window is here and nowhere else. The controls stand on
+// a canvas; one factor scales them all, with their fonts and faces.
 class WindowLayout
 {
 public:
+    // The window's size when nothing is stored.
     static constexpr double DefaultWidth = 18000; // twips
     static constexpr double DefaultHeight = 11000; // twips
+    // The content as drawn: the design row at its drawn width (14295) with the lower part's margins on
+    // either side, which also holds the five panels of the unit area's first row.
+    static constexpr double ContentWidth = 3360 + 14295 + 800; // twips
+    static constexpr double ContentHeight = DefaultHeight;
 
     struct TwipRect
     {
@@ -30,15 +36,26 @@ public:
         QWidget *txtOut = nullptr, *lblStatus = nullptr, *lblLink = nullptr, *cShow = nullptr, *cClearOut = nullptr;
     };
 
-    WindowLayout(const QWidget &window, const Controls &controls);
+    // window: whose size and place are stored; canvas: what the controls stand on.
+    WindowLayout(const QWidget &window, QWidget &canvas, const Controls &controls);
+
+    // The factor for a view of this many pixels: the content fills the view in the dimension it meets first,
+    // but is never smaller than it is in a window of the default size (a smaller view scrolls).
+    double scaleFor(QSize view) const;
+    // The canvas's size at that scale in a view this large: the content's, and any room the view has beyond.
+    QSize canvasFor(double scale, QSize view) const;
+    double scale() const { return m_scale; }
+    // Sets the factor and the canvas's size; every control is then placed again.
+    void setScale(double scale, QSize canvas);
 
     // Every control at its place as drawn.
     void placeAll();
-    // The lower part (design row, pane, status line, the pane's buttons) for the window's size now.
+    // The lower part (design row, pane, status line, the pane's buttons) for the canvas's size now.
     void layout();
     // Panel n (1 up) of the unit area, five to a row beside the "All Units" panel of the size given.
     static TwipRect panelRect(int n, double panelWidth, double panelHeight);
 
+    // The screen's pixels per inch, for the window; the canvas's twips are that many times the scale.
     double dpi() const;
     TwipRect twipsRect(const QWidget *w) const;
     // Places a control in twips; a negative width or height is refused and the control keeps its place.
@@ -46,6 +63,10 @@ public:
     TwipRect windowTwips() const;
 
 private:
+    double canvasDpi() const { return dpi() * m_scale; }
+
     const QWidget &m_window;
+    QWidget &m_canvas;
     Controls m_c;
+    double m_scale = 1.0;
 };

@@ -1,5 +1,6 @@
 #include "app/frmVorn.h"
 
+#include "app/FocusMark.h"
 #include "app/MessagePane.h"
 #include "app/WindowLayout.h"
 #include "common/NumberText.h"
@@ -19,6 +20,9 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QStyle>
 #include <algorithm>
 
 using SettingsSchema::Key;
@@ -140,9 +144,10 @@ void frmVorn::addActions()
 
     // Tab goes down the design column, along the design row, to the command column and the pane; the
     // panels come after.
-    const QList<QWidget *> order = {m_lstDesign,   m_txtDesign,  m_txtNos[1],   m_txtNos[2], m_txtNos[3], m_txtNos[4],
-                                    m_txtNos[5],   m_txtNos[6],  m_txtNos[7],   m_txtNos[8], m_txtNos[9], m_txtNos[10],
-                                    m_cmdDispense, m_txtCommand, m_lstCommands, m_txtOut};
+    const QList<QWidget *> order = {m_lstDesign, m_txtDesign,     m_txtNos[1],   m_txtNos[2],  m_txtNos[3],
+                                    m_txtNos[4], m_txtNos[5],     m_txtNos[6],   m_txtNos[7],  m_txtNos[8],
+                                    m_txtNos[9], m_txtNos[10],    m_cmdDispense, m_txtCommand, m_lstCommands,
+                                    m_txtOut,    m_units.value(0)};
     for (qsizetype i = 1; i < order.size(); ++i)
         setTabOrder(order.at(i - 1), order.at(i));
 }
@@ -157,6 +162,17 @@ void frmVorn::buildControls()
     pal.setColor(QPalette::WindowText, QColor(224, 224, 224));
     setPalette(pal);
 
+    // The controls stand on a canvas that the window scales to its size, and scrolls when it is smaller
+    // than the content at its least size.
+    m_scroll = new QScrollArea(this);
+    m_scroll->setObjectName(QStringLiteral("scroll"));
+    m_scroll->setFrameShape(QFrame::NoFrame);
+    m_scroll->setWidgetResizable(false);
+    m_canvas = new QWidget;
+    m_canvas->setObjectName(QStringLiteral("canvas"));
+    m_scroll->setWidget(m_canvas);
+    m_scroll->viewport()->setAutoFillBackground(false);
+
     // The buttons' captions, styles and looks come from the stored layout, applied once all exist.
     auto button = [](QWidget *parent, const char *name, const char *tip) {
         auto *b = new ctxPatchButton(parent);
@@ -165,34 +181,39 @@ void frmVorn::buildControls()
             b->setToolTip(tr(tip));
         return b;
     };
-    auto list = [this](const char *name) {
-        auto *l = new QListWidget(this);
+    // Fonts are given at the drawn size and scaled with the window.
+    auto font = [this](QWidget *w, const char *family, double points) {
+        w->setFont(makeFont(family, points));
+        m_fontPoints.append({w, points});
+    };
+    auto list = [this, font](const char *name) {
+        auto *l = new QListWidget(m_canvas);
         l->setObjectName(QLatin1String(name));
-        l->setFont(makeFont("Verdana", 12));
+        font(l, "Verdana", 12);
         return l;
     };
-    auto lineEdit = [](QWidget *parent, const char *name) {
+    auto lineEdit = [font](QWidget *parent, const char *name) {
         auto *e = new QLineEdit(parent);
         e->setObjectName(QLatin1String(name));
-        e->setFont(makeFont("Verdana", 11.25));
+        font(e, "Verdana", 11.25);
         return e;
     };
 
     m_lstDesign = list("lstDesign");
-    m_cmdRemoveDesign = button(this, "cmdRemoveDesign", QT_TR_NOOP("Remove Design"));
-    m_cmdOpenConsole = button(this, "cmdOpenConsole", nullptr);
-    m_txtCommand = lineEdit(this, "txtCommand");
-    m_cmdExecCommand = button(this, "cmdExecCommand", QT_TR_NOOP("Execute Command"));
+    m_cmdRemoveDesign = button(m_canvas, "cmdRemoveDesign", QT_TR_NOOP("Remove Design"));
+    m_cmdOpenConsole = button(m_canvas, "cmdOpenConsole", nullptr);
+    m_txtCommand = lineEdit(m_canvas, "txtCommand");
+    m_cmdExecCommand = button(m_canvas, "cmdExecCommand", QT_TR_NOOP("Execute Command"));
     m_lstCommands = list("lstCommands");
 
-    m_picContainer = new QWidget(this);
+    m_picContainer = new QWidget(m_canvas);
     m_picContainer->setObjectName(QStringLiteral("picContainer"));
     auto *all = new dUnit(m_picContainer);
     all->setObjectName(QStringLiteral("Unit_0"));
     all->Move(0, 0, 2295, 2775);
     m_units.insert(0, all);
 
-    m_picContainer2 = new QWidget(this);
+    m_picContainer2 = new QWidget(m_canvas);
     m_picContainer2->setObjectName(QStringLiteral("picContainer2"));
     m_txtDesign = lineEdit(m_picContainer2, "txtDesign");
     m_cmdDispense = button(m_picContainer2, "cmdDispense", nullptr);
@@ -203,22 +224,23 @@ void frmVorn::buildControls()
     }
     m_cmdAddDesign = button(m_picContainer2, "cmdAddDesign", nullptr);
 
-    m_txtOut = new MessagePane(this);
+    m_txtOut = new MessagePane(m_canvas); // scales its own font, beneath the operator's zoom
     m_txtOut->setObjectName(QStringLiteral("txtOut"));
     m_txtOut->setFont(makeFont("Courier New", 8.25));
 
-    m_lblStatus = new QLabel(this);
+    m_lblStatus = new QLabel(m_canvas);
     m_lblStatus->setObjectName(QStringLiteral("lblStatus"));
-    m_lblStatus->setFont(makeFont("Segoe UI", 15.75));
-    m_lblLink = new QLabel(this);
+    font(m_lblStatus, "Segoe UI", 15.75);
+    m_lblLink = new QLabel(m_canvas);
     m_lblLink->setObjectName(QStringLiteral("lblLink"));
-    m_lblLink->setFont(makeFont("Segoe UI", 12));
+    font(m_lblLink, "Segoe UI", 12);
     m_lblLink->setAlignment(Qt::AlignCenter);
     m_lblLink->setAutoFillBackground(true);
     showLink(Link::None, 0);
 
-    m_cShow = button(this, "cShow", QT_TR_NOOP("Show All Messages"));
-    m_cClearOut = button(this, "cClearOut", QT_TR_NOOP("Clear Output"));
+    m_cShow = button(m_canvas, "cShow", QT_TR_NOOP("Show All Messages"));
+    m_cClearOut = button(m_canvas, "cClearOut", QT_TR_NOOP("Clear Output"));
+    m_focusMark = new FocusMark(m_canvas);
 
     WindowLayout::Controls placed;
     placed.lstDesign = m_lstDesign;
@@ -239,8 +261,8 @@ void frmVorn::buildControls()
     placed.lblLink = m_lblLink;
     placed.cShow = m_cShow;
     placed.cClearOut = m_cClearOut;
-    m_layout = std::make_unique<WindowLayout>(*this, placed);
-    m_layout->placeAll();
+    m_layout = std::make_unique<WindowLayout>(*this, *m_canvas, placed);
+    m_layout->setScale(1.0, m_layout->canvasFor(1.0, QSize()));
 
     StoredLayout::apply(this, StoredLayout::MainWindow);
     connect(m_cShow, &ctxPatchButton::Click, this, &frmVorn::cShow_Click);
@@ -295,8 +317,16 @@ void frmVorn::load()
     const double d = m_layout->dpi();
     const QRect stored(twips::toPixels(left, d), twips::toPixels(top, d), twips::toPixels(width, d),
                        twips::toPixels(height, d));
-    move(onSomeScreen(stored) ? stored.topLeft() : primaryTopLeft());
-    resize(stored.size());
+    const QPoint at = onSomeScreen(stored) ? stored.topLeft() : primaryTopLeft();
+    move(at);
+    // The window opens no larger than the screen it opens on leaves room for; its content scrolls there.
+    QSize size = stored.size();
+    const QScreen *screen = QGuiApplication::screenAt(at);
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    if (screen)
+        size = size.boundedTo(screen->availableGeometry().size());
+    resize(size);
     m_core->start();
 }
 
@@ -321,8 +351,11 @@ void frmVorn::showSettings()
             // A fresh panel shows no count or information until the controller says something.
             unit->setCaption3(QString());
             unit->setCaption4(QString());
+            unit->setScale(m_layout->scale());
             m_units.insert(n, unit);
             m_core->panelMade(unit, n);
+            // The panels come after the pane, one Tab stop each.
+            setTabOrder(m_units.value(n - 1), unit);
         }
         unit->setVisible(true);
         if (n == 0) {
@@ -376,13 +409,49 @@ void frmVorn::showSettings()
 
 void frmVorn::layoutControls()
 {
-    m_layout->layout();
+    // The scale the window's size gives, and the canvas for it; a scroll bar, where one is needed, takes
+    // its room from the other direction.
+    const QSize view = m_scroll->maximumViewportSize();
+    const double scale = m_layout->scaleFor(view);
+    const int bar = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, m_scroll);
+    QSize room = view;
+    QSize canvas = m_layout->canvasFor(scale, room);
+    for (int pass = 0; pass < 2; ++pass) {
+        room = QSize(view.width() - (canvas.height() > room.height() ? bar : 0),
+                     view.height() - (canvas.width() > room.width() ? bar : 0));
+        canvas = m_layout->canvasFor(scale, room);
+    }
+    if (scale != m_layout->scale()) {
+        for (const auto &[widget, points] : std::as_const(m_fontPoints)) {
+            QFont f = widget->font();
+            f.setPointSizeF(points * scale);
+            widget->setFont(f);
+        }
+        m_txtOut->setScale(scale);
+        for (ctxPatchButton *b : m_canvas->findChildren<ctxPatchButton *>(Qt::FindDirectChildrenOnly))
+            b->setScale(scale);
+        for (ctxPatchButton *b : m_picContainer2->findChildren<ctxPatchButton *>(Qt::FindDirectChildrenOnly))
+            b->setScale(scale);
+    }
+    const bool rescaled = scale != m_layout->scale();
+    m_layout->setScale(scale, canvas);
+    if (rescaled) {
+        for (dUnit *unit : std::as_const(m_units))
+            unit->setScale(scale);
+    }
+    m_focusMark->follow();
+}
+
+double frmVorn::scale() const
+{
+    return m_layout->scale();
 }
 
 void frmVorn::resizeEvent(QResizeEvent *event)
 {
     // A resize lays out; it reads no settings and touches no port.
     QWidget::resizeEvent(event);
+    m_scroll->setGeometry(rect());
     layoutControls();
 }
 

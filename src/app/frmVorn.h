@@ -18,6 +18,8 @@ class DesignBook;
 class ResponseProcessor;
 class UnitHandlers;
 class DailyLog;
+class FocusMark;
+class QScrollArea;
 class ShiftReportWindow;
 class MessagePane;
 class PortFolder;
@@ -47,8 +49,10 @@ public:
 
     // The settings pass: the port, then panels, captions and UIDs from the settings, then the layout.
     void initControls();
-    // The layout: the positions of the lower part of the window for its size.
+    // The layout: the scale for the window's size, then the positions of the lower part.
     void layoutControls();
+    // How much larger than drawn the content is shown (at least its size in a window of the default size).
+    double scale() const;
 
     // ConsoleHost
     int unitCount() const override { return m_noUnits; }
@@ -151,6 +155,10 @@ private:
     MessageFilter m_filter = MessageFilter::All;
     ctxPatchButton *m_cClearOut = nullptr;
     QWidget *m_holder = nullptr;
+    QScrollArea *m_scroll = nullptr;
+    QWidget *m_canvas = nullptr; // what the controls stand on
+    FocusMark *m_focusMark = nullptr;
+    QList<std::pair<QWidget *, double>> m_fontPoints; // fonts scaled with the window, at their drawn size
     std::array<QLineEdit *, 11> m_txtNos{};
 
     QMap<int, dUnit *> m_units; // the control array Unit: 0 is "All Units"

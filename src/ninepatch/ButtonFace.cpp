@@ -85,8 +85,12 @@ bool pvPrepareBitmap(const ButtonStateTable &table, qint32 eState, const Look &l
                      QImage &focusLayer, QImage &face)
 {
     try {
-        const int w = look.size.width();
-        const int h = look.size.height();
+        const double scale = std::isfinite(look.scale) && look.scale > 0 ? look.scale : 1.0;
+        const int pixelWidth = look.size.width();
+        const int pixelHeight = look.size.height();
+        // Everything below is drawn in the face's own units, which the painters enlarge by the scale.
+        const int w = int(std::lround(pixelWidth / scale));
+        const int h = int(std::lround(pixelHeight / scale));
         if (w <= 0 || h <= 0)
             return false;
 
@@ -95,11 +99,13 @@ bool pvPrepareBitmap(const ButtonStateTable &table, qint32 eState, const Look &l
             if ((eState & HoverAndPressed) == HoverAndPressed && !look.manualFocus) {
                 focus = QImage();
             } else if (focus.isNull() && table[8].Image) {
-                focus = QImage(w, h, QImage::Format_ARGB32_Premultiplied);
+                focus = QImage(pixelWidth, pixelHeight, QImage::Format_ARGB32_Premultiplied);
                 if (focus.isNull())
                     return false;
                 focus.fill(0);
                 QPainter fp(&focus);
+                fp.setRenderHint(QPainter::SmoothPixmapTransform, true);
+                fp.scale(double(pixelWidth) / w, double(pixelHeight) / h);
                 table[8].Image->DrawToGraphics(&fp, 0, 0, w, h);
             }
         } else {
@@ -111,7 +117,7 @@ bool pvPrepareBitmap(const ButtonStateTable &table, qint32 eState, const Look &l
         if (e.TextFont && !pvPrepareFont(*e.TextFont, captionFont))
             captionFont = look.captionFont;
 
-        QImage made(w, h, QImage::Format_ARGB32);
+        QImage made(pixelWidth, pixelHeight, QImage::Format_ARGB32);
         if (made.isNull())
             return false;
         made.fill(0);
@@ -119,10 +125,13 @@ bool pvPrepareBitmap(const ButtonStateTable &table, qint32 eState, const Look &l
         p.setRenderHint(QPainter::SmoothPixmapTransform, true);
         p.setRenderHint(QPainter::TextAntialiasing, true);
 
+        const QTransform enlarge = QTransform::fromScale(double(pixelWidth) / w, double(pixelHeight) / h);
         const double zoom = e.ImageZoom;
         if (zoom != 1.0 && std::isfinite(zoom)) {
             p.setTransform(QTransform::fromTranslate(-w / 2.0, -h / 2.0) * QTransform::fromScale(zoom, zoom)
-                           * QTransform::fromTranslate(w / 2.0, h / 2.0));
+                           * QTransform::fromTranslate(w / 2.0, h / 2.0) * enlarge);
+        } else {
+            p.setTransform(enlarge);
         }
 
         int clientLeft = 0;

@@ -40,6 +40,8 @@ struct Look
     qint32 foreColor = 0;
     bool manualFocus = false;
     QPalette palette;
+    // The face is drawn at size / scale and enlarged by it as a whole: corners, caption and picture.
+    double scale = 1.0;
 };
 
 // Lets the host draw on a face being built; it may change the client rectangle and the caption.

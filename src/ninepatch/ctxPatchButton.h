@@ -81,6 +81,11 @@ public:
     // The widget's font; QWidget::setFont writes it and every change rebuilds the faces.
     QFont Font() const { return font(); }
 
+    // How much larger than drawn the whole face is shown (the window's scale): its corners, caption and
+    // picture grow together with the button, so a scaled window keeps its looks. 1 draws as stored.
+    double scale() const { return m_scale; }
+    void setScale(double scale);
+
     // An OLE colour (red + 256 * green + 65536 * blue, or a system colour).
     qint32 ForeColor() const { return m_foreColor; }
     void setForeColor(qint32 colour);
@@ -292,6 +297,7 @@ private:
 
     // painting
     QFont m_captionFont;
+    double m_scale = 1.0;
     QImage m_pictureImage;
     QImage m_face;
     QImage m_previousFace;

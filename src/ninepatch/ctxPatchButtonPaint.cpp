@@ -183,7 +183,7 @@ void ctxPatchButton::Repaint()
 
 bool ctxPatchButton::buildFace(QImage &face)
 {
-    const Look look{size(), m_caption, m_captionFont, m_pictureImage, m_foreColor, m_manualFocus, palette()};
+    const Look look{size(), m_caption, m_captionFont, m_pictureImage, m_foreColor, m_manualFocus, palette(), m_scale};
     const qint32 state = m_state;
     return pvPrepareBitmap(
         m_table, state, look,
@@ -191,6 +191,14 @@ bool ctxPatchButton::buildFace(QImage &face)
             emit OwnerDraw(&p, font, state, left, top, width, height, caption, m_pictureImage);
         },
         m_focusLayer, face);
+}
+
+void ctxPatchButton::setScale(double scale)
+{
+    if (!std::isfinite(scale) || scale <= 0 || scale == m_scale)
+        return;
+    m_scale = scale;
+    invalidate(Stale::Size);
 }
 
 void ctxPatchButton::preparePicture()

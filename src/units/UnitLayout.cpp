@@ -41,10 +41,12 @@ void apply(double W, double H, Target &t)
     put(t, cSave, home.left, upd.top, init.width, rowH);
     put(t, cStop, init.left, upd.top, init.width, rowH);
 
-    // Y and N share the right half of the third column on the information line, Y above N.
-    put(t, cYes, flush.left + init.width / 2, info.top, init.width / 2, init.height / 2);
-    const Rect yes = t.get(cYes);
-    put(t, cNo, yes.left, info.top + yes.height, yes.width, yes.height);
+    // Y above N in the third column, each a whole button wide and a line tall, beside the count and
+    // information lines: the lines' text never runs under them, and their letters have room to be read.
+    put(t, lblCount, 0, count.top, flush.left - ColumnGap, count.height);
+    put(t, lblInfo, 0, info.top, flush.left - ColumnGap, info.height);
+    put(t, cYes, flush.left, count.top, init.width, count.height);
+    put(t, cNo, flush.left, info.top, init.width, info.height);
 }
 
 } // namespace unitlayout

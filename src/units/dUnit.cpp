@@ -5,7 +5,9 @@
 #include "ninepatch/StoredLayout.h"
 #include "ninepatch/ctxPatchButton.h"
 
+#include <QApplication>
 #include <QContextMenuEvent>
+#include <QFontMetricsF>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMouseEvent>
@@ -21,6 +23,9 @@ void setColour(QWidget *w, QPalette::ColorRole role, qint32 colour)
     w->setPalette(p);
 }
 
+// The panel's lines are drawn in this size when they fit, and smaller when they would be cut.
+constexpr double LinePoints = 15.75;
+
 QLabel *makeLabel(QLabel *label, const char *name, const QString &text, qint32 textColour)
 {
     label->setObjectName(QLatin1String(name));
@@ -28,10 +33,24 @@ QLabel *makeLabel(QLabel *label, const char *name, const QString &text, qint32 t
     label->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     QFont f(QStringLiteral("Segoe UI"));
     f.setStyleHint(QFont::SansSerif); // where Segoe UI is missing
-    f.setPointSizeF(15.75);
+    f.setPointSizeF(LinePoints);
     label->setFont(f);
     setColour(label, QPalette::WindowText, textColour);
     return label;
+}
+
+// A line is never cut: its text takes the largest size up to the panel's that fits the label.
+void fitText(QLabel *label, double points)
+{
+    QFont f = label->font();
+    for (; points > 4; points *= 0.9) {
+        f.setPointSizeF(points);
+        const QFontMetricsF metrics(f);
+        if (metrics.horizontalAdvance(label->text()) <= label->width() && metrics.height() <= label->height() + 1)
+            break;
+    }
+    if (f.pointSizeF() != label->font().pointSizeF())
+        label->setFont(f);
 }
 
 // The buttons and their tool tips; their captions, styles and looks come from the stored layout.
@@ -113,16 +132,21 @@ void dUnit::build()
     const qint32 grey = olecolor::rgb(224, 224, 224);
     m_lblName = new NameLabel(m_body);
     makeLabel(m_lblName, "lblName", m_model->name(), grey);
-    m_lblSize = makeLabel(new QLabel(m_body), "lblSize", m_model->size(), grey);
+    m_lblSize = makeLabel(new QLabel(m_body), "lblSize", sizeLine(), grey);
     m_lblCount = makeLabel(new QLabel(m_body), "lblCount", m_model->countLine(), grey);
     m_lblInfo = makeLabel(new QLabel(m_body), "lblInfo", m_model->infoLine(), olecolor::rgb(255, 0, 0));
     connect(m_lblName, &NameLabel::doubleClicked, this, &dUnit::checkClicked);
     drawState();
     drawChecked();
-    connect(m_model, &UnitModel::nameChanged, this, [this] { m_lblName->setText(m_model->name()); });
-    connect(m_model, &UnitModel::sizeChanged, this, [this] { m_lblSize->setText(m_model->size()); });
-    connect(m_model, &UnitModel::countChanged, this, [this] { m_lblCount->setText(m_model->countLine()); });
-    connect(m_model, &UnitModel::infoChanged, this, [this] { m_lblInfo->setText(m_model->infoLine()); });
+    const auto show = [this](QLabel *label, const QString &text) {
+        label->setText(text);
+        fitText(label, LinePoints * m_scale);
+    };
+    connect(m_model, &UnitModel::nameChanged, this, [this, show] { show(m_lblName, m_model->name()); });
+    connect(m_model, &UnitModel::sizeChanged, this, [this, show] { show(m_lblSize, sizeLine()); });
+    connect(m_model, &UnitModel::uidChanged, this, [this, show] { show(m_lblSize, sizeLine()); });
+    connect(m_model, &UnitModel::countChanged, this, [this, show] { show(m_lblCount, m_model->countLine()); });
+    connect(m_model, &UnitModel::infoChanged, this, [this, show] { show(m_lblInfo, m_model->infoLine()); });
     connect(m_model, &UnitModel::stateChanged, this, &dUnit::drawState);
     connect(m_model, &UnitModel::checkedChanged, this, &dUnit::drawChecked);
 
@@ -137,8 +161,11 @@ void dUnit::build()
         auto *b = new ctxPatchButton(m_body);
         b->setObjectName(QLatin1String(entry.name));
         b->setToolTip(tr(entry.tip));
+        // The panel is the Tab stop; the arrow keys move among its buttons.
+        b->setFocusPolicy(Qt::NoFocus);
         m_children[entry.child] = b;
     }
+    m_current = button(cInit);
     StoredLayout::apply(this, StoredLayout::UnitPanel);
     connect(button(cInit), &ctxPatchButton::Click, this, &dUnit::Init);
     connect(button(cUpd), &ctxPatchButton::Click, this, &dUnit::Update);
@@ -148,10 +175,6 @@ void dUnit::build()
     connect(button(cStop), &ctxPatchButton::Click, this, &dUnit::STOPall);
     connect(button(cYes), &ctxPatchButton::Click, this, &dUnit::ReportOK);
     connect(button(cNo), &ctxPatchButton::Click, this, &dUnit::ReportNotOK);
-
-    // Y and N lie over the right end of the information line.
-    button(cYes)->raise();
-    button(cNo)->raise();
 
     resize(twips::toPixels(InitialWidth, dpi()), twips::toPixels(InitialHeight, dpi()));
     layoutChildren();
@@ -188,7 +211,65 @@ void dUnit::keyPressEvent(QKeyEvent *event)
         offerSettings(mapToGlobal(rect().center()));
         return;
     }
+    if (moveAmongButtons(event->key()))
+        return;
     QWidget::keyPressEvent(event);
+}
+
+bool dUnit::moveAmongButtons(int key)
+{
+    // To the nearest button that way, keeping to the row or column where there is one.
+    const QPoint step = key == Qt::Key_Left ? QPoint(-1, 0)
+        : key == Qt::Key_Right              ? QPoint(1, 0)
+        : key == Qt::Key_Up                 ? QPoint(0, -1)
+        : key == Qt::Key_Down               ? QPoint(0, 1)
+                                            : QPoint();
+    if (step.isNull() || !m_current)
+        return false;
+    const QPoint from = m_current->geometry().center();
+    ctxPatchButton *best = nullptr;
+    int bestScore = 0;
+    for (QWidget *child : m_children) {
+        auto *b = qobject_cast<ctxPatchButton *>(child);
+        if (!b || b == m_current || !b->isVisible())
+            continue;
+        const QPoint d = b->geometry().center() - from;
+        const int along = d.x() * step.x() + d.y() * step.y();
+        const int across = qAbs(d.x() * step.y()) + qAbs(d.y() * step.x());
+        if (along <= 0)
+            continue;
+        const int score = along + 2 * across;
+        if (!best || score < bestScore) {
+            best = b;
+            bestScore = score;
+        }
+    }
+    if (best) {
+        m_current = best;
+        best->setFocus(Qt::OtherFocusReason);
+    }
+    return true;
+}
+
+void dUnit::focusInEvent(QFocusEvent *event)
+{
+    // The focus goes on to the button last moved to, which Space and Enter then press.
+    QWidget::focusInEvent(event);
+    if (m_current && m_current->isVisible())
+        m_current->setFocus(event->reason());
+}
+
+bool dUnit::focusNextPrevChild(bool next)
+{
+    // From a button, Shift+Tab leaves the panel rather than landing on the panel and so on the button again.
+    QWidget *focused = QApplication::focusWidget();
+    if (!next && focused && focused != this && isAncestorOf(focused)) {
+        setFocusPolicy(Qt::NoFocus);
+        const bool moved = QWidget::focusNextPrevChild(false);
+        setFocusPolicy(Qt::StrongFocus);
+        return moved;
+    }
+    return QWidget::focusNextPrevChild(next);
 }
 
 ctxPatchButton *dUnit::button(Child c) const
@@ -290,9 +371,31 @@ void dUnit::setState(qint32 c)
         m_model->setState(UnitState::Other);
 }
 
+QString dUnit::sizeLine() const
+{
+    // The UID is shown beside the size, so a wrong one can be spotted; the model's size line stays as set.
+    const QString uid = m_model->uid();
+    return uid.isEmpty() ? m_model->size() : tr("%1   UID %2").arg(m_model->size(), uid);
+}
+
 double dUnit::dpi() const
 {
-    return logicalDpiX() > 0 ? logicalDpiX() : 96.0;
+    return (logicalDpiX() > 0 ? logicalDpiX() : 96.0) * m_scale;
+}
+
+void dUnit::setScale(double scale)
+{
+    if (!(scale > 0) || scale == m_scale)
+        return;
+    // The panel keeps its place and size in twips, and everything in it grows with them.
+    const Rect place{twips::fromPixels(x(), dpi()), twips::fromPixels(y(), dpi()), twipsWidth(), twipsHeight()};
+    m_scale = scale;
+    for (QWidget *child : m_children) {
+        if (auto *b = qobject_cast<ctxPatchButton *>(child))
+            b->setScale(scale);
+    }
+    Move(place.left, place.top, place.width, place.height);
+    layoutChildren();
 }
 
 void dUnit::Move(double left, double top, double width, double height)
@@ -334,4 +437,6 @@ void dUnit::layoutChildren()
 {
     PixelTarget target(*this);
     unitlayout::apply(twipsWidth(), twipsHeight(), target);
+    for (QLabel *label : {static_cast<QLabel *>(m_lblName), m_lblSize, m_lblCount, m_lblInfo})
+        fitText(label, LinePoints * m_scale);
 }

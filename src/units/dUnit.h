@@ -4,6 +4,7 @@
 #include "units/UnitLayout.h"
 
 #include <QLabel>
+#include <QPointer>
 #include <QWidget>
 #include <array>
 
@@ -74,6 +75,9 @@ public:
 
     // Position and size in twips, as the window places its controls.
     void Move(double left, double top, double width, double height);
+    // The window's scale: a twip is that many times larger on screen, and so is everything on the panel.
+    double scale() const { return m_scale; }
+    void setScale(double scale);
     double twipsWidth() const;
     double twipsHeight() const;
 
@@ -104,10 +108,15 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
     void contextMenuEvent(QContextMenuEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
+    void focusInEvent(QFocusEvent *event) override;
+    bool focusNextPrevChild(bool next) override;
 
 private:
     class PixelTarget;
     double dpi() const;
+    QString sizeLine() const;
+    // Moves the focus to the next button in an arrow key's direction; false for any other key.
+    bool moveAmongButtons(int key);
     void layoutChildren();
     void build();
     void drawState();
@@ -122,6 +131,8 @@ private:
     std::array<QWidget *, unitlayout::ChildCount> m_children{};
     UnitModel *m_model = nullptr;
     qint32 m_otherColour = Idle; // the band's colour in the state Other
+    double m_scale = 1.0;
+    QPointer<ctxPatchButton> m_current; // the button the panel's focus goes to
     QMenu *m_menu = nullptr;
     bool m_settingsOffered = false;
     void offerSettings(const QPoint &globalPos);

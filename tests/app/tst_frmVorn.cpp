@@ -49,8 +49,9 @@ private slots:
         QTest::addColumn<QRectF>("twips");
         QTest::newRow("as stored") << QByteArray("Left=150\r\nwidth=12000\r\nheight=9000\r\n")
                                    << QRectF(150, 0, 12000, 9000);
-        QTest::newRow("off every screen, negative height: the defaults")
-            << QByteArray("Left=2000000000\r\nTop=2000000000\r\nheight=-1\r\n") << QRectF(0, 0, 18000, 11000);
+        // The test screen is 800 x 800 pixels: the default width is cut to it, the height fits.
+        QTest::newRow("off every screen, negative height: the defaults, no larger than the screen")
+            << QByteArray("Left=2000000000\r\nTop=2000000000\r\nheight=-1\r\n") << QRectF(0, 0, 12000, 11000);
     }
     void storedPosition()
     {
