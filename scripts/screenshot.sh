@@ -1,14 +1,24 @@
 #!/usr/bin/env bash
 # Takes the README's pictures of the real windows under Xvfb: the console on the demo folder (the
-# simulator when built), or with --report the shift report over a day of demo runs.
-#   scripts/screenshot.sh [--report] [OUTPUT.png]
+# simulator when built), or with --report the shift report over a day of demo runs. The screen and the
+# window are 1280 x 720 pixels unless --size says otherwise; --language takes es or de.
+#   scripts/screenshot.sh [--report] [--size WIDTHxHEIGHT] [--language es|de] [OUTPUT.png]
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 report=""
-if [ "${1:-}" = "--report" ]; then
-    report=1
+size=1280x720
+language=""
+while [ $# -gt 0 ]; do
+    case $1 in
+        --report) report=1 ;;
+        --size) size=$2; shift ;;
+        --language) language=$2; shift ;;
+        *) break ;;
+    esac
     shift
-fi
+done
+width=${size%x*}
+height=${size#*x}
 out=${1:-$root/docs/$([ -n "$report" ] && echo report || echo console).png}
 "$root/scripts/setup.sh" "$root/build"
 
@@ -20,9 +30,10 @@ if [ -x "$root/build/bin/dispenser-sim" ]; then
     sim_pid=$!
     for _ in $(seq 50); do [ -e "$work/ports/COM7" ] && break; sleep 0.1; done
 fi
-# A window of 1280 x 720 pixels at the origin of a screen of the same size.
-sed -i '/^Left=\|^Top=\|^width=\|^height=/d' "$work/Vorn.ini"
-sed -i "s/^\[Settings\]\r\?$/[Settings]\r\nLeft=0\r\nTop=0\r\nwidth=19200\r\nheight=10800\r/" "$work/Vorn.ini"
+# A window as large as the screen, at its origin (15 twips to a pixel), in the language asked for.
+sed -i '/^Left=\|^Top=\|^width=\|^height=\|^Language=/d' "$work/Vorn.ini"
+sed -i "s/^\[Settings\]\r\?$/[Settings]\r\nLeft=0\r\nTop=0\r\nwidth=$((width * 15))\r\nheight=$((height * 15))\r/" "$work/Vorn.ini"
+[ -z "$language" ] || sed -i "s/^\[Settings\]\r\?$/[Settings]\r\nLanguage=$language\r/" "$work/Vorn.ini"
 if [ -n "$report" ]; then
     # Today's journal as a shift of runs leaves it: five units, a design per hour, a few that fell short.
     mkdir -p "$work/Log"
@@ -50,8 +61,8 @@ if [ -n "$report" ]; then
             done
         done
     done
-    xvfb-run -a -s "-screen 0 1280x800x24" "$root/build/bin/vorn" --dir "$work" --report-screenshot "$out"
+    xvfb-run -a -s "-screen 0 ${width}x$((height + 80))x24" "$root/build/bin/vorn" --dir "$work" --report-screenshot "$out"
 else
-    xvfb-run -a -s "-screen 0 1280x720x24" "$root/build/bin/vorn" --dir "$work" --screenshot "$out"
+    xvfb-run -a -s "-screen 0 ${size}x24" "$root/build/bin/vorn" --dir "$work" --screenshot "$out"
 fi
 echo "wrote $out"

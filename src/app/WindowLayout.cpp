@@ -48,7 +48,7 @@ void WindowLayout::setScale(double scale, QSize canvas)
 void WindowLayout::placeAll()
 {
     placeTwips(m_c.lstDesign, 120, 600, 2895, 4890);
-    placeTwips(m_c.cmdRemoveDesign, 2640, 240, 375, 375);
+    placeTwips(m_c.cmdRemoveDesign, 2640, 225, 375, 375); // its foot on the list's head, not over it
     placeTwips(m_c.cmdOpenConsole, 360, 5520, 2415, 615);
     placeTwips(m_c.txtCommand, 120, 6240, 2500, 405);
     placeTwips(m_c.cmdExecCommand, 2640, 6255, 375, 375);

@@ -261,15 +261,20 @@ void dUnit::focusInEvent(QFocusEvent *event)
 
 bool dUnit::focusNextPrevChild(bool next)
 {
-    // From a button, Shift+Tab leaves the panel rather than landing on the panel and so on the button again.
-    QWidget *focused = QApplication::focusWidget();
-    if (!next && focused && focused != this && isAncestorOf(focused)) {
-        setFocusPolicy(Qt::NoFocus);
-        const bool moved = QWidget::focusNextPrevChild(false);
-        setFocusPolicy(Qt::StrongFocus);
-        return moved;
+    // From one of its buttons, Tab and Shift+Tab leave the panel: to the stop after (or before) the panel
+    // itself, wherever its buttons stand in the focus chain.
+    const QWidget *focused = QApplication::focusWidget();
+    if (!focused || focused == this || !isAncestorOf(focused))
+        return QWidget::focusNextPrevChild(next);
+    const auto step = [next](QWidget *w) { return next ? w->nextInFocusChain() : w->previousInFocusChain(); };
+    for (QWidget *w = step(this); w && w != this; w = step(w)) {
+        if (!isAncestorOf(w) && (w->focusPolicy() & Qt::TabFocus) && w->isVisible() && w->isEnabled()
+            && w->window() == window()) {
+            w->setFocus(next ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+            return true;
+        }
     }
-    return QWidget::focusNextPrevChild(next);
+    return false;
 }
 
 ctxPatchButton *dUnit::button(Child c) const

@@ -1,5 +1,6 @@
 #include "FullDisk.h"
 #include "TestFolder.h"
+#include "app/FocusMark.h"
 #include "app/MessagePane.h"
 #include "app/frmVorn.h"
 #include "designs/DesignBook.h"
@@ -106,8 +107,7 @@ private slots:
         }
     }
 
-    // Units sharing a UID are said once, at the start and when a layout pass finds them; "+" lies wholly in
-    // the design row at any width.
+    // Units sharing a UID are said once, at the start and when a layout pass finds them.
     void startUp_data()
     {
         QTest::addColumn<QByteArray>("ini");
@@ -124,12 +124,7 @@ private slots:
         QFETCH(QString, said);
         auto w = start(ini);
         QCOMPARE(w->statusText(), said);
-        const auto *row = w->findChild<QWidget *>(u"picContainer2"_s);
-        const auto *add = w->findChild<QWidget *>(u"cmdAddDesign"_s);
-        for (int width : {400, 1200, 2000}) { // pixels; 1200 is the default 18000 twips
-            w->resize(width, 700);
-            QVERIFY2(row->rect().contains(add->geometry()), qPrintable(QString::number(width)));
-        }
+        w->resize(1000, 600);
         QCOMPARE(w->pane().text().count(u"share UID"_s), said.isEmpty() ? 0 : 1);
         // Only the boxes of the units there are take counts, and each says whose it is.
         for (int n = 1; n <= 10; ++n) {
@@ -186,6 +181,63 @@ private slots:
     // From the keyboard: Tab goes down the design column, along the live count boxes, to the command column
     // and the pane; the keys are named in the tool tips. A screen reader finds push buttons named by what
     // they do, and can press them.
+    // The content grows with the window by the lesser of its two ratios, fonts and faces with it, and keeps
+    // its size at the default size and below, where the window scrolls. Nothing is cut and nothing covers
+    // another: every control, a panel's lines and buttons among them, lies apart from its neighbours.
+    void scalesAndScrolls_data()
+    {
+        QTest::addColumn<QSize>("window");
+        QTest::addColumn<double>("scale");
+        QTest::addColumn<bool>("scrolls");
+        QTest::newRow("below the default size: it scrolls") << QSize(800, 500) << 0.9756 << true;
+        QTest::newRow("the default size: the content's width fits") << QSize(1200, 733) << 0.9756 << false;
+        QTest::newRow("1920 x 1080: the height's ratio") << QSize(1920, 1080) << 1.4734 << false;
+        QTest::newRow("tall and narrow: the width's ratio") << QSize(1300, 1400) << 1.0569 << false;
+    }
+    void scalesAndScrolls()
+    {
+        QFETCH(QSize, window);
+        QFETCH(double, scale);
+        auto w = start(Three + "103\r\n");
+        w->show();
+        w->resize(window);
+        QVERIFY(QTest::qWaitFor([&] { return w->size() == window; }));
+        QVERIFY2(qAbs(w->scale() - scale) < 0.0005, qPrintable(QString::number(w->scale())));
+        const auto *scroll = w->findChild<QAbstractScrollArea *>(u"scroll"_s);
+        QTEST(scroll->horizontalScrollBar()->maximum() > 0 && scroll->verticalScrollBar()->maximum() > 0, "scrolls");
+
+        const auto *canvas = w->findChild<QWidget *>(u"canvas"_s);
+        QList<const QWidget *> parents = {canvas, w->findChild<QWidget *>(u"picContainer2"_s)};
+        for (int n = 0; n <= w->unitCount(); ++n)
+            parents << w->unitPanel(n)->findChild<QWidget *>(u"Unit"_s);
+        for (const QWidget *parent : parents) {
+            QList<QRect> placed;
+            for (const QWidget *c : parent->findChildren<QWidget *>(Qt::FindDirectChildrenOnly)) {
+                if (!c->isVisible() || c->objectName().startsWith(u"picContainer"_s)
+                    || c->objectName() == u"focusMark"_s)
+                    continue;
+                const QRect r(c->mapTo(canvas, QPoint()), c->size());
+                QVERIFY2(canvas->rect().contains(r), qPrintable(c->objectName()));
+                for (const QRect &other : std::as_const(placed))
+                    QVERIFY2(!other.intersects(r), qPrintable(c->objectName()));
+                placed << r;
+            }
+        }
+        for (int n = 1; n <= w->unitCount(); ++n) {
+            const QRect panel(w->unitPanel(n)->mapTo(canvas, QPoint()), w->unitPanel(n)->size());
+            QVERIFY(canvas->rect().contains(panel));
+            QVERIFY(
+                !panel.intersects(QRect(w->unitPanel(n - 1)->mapTo(canvas, QPoint()), w->unitPanel(n - 1)->size())));
+            QCOMPARE(w->unitPanel(n)->findChild<ctxPatchButton *>(u"cYes"_s)->scale(), w->scale());
+        }
+        const auto *box = w->findChild<QLineEdit *>(u"txtNos_5"_s);
+        QCOMPARE(box->font().pointSizeF(), 11.25 * w->scale());
+        QCOMPARE(w->pane().font().pointSizeF(), 8.25 * w->scale());
+        QCOMPARE(w->findChild<ctxPatchButton *>(u"cmdDispense"_s)->scale(), w->scale());
+        // The largest count there is, whole in its box.
+        QVERIFY(QFontMetrics(box->font()).horizontalAdvance(u"999999"_s) < box->width() - 8);
+    }
+
     void keyboardAndScreenReader()
     {
         auto w = start(Three + "103\r\n");
@@ -193,16 +245,44 @@ private slots:
         w->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(w.get()));
         const QStringList wanted = {u"lstDesign"_s,   u"txtDesign"_s,  u"txtNos_1"_s,    u"txtNos_2"_s, u"txtNos_3"_s,
-                                    u"cmdDispense"_s, u"txtCommand"_s, u"lstCommands"_s, u"txtOut"_s};
+                                    u"cmdDispense"_s, u"txtCommand"_s, u"lstCommands"_s, u"txtOut"_s,   u"Unit_0"_s,
+                                    u"Unit_1"_s,      u"Unit_2"_s,     u"Unit_3"_s};
+        // Where the focus is: a panel's button stands for its panel.
+        const auto focused = [] {
+            QWidget *f = QApplication::focusWidget();
+            for (QWidget *p = f; p; p = p->parentWidget())
+                if (qobject_cast<dUnit *>(p))
+                    return p->objectName();
+            return f ? f->objectName() : QString();
+        };
         w->findChild<QWidget *>(wanted.first())->setFocus();
         QStringList visited;
         for (int i = 0; i < 40 && visited.size() < wanted.size(); ++i) {
-            const QString name = QApplication::focusWidget() ? QApplication::focusWidget()->objectName() : QString();
-            if (wanted.contains(name) && !visited.contains(name))
-                visited << name;
+            if (wanted.contains(focused()) && (visited.isEmpty() || visited.last() != focused()))
+                visited << focused();
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         }
-        QCOMPARE(visited, wanted); // the boxes of units 4 to 10 are no stops: they take no count
+        QCOMPARE(visited, wanted); // the boxes of units 4 to 10 are no stops: they take no count; a panel is one
+
+        // The arrow keys move among a panel's buttons, Shift+Tab leaves it; the focus is marked around it.
+        w->unitPanel(2)->setFocus(Qt::TabFocusReason);
+        for (const auto &[key, name] : {std::pair{Qt::Key_Left, "cInit"},
+                                        {Qt::Key_Right, "cHome"},
+                                        {Qt::Key_Down, "cSave"},
+                                        {Qt::Key_Right, "cUpd"},
+                                        {Qt::Key_Up, "cFlush"},
+                                        {Qt::Key_Up, "cNo"},
+                                        {Qt::Key_Up, "cYes"}}) {
+            QTest::keyClick(QApplication::focusWidget(), key);
+            QCOMPARE(QApplication::focusWidget()->objectName(), QString::fromLatin1(name));
+        }
+        const auto *mark = w->findChild<FocusMark *>();
+        QCOMPARE(mark->marked(), QApplication::focusWidget());
+        QVERIFY(mark->isVisible()
+                && mark->geometry().contains(QRect(QApplication::focusWidget()->mapTo(mark->parentWidget(), QPoint()),
+                                                   QApplication::focusWidget()->size())));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
+        QCOMPARE(focused(), u"Unit_1"_s);
         const auto *dispense = w->findChild<ctxPatchButton *>(u"cmdDispense"_s);
         QCOMPARE(dispense->toolTip(), u"Dispense (F9)"_s);
         QAccessibleInterface *face = QAccessible::queryAccessibleInterface(const_cast<ctxPatchButton *>(dispense));

@@ -148,6 +148,48 @@ private slots:
         QCOMPARE(unit.findChild<QLabel *>(u"lblCount"_s)->text(), u"Count: 12"_s);
     }
 
+    // Every line is read whole, however long, and Y and N stand apart from the lines and each other, large
+    // enough for their letters, at any scale; the size line names the UID, which the model keeps apart.
+    void readable_data()
+    {
+        QTest::addColumn<double>("scale");
+        QTest::addColumn<QString>("info");
+        QTest::newRow("drawn size, stuck") << 1.0 << u"STUCK STN"_s;
+        QTest::newRow("scaled, a long line") << 1.5 << u"STUCK STONE ERROR- REMOVE MANUALLY"_s;
+    }
+    void readable()
+    {
+        QFETCH(double, scale);
+        QFETCH(QString, info);
+        UnitModel model;
+        dUnit unit(model);
+        unit.setScale(scale);
+        unit.Move(0, 0, 2295, 2775);
+        unit.show();
+        model.setUid(u"101"_s);
+        model.setSize(u"SIZE :1.0"_s);
+        model.setCount(u"Count: 999999"_s, 999999);
+        model.setInfo(info);
+        QCOMPARE(unit.findChild<QLabel *>(u"lblSize"_s)->text(), u"SIZE :1.0   UID 101"_s);
+        QCOMPARE(unit.caption2(), u"SIZE :1.0"_s);
+        QList<QRect> taken;
+        for (const char *name : {"lblName", "lblSize", "lblCount", "lblInfo"}) {
+            const auto *line = unit.findChild<QLabel *>(QLatin1String(name));
+            QVERIFY2(QFontMetrics(line->font()).horizontalAdvance(line->text()) <= line->width(), name);
+            taken << line->geometry();
+        }
+        for (const char *name : {"cYes", "cNo"}) {
+            const auto *b = unit.findChild<ctxPatchButton *>(QLatin1String(name));
+            const QFontMetricsF letters(b->font());
+            QVERIFY2(letters.height() * scale <= b->height()
+                         && letters.horizontalAdvance(b->Caption()) * scale * 2 < b->width(),
+                     name);
+            for (const QRect &other : std::as_const(taken))
+                QVERIFY2(!other.intersects(b->geometry()), name);
+            taken << b->geometry();
+        }
+    }
+
     // A single click on the name selects nothing, a double click does; All Units stands alone.
     void selectionByDoubleClickOnTheName()
     {
