@@ -735,6 +735,10 @@
         <source>%1 settings...</source>
         <translation>Ajustes de %1...</translation>
     </message>
+    <message>
+        <source>%1   UID %2</source>
+        <translation>%1   UID %2</translation>
+    </message>
 </context>
 <context>
     <name>frmVorn</name>
@@ -805,6 +809,26 @@
     <message>
         <source>No controller - F5</source>
         <translation>Sin controlador - F5</translation>
+    </message>
+    <message>
+        <source>%1 (%2)</source>
+        <translation>%1 (%2)</translation>
+    </message>
+    <message>
+        <source>Dispense</source>
+        <translation>Dispensar</translation>
+    </message>
+    <message>
+        <source>Add Design</source>
+        <translation>Añadir diseño</translation>
+    </message>
+    <message>
+        <source>Open Console</source>
+        <translation>Abrir consola</translation>
+    </message>
+    <message>
+        <source>Message filter</source>
+        <translation>Filtro de mensajes</translation>
     </message>
 </context>
 </TS>
