@@ -1,6 +1,9 @@
 #include "app/WindowLayout.h"
 
+#include "app/MessagePane.h"
 #include "common/Twips.h"
+#include "ninepatch/ctxPatchButton.h"
+#include "units/dUnit.h"
 
 #include <QWidget>
 #include <cmath>
@@ -39,10 +42,38 @@ QSize WindowLayout::canvasFor(double scale, QSize view) const
 
 void WindowLayout::setScale(double scale, QSize canvas)
 {
+    const bool rescaled = scale != m_scale;
     m_scale = scale;
+    if (rescaled) {
+        for (const auto &[widget, points] : std::as_const(m_c.fonts)) {
+            QFont f = widget->font();
+            f.setPointSizeF(points * scale);
+            widget->setFont(f);
+        }
+        m_c.txtOut->setScale(scale);
+        for (ctxPatchButton *b : m_canvas.findChildren<ctxPatchButton *>())
+            b->setScale(scale);
+    }
     m_canvas.resize(canvas);
     placeAll();
     layout();
+    if (rescaled) {
+        for (dUnit *panel : m_canvas.findChildren<dUnit *>())
+            panel->setScale(scale);
+    }
+}
+
+void WindowLayout::fit(QSize view, int scrollBarExtent)
+{
+    const double scale = scaleFor(view);
+    QSize room = view;
+    QSize canvas = canvasFor(scale, room);
+    for (int pass = 0; pass < 2; ++pass) {
+        room = QSize(view.width() - (canvas.height() > room.height() ? scrollBarExtent : 0),
+                     view.height() - (canvas.width() > room.width() ? scrollBarExtent : 0));
+        canvas = canvasFor(scale, room);
+    }
+    setScale(scale, canvas);
 }
 
 void WindowLayout::placeAll()

@@ -1,9 +1,12 @@
 #pragma once
 
+#include <QList>
 #include <QSize>
 #include <QtGlobal>
 #include <array>
+#include <utility>
 
+class MessagePane;
 class QWidget;
 
 // Where every control of the main window stands, in twips as the window was drawn, and how the lower part
@@ -33,7 +36,10 @@ public:
         QWidget *picContainer = nullptr, *picContainer2 = nullptr, *txtDesign = nullptr, *cmdDispense = nullptr,
                 *cmdAddDesign = nullptr;
         std::array<QWidget *, 11> txtNos{};
-        QWidget *txtOut = nullptr, *lblStatus = nullptr, *lblLink = nullptr, *cShow = nullptr, *cClearOut = nullptr;
+        MessagePane *txtOut = nullptr;
+        QWidget *lblStatus = nullptr, *lblLink = nullptr, *cShow = nullptr, *cClearOut = nullptr;
+        // The fonts scaled with the content, at their drawn size in points (the pane scales its own).
+        QList<std::pair<QWidget *, double>> fonts;
     };
 
     // window: whose size and place are stored; canvas: what the controls stand on.
@@ -45,8 +51,12 @@ public:
     // The canvas's size at that scale in a view this large: the content's, and any room the view has beyond.
     QSize canvasFor(double scale, QSize view) const;
     double scale() const { return m_scale; }
-    // Sets the factor and the canvas's size; every control is then placed again.
+    // Sets the factor and the canvas's size; every control is then placed again, and on a new factor its
+    // font, its face and the panels grow or shrink with it.
     void setScale(double scale, QSize canvas);
+    // The scale and the canvas for a view of this many pixels, whose scroll bars are this thick: a bar,
+    // where one is needed, takes its room from the other direction.
+    void fit(QSize view, int scrollBarExtent);
 
     // Every control at its place as drawn.
     void placeAll();

@@ -182,17 +182,18 @@ void frmVorn::buildControls()
         return b;
     };
     // Fonts are given at the drawn size and scaled with the window.
-    auto font = [this](QWidget *w, const char *family, double points) {
+    WindowLayout::Controls placed;
+    auto font = [&placed](QWidget *w, const char *family, double points) {
         w->setFont(makeFont(family, points));
-        m_fontPoints.append({w, points});
+        placed.fonts.append({w, points});
     };
-    auto list = [this, font](const char *name) {
+    auto list = [this, &font](const char *name) {
         auto *l = new QListWidget(m_canvas);
         l->setObjectName(QLatin1String(name));
         font(l, "Verdana", 12);
         return l;
     };
-    auto lineEdit = [font](QWidget *parent, const char *name) {
+    auto lineEdit = [&font](QWidget *parent, const char *name) {
         auto *e = new QLineEdit(parent);
         e->setObjectName(QLatin1String(name));
         font(e, "Verdana", 11.25);
@@ -242,7 +243,6 @@ void frmVorn::buildControls()
     m_cClearOut = button(m_canvas, "cClearOut", QT_TR_NOOP("Clear Output"));
     m_focusMark = new FocusMark(m_canvas);
 
-    WindowLayout::Controls placed;
     placed.lstDesign = m_lstDesign;
     placed.cmdRemoveDesign = m_cmdRemoveDesign;
     placed.cmdOpenConsole = m_cmdOpenConsole;
@@ -409,36 +409,7 @@ void frmVorn::showSettings()
 
 void frmVorn::layoutControls()
 {
-    // The scale the window's size gives, and the canvas for it; a scroll bar, where one is needed, takes
-    // its room from the other direction.
-    const QSize view = m_scroll->maximumViewportSize();
-    const double scale = m_layout->scaleFor(view);
-    const int bar = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, m_scroll);
-    QSize room = view;
-    QSize canvas = m_layout->canvasFor(scale, room);
-    for (int pass = 0; pass < 2; ++pass) {
-        room = QSize(view.width() - (canvas.height() > room.height() ? bar : 0),
-                     view.height() - (canvas.width() > room.width() ? bar : 0));
-        canvas = m_layout->canvasFor(scale, room);
-    }
-    if (scale != m_layout->scale()) {
-        for (const auto &[widget, points] : std::as_const(m_fontPoints)) {
-            QFont f = widget->font();
-            f.setPointSizeF(points * scale);
-            widget->setFont(f);
-        }
-        m_txtOut->setScale(scale);
-        for (ctxPatchButton *b : m_canvas->findChildren<ctxPatchButton *>(Qt::FindDirectChildrenOnly))
-            b->setScale(scale);
-        for (ctxPatchButton *b : m_picContainer2->findChildren<ctxPatchButton *>(Qt::FindDirectChildrenOnly))
-            b->setScale(scale);
-    }
-    const bool rescaled = scale != m_layout->scale();
-    m_layout->setScale(scale, canvas);
-    if (rescaled) {
-        for (dUnit *unit : std::as_const(m_units))
-            unit->setScale(scale);
-    }
+    m_layout->fit(m_scroll->maximumViewportSize(), style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, m_scroll));
     m_focusMark->follow();
 }
 

@@ -158,7 +158,6 @@ private:
     QScrollArea *m_scroll = nullptr;
     QWidget *m_canvas = nullptr; // what the controls stand on
     FocusMark *m_focusMark = nullptr;
-    QList<std::pair<QWidget *, double>> m_fontPoints; // fonts scaled with the window, at their drawn size
     std::array<QLineEdit *, 11> m_txtNos{};
 
     QMap<int, dUnit *> m_units; // the control array Unit: 0 is "All Units"
