@@ -27,11 +27,13 @@ WindowLayout::WindowLayout(const QWidget &window, QWidget &canvas, const Control
 
 double WindowLayout::scaleFor(QSize view) const
 {
-    const double width = twips::toPixels(ContentWidth, dpi());
-    const double height = twips::toPixels(ContentHeight, dpi());
-    const double least =
-        qMin(twips::toPixels(DefaultWidth, dpi()) / width, twips::toPixels(DefaultHeight, dpi()) / height);
-    return qMax(least, qMin(view.width() / width, view.height() / height));
+    // The content in a window of the default size: as large as fits. A larger window enlarges it by the
+    // lesser of its two ratios to that window.
+    const double width = twips::toPixels(DefaultWidth, dpi());
+    const double height = twips::toPixels(DefaultHeight, dpi());
+    const double atDefault =
+        qMin(width / twips::toPixels(ContentWidth, dpi()), height / twips::toPixels(ContentHeight, dpi()));
+    return atDefault * qMax(1.0, qMin(view.width() / width, view.height() / height));
 }
 
 QSize WindowLayout::canvasFor(double scale, QSize view) const
@@ -79,7 +81,7 @@ void WindowLayout::fit(QSize view, int scrollBarExtent)
 void WindowLayout::placeAll()
 {
     placeTwips(m_c.lstDesign, 120, 600, 2895, 4890);
-    placeTwips(m_c.cmdRemoveDesign, 2640, 225, 375, 375); // its foot on the list's head, not over it
+    placeTwips(m_c.cmdRemoveDesign, 2640, 210, 375, 375); // clear of the list below it
     placeTwips(m_c.cmdOpenConsole, 360, 5520, 2415, 615);
     placeTwips(m_c.txtCommand, 120, 6240, 2500, 405);
     placeTwips(m_c.cmdExecCommand, 2640, 6255, 375, 375);

@@ -45,8 +45,8 @@ public:
     // window: whose size and place are stored; canvas: what the controls stand on.
     WindowLayout(const QWidget &window, QWidget &canvas, const Controls &controls);
 
-    // The factor for a view of this many pixels: the content fills the view in the dimension it meets first,
-    // but is never smaller than it is in a window of the default size (a smaller view scrolls).
+    // The factor for a view of this many pixels: the content's in a window of the default size, times the
+    // lesser of the view's two ratios to that window; never less (a smaller view scrolls).
     double scaleFor(QSize view) const;
     // The canvas's size at that scale in a view this large: the content's, and any room the view has beyond.
     QSize canvasFor(double scale, QSize view) const;

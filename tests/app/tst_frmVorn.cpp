@@ -189,10 +189,11 @@ private slots:
         QTest::addColumn<QSize>("window");
         QTest::addColumn<double>("scale");
         QTest::addColumn<bool>("scrolls");
+        // The content's drawn width (1230 pixels) fits the default window's 1200.
         QTest::newRow("below the default size: it scrolls") << QSize(800, 500) << 0.9756 << true;
-        QTest::newRow("the default size: the content's width fits") << QSize(1200, 733) << 0.9756 << false;
-        QTest::newRow("1920 x 1080: the height's ratio") << QSize(1920, 1080) << 1.4734 << false;
-        QTest::newRow("tall and narrow: the width's ratio") << QSize(1300, 1400) << 1.0569 << false;
+        QTest::newRow("the default size") << QSize(1200, 733) << 0.9756 << false;
+        QTest::newRow("1920 x 1080: the height's ratio, 1080 / 733") << QSize(1920, 1080) << 1.4375 << false;
+        QTest::newRow("tall and narrow: the width's ratio, 1300 / 1200") << QSize(1300, 1400) << 1.0569 << false;
     }
     void scalesAndScrolls()
     {
