@@ -83,16 +83,10 @@ private slots:
         auto w = open();
         w->resize(400, 300);
         auto *table = w->findChild<QTableWidget *>(u"unitTable"_s);
-        const auto widths = [table] {
-            QList<int> list;
-            for (int c = 0; c < table->columnCount(); ++c)
-                list << table->columnWidth(c);
-            return list;
-        };
-        const QList<int> today = widths();
+        const QByteArray today = table->horizontalHeader()->saveState(); // the widths, among the rest
         w->showDays(Today.addDays(1 - days), Today);
         QTRY_VERIFY(!w->isLoading());
-        QCOMPARE(widths(), today);
+        QCOMPARE(table->horizontalHeader()->saveState(), today);
         QVERIFY(table->columnWidth(0) >= table->fontMetrics().horizontalAdvance(u"UNIT 12 LEFT FEEDER"_s));
         QCOMPARE(table->textElideMode(), Qt::ElideNone);
         QTEST(w->findChild<QLabel *>(u"lblWho"_s)->text(), "who");
