@@ -293,11 +293,10 @@ private slots:
     {
         QTest::addColumn<QByteArray>("bytes"); // null: the path is a folder
         QTest::addColumn<QFile::Permissions>("permissions");
-        QTest::addColumn<bool>("readable");
         const QByteArray ini = "[Settings]\r\nLeft=100\r\n";
         const QFile::Permissions rw = QFile::ReadOwner | QFile::WriteOwner;
-        QTest::newRow("no read permission") << ini << QFile::Permissions(QFile::WriteOwner) << false;
-        QTest::newRow("path is a folder") << QByteArray() << rw << false;
+        QTest::newRow("no read permission") << ini << QFile::Permissions(QFile::WriteOwner);
+        QTest::newRow("path is a folder") << QByteArray() << rw;
         // An editor's UTF-16 file would be garbage to us, and our write-back would destroy it.
         for (const auto encoding : {QStringEncoder::Utf16LE, QStringEncoder::Utf16BE}) {
             for (const auto flags : {QStringEncoder::Flag::WriteBom, QStringEncoder::Flag::Default}) {
@@ -305,17 +304,16 @@ private slots:
                 const QByteArray bytes = encode(QString::fromLatin1(ini));
                 QTest::addRow("UTF-16 %s%s", encoding == QStringEncoder::Utf16LE ? "LE" : "BE",
                               flags == QStringEncoder::Flag::Default ? " without a byte-order mark" : "")
-                    << bytes << rw << false;
+                    << bytes << rw;
             }
         }
-        QTest::newRow("17 MB") << ini + QByteArray(17 * 1000 * 1000, ' ') << rw << false;
+        QTest::newRow("17 MB") << ini + QByteArray(17 * 1000 * 1000, ' ') << rw;
     }
 
     void unreadableFile()
     {
         QFETCH(QByteArray, bytes);
         QFETCH(QFile::Permissions, permissions);
-        QFETCH(bool, readable);
         if (bytes.isNull()) {
             QVERIFY(QDir().mkpath(m_path));
         } else {
@@ -331,10 +329,10 @@ private slots:
             QCOMPARE(name, u"Vorn.ini"_s);
             ++reported;
         });
-        for (int i = 0; i < 2; ++i)
-            QCOMPARE(ReadIni({}, u"Settings"_s, u"Left"_s, u"0"_s, true), readable ? u"100"_s : u"0"_s);
+        for (int i = 0; i < 2; ++i) // the default, and no write-back over what could not be read
+            QCOMPARE(ReadIni({}, u"Settings"_s, u"Left"_s, u"0"_s, true), u"0"_s);
         mSettings::setUnreadableHandler({});
-        QCOMPARE(reported, readable ? 0 : 1); // once a run
+        QCOMPARE(reported, 1); // once a run
         QVERIFY(!IniFile::writeValue(m_path, u"Settings"_s, u"Top"_s, u"0"_s));
         if (bytes.isNull()) {
             QVERIFY(QFileInfo(m_path).isDir());
@@ -390,13 +388,12 @@ private slots:
         QTest::newRow("stored ~~~ read as missing, healed by write-back") << tilde << true << u"18000"_s << healed;
         QTest::newRow("value ~~~~ is a real value") << head + "width=~~~~\r\n" << true << u"~~~~"_s << same;
         QTest::newRow("empty value is not missing") << head + "width=\r\n" << true << QString() << same;
-        QTest::newRow("missing key added by write-back") << five << true << u"18000"_s << five + "width=18000\r\n";
         QTest::newRow("missing file without write-back is not created") << QByteArray() << false << u"18000"_s << same;
+        QTest::newRow("value cut at its NUL") << head + "width=180" + '\0' + "00\r\n" << true << u"180"_s << same;
         // Saved by an editor: the header must still be found, or a second [Settings] would be appended.
         const QByteArray bom = "\xEF\xBB\xBF";
         QTest::newRow("UTF-8 byte-order mark skipped and kept")
             << bom + five << true << u"18000"_s << bom + five + "width=18000\r\n";
-        QTest::newRow("value cut at its NUL") << head + "width=180" + '\0' + "00\r\n" << true << u"180"_s << same;
         const QByteArray long260 = QByteArray(26, 'x').repeated(10);
         QTest::newRow("value of 260 characters cut to 259")
             << head + "width=" + long260 << true << QString::fromLatin1(long260.left(259)) << same;
