@@ -1,7 +1,8 @@
 #pragma once
 
+#include "Files.h"
+
 #include <QDeadlineTimer>
-#include <QFile>
 #include <QProcess>
 
 #include <csignal>
@@ -48,11 +49,7 @@ public:
             && m_process.exitCode() == 0;
     }
     // What the simulator received since its start.
-    QByteArray trace() const
-    {
-        QFile f(m_folder + QStringLiteral("/trace.bin"));
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
+    QByteArray trace() const { return readFile(m_folder + QStringLiteral("/trace.bin")); }
 
 private:
     QString m_program;
