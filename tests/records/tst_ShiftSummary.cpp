@@ -1,3 +1,4 @@
+#include "Files.h"
 #include "records/JournalReader.h"
 #include "records/RunJournal.h"
 #include "records/ShiftSummary.h"
@@ -42,9 +43,7 @@ class tst_ShiftSummary : public QObject
     void writeDay(QDate day, const QByteArray &bytes)
     {
         QVERIFY(QDir().mkpath(journal::logFolder(m_dir.path())));
-        QFile f(journal::fileFor(m_dir.path(), day));
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(bytes);
+        QVERIFY(writeFile(journal::fileFor(m_dir.path(), day), bytes));
     }
 
 private slots:
@@ -154,10 +153,8 @@ private slots:
         for (qsizetype i = 0; i < days.size(); ++i)
             if (!days[i].isEmpty())
                 writeDay(Day.addDays(i), days[i]);
-        if (!pending.isEmpty()) {
-            QFile f(journal::pendingFor(m_dir.path()));
-            QVERIFY(f.open(QIODevice::WriteOnly) && f.write(pending) == pending.size());
-        }
+        if (!pending.isEmpty())
+            QVERIFY(writeFile(journal::pendingFor(m_dir.path()), pending));
 
         const ShiftSummary s = ShiftSummaryBuilder::readDays(m_dir.path(), Day, Day.addDays(rangeDays - 1));
         QCOMPARE(lines(s.unitRows()), units);
