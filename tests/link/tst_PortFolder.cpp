@@ -1,3 +1,4 @@
+#include "Files.h"
 #include "link/PortFolder.h"
 
 #include <QFile>
@@ -15,9 +16,8 @@ class tst_PortFolder : public QObject
     QString device(const QString &name)
     {
         QDir().mkpath(m_dir->filePath(u"dev"_s));
-        QFile f(m_dir->filePath(u"dev/"_s + name));
-        f.open(QIODevice::WriteOnly);
-        return QFileInfo(f.fileName()).canonicalFilePath();
+        writeFile(m_dir->filePath(u"dev/"_s + name), {});
+        return QFileInfo(m_dir->filePath(u"dev/"_s + name)).canonicalFilePath();
     }
     std::unique_ptr<PortFolder> ports()
     {
