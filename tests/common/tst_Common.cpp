@@ -1,5 +1,4 @@
 #include "common/LegacyTimer.h"
-#include "common/Markers.h"
 #include "common/NumberText.h"
 
 #include <QSignalSpy>
@@ -7,7 +6,7 @@
 
 using namespace Qt::Literals::StringLiterals;
 
-// The shared helpers: numbers as the console reads and writes them, the markers, the legacy timer.
+// The shared helpers: numbers as the console reads and writes them, the legacy timer.
 class tst_Common : public QObject
 {
     Q_OBJECT
@@ -44,13 +43,6 @@ private slots:
         QTEST(numtext::readInt32(text), "whole");
         QTEST(numtext::toInt32(value).value_or(0), "whole");
         QCOMPARE(numtext::read(numtext::plain(value)), value); // what is written reads back as itself
-    }
-
-    void markersIgnoreCase()
-    {
-        QVERIFY(containsNoCase(u"1\t101\t[f]\t25"_s, u"[F]"_s));
-        QVERIFY(containsNoCase(u"sent ok"_s, u"Sent OK"_s));
-        QVERIFY(!containsNoCase(u"[C]<"_s, u"[C]<-"_s));
     }
 
     void timerIntervals()

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Files.h"
+
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
@@ -51,15 +53,13 @@ public:
     // listener: the lines of the listener's block (TLS files, the login).
     bool start(const QByteArray &listener = QByteArrayLiteral("allow_anonymous true\n"))
     {
-        QFile conf(path(QStringLiteral("mosquitto.conf")));
+        const QString conf = path(QStringLiteral("mosquitto.conf"));
         // As root the broker would turn to a user of its own, who cannot read the test's folder.
-        if (!conf.open(QIODevice::WriteOnly)
-            || conf.write("user root\nlistener " + QByteArray::number(port) + " 127.0.0.1\n" + listener) < 0)
+        if (!writeFile(conf, "user root\nlistener " + QByteArray::number(port) + " 127.0.0.1\n" + listener))
             return false;
-        conf.close();
         m_listener = listener;
         m_process.setProcessChannelMode(QProcess::MergedChannels);
-        m_process.start(QStringLiteral("mosquitto"), {QStringLiteral("-c"), conf.fileName()});
+        m_process.start(QStringLiteral("mosquitto"), {QStringLiteral("-c"), conf});
         const auto up = [this] {
             return m_process.state() == QProcess::Running && ::close(loopbackSocket(port, false)) == 0;
         };

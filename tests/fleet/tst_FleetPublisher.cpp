@@ -35,10 +35,7 @@ class tst_FleetPublisher : public QObject
     static FleetConfig configFor(const Broker &broker)
     {
         FleetConfig c;
-        c.host = u"127.0.0.1"_s;
-        c.port = broker.port;
-        c.station = u"press1"_s;
-        c.connectTimeout = 1000;
+        c.host = u"127.0.0.1"_s, c.port = broker.port, c.station = u"press1"_s, c.connectTimeout = 1000;
         return c;
     }
     // Journal row i: the count asked is i, so the order of arrival can be read off the messages.
@@ -106,7 +103,6 @@ private slots:
         unit.setInfo(infoLine, number(shortfall));
         const QByteArray message = fleet::unitMessage(3, unit, u"2026-12-06T14:03:12"_s);
         QCOMPARE(message, R"({"unit":"UNIT 3","uid":"103",)" + fields + R"(,"time":"2026-12-06T14:03:12"})");
-        QVERIFY(QJsonDocument::fromJson(message).isObject());
     }
 
     // Today's totals as numbers; a yield only where stones were asked for and the numbers are numbers.
@@ -122,10 +118,6 @@ private slots:
             << QByteArray("T,A,UNIT 1,1,0,0,,no report,,\r\n")
             << QByteArray(
                    R"("asked":0,"complete":0,"counted":0,"runs":1,"short":0,"shortRuns":0,"stuck":0,"yield":null})");
-        QTest::newRow("a number past any double counts 0, as in the shift report")
-            << QByteArray("T,A,UNIT 1,1,1e999,3,,stuck,,\r\n")
-            << QByteArray(
-                   R"("asked":0,"complete":0,"counted":3,"runs":1,"short":0,"shortRuns":0,"stuck":1,"yield":null})");
     }
     void shiftTotals()
     {
@@ -331,10 +323,7 @@ private slots:
     void rowsTheBrokerRefuses()
     {
         Broker broker;
-        const auto acl = [&](const QByteArray &rules) {
-            QFile f(broker.path(u"acl"_s));
-            return f.open(QIODevice::WriteOnly) && f.write(rules) > 0;
-        };
+        const auto acl = [&](const QByteArray &rules) { return writeFile(broker.path(u"acl"_s), rules); };
         QVERIFY(acl("topic readwrite tessaloran/test/#\ntopic read tessaloran/#\ntopic write tessaloran/press1/status\n"
                     "topic write tessaloran/press1/unit/#\n"));
         QVERIFY(broker.start("allow_anonymous true\nacl_file " + broker.path(u"acl"_s).toUtf8() + "\n"));

@@ -150,9 +150,11 @@ private slots:
         QVERIFY(patch.DrawToDC(&device, target.x(), target.y(), target.width(), target.height()));
         QCOMPARE(text(device), expected);
         QVERIFY(!patch.DrawToDC(nullptr, 0, 0, 5, 5));
+        patch.Terminate();
+        QVERIFY(patch.Bitmap().isNull());
     }
 
-    // A failed load, from bytes or from a file, leaves no image behind, not even the one loaded before.
+    // A file loads; a failed load, from bytes or from a file, leaves no image behind, not even the one before.
     void failedLoadLeavesNothing_data()
     {
         QTest::addColumn<QByteArray>("bytes"); // null: a file that does not exist
@@ -168,19 +170,6 @@ private slots:
     void failedLoadLeavesNothing()
     {
         QFETCH(QByteArray, bytes);
-        cPatchImage patch;
-        QVERIFY(patch.LoadFromBitmap(picture({u"..#.."_s, u"#rgb#"_s, u"..#.."_s})));
-        QVERIFY(bytes.isNull() ? !patch.LoadFromFile(u"/no/such/face.png"_s) : !patch.LoadFromByteArray(bytes));
-        QVERIFY(patch.lastError().source.startsWith(bytes.isNull() ? u"cPatchImage.LoadFromFile"_s
-                                                                   : u"cPatchImage.LoadFromByteArray"_s));
-        QVERIFY(!patch.lastError().description.isEmpty() && patch.Bitmap().isNull());
-        QCOMPARE(patch.horizontalSegments(), PatchSegments{PatchSegment{}});
-        QCOMPARE(patch.contentMargins(), QMargins());
-        QVERIFY(render(patch, QSize(4, 4), QRect(0, 0, 4, 4)).isEmpty());
-    }
-
-    void loadFromFileAndTerminate()
-    {
         QTemporaryDir dir;
         const QString path = dir.filePath(u"face.png"_s);
         QVERIFY(picture({u"..#.."_s, u".ww.#"_s, u"#www."_s, u".ww.."_s, u"...#."_s}).save(path));
@@ -190,8 +179,13 @@ private slots:
         int w = -1, h = -1, x = -1, y = -1;
         QVERIFY(patch.CalcBoundingBox(0, 0, w, h, x, y));
         QCOMPARE(QRect(x, y, w, h), QRect(0, 0, 2, 2));
-        patch.Terminate();
-        QVERIFY(patch.Bitmap().isNull());
+        QVERIFY(bytes.isNull() ? !patch.LoadFromFile(u"/no/such/face.png"_s) : !patch.LoadFromByteArray(bytes));
+        QVERIFY(patch.lastError().source.startsWith(bytes.isNull() ? u"cPatchImage.LoadFromFile"_s
+                                                                   : u"cPatchImage.LoadFromByteArray"_s));
+        QVERIFY(!patch.lastError().description.isEmpty() && patch.Bitmap().isNull());
+        QCOMPARE(patch.horizontalSegments(), PatchSegments{PatchSegment{}});
+        QCOMPARE(patch.contentMargins(), QMargins());
+        QVERIFY(render(patch, QSize(4, 4), QRect(0, 0, 4, 4)).isEmpty());
     }
 
     void embeddedAtlasIsTheGeneratorsOutput()
@@ -212,12 +206,12 @@ private slots:
         QTest::addColumn<int>("index");
         QTest::addColumn<QList<int>>("across");
         QTest::addColumn<QList<int>>("down");
-        for (int i = 0; i < 41; ++i)
-            QTest::addRow("flat %d", i) << 0 << i << QList<int>{9, 1, 9} << QList<int>{9, 1, 9};
-        for (int i = 0; i < 11; ++i)
-            QTest::addRow("tall %d", i) << 1 << i << QList<int>{8, 1, 8} << QList<int>{9, 32, 9};
-        for (int i = 0; i < 8; ++i)
-            QTest::addRow("card %d", i) << 2 << i << QList<int>{9, 1, 9} << QList<int>{9, 1, 11};
+        for (const auto &[family, name, cells, across, down] :
+             {std::tuple{0, "flat", 41, QList{9, 1, 9}, QList{9, 1, 9}},
+              {1, "tall", 11, {8, 1, 8}, {9, 32, 9}},
+              {2, "card", 8, {9, 1, 9}, {9, 1, 11}}})
+            for (int i = 0; i < cells; ++i)
+                QTest::addRow("%s %d", name, i) << family << i << across << down;
     }
     void everyCellLoadsWithItsRunsAndMargins()
     {

@@ -135,34 +135,6 @@ private slots:
         QVERIFY(b.ButtonImageBitmap(0).isNull());
     }
 
-    void stateChangesPickTheirFaces()
-    {
-        ctxPatchButton b;
-        b.resize(40, 20);
-        for (const int state : {0, 1, 2})
-            b.setButtonImageBitmap(solidPatch(QList{Red, Green, Blue}[state]), state);
-        b.setButtonState(1);
-        b.render();
-        b.setButtonState(10);
-        // Two fades: hover to normal, then normal to pressed; the face faded from is the normal one.
-        QCOMPARE(b.previousFace().pixel(20, 10), Red);
-        QCOMPARE(b.currentFace().pixel(20, 10), Blue);
-
-        // Disabled without a disabled face: the normal face, at its own opacity.
-        ctxPatchButton d;
-        d.resize(30, 20);
-        d.setButtonImageBitmap(solidPatch(0xFF336699u), 0);
-        d.setButtonImageOpacity(0.8, 0);
-        d.setOpacity(0.5);
-        const QImage enabled = d.render();
-        d.setEnabledState(false);
-        QCOMPARE(d.ButtonState(), int(ctxPatchButton::StateDisabled));
-        QCOMPARE(d.render(), enabled);
-        QCOMPARE(d.faceOpacity(), 0.4);
-        d.setEnabledState(true);
-        QCOMPARE(d.ButtonState(), 0);
-    }
-
     void mouseSequences_data()
     {
         // "check N" compares the state, "right-" uses the right button, "swallow" zeroes every KeyPress, "suppress"
@@ -311,11 +283,30 @@ private slots:
         QCOMPARE(b.render(), hover.render());
 
         // No duration, or one that is no number, changes at once.
-        for (const double duration : {0.0, qQNaN(), qInf()}) {
+        for (const double duration : {qQNaN(), qInf(), 0.0}) {
             b.setAnimationDuration(duration);
             b.setButtonState(b.ButtonState() ^ Hover);
             QVERIFY(b.animationProgress() == 1.0 && !b.frameTimerActive());
         }
+        // Hover, then pressed: the face faded from is the normal one, not the hover face.
+        b.setButtonImageBitmap(solidPatch(Green), 2);
+        b.setButtonState(Hover);
+        b.render();
+        b.setButtonState(10);
+        QCOMPARE(b.previousFace().pixel(6, 3), Red);
+        QCOMPARE(b.currentFace().pixel(6, 3), Green);
+
+        // Disabled without a disabled face: the normal face, at its own opacity times the control's.
+        b.setButtonState(0);
+        b.setButtonImageOpacity(0.8, 0);
+        b.setOpacity(0.5);
+        const QImage enabled = b.render();
+        b.setEnabledState(false);
+        QCOMPARE(b.ButtonState(), int(ctxPatchButton::StateDisabled));
+        QCOMPARE(b.render(), enabled);
+        QCOMPARE(b.faceOpacity(), 0.4);
+        b.setEnabledState(true);
+        QCOMPARE(b.ButtonState(), 0);
     }
 
     // A picture replaces the caption, a zoom scales about the centre; an owner-draw host may change the client

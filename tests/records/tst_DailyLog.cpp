@@ -1,3 +1,4 @@
+#include "Files.h"
 #include "FullDisk.h"
 #include "records/DailyLog.h"
 
@@ -14,12 +15,6 @@ using namespace Qt::Literals::StringLiterals;
 class tst_DailyLog : public QObject
 {
     Q_OBJECT
-
-    static QByteArray read(const QString &path)
-    {
-        QFile f(path);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-    }
 
 private slots:
     // One file per day in the Log folder, extended and never replaced, 8-bit text, an entry per line. The
@@ -54,16 +49,15 @@ private slots:
         QDateTime now(day, QTime(23, 59, 59));
         DailyLog log(dir.path(), [&] { return now; });
         QVERIFY(QDir().mkpath(log.folder()));
-        QFile morning(log.fileFor(now));
-        QVERIFY(morning.open(QIODevice::WriteOnly) && morning.write("from the morning\r\n"));
-        morning.close();
+        const QString morning = log.fileFor(now);
+        QVERIFY(writeFile(morning, "from the morning\r\n"));
         for (const QString &text : {u"Zähler"_s, QString(), u"\r\n2024-07-26-23-59"_s})
             log.log(text);
         now = now.addSecs(2);
         log.log(u"after midnight"_s);
         QTEST(QDir(log.folder()).entryList(QDir::Files), "files");
-        QCOMPARE(read(morning.fileName()), QByteArray("from the morning\r\nZ\xe4hler\r\n\r\n\r\n2024-07-26-23-59\r\n"));
-        QCOMPARE(read(log.fileFor(now)), QByteArray("after midnight\r\n"));
+        QCOMPARE(readFile(morning), QByteArray("from the morning\r\nZ\xe4hler\r\n\r\n\r\n2024-07-26-23-59\r\n"));
+        QCOMPARE(readFile(log.fileFor(now)), QByteArray("after midnight\r\n"));
     }
 
     // Entries made while nothing can be written are held, and written in order to the file of their day
@@ -103,8 +97,7 @@ private slots:
         if (fullDisk) {
             full.emplace();
         } else { // nothing can be written there, as root too
-            QFile blocker(log->folder());
-            QVERIFY(blocker.open(QIODevice::WriteOnly));
+            QVERIFY(writeFile(log->folder(), {}));
         }
         QByteArray expected = header;
         if (lost > 0)
@@ -122,10 +115,10 @@ private slots:
         now = QDateTime(QDate(2024, 7, 27), QTime(0, 1));
         if (release == u"next entry") {
             log->log(u"next"_s);
-            QCOMPARE(read(log->fileFor(now)), header + "next\r\n");
+            QCOMPARE(readFile(log->fileFor(now)), header + "next\r\n");
         }
         log.reset();
-        QCOMPARE(read(dayFile), expected);
+        QCOMPARE(readFile(dayFile), expected);
     }
 };
 

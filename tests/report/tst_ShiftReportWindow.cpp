@@ -1,3 +1,4 @@
+#include "Files.h"
 #include "records/JournalReader.h"
 #include "records/RunJournal.h"
 #include "report/ShiftReportWindow.h"
@@ -44,19 +45,17 @@ private slots:
         // long name too.
         QVERIFY(QDir().mkpath(journal::logFolder(m_dir.path())));
         for (QDate day = Today.addDays(-29); day <= Today; day = day.addDays(1)) {
-            QFile f(journal::fileFor(m_dir.path(), day));
-            QVERIFY(f.open(QIODevice::WriteOnly));
             const QByteArray n = QByteArray::number(day.day());
-            f.write(RunJournal::Header + day.toString(u"yyyy-MM-ddT09:00:00"_s).toLatin1() + ",RING,UNIT 1,101," + n
-                    + "," + n + ",,complete,,\r\n");
+            QByteArray rows = RunJournal::Header + day.toString(u"yyyy-MM-ddT09:00:00"_s).toLatin1()
+                + ",RING,UNIT 1,101," + n + "," + n + ",,complete,,\r\n";
             if (day == Today)
-                f.write("2026-12-06T13:30:00,,UNIT 12 LEFT FEEDER,112,1000,,,not sent,,\r\n");
+                rows += "2026-12-06T13:30:00,,UNIT 12 LEFT FEEDER,112,1000,,,not sent,,\r\n";
             if (day == Today.addDays(-3)) // a week asks for more stones than a day's numbers are wide
-                f.write("2026-12-03T13:30:00,,UNIT 1,101,1234567,,,not sent,,\r\n");
+                rows += "2026-12-03T13:30:00,,UNIT 1,101,1234567,,,not sent,,\r\n";
+            QVERIFY(writeFile(journal::fileFor(m_dir.path(), day), rows));
         }
         mSettings::setProgramFolder(m_dir.path());
-        QFile ini(m_dir.filePath(u"Vorn.ini"_s));
-        QVERIFY(ini.open(QIODevice::WriteOnly) && ini.write("[MQTT]\r\nStation=press-3\r\n") > 0);
+        QVERIFY(writeFile(m_dir.filePath(u"Vorn.ini"_s), "[MQTT]\r\nStation=press-3\r\n"));
     }
 
     // The window names the station, the days and the shift's hours; its charts read without it; its columns
@@ -83,16 +82,10 @@ private slots:
         auto w = open();
         w->resize(400, 300);
         auto *table = w->findChild<QTableWidget *>(u"unitTable"_s);
-        const auto widths = [table] {
-            QList<int> list;
-            for (int c = 0; c < table->columnCount(); ++c)
-                list << table->columnWidth(c);
-            return list;
-        };
-        const QList<int> today = widths();
+        const QByteArray today = table->horizontalHeader()->saveState(); // the widths, among the rest
         w->showDays(Today.addDays(1 - days), Today);
         QTRY_VERIFY(!w->isLoading());
-        QCOMPARE(widths(), today);
+        QCOMPARE(table->horizontalHeader()->saveState(), today);
         QVERIFY(table->columnWidth(0) >= table->fontMetrics().horizontalAdvance(u"UNIT 12 LEFT FEEDER"_s));
         QCOMPARE(table->textElideMode(), Qt::ElideNone);
         QTEST(w->findChild<QLabel *>(u"lblWho"_s)->text(), "who");

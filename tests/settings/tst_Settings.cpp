@@ -1,3 +1,4 @@
+#include "../support/Files.h"
 #include "../support/FullDisk.h"
 #include "../support/Seeds.h"
 #include "settings/IniFile.h"
@@ -21,19 +22,6 @@ using namespace Qt::StringLiterals;
 using mSettings::ReadIni;
 
 namespace {
-
-QByteArray contents(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void put(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    QCOMPARE(file.write(bytes), bytes.size());
-}
 
 // The names and values the property test draws from; the 8-bit ones check that letter case folds beyond
 // ASCII too, the values that blanks around them and a later '=' survive.
@@ -149,7 +137,7 @@ private slots:
             const QByteArray before = randomFile(rng, eol, model);
             const bool exists = !before.isEmpty() || rng.bounded(2);
             if (exists)
-                put(path, bom + before);
+                QVERIFY(writeFile(path, bom + before));
             for (int op = 0; op < 25; ++op) {
                 const QString section = rng.pick(poolSections), key = rng.pick(poolKeys);
                 const QString value = rng.pick(poolValues);
@@ -162,7 +150,7 @@ private slots:
                 };
                 // One in four is tried on a full disk first: the file stays byte for byte, and a change it needed
                 // is reported as failed.
-                const auto state = [&] { return std::pair(QFile::exists(path), contents(path)); };
+                const auto state = [&] { return std::pair(QFile::exists(path), readFile(path)); };
                 const auto held = state();
                 const bool full = FullDisk::Works && rng.bounded(4) == 0, done = full && onFullDisk(operate);
                 QVERIFY(!full || state() == held);
@@ -181,7 +169,7 @@ private slots:
                     QCOMPARE(IniFile::readValue(path, checked[i], checked[i + 1]).value_or(u"-"_s),
                              model.value(modelKey(checked[i], checked[i + 1]), u"-"_s));
             }
-            const QByteArray after = contents(path);
+            const QByteArray after = readFile(path);
             QCOMPARE(after.startsWith("\xEF\xBB\xBF"), exists && !bom.isEmpty());
             QCOMPARE(keptLines(after.sliced(exists ? bom.size() : 0)), keptLines(before));
             QCOMPARE(QDir(dir.path()).entryList({u".*"_s}, QDir::Files | QDir::Hidden), QStringList());
@@ -226,11 +214,11 @@ private slots:
         QFETCH(QStringList, entry);
         QFETCH(QByteArray, after);
         if (!before.isNull())
-            put(m_path, before);
+            QVERIFY(writeFile(m_path, before));
         QCOMPARE(IniFile::writeValue(m_path, entry[0], entry[1], entry[2]), !after.isNull());
         if (after.isNull())
             mSettings::WriteIni(m_path, entry[0], entry[1], entry[2]);
-        QCOMPARE(contents(m_path), after.isNull() ? before : after);
+        QCOMPARE(readFile(m_path), after.isNull() ? before : after);
         if (after.isNull()) { // nor is a file made for it
             QFile::remove(m_path);
             QVERIFY(!IniFile::writeValue(m_path, entry[0], entry[1], entry[2]) && !QFile::exists(m_path));
@@ -259,7 +247,7 @@ private slots:
         QFETCH(bool, full);
         const QString path = why == u"long name" ? m_dir->filePath(QString(250, u'v')) : m_path;
         const QByteArray before = "[A]\r\nk=1\r\nlong=" + QByteArray(100, 'x') + "\r\n";
-        put(path, before);
+        QVERIFY(writeFile(path, before));
         const QString hard = m_dir->filePath(u"hard"_s);
         QCOMPARE(::link(QFile::encodeName(path).constData(), QFile::encodeName(hard).constData()), 0);
         const auto writable = qScopeGuard(
@@ -276,15 +264,15 @@ private slots:
         QVERIFY(IniFile::removeKey(path, u"A"_s, u"long"_s)); // a shorter file needs no room
         disk.reset();
         const QByteArray after = full ? "[A]\r\nk=1\r\n" : "[A]\r\nk=22\r\n";
-        QCOMPARE(contents(path), after);
-        QCOMPARE(contents(hard), why == u"renamed" ? before : after);
+        QCOMPARE(readFile(path), after);
+        QCOMPARE(readFile(hard), why == u"renamed" ? before : after);
         QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files | QDir::Hidden).size(), 2); // nothing left over
         if (why == u"renamed" && !full) { // a settings file linked from elsewhere stays linked
             const QString sym = m_dir->filePath(u"sym.ini"_s);
             QVERIFY(QFile::link(m_path, sym));
             QVERIFY(IniFile::writeValue(sym, u"A"_s, u"k"_s, u"3"_s));
             QVERIFY(QFileInfo(sym).isSymLink());
-            QCOMPARE(contents(m_path), "[A]\r\nk=3\r\n");
+            QCOMPARE(readFile(m_path), "[A]\r\nk=3\r\n");
         }
 #endif
     }
@@ -293,11 +281,10 @@ private slots:
     {
         QTest::addColumn<QByteArray>("bytes"); // null: the path is a folder
         QTest::addColumn<QFile::Permissions>("permissions");
-        QTest::addColumn<bool>("readable");
         const QByteArray ini = "[Settings]\r\nLeft=100\r\n";
         const QFile::Permissions rw = QFile::ReadOwner | QFile::WriteOwner;
-        QTest::newRow("no read permission") << ini << QFile::Permissions(QFile::WriteOwner) << false;
-        QTest::newRow("path is a folder") << QByteArray() << rw << false;
+        QTest::newRow("no read permission") << ini << QFile::Permissions(QFile::WriteOwner);
+        QTest::newRow("path is a folder") << QByteArray() << rw;
         // An editor's UTF-16 file would be garbage to us, and our write-back would destroy it.
         for (const auto encoding : {QStringEncoder::Utf16LE, QStringEncoder::Utf16BE}) {
             for (const auto flags : {QStringEncoder::Flag::WriteBom, QStringEncoder::Flag::Default}) {
@@ -305,21 +292,20 @@ private slots:
                 const QByteArray bytes = encode(QString::fromLatin1(ini));
                 QTest::addRow("UTF-16 %s%s", encoding == QStringEncoder::Utf16LE ? "LE" : "BE",
                               flags == QStringEncoder::Flag::Default ? " without a byte-order mark" : "")
-                    << bytes << rw << false;
+                    << bytes << rw;
             }
         }
-        QTest::newRow("17 MB") << ini + QByteArray(17 * 1000 * 1000, ' ') << rw << false;
+        QTest::newRow("17 MB") << ini + QByteArray(17 * 1000 * 1000, ' ') << rw;
     }
 
     void unreadableFile()
     {
         QFETCH(QByteArray, bytes);
         QFETCH(QFile::Permissions, permissions);
-        QFETCH(bool, readable);
         if (bytes.isNull()) {
             QVERIFY(QDir().mkpath(m_path));
         } else {
-            put(m_path, bytes);
+            QVERIFY(writeFile(m_path, bytes));
             QVERIFY(QFile::setPermissions(m_path, permissions));
             QFile probe(m_path);
             if ((!(permissions & QFile::ReadOwner) && probe.open(QIODevice::ReadOnly))
@@ -331,10 +317,10 @@ private slots:
             QCOMPARE(name, u"Vorn.ini"_s);
             ++reported;
         });
-        for (int i = 0; i < 2; ++i)
-            QCOMPARE(ReadIni({}, u"Settings"_s, u"Left"_s, u"0"_s, true), readable ? u"100"_s : u"0"_s);
+        for (int i = 0; i < 2; ++i) // the default, and no write-back over what could not be read
+            QCOMPARE(ReadIni({}, u"Settings"_s, u"Left"_s, u"0"_s, true), u"0"_s);
         mSettings::setUnreadableHandler({});
-        QCOMPARE(reported, readable ? 0 : 1); // once a run
+        QCOMPARE(reported, 1); // once a run
         QVERIFY(!IniFile::writeValue(m_path, u"Settings"_s, u"Top"_s, u"0"_s));
         if (bytes.isNull()) {
             QVERIFY(QFileInfo(m_path).isDir());
@@ -342,7 +328,7 @@ private slots:
         }
         QVERIFY(!IniFile::removeKey(m_path, u"Settings"_s, u"Left"_s));
         QVERIFY(QFile::setPermissions(m_path, QFile::ReadOwner | QFile::WriteOwner));
-        QCOMPARE(contents(m_path), bytes);
+        QCOMPARE(readFile(m_path), bytes);
     }
 
     // Reads come from memory until the file changes on disk, however it changes (by our own writes: the random
@@ -390,13 +376,12 @@ private slots:
         QTest::newRow("stored ~~~ read as missing, healed by write-back") << tilde << true << u"18000"_s << healed;
         QTest::newRow("value ~~~~ is a real value") << head + "width=~~~~\r\n" << true << u"~~~~"_s << same;
         QTest::newRow("empty value is not missing") << head + "width=\r\n" << true << QString() << same;
-        QTest::newRow("missing key added by write-back") << five << true << u"18000"_s << five + "width=18000\r\n";
         QTest::newRow("missing file without write-back is not created") << QByteArray() << false << u"18000"_s << same;
+        QTest::newRow("value cut at its NUL") << head + "width=180" + '\0' + "00\r\n" << true << u"180"_s << same;
         // Saved by an editor: the header must still be found, or a second [Settings] would be appended.
         const QByteArray bom = "\xEF\xBB\xBF";
         QTest::newRow("UTF-8 byte-order mark skipped and kept")
             << bom + five << true << u"18000"_s << bom + five + "width=18000\r\n";
-        QTest::newRow("value cut at its NUL") << head + "width=180" + '\0' + "00\r\n" << true << u"180"_s << same;
         const QByteArray long260 = QByteArray(26, 'x').repeated(10);
         QTest::newRow("value of 260 characters cut to 259")
             << head + "width=" + long260 << true << QString::fromLatin1(long260.left(259)) << same;
@@ -416,9 +401,9 @@ private slots:
         QFETCH(bool, writeBack);
         QFETCH(QByteArray, after);
         if (!file.isEmpty())
-            put(m_path, file);
+            QVERIFY(writeFile(m_path, file));
         QTEST(ReadIni({}, u"Settings"_s, u"width"_s, u"18000"_s, writeBack), "result");
-        QCOMPARE(contents(m_path), after.isNull() ? file : after);
+        QCOMPARE(readFile(m_path), after.isNull() ? file : after);
         QCOMPARE(QFile::exists(m_path), !file.isEmpty() || writeBack);
     }
 
@@ -428,7 +413,7 @@ private slots:
         for (const auto &[file, entries, count] :
              {std::tuple{"[Other]\r\nA=1\r\n"_ba, QStringList(), -7},
               {"[Designs]\nA = 1\n; old\nB=\n\n[Next]\nC=3\n"_ba, QStringList{u"A=1"_s, u"B="_s}, 2}}) {
-            put(m_path, file);
+            QVERIFY(writeFile(m_path, file));
             QString name;
             qint32 got = -7;
             QCOMPARE(mSettings::ReadIniSection(name, u"Designs"_s, got), entries);

@@ -59,7 +59,6 @@ public:
         while (!m_timers.empty())
             advance(m_timers.begin()->first.first - virtualMs);
     }
-    bool timersPending() const { return !m_timers.empty(); }
     QDateTime now() const override { return QDateTime(QDate(2024, 7, 26), QTime(14, 5)).addMSecs(virtualMs); }
     double monotonicSeconds() const override { return double(virtualMs) / 1000.0; }
     // Answered at once, with the prepared answer.

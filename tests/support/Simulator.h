@@ -1,7 +1,8 @@
 #pragma once
 
+#include "Files.h"
+
 #include <QDeadlineTimer>
-#include <QFile>
 #include <QProcess>
 
 #include <csignal>
@@ -32,25 +33,27 @@ public:
             m_process.waitForReadyRead(100);
             out += m_process.readAllStandardOutput();
         }
+        m_ready = QString::fromLocal8Bit(out.left(out.indexOf('\n'))).split(QLatin1Char(' '));
         return out.startsWith("ready: ");
     }
-    // SIGKILL leaves the port as an unplugged adapter does; SIGTERM lets the simulator tidy up.
-    void stop(int signal = SIGKILL)
+    // The words of the line it said once ready: "ready:", the port's link, "->", the device.
+    QStringList ready() const { return m_ready; }
+    // SIGKILL leaves the port as an unplugged adapter does; SIGTERM lets the simulator tidy up. True when it
+    // ended of its own accord, with exit code 0.
+    bool stop(int signal = SIGKILL)
     {
         if (m_process.state() == QProcess::NotRunning)
-            return;
+            return false;
         ::kill(pid_t(m_process.processId()), signal);
-        m_process.waitForFinished(15000);
+        return m_process.waitForFinished(15000) && m_process.exitStatus() == QProcess::NormalExit
+            && m_process.exitCode() == 0;
     }
     // What the simulator received since its start.
-    QByteArray trace() const
-    {
-        QFile f(m_folder + QStringLiteral("/trace.bin"));
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
+    QByteArray trace() const { return readFile(m_folder + QStringLiteral("/trace.bin")); }
 
 private:
     QString m_program;
     QString m_folder;
+    QStringList m_ready;
     QProcess m_process;
 };

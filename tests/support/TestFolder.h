@@ -2,6 +2,7 @@
 
 #include "FakeHost.h"
 #include "FakePlatform.h"
+#include "Files.h"
 #include "PtyPeer.h"
 #include "link/Comm1.h"
 #include "link/CommandSender.h"
@@ -25,17 +26,8 @@ struct TestFolder
         mSettings::setProgramFolder(dir.path());
     }
     QString path(const QString &name) const { return dir.filePath(name); }
-    void write(const QString &name, const QByteArray &bytes) const
-    {
-        QFile f(path(name));
-        if (f.open(QIODevice::WriteOnly))
-            f.write(bytes);
-    }
-    QByteArray read(const QString &name) const
-    {
-        QFile f(path(name));
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
+    void write(const QString &name, const QByteArray &bytes) const { writeFile(path(name), bytes); }
+    QByteArray read(const QString &name) const { return readFile(path(name)); }
     // What the file holds, without writing anything back.
     static QString stored(const SettingsSchema::Setting &s)
     {
