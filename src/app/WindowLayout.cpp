@@ -57,7 +57,8 @@ void WindowLayout::setScale(double scale, QSize canvas)
             b->setScale(scale);
     }
     m_canvas.resize(canvas);
-    placeAll();
+    if (rescaled) // a new size alone moves only the lower part
+        placeAll();
     layout();
     if (rescaled) {
         for (dUnit *panel : m_canvas.findChildren<dUnit *>())

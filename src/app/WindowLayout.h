@@ -73,10 +73,10 @@ public:
     TwipRect windowTwips() const;
 
 private:
-    double canvasDpi() const { return dpi() * m_scale; }
+    double canvasDpi() const { return dpi() * (m_scale > 0 ? m_scale : 1.0); }
 
     const QWidget &m_window;
     QWidget &m_canvas;
     Controls m_c;
-    double m_scale = 1.0;
+    double m_scale = 0; // none yet: the first setScale places everything
 };
