@@ -224,21 +224,25 @@ export class BoardView {
 
     render() {
         this.frame = 0;
+        for (const name of this.dirty)
+            if (!this.fleet.stations.has(name))
+                this.dirty.delete(name);
         const end = performance.now() + SliceMs;
         // The cards move only when one came or one's trouble changed: the order depends on nothing else.
         let reorder = false, made = 0;
-        for (const name of this.dirty) {
+        // Many at once (a board opening) in the board's order: a new card then goes after those drawn, and
+        // moves none of them.
+        const names = this.dirty.size > 1 ? this.fleet.sorted().map((st) => st.name).filter((n) => this.dirty.has(n)) : [...this.dirty];
+        for (const name of names) {
             const station = this.fleet.stations.get(name);
             let card = this.nodes.get(name);
-            if (station && !card) {
+            if (!card) {
                 if (made === NewCardsPerFrame)
                     continue;
                 ++made;
                 this.nodes.set(name, (card = new Card(name)));
             }
             this.dirty.delete(name);
-            if (!station)
-                continue;
             const before = card.trouble;
             card.update(station);
             reorder ||= card.trouble !== before;
