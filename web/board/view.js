@@ -189,9 +189,9 @@ function arrange(parent, nodes) {
 
 // The board's work in one frame at most: what is left waits for the next frame, so that no frame grows long
 // however many messages came in. A new card costs the browser far more to lay out and paint than a changed
-// one: a board opened on fifty stations fills over the first second, a few cards a frame.
+// one: a board opened on fifty stations fills over the first second or two, a card a frame.
 export const SliceMs = 4;
-export const NewCardsPerFrame = 2;
+export const NewCardsPerFrame = 1;
 
 // Keeps the page in step with the fleet, once per frame at most, touching only the cards that changed.
 export class BoardView {
