@@ -17,7 +17,7 @@ shift || true
 packages=(cmake g++ make qt6-base-dev qt6-serialport-dev qt6-charts-dev libqt6opengl6-dev qt6-l10n-tools
     qt6-tools-dev qt6-translations-l10n fonts-dejavu-core
     xvfb xauth dpkg-dev file desktop-file-utils poppler-utils pkg-config libmosquitto-dev mosquitto
-    mosquitto-clients openssl libssl-dev chromium help2man man-db)
+    mosquitto-clients openssl libssl-dev chromium xdotool help2man man-db)
 # Node.js and npm from Debian, unless a Node.js with its own npm is there already.
 command -v node >/dev/null || packages+=(nodejs)
 command -v npm >/dev/null || packages+=(npm)

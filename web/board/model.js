@@ -151,6 +151,33 @@ export function totals(station) {
     };
 }
 
+// Of the places items had (-1 for a new one), the items that keep theirs while the others move around them:
+// the longest run of rising places, so that a new order moves as few items as it can (one card that goes from
+// first to last moves alone, not the forty-nine it passes).
+export function steady(places) {
+    const tails = []; // tails[k]: the item ending the rising run of k + 1 items with the lowest last place
+    const before = [];
+    for (let i = 0; i < places.length; ++i) {
+        const p = places[i];
+        if (p < 0)
+            continue;
+        let lo = 0, hi = tails.length;
+        while (lo < hi) {
+            const mid = (lo + hi) >> 1;
+            if (places[tails[mid]] < p)
+                lo = mid + 1;
+            else
+                hi = mid;
+        }
+        before[i] = lo > 0 ? tails[lo - 1] : -1;
+        tails[lo] = i;
+    }
+    const keep = new Set();
+    for (let i = tails.length ? tails[tails.length - 1] : -1; i >= 0; i = before[i])
+        keep.add(i);
+    return keep;
+}
+
 // The fleet as the messages tell it. apply() returns what changed: the station's name (or null) and whether
 // the runs strip did.
 export class Fleet {

@@ -1,7 +1,7 @@
-// The board's DOM: a card per station, kept and changed in place, and the runs strip. Every text from the
-// network goes in as text, never as markup.
+// The board's DOM: a card per station and a chip per run, each made once and then changed in place, field by
+// field, only where a value changed. Every text from the network goes in as text, never as markup.
 
-import { runOutcome, runTone, totals, trouble } from './model.js';
+import { runOutcome, runTone, steady, totals, trouble } from './model.js';
 
 function el(tag, className, textContent) {
     const e = document.createElement(tag);
@@ -12,10 +12,33 @@ function el(tag, className, textContent) {
     return e;
 }
 
+// Written to the DOM only when the value differs from the last one written: an unchanged field costs the
+// browser no style or layout work.
+function setText(e, value) {
+    if (e.shown !== value)
+        e.textContent = e.shown = value;
+}
+function setClass(e, value) {
+    if (e.shownClass !== value)
+        e.className = e.shownClass = value;
+}
+function setHidden(e, hidden) {
+    if (e.hidden !== hidden)
+        e.hidden = hidden;
+}
+function setData(e, key, value) {
+    if (value == null)
+        delete e.dataset[key];
+    else if (e.dataset[key] !== value)
+        e.dataset[key] = value;
+}
+
 const fmt = (n) => (n == null ? '–' : Number.isInteger(n) ? String(n) : n.toFixed(1));
 // "2026-12-06T14:03:12" -> "14:03"
 export const clock = (time) => (/T(\d\d:\d\d)/.exec(time ?? '') ?? [])[1] ?? '';
 const sinceText = (ms) => new Date(ms).toTimeString().slice(0, 5);
+// Keeps a line its height while it says nothing, so that the card around it keeps its size.
+const Blank = '\u00a0';
 
 // What the card's status line says.
 export function statusLine(station) {
@@ -29,75 +52,113 @@ export function statusLine(station) {
     return 'no word yet';
 }
 
-function renderUnit(u) {
-    const tile = el('div', `unit ${u.state}`);
-    tile.dataset.unit = String(u.n);
-    tile.title = [u.name, u.uid && `UID ${u.uid}`, u.info].filter(Boolean).join(' · ');
-    tile.append(el('span', 'name', u.name.replace(/^UNIT\s+/i, '')), el('span', 'count', fmt(u.count)));
-    if (u.short != null && u.short !== 0)
-        tile.append(el('span', 'short', `−${fmt(u.short)}`));
-    else if (u.state === 'stuck')
-        tile.append(el('span', 'short', 'STUCK'));
-    return tile;
-}
-
-function renderTotals(station) {
-    const t = totals(station);
-    const box = el('div', 'totals');
-    if (!t) {
-        box.append(el('span', 'none', 'no shift summary'));
-        return box;
+class Tile {
+    constructor(n) {
+        this.el = el('div', 'unit');
+        this.el.dataset.unit = String(n);
+        this.name = el('span', 'name');
+        this.count = el('span', 'count');
+        this.short = el('span', 'short');
+        this.el.append(this.name, this.count, this.short);
     }
-    const item = (label, value, cls = '') => {
-        const d = el('div', `figure ${cls}`);
-        d.append(el('b', '', value), el('small', '', label));
-        return d;
-    };
-    box.append(
-        item('runs', fmt(t.runs)),
-        item('counted', `${fmt(t.counted)}/${fmt(t.asked)}`),
-        item('short', fmt(t.short), t.short > 0 ? 'bad' : ''),
-        item('stuck', fmt(t.stuck), t.stuck > 0 ? 'bad' : ''),
-        item('yield', t.yield == null ? '–' : `${fmt(t.yield)}%`, 'yield'),
-    );
-    box.dataset.runs = String(t.runs);
-    box.dataset.counted = String(t.counted);
-    return box;
-}
 
-function renderLast(station) {
-    const line = el('div', 'last');
-    const last = station.last;
-    if (!last) {
-        line.textContent = 'no run today';
-        return line;
+    update(u) {
+        setClass(this.el, `unit ${u.state}`);
+        const title = [u.name, u.uid && `UID ${u.uid}`, u.info].filter(Boolean).join(' · ');
+        if (this.el.title !== title)
+            this.el.title = title;
+        setText(this.name, u.name.replace(/^UNIT\s+/i, ''));
+        setText(this.count, fmt(u.count));
+        setText(this.short, u.short != null && u.short !== 0 ? `−${fmt(u.short)}` : u.state === 'stuck' ? 'STUCK' : Blank);
     }
-    line.classList.add(runTone(last.rows));
-    line.append(el('span', 'when', `Last run ${clock(last.time)}`));
-    if (last.design)
-        line.append(el('span', 'design', last.design));
-    line.append(el('span', 'outcome', runOutcome(last.rows)));
-    return line;
 }
 
-// A card's content built anew (cheap enough at 20 messages a second for 50 stations, and never out of
-// step), in the card given: the element stays, so the board around it is not laid out again.
-export function renderCard(station, card = el('article')) {
-    const t = trouble(station);
-    card.className = t ? `card trouble ${t}` : 'card';
-    card.dataset.station = station.name;
-    card.dataset.status = station.status;
-    if (t)
-        card.dataset.trouble = t;
-    else
-        delete card.dataset.trouble;
-    const head = el('header');
-    head.append(el('h2', '', station.name), el('span', 'status', statusLine(station)));
-    const units = el('div', 'units');
-    for (const n of [...station.units.keys()].sort((a, b) => a - b))
-        units.append(renderUnit(station.units.get(n)));
-    card.replaceChildren(head, units, renderTotals(station), renderLast(station));
-    return card;
+const Figures = [
+    ['runs', (t) => fmt(t.runs)],
+    ['counted', (t) => `${fmt(t.counted)}/${fmt(t.asked)}`],
+    ['short', (t) => fmt(t.short), (t) => t.short > 0],
+    ['stuck', (t) => fmt(t.stuck), (t) => t.stuck > 0],
+    ['yield', (t) => (t.yield == null ? '–' : `${fmt(t.yield)}%`)],
+];
+
+class Card {
+    constructor(name) {
+        this.el = el('article', 'card');
+        this.el.dataset.station = name;
+        this.trouble = undefined;
+        this.status = el('span', 'status');
+        const head = el('header');
+        head.append(el('h2', '', name), this.status);
+        this.units = el('div', 'units');
+        this.tiles = new Map(); // unit number -> Tile
+
+        this.totals = el('div', 'totals');
+        this.none = el('span', 'none', 'no shift summary');
+        this.figures = Figures.map(([label, , bad]) => {
+            const box = el('div', `figure${label === 'yield' ? ' yield' : ''}`);
+            const value = el('b', '', '–');
+            box.append(value, el('small', '', label));
+            return { box, value, label, bad };
+        });
+        this.totals.append(this.none, ...this.figures.map((f) => f.box));
+
+        this.last = el('div', 'last');
+        this.when = el('span', 'when');
+        this.design = el('span', 'design');
+        this.outcome = el('span', 'outcome');
+        this.last.append(this.when, this.design, this.outcome);
+        this.el.append(head, this.units, this.totals, this.last);
+    }
+
+    update(station) {
+        const t = trouble(station);
+        this.trouble = t;
+        setClass(this.el, t ? `card trouble ${t}` : 'card');
+        setData(this.el, 'status', station.status);
+        setData(this.el, 'trouble', t ?? undefined);
+        setText(this.status, statusLine(station));
+        this.updateUnits(station.units);
+        this.updateTotals(totals(station));
+        this.updateLast(station.last);
+    }
+
+    updateUnits(units) {
+        let added = false;
+        for (const [n, u] of units) {
+            let tile = this.tiles.get(n);
+            if (!tile) {
+                this.tiles.set(n, (tile = new Tile(n)));
+                added = true;
+            }
+            tile.update(u);
+        }
+        // A unit heard of for the first time: the tiles in the order of their numbers again (once a shift).
+        if (added)
+            this.units.replaceChildren(...[...this.tiles.keys()].sort((a, b) => a - b).map((n) => this.tiles.get(n).el));
+    }
+
+    updateTotals(t) {
+        setHidden(this.none, t != null);
+        for (let i = 0; i < this.figures.length; ++i) {
+            const f = this.figures[i];
+            setHidden(f.box, t == null);
+            if (!t)
+                continue;
+            setText(f.value, Figures[i][1](t));
+            setClass(f.box, `figure${f.label === 'yield' ? ' yield' : ''}${f.bad?.(t) ? ' bad' : ''}`);
+        }
+        setData(this.totals, 'runs', t ? String(t.runs) : undefined);
+        setData(this.totals, 'counted', t ? String(t.counted) : undefined);
+    }
+
+    updateLast(last) {
+        setClass(this.last, last ? `last ${runTone(last.rows)}` : 'last');
+        setText(this.when, last ? `Last run ${clock(last.time)}` : 'no run today');
+        setText(this.design, last?.design ?? '');
+        setHidden(this.design, !last?.design);
+        setText(this.outcome, last ? runOutcome(last.rows) : '');
+        setHidden(this.outcome, !last);
+    }
 }
 
 export function renderRun(run) {
@@ -111,7 +172,26 @@ export function renderRun(run) {
     return chip;
 }
 
-export const CardsPerFrame = 10;
+// Puts the children of parent in the order given, moving as few as it can (a node moved is laid out anew);
+// anything else it held goes.
+function arrange(parent, nodes) {
+    const wanted = [...nodes];
+    const kept = new Set(wanted);
+    for (const child of [...parent.children])
+        if (!kept.has(child))
+            child.remove();
+    const place = new Map([...parent.children].map((child, i) => [child, i]));
+    const stay = steady(wanted.map((node) => place.get(node) ?? -1));
+    for (let i = wanted.length - 1, next = null; i >= 0; next = wanted[i--])
+        if (!stay.has(i))
+            parent.insertBefore(wanted[i], next);
+}
+
+// The board's work in one frame at most: what is left waits for the next frame, so that no frame grows long
+// however many messages came in. A new card costs the browser far more to lay out and paint than a changed
+// one: a board opened on fifty stations fills over the first second or two, a card a frame.
+export const SliceMs = 4;
+export const NewCardsPerFrame = 1;
 
 // Keeps the page in step with the fleet, once per frame at most, touching only the cards that changed.
 export class BoardView {
@@ -120,7 +200,8 @@ export class BoardView {
         this.cards = cards;
         this.strip = strip;
         this.empty = empty;
-        this.nodes = new Map(); // station name -> card element
+        this.nodes = new Map(); // station name -> Card
+        this.chips = new Map(); // run -> its chip in the strip
         this.dirty = new Set();
         this.stripDirty = false;
         this.frame = 0;
@@ -143,35 +224,41 @@ export class BoardView {
 
     render() {
         this.frame = 0;
-        // A few cards a frame: a board opened on fifty stations fills over a few frames, none of them long.
-        let budget = CardsPerFrame;
-        for (const name of this.dirty) {
-            if (budget-- === 0)
-                break;
-            this.dirty.delete(name);
+        for (const name of this.dirty)
+            if (!this.fleet.stations.has(name))
+                this.dirty.delete(name);
+        const end = performance.now() + SliceMs;
+        // The cards move only when one came or one's trouble changed: the order depends on nothing else.
+        let reorder = false, made = 0;
+        // Many at once (a board opening) in the board's order: a new card then goes after those drawn, and
+        // moves none of them.
+        const names = this.dirty.size > 1 ? this.fleet.sorted().map((st) => st.name).filter((n) => this.dirty.has(n)) : [...this.dirty];
+        for (const name of names) {
             const station = this.fleet.stations.get(name);
-            if (!station)
-                continue;
-            this.nodes.set(name, renderCard(station, this.nodes.get(name)));
-        }
-        if (budget !== CardsPerFrame) {
-            // Moved only where the order changed: a card's place is kept while its neighbours are.
-            const order = this.fleet.sorted();
-            let at = this.cards.firstElementChild;
-            for (const s of order) {
-                const node = this.nodes.get(s.name);
-                if (!node)
-                    continue; // not drawn yet
-                if (node === at)
-                    at = at.nextElementSibling;
-                else
-                    this.cards.insertBefore(node, at);
+            let card = this.nodes.get(name);
+            if (!card) {
+                if (made === NewCardsPerFrame)
+                    continue;
+                ++made;
+                this.nodes.set(name, (card = new Card(name)));
             }
+            this.dirty.delete(name);
+            const before = card.trouble;
+            card.update(station);
+            reorder ||= card.trouble !== before;
+            if (performance.now() >= end)
+                break;
+        }
+        if (reorder) {
+            const order = this.fleet.sorted();
+            arrange(this.cards, order.flatMap((s) => this.nodes.get(s.name)?.el ?? []));
             this.empty.hidden = order.length > 0;
         }
         if (this.stripDirty) {
             this.stripDirty = false;
-            this.strip.replaceChildren(...this.fleet.strip.map(renderRun));
+            const chips = new Map(this.fleet.strip.map((run) => [run, this.chips.get(run) ?? renderRun(run)]));
+            arrange(this.strip, chips.values());
+            this.chips = chips;
         }
         if (this.dirty.size)
             this.frame = requestAnimationFrame(() => this.render());
