@@ -197,14 +197,15 @@ describe('the fleet board', { timeout: 240000 }, () => {
         xdotool('key', 'F9');
         // Both units have their final count: the run is over. Its rows go to the journal as the operator gives
         // each unit the verdict: Y on the panels of UNIT 1 and UNIT 3 (the panels stand 2495 twips apart from
-        // 3360 twips in, 600 down; Y at 2014, 1449 within a panel; 15 twips to the pixel).
+        // 3360 twips in, 600 down; Y's middle at 1832, 1115 within a panel; 15 twips to the pixel, and the
+        // window at its default size shows the content, drawn 1230 pixels wide, in 1200).
         await until('the run over', async () => {
             const { counts } = await card(Operated);
             return counts[0] === '12' && counts[2] === '4';
         }, 10000);
         for (const n of [1, 3]) {
-            const at = (twips) => String(Math.round(twips / 15));
-            xdotool('mousemove', '--window', window, at(3360 + n * 2495 + 2014), at(600 + 1449), 'click', '1');
+            const at = (twips) => String(Math.round((twips / 15) * (1200 / 1230)));
+            xdotool('mousemove', '--window', window, at(3360 + n * 2495 + 1832), at(600 + 1115), 'click', '1');
         }
         await until('the run on the page', async () => {
             const b = await board();
