@@ -830,5 +830,25 @@
         <source>Message filter</source>
         <translation>Meldungsfilter</translation>
     </message>
+    <message>
+        <source>Designs</source>
+        <translation>Designs</translation>
+    </message>
+    <message>
+        <source>Design name</source>
+        <translation>Designname</translation>
+    </message>
+    <message>
+        <source>Command</source>
+        <translation>Befehl</translation>
+    </message>
+    <message>
+        <source>Command catalogue</source>
+        <translation>Befehlskatalog</translation>
+    </message>
+    <message>
+        <source>Messages</source>
+        <translation>Meldungen</translation>
+    </message>
 </context>
 </TS>

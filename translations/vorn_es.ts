@@ -830,5 +830,25 @@
         <source>Message filter</source>
         <translation>Filtro de mensajes</translation>
     </message>
+    <message>
+        <source>Designs</source>
+        <translation>Diseños</translation>
+    </message>
+    <message>
+        <source>Design name</source>
+        <translation>Nombre del diseño</translation>
+    </message>
+    <message>
+        <source>Command</source>
+        <translation>Comando</translation>
+    </message>
+    <message>
+        <source>Command catalogue</source>
+        <translation>Catálogo de comandos</translation>
+    </message>
+    <message>
+        <source>Messages</source>
+        <translation>Mensajes</translation>
+    </message>
 </context>
 </TS>

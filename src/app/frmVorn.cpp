@@ -141,6 +141,11 @@ void frmVorn::addActions()
     m_cmdOpenConsole->setAccessibleName(tr("Open Console"));
     m_cShow->setAccessibleName(tr("Message filter"));
     m_cClearOut->setAccessibleName(tr("Clear Output"));
+    m_lstDesign->setAccessibleName(tr("Designs"));
+    m_txtDesign->setAccessibleName(tr("Design name"));
+    m_txtCommand->setAccessibleName(tr("Command"));
+    m_lstCommands->setAccessibleName(tr("Command catalogue"));
+    m_txtOut->setAccessibleName(tr("Messages"));
 
     // Tab goes down the design column, along the design row, to the command column and the pane; the
     // panels come after.
@@ -360,12 +365,14 @@ void frmVorn::showSettings()
         unit->setVisible(true);
         if (n == 0) {
             unit->setCaption1(tr("All Units"));
+            unit->setAccessibleName(unit->caption1());
             unit->setCaption2(QString());
             unit->setCaption3(QString());
             unit->setCaption4(QString());
             continue;
         }
         unit->setCaption1(unitName(n).shown);
+        unit->setAccessibleName(unit->caption1());
         // A screen reader says what a panel button does and to whom: "Id UNIT 2".
         for (ctxPatchButton *button : unit->findChildren<ctxPatchButton *>())
             button->setAccessibleName(button->Caption() + u' ' + unit->caption1());

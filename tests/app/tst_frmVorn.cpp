@@ -261,6 +261,9 @@ private slots:
         for (int i = 0; i < 40 && visited.size() < wanted.size(); ++i) {
             if (wanted.contains(focused()) && (visited.isEmpty() || visited.last() != focused()))
                 visited << focused();
+            // Every stop says what it is to a screen reader.
+            QAccessibleInterface *stop = QAccessible::queryAccessibleInterface(QApplication::focusWidget());
+            QVERIFY2(!stop->text(QAccessible::Name).isEmpty(), qPrintable(focused()));
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         }
         QCOMPARE(visited, wanted); // the boxes of units 4 to 10 are no stops: they take no count; a panel is one
