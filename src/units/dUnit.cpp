@@ -392,13 +392,13 @@ void dUnit::setScale(double scale)
 {
     if (!(scale > 0) || scale == m_scale)
         return;
-    // The panel keeps its place and size in twips, and everything in it grows with them.
-    const Rect place{twips::fromPixels(x(), dpi()), twips::fromPixels(y(), dpi()), twipsWidth(), twipsHeight()};
+    // The panel keeps the place and size in twips it was given, and everything in it grows with them.
     m_scale = scale;
     for (QWidget *child : m_children) {
         if (auto *b = qobject_cast<ctxPatchButton *>(child))
             b->setScale(scale);
     }
+    const Rect place = m_place;
     Move(place.left, place.top, place.width, place.height);
     layoutChildren();
 }
@@ -408,6 +408,7 @@ void dUnit::Move(double left, double top, double width, double height)
     const double d = dpi();
     if (width < 0 || height < 0)
         return;
+    m_place = {left, top, width, height};
     setGeometry(twips::toPixels(left, d), twips::toPixels(top, d), twips::toPixels(width, d),
                 twips::toPixels(height, d));
     // A hidden widget gets its resize event only when shown; its children are placed now all the same.

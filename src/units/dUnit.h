@@ -132,6 +132,7 @@ private:
     UnitModel *m_model = nullptr;
     qint32 m_otherColour = Idle; // the band's colour in the state Other
     double m_scale = 1.0;
+    unitlayout::Rect m_place{0, 0, InitialWidth, InitialHeight}; // as given to Move, in twips
     QPointer<ctxPatchButton> m_current; // the button the panel's focus goes to
     QMenu *m_menu = nullptr;
     bool m_settingsOffered = false;
