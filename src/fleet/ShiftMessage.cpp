@@ -70,7 +70,7 @@ QByteArray todaysShift(const QString &programFolder, const QDateTime &now, const
 {
     const QDate today = now.date();
     ShiftSummaryBuilder builder(today, today);
-    builder.setPending(journal::readFile(journal::pendingFor(programFolder)));
+    builder.setPending(journal::readPending(journal::pendingFor(programFolder)));
     // Row by row, as the report reads: a full day's file takes the memory of one row and of the latest run.
     // The rows of the latest run of the file are kept in the order written (the file keeps runs in time
     // order, but a recovered run may land after a later one).

@@ -273,6 +273,28 @@ Read parse(const QByteArray &bytes)
     return read;
 }
 
+QList<PendingRow> readPending(const QString &path)
+{
+    QFile file(path);
+    if (!QFileInfo(path).isFile() || file.size() > MaxFileBytes || !file.open(QIODevice::ReadOnly))
+        return {};
+    QList<PendingRow> rows;
+    Reader reader(
+        [&rows](const Reader::Item &item) {
+            if (item.row)
+                rows.append({*item.row, item.extra.value(1).toInt()});
+        },
+        {QStringLiteral("run"), QStringLiteral("earlier")});
+    reader.feed(file.readAll());
+    reader.finish();
+    return rows;
+}
+
+QStringList keyOf(const Row &row)
+{
+    return values(row).first(5);
+}
+
 Read readFile(const QString &path, const std::function<void(const Row &row)> &each)
 {
     QFile file(path);

@@ -85,6 +85,18 @@ QStringList fields(const QByteArray &row);
 // With each given, the rows are handed to it as they are read, and none is kept in the answer.
 Read readFile(const QString &path, const std::function<void(const Row &row)> &each = {});
 
+// A row of the pending file, with how many rows of its key (keyOf) its journal held before it was written.
+struct PendingRow
+{
+    Row row;
+    int earlier = 0;
+};
+// The rows of the pending file (earlier 0 where it has no such column, as an older console wrote it).
+QList<PendingRow> readPending(const QString &path);
+// What tells one unit's row of one run from the others as far as the journal's columns can: the time,
+// design, unit, UID and count asked.
+QStringList keyOf(const Row &row);
+
 // The day's runs file in the Log folder of a program folder.
 QString fileFor(const QString &programFolder, QDate day);
 QString logFolder(const QString &programFolder);

@@ -18,13 +18,6 @@ const QByteArray RunJournal::PendingHeader = Header.chopped(2) + ",run,earlier\r
 
 namespace {
 
-// What tells the row of one unit in one run from the rows of other units and other runs, whatever its
-// verdict, as far as the journal's columns can: time, design, unit, UID and count asked.
-QStringList keyOf(const QStringList &fields)
-{
-    return fields.first(5);
-}
-
 // The day's file: rows as CSV through the writer.
 class CsvFile : public JournalSink
 {
@@ -120,7 +113,7 @@ QByteArrayList RunJournal::recover(const QByteArray &pending, const std::functio
             QHash<QStringList, int> &keys = *it;
             journal::Reader dayReader([&keys](const journal::Reader::Item &item) {
                 if (item.row)
-                    ++keys[keyOf(journal::values(*item.row))];
+                    ++keys[journal::keyOf(*item.row)];
             });
             dayReader.feed(journalOf(day));
             dayReader.finish();
@@ -132,7 +125,7 @@ QByteArrayList RunJournal::recover(const QByteArray &pending, const std::functio
     constexpr int DaysLookedAt = 8;
     QSet<QStringList> seen;
     for (const Pending &p : rows) {
-        const QStringList key = keyOf(journal::values(p.row));
+        const QStringList key = journal::keyOf(p.row);
         const QStringList identity = key + QStringList{p.run, QString::number(p.earlier)};
         if (seen.contains(identity))
             continue;
@@ -317,7 +310,7 @@ void RunJournal::write(UnitRun &u, const QString &verdict, const QString &actual
 {
     u.written = true;
     const JournalRow row = rowOf(u, verdict, actual);
-    writeRow(row, QDate(), QString::number(m_runNumber), m_written[keyOf(journal::values(row))]++);
+    writeRow(row, QDate(), QString::number(m_runNumber), m_written[journal::keyOf(row)]++);
 }
 
 void RunJournal::writeRow(const JournalRow &row, QDate day, const QString &run, int earlier)
@@ -340,7 +333,7 @@ void RunJournal::keepPending()
         if (u.written)
             continue;
         const JournalRow row = rowOf(u, QString(), QString());
-        const QStringList key = keyOf(journal::values(row));
+        const QStringList key = journal::keyOf(row);
         rows += pendingRowOf(row, QString::number(m_runNumber), m_written.value(key) + open[key]++);
     }
     m_keeper(rows.isEmpty() ? rows : PendingHeader + rows);

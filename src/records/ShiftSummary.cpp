@@ -359,20 +359,12 @@ ShiftSummaryBuilder::ShiftSummaryBuilder(QDate from, QDate to)
     m_summary.counted.fill(0, from == to ? 24 : int(from.daysTo(to)) + 1);
 }
 
-namespace {
-
-// What tells the row of one unit in one run from every other row, whatever its verdict.
-bool sameRow(const journal::Row &a, const journal::Row &b)
+void ShiftSummaryBuilder::setPending(const QList<journal::PendingRow> &pending)
 {
-    return a.timeText == b.timeText && a.unit == b.unit && a.uid == b.uid && a.design == b.design && a.asked == b.asked;
-}
-
-} // namespace
-
-void ShiftSummaryBuilder::setPending(const journal::Read &pending)
-{
-    m_pending = pending.rows;
-    m_pendingWritten.fill(false, m_pending.size());
+    m_pending = pending;
+    m_written.clear();
+    for (const journal::PendingRow &p : pending)
+        m_written.insert(journal::keyOf(p.row), 0);
 }
 
 void ShiftSummaryBuilder::add(QDate day, const journal::Read &read)
@@ -389,23 +381,29 @@ void ShiftSummaryBuilder::add(QDate day, const journal::Read &read)
 void ShiftSummaryBuilder::addRow(QDate day, const journal::Row &row)
 {
     // A row written while the report read is in the file and may still be in the pending file: once.
-    for (qsizetype i = 0; i < m_pending.size(); ++i) {
-        if (!m_pendingWritten.at(i) && sameRow(m_pending.at(i), row))
-            m_pendingWritten[i] = true;
+    if (!m_written.isEmpty()) {
+        if (const auto it = m_written.find(journal::keyOf(row)); it != m_written.end())
+            ++*it;
     }
     sum(day, row);
 }
 
 void ShiftSummaryBuilder::addPending()
 {
-    for (qsizetype i = 0; i < m_pending.size(); ++i) {
-        const journal::Row &row = m_pending.at(i);
-        if (m_pendingWritten.at(i) || row.day < m_summary.from || row.day > m_summary.to)
+    // A pending row is in a file when the files hold more rows of its key than were written before it, so
+    // two runs of one design in one second stay two runs.
+    QSet<QStringList> seen; // a row listed twice is one row
+    for (const journal::PendingRow &p : std::as_const(m_pending)) {
+        const QStringList key = journal::keyOf(p.row);
+        const QStringList identity = key + QStringList{QString::number(p.earlier)};
+        if (p.row.day < m_summary.from || p.row.day > m_summary.to || m_written.value(key) > p.earlier
+            || seen.contains(identity))
             continue;
-        m_pendingWritten[i] = true;
+        seen.insert(identity);
         ++m_summary.inProgress;
-        sum(row.day, row);
+        sum(p.row.day, p.row);
     }
+    m_pending.clear();
 }
 
 void ShiftSummaryBuilder::sum(QDate day, const journal::Row &row)
@@ -484,7 +482,7 @@ ShiftSummary ShiftSummaryBuilder::readDays(const QString &programFolder, QDate f
                                            const std::function<bool()> &stop)
 {
     ShiftSummaryBuilder builder(from, to);
-    builder.setPending(journal::readFile(journal::pendingFor(programFolder)));
+    builder.setPending(journal::readPending(journal::pendingFor(programFolder)));
     for (QDate day = from; day <= to; day = day.addDays(1)) {
         if (stop && stop())
             break;

@@ -115,8 +115,9 @@ class ShiftSummaryBuilder
 public:
     ShiftSummaryBuilder(QDate from, QDate to);
 
-    // The rows of the run in progress, not written yet: they count unless a day's file holds them already.
-    void setPending(const journal::Read &pending);
+    // The rows of the run in progress, not written yet: they count unless a day's file holds them already
+    // (more rows of their key than were written before them).
+    void setPending(const QList<journal::PendingRow> &pending);
     // The rows of the day's file.
     void add(QDate day, const journal::Read &read);
     // One row of the day's file, as it is read.
@@ -137,8 +138,8 @@ private:
     void sum(QDate day, const journal::Row &row);
 
     ShiftSummary m_summary;
-    QList<journal::Row> m_pending;
-    QList<bool> m_pendingWritten;
+    QList<journal::PendingRow> m_pending;
+    QHash<QStringList, int> m_written; // of the pending rows' keys: how many rows the files read hold
     // Put in order once, at the end: the natural order of names costs too much for every row.
     QHash<QString, ShiftSummary::UnitTotals> m_units;
     QHash<QString, DesignRuns> m_designs;

@@ -141,6 +141,19 @@ private slots:
                   "2026-12-06T10:00:00,RING,UNIT 1,101,12,,,no report,,\r\n"
                   "2026-12-06T10:00:00,RING,UNIT 2,102,5,5,,complete,,\r\n"
                   "2026-12-07T00:00:01,RING,UNIT 2,102,5,5,,complete,,\r\n";
+        // A second run of the design in the same second, in progress: its UNIT 1 row has the key of the first
+        // run's, which the file holds, but not its place.
+        QTest::newRow("two runs in one second, the second in progress")
+            << QByteArrayList{H + "2026-12-06T09:00:00,RING,UNIT 1,101,12,12,,complete,OK,\r\n"} << 1
+            << QByteArray("UNIT 1,101,2,2,0,0,0,0,0,24,24,0,0,0,100.0,1,0\r\n"
+                          "UNIT 2,102,1,1,0,0,0,0,0,5,5,0,0,0,100.0,0,0\r\n"
+                          "total,,3,3,0,0,0,0,0,29,29,0,0,0,100.0,1,0\r\n")
+            << QStringList{u"RING,1,29,29,0,0,0,100.0"_s} << u"9=29"_s << 0
+            << RunJournal::PendingHeader
+                + "2026-12-06T09:00:00,RING,UNIT 1,101,12,12,,complete,OK,,1,0\r\n"
+                  "2026-12-06T09:00:00,RING,UNIT 1,101,12,12,,complete,,,2,1\r\n"
+                  "2026-12-06T09:00:00,RING,UNIT 2,102,5,5,,complete,,,2,0\r\n"
+                  "2026-12-06T09:00:00,RING,UNIT 2,102,5,5,,complete,,,2,0\r\n";
     }
     void summary()
     {
