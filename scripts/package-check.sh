@@ -98,6 +98,7 @@ expected_vorn="./usr/bin/vorn
 ./usr/share/icons/hicolor/48x48/apps/vorn.png
 ./usr/share/man/man1/vorn.1.gz
 ./usr/share/vorn/board/index.html
+./usr/share/vorn/board/link.js
 ./usr/share/vorn/board/vendor/mqtt.min.js
 ./usr/share/vorn/examples/Vorn.ini
 ./usr/share/vorn/examples/Vorn2.ini

@@ -1,5 +1,6 @@
 // Makes the page the broker serves from the board's sources: one index.html with the style sheet and the
-// modules inside it, and npm's MQTT client beside it as a plain script. Mosquitto's http_dir sends files
+// modules inside it; beside it npm's MQTT client and the link's worker script (link.js), which the page
+// fetches as text and starts as one worker. Mosquitto's http_dir sends files
 // without a Content-Type, and browsers run no module script, nor (Firefox) a style sheet, without one.
 //   node pack.mjs SOURCE_DIR MQTT_BUNDLE OUT_DIR
 import fs from 'node:fs';
@@ -12,7 +13,6 @@ const read = (name) => fs.readFileSync(path.join(source, name), 'utf8');
 export function wrapModule(name, code) {
     const exported = [];
     code = code
-        .replace(/^import\s+(\w+)\s+from\s+'\.\/vendor\/mqtt\.esm\.js';$/m, 'const $1 = globalThis.mqtt;')
         .replace(/^import\s+\{([^}]*)\}\s+from\s+'\.\/([\w.-]+)';$/gm, (_, names, from) => `const {${names}} = modules['${from}'];`)
         .replace(/^export\s+((?:async\s+)?function\*?|class|const|let)\s+(\w+)/gm, (_, kind, id) => {
             exported.push(id);
@@ -41,12 +41,14 @@ function pack() {
         .replace(/<link rel="stylesheet" href="board.css">/, () => `<style>\n${style}</style>`)
         .replace(/<script type="module" src="main.js"><\/script>\n/, '')
         // At the end of the body: a plain script runs where it stands, and the page must be there.
-        .replace(/<\/body>/, () => `<script src="vendor/mqtt.min.js"></script>\n<script>\n${script}</script>\n</body>`);
-    if (page.includes('href="board.css"') || page.includes('src="main.js"') || !page.includes('vendor/mqtt.min.js'))
+        .replace(/<\/body>/, () => `<script>\n${script}</script>\n</body>`);
+    if (page.includes('href="board.css"') || page.includes('src="main.js"') || !page.includes(script))
         throw new Error('index.html no longer names board.css and main.js as the packer expects');
     fs.mkdirSync(path.join(out, 'vendor'), { recursive: true });
     fs.writeFileSync(path.join(out, 'index.html'), page);
     fs.copyFileSync(bundle, path.join(out, 'vendor', 'mqtt.min.js'));
+    // The link's worker: the page fetches it with the client and starts the two as one script.
+    fs.copyFileSync(path.join(source, 'link.js'), path.join(out, 'link.js'));
 }
 
 if (process.argv[1] && path.resolve(process.argv[1]) === path.resolve(new URL(import.meta.url).pathname))

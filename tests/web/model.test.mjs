@@ -2,7 +2,7 @@
 // day's totals and the runs strip.
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
-import { Fleet, StripLength, parseTopic, runOutcome, steady, totals, trouble, unitFrom } from '../../web/board/model.js';
+import { Fleet, byName, StripLength, parseTopic, runOutcome, steady, totals, trouble, unitFrom } from '../../web/board/model.js';
 
 test('topics: the station, the leaf and the unit; anything else is no topic of the board', () => {
     const cases = [
@@ -48,6 +48,9 @@ test('cards: offline first, then a stuck unit, then the rest, each by name as a 
     // The stuck unit answers again: its station goes back among the rest.
     fleet.apply('tessaloran/press-2/unit/1', unit('answered'));
     assert.deepEqual(fleet.sorted().map((s) => s.name), ['press-9', 'press-10', 'press-1', 'press-2', 'Press-3']);
+    // Numbers by value, letters without case or accents; names equal so are still in a fixed order.
+    const names = ['press-10', 'presse-ol', 'press-2b', '', 'Presse-Öl', 'press-2', 'Press-3', 'a', 'press-02'];
+    assert.deepEqual(names.sort(byName), ['', 'a', 'press-02', 'press-2', 'press-2b', 'Press-3', 'press-10', 'Presse-Öl', 'presse-ol']);
     // The cards that keep their place in a new order (the old places, -1 for a new card): only the others move.
     const cases = [[[0, 1, 2], [0, 1, 2]], [[1, 2, 3, 0], [0, 1, 2]], [[3, 0, 1, 2], [1, 2, 3]], [[2, -1, 0, 1], [2, 3]], [[0, 5, 1, 2, 6, 3], [0, 2, 3, 5]], [[], []]];
     for (const [places, want] of cases)

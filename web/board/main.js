@@ -1,18 +1,12 @@
 // Connects the board to the broker that served it, over MQTT on websockets, as the read-only board user.
-// It only subscribes: it never publishes. A lost or refused connection is tried again after 1 s, then twice
-// as long each time up to 30 s, and the page says so meanwhile.
+// The link runs in a worker (link.js): the page itself only keeps the fleet and draws it.
 
-import mqtt from './vendor/mqtt.esm.js';
 import { Fleet, Subscriptions } from './model.js';
 import { BoardView } from './view.js';
-
-const MinBackoff = 1000;
-const MaxBackoff = 30000;
 
 const params = new URLSearchParams(location.search);
 const scheme = location.protocol === 'https:' ? 'wss' : 'ws';
 const broker = params.get('broker') || `${scheme}://${location.host}/mqtt`;
-const login = { username: params.get('user') ?? 'board', password: params.get('password') ?? 'board' };
 
 const fleet = new Fleet();
 const view = new BoardView(fleet, {
@@ -27,45 +21,31 @@ function say(state, text) {
     link.textContent = text;
 }
 
-let client = null;
-let backoff = MinBackoff;
-
-function connect() {
+// The worker is made of the MQTT client and link.js, fetched as text: the broker sends files without a type,
+// and a browser starts no worker from a script without one.
+async function start() {
     say('connecting', `Connecting to ${broker}…`);
-    const c = mqtt.connect(broker, {
-        ...login,
-        protocolVersion: 4,
-        clean: true,
-        keepalive: 30,
-        connectTimeout: 5000,
-        reconnectPeriod: 0, // the page backs off by itself
-    });
-    client = c;
-    c.on('connect', () => {
-        backoff = MinBackoff;
-        c.subscribe(Subscriptions, { qos: 1 }, (err) => {
-            if (err)
-                say('refused', `The broker refused the board's subscription: ${err.message}`);
-        });
-        say('up', 'Live');
-        view.refreshAll();
-    });
-    c.on('message', (topic, payload, packet) => view.changed(fleet.apply(topic, payload, packet.retain)));
-    c.on('error', (err) => {
-        if (/not authori[sz]ed|bad user/i.test(err.message))
-            say('refused', `The broker refused the board's login (${err.message})`);
-    });
-    c.on('close', () => {
-        if (client !== c)
-            return;
-        client = null;
-        c.end(true);
-        const wait = backoff;
-        backoff = Math.min(backoff * 2, MaxBackoff);
-        if (link.dataset.state !== 'refused')
-            say('down', `Broker not reachable: trying again in ${Math.round(wait / 1000)} s`);
-        setTimeout(connect, wait);
-    });
+    try {
+        const code = await Promise.all(['vendor/mqtt.min.js', 'link.js'].map(async (file) => {
+            const response = await fetch(file);
+            if (!response.ok)
+                throw new Error(`${file}: ${response.status} ${response.statusText}`);
+            return response.text();
+        }));
+        const worker = new Worker(URL.createObjectURL(new Blob([code.join('\n;\n')], { type: 'text/javascript' })));
+        worker.onmessage = ({ data }) => {
+            if (data.say)
+                say(...data.say);
+            if (data.up)
+                view.refreshAll();
+            for (const [topic, payload, retained] of data.messages ?? [])
+                view.changed(fleet.apply(topic, payload, retained));
+        };
+        worker.onerror = (e) => say('down', `The board's link to the broker failed: ${e.message}`);
+        worker.postMessage({ broker, username: params.get('user') ?? 'board', password: params.get('password') ?? 'board', subscriptions: Subscriptions });
+    } catch (e) {
+        say('down', `The board could not load its MQTT client (${e.message}): reload the page`);
+    }
 }
 
 // "offline since" and the tiles' times stay as they are; the clock in the corner moves.
@@ -74,4 +54,4 @@ const tick = () => (clockEl.textContent = new Date().toTimeString().slice(0, 5))
 tick();
 setInterval(tick, 10000);
 
-connect();
+start();

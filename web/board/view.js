@@ -189,9 +189,10 @@ function arrange(parent, nodes) {
 
 // The board's work in one frame at most: what is left waits for the next frame, so that no frame grows long
 // however many messages came in. A new card costs the browser far more to lay out and paint than a changed
-// one: a board opened on fifty stations fills over the first second or two, a card a frame.
+// one: a board opened on fifty stations fills over its first two seconds, a card every other frame, so that
+// the browser paints each before the next comes.
 export const SliceMs = 4;
-export const NewCardsPerFrame = 1;
+export const FramesPerNewCard = 2;
 
 // Keeps the page in step with the fleet, once per frame at most, touching only the cards that changed.
 export class BoardView {
@@ -205,6 +206,8 @@ export class BoardView {
         this.dirty = new Set();
         this.stripDirty = false;
         this.frame = 0;
+        this.renders = 0;
+        this.lastNewCard = -FramesPerNewCard; // the render that made a card last
     }
 
     changed({ station, strip }) {
@@ -229,7 +232,8 @@ export class BoardView {
                 this.dirty.delete(name);
         const end = performance.now() + SliceMs;
         // The cards move only when one came or one's trouble changed: the order depends on nothing else.
-        let reorder = false, made = 0;
+        let reorder = false;
+        let mayMake = ++this.renders - this.lastNewCard >= FramesPerNewCard;
         // Many at once (a board opening) in the board's order: a new card then goes after those drawn, and
         // moves none of them.
         const names = this.dirty.size > 1 ? this.fleet.sorted().map((st) => st.name).filter((n) => this.dirty.has(n)) : [...this.dirty];
@@ -237,9 +241,10 @@ export class BoardView {
             const station = this.fleet.stations.get(name);
             let card = this.nodes.get(name);
             if (!card) {
-                if (made === NewCardsPerFrame)
+                if (!mayMake)
                     continue;
-                ++made;
+                mayMake = false;
+                this.lastNewCard = this.renders;
                 this.nodes.set(name, (card = new Card(name)));
             }
             this.dirty.delete(name);
