@@ -4,7 +4,6 @@
 #include "app/MessagePane.h"
 #include "app/frmVorn.h"
 #include "ninepatch/ctxPatchButton.h"
-#include "records/RunJournal.h"
 #include "report/ShiftReportWindow.h"
 #include "units/dUnit.h"
 
@@ -134,7 +133,6 @@ private slots:
         m_window->close();
 
         const QList<QStringList> csv = parseCsv(QString::fromUtf8(m_folder->read(u"Log/24-07-26-Runs.csv"_s)));
-        QCOMPARE(csv.value(0).join(u',').toLatin1() + "\r\n", RunJournal::Header);
         QStringList results;
         for (const QStringList &row : csv.mid(1))
             results << (row.mid(0, 3) + row.mid(7, 3)).join(u',');

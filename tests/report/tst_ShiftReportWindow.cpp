@@ -182,7 +182,6 @@ private slots:
     {
         auto w = open();
         QCOMPARE(w->summary().total.counted, 6.0);
-        QCOMPARE(w->summary().station, u"press-3"_s);
         w->showDays(Today.addDays(-29), Today);
         QVERIFY(w->isLoading());
         w->showDays(Today.addDays(-1), Today.addDays(-1));

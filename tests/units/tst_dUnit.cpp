@@ -59,7 +59,6 @@ private slots:
         send("Fl on unit 5", "cFlush", 5, {}, ">,105,0\r\n");
         send("U on unit 4: script after the pause", "cUpd", 4, {}, ">UPD,104,0\r\n");
         send("H, UID 0", "cHome", 4, u"0"_s, {});
-        send("Id, UID empty", "cInit", 4, u""_s, {});
         send("U, UID text: no script either", "cUpd", 4, u"abc"_s, {});
         report("Y on All Units", "cYes", 0, {}, {}, u">>LAST OK - UNIT0"_s);
         report("Y on unit 12 (no count box)", "cYes", 12, {}, {}, u">>LAST OK - UNIT12"_s);
