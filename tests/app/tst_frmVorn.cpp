@@ -44,31 +44,6 @@ class tst_frmVorn : public QObject
     }
 
 private slots:
-    void storedPosition_data()
-    {
-        QTest::addColumn<QByteArray>("ini");
-        QTest::addColumn<QRectF>("twips");
-        QTest::newRow("as stored") << QByteArray("Left=150\r\nwidth=12000\r\nheight=9000\r\n")
-                                   << QRectF(150, 0, 12000, 9000);
-        // The test screen is 800 x 800 pixels: the default width is cut to it, the height fits.
-        QTest::newRow("off every screen, negative height: the defaults, no larger than the screen")
-            << QByteArray("Left=2000000000\r\nTop=2000000000\r\nheight=-1\r\n") << QRectF(0, 0, 12000, 11000);
-    }
-    void storedPosition()
-    {
-        QFETCH(QByteArray, ini);
-        QFETCH(QRectF, twips);
-        auto w = start("[Settings]\r\n" + ini);
-        const QRectF shown(w->twipsLeft(), w->twipsTop(), w->twipsWidth(), w->twipsHeight());
-        // As exact as one pixel (15 twips) allows.
-        QVERIFY2(
-            (shown.topLeft() - twips.topLeft()).manhattanLength() < 15 && qAbs(shown.width() - twips.width()) < 15
-                && qAbs(shown.height() - twips.height()) < 15,
-            qPrintable(u"%1 %2 %3 %4"_s.arg(shown.left()).arg(shown.top()).arg(shown.width()).arg(shown.height())));
-        w->close(); // stores where the window really was
-        QCOMPARE(TestFolder::stored(Setting(Key::Left)), QString::number(twips.left()));
-    }
-
     // The window on the settings file it finds. Nothing of a bad file is lost; one the console cannot read is
     // never rewritten, and the operator is told. Units sharing a UID are said once, at the start and when a
     // layout pass finds them. Only the boxes of the units there are take counts, and each says whose it is.
@@ -283,25 +258,38 @@ private slots:
         QCOMPARE(w->pane().text(), QString());
     }
 
-    // The pane's text zooms on its own, from the keyboard and the wheel, within its bounds, and the zoom
-    // is kept as "Pane Zoom"; a value that is no number is no zoom.
-    void paneZoom_data()
+    // The window comes up where it was, as exact as one pixel (15 twips) allows, and stores where it really was.
+    // The pane's text zooms on its own, from the keyboard and the wheel, within its bounds, and the zoom is kept
+    // as "Pane Zoom"; a value that is no number is no zoom.
+    void placeAndZoom_data()
     {
         QTest::addColumn<QByteArray>("stored");
+        QTest::addColumn<QRectF>("twips");
         QTest::addColumn<QString>("keys"); // +: Ctrl+plus, -: Ctrl+minus, 0: Ctrl+0, w: Ctrl+wheel up
         QTest::addColumn<int>("zoom");
-        QTest::newRow("none stored, two steps up") << QByteArray() << u"++"_s << 2;
-        QTest::newRow("kept from before, one down") << QByteArray("Pane Zoom=3\r\n") << u"-"_s << 2;
-        QTest::newRow("back to the pane's size") << QByteArray("Pane Zoom=5\r\n") << u"w0"_s << 0;
-        QTest::newRow("no number") << QByteArray("Pane Zoom=big\r\n") << u"w"_s << 1;
-        QTest::newRow("beyond the bounds") << QByteArray("Pane Zoom=99\r\n") << u"-"_s << MessagePane::MaxZoom - 1;
+        // The test screen is 800 x 800 pixels: the default width is cut to it, the height fits.
+        const QRectF defaults(0, 0, 12000, 11000);
+        QTest::newRow("as stored, no zoom stored, two steps up")
+            << QByteArray("Left=150\r\nwidth=12000\r\nheight=9000\r\n") << QRectF(150, 0, 12000, 9000) << u"++"_s << 2;
+        QTest::newRow("off every screen, negative height, a zoom beyond the bounds: the defaults, no larger")
+            << QByteArray("Left=2000000000\r\nTop=2000000000\r\nheight=-1\r\nPane Zoom=99\r\n") << defaults << u"-"_s
+            << MessagePane::MaxZoom - 1;
+        QTest::newRow("zoom kept from before, one down") << QByteArray("Pane Zoom=3\r\n") << defaults << u"-"_s << 2;
+        QTest::newRow("back to the pane's size") << QByteArray("Pane Zoom=5\r\n") << defaults << u"w0"_s << 0;
+        QTest::newRow("a zoom that is no number") << QByteArray("Pane Zoom=big\r\n") << defaults << u"w"_s << 1;
     }
-    void paneZoom()
+    void placeAndZoom()
     {
         QFETCH(QByteArray, stored);
+        QFETCH(QRectF, twips);
         QFETCH(QString, keys);
         QFETCH(int, zoom);
         auto w = start("[Settings]\r\n" + stored);
+        const QRectF shown(w->twipsLeft(), w->twipsTop(), w->twipsWidth(), w->twipsHeight());
+        QVERIFY2(
+            (shown.topLeft() - twips.topLeft()).manhattanLength() < 15 && qAbs(shown.width() - twips.width()) < 15
+                && qAbs(shown.height() - twips.height()) < 15,
+            qPrintable(u"%1 %2 %3 %4"_s.arg(shown.left()).arg(shown.top()).arg(shown.width()).arg(shown.height())));
         MessagePane &pane = w->pane();
         const double base = pane.font().pointSizeF() - pane.zoom();
         for (const QChar key : keys) {
@@ -320,6 +308,8 @@ private slots:
         QCOMPARE(pane.zoom(), zoom);
         QCOMPARE(pane.font().pointSizeF(), base + zoom);
         QCOMPARE(TestFolder::stored(Setting(Key::PaneZoom)), QString::number(zoom));
+        w->close(); // stores where the window really was
+        QCOMPARE(TestFolder::stored(Setting(Key::Left)), QString::number(twips.left()));
     }
 
     // A full disk: the settings file's failure is said once until a write succeeds again; the log says how
