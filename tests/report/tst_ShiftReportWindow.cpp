@@ -58,33 +58,52 @@ private slots:
         QVERIFY(writeFile(m_dir.filePath(u"Vorn.ini"_s), "[MQTT]\r\nStation=press-3\r\n"));
     }
 
-    // The window names the station, the days and the shift's hours; its charts read without it; its columns
-    // keep their widths from today to the days picked, and a unit's name is never cut, however small the window.
-    void whoAndCharts_data()
+    // The days are picked at their ends; a range runs forward and spans at most a year, however the operator
+    // moves them. The window names the station, the days and the shift's hours; its charts read without it; its
+    // columns keep their widths from today to the days picked, and a unit's name is never cut, however small
+    // the window.
+    void pickedDays_data()
     {
-        QTest::addColumn<int>("days");
+        QTest::addColumn<bool>("moveFrom"); // else the last day
+        QTest::addColumn<QDate>("to"); // where the end moved goes, and where the range shown starts
+        QTest::addColumn<QDate>("until");
         QTest::addColumn<QString>("who");
         QTest::addColumn<QStringList>("axes"); // the titles: the result chart's, then the stones chart's
         QTest::addColumn<int>("labels"); // under the stones chart
+        const QString station = u"Station: press-3   "_s;
+        const QStringList hours{u"unit"_s, u"runs"_s, u"hour of the day"_s, u"stones"_s},
+            days{u"unit"_s, u"runs"_s, u"day"_s, u"stones"_s};
         QTest::newRow("today, every hour labelled")
-            << 1 << u"Station: press-3   Day: 26-12-06   Runs from 2026-12-06 09:00:00 to 2026-12-06 13:30:00"_s
-            << QStringList{u"unit"_s, u"runs"_s, u"hour of the day"_s, u"stones"_s} << 24;
-        QTest::newRow("a week, every day labelled, the yield beside")
-            << 7
-            << u"Station: press-3   Days: 26-11-30 to 26-12-06 (7 days)   Runs from 2026-11-30 09:00:00 to "
-               "2026-12-06 13:30:00"_s
-            << QStringList{u"unit"_s, u"runs"_s, u"day"_s, u"stones"_s} << 7;
+            << true << Today << Today
+            << station + u"Day: 26-12-06   Runs from 2026-12-06 09:00:00 to 2026-12-06 13:30:00"_s << hours << 24;
+        QTest::newRow("from moved back six days: a week, every day labelled, the yield beside")
+            << true << Today.addDays(-6) << Today
+            << station + u"Days: 26-11-30 to 26-12-06 (7 days)   Runs from 2026-11-30 09:00:00 to 2026-12-06 13:30:00"_s
+            << days << 7;
+        QTest::newRow("from moved past the last day")
+            << true << Today.addDays(3) << Today.addDays(3) << station + u"Day: 26-12-09   No runs"_s << hours << 24;
+        QTest::newRow("the last day moved before the first")
+            << false << Today.addDays(-2) << Today.addDays(-2)
+            << station + u"Day: 26-12-04   Runs from 2026-12-04 09:00:00 to 2026-12-04 09:00:00"_s << hours << 24;
+        QTest::newRow("from moved two years back: a year, a label a week")
+            << true << Today.addYears(-2) << Today.addYears(-2).addDays(365)
+            << station + u"Days: 24-12-06 to 25-12-06 (366 days)   No runs"_s << days << 53;
     }
-    void whoAndCharts()
+    void pickedDays()
     {
-        QFETCH(int, days);
+        QFETCH(bool, moveFrom);
+        QFETCH(QDate, to);
+        QFETCH(QDate, until);
         QFETCH(QStringList, axes);
         auto w = open();
         w->resize(400, 300);
         auto *table = w->findChild<QTableWidget *>(u"unitTable"_s);
         const QByteArray today = table->horizontalHeader()->saveState(); // the widths, among the rest
-        w->showDays(Today.addDays(1 - days), Today);
+        w->findChild<QDateEdit *>(moveFrom ? u"dateFrom"_s : u"dateTo"_s)->setDate(to);
         QTRY_VERIFY(!w->isLoading());
+        QCOMPARE(w->summary().from, to);
+        QCOMPARE(w->summary().to, until);
+        QCOMPARE(w->findChild<QDateEdit *>(u"dateTo"_s)->date(), until);
         QCOMPARE(table->horizontalHeader()->saveState(), today);
         QVERIFY(table->columnWidth(0) >= table->fontMetrics().horizontalAdvance(u"UNIT 12 LEFT FEEDER"_s));
         QCOMPARE(table->textElideMode(), Qt::ElideNone);
@@ -98,7 +117,7 @@ private slots:
         QCOMPARE(titles, axes);
         QTEST(int(qobject_cast<QCategoryAxis *>(stones->axes(Qt::Horizontal).front())->count()), "labels");
         QVERIFY(results->legend()->reverseMarkers()); // the legend reads as the stack, top first
-        QCOMPARE(w->findChild<QChartView *>(u"yieldChart"_s)->isVisibleTo(w.get()), days > 1);
+        QCOMPARE(w->findChild<QChartView *>(u"yieldChart"_s)->isVisibleTo(w.get()), to < until);
     }
 
     // "Save PDF" asks where, with the default name and folder offered; the note line says what came of it,
@@ -154,35 +173,11 @@ private slots:
         QVERIFY2(note.isEmpty() ? text.isEmpty() : text.startsWith(note), qPrintable(text));
     }
 
-    // A range runs forward and spans at most a year, however the operator moves its ends.
-    void pickerKeepsARange_data()
-    {
-        QTest::addColumn<bool>("moveFrom");
-        QTest::addColumn<QDate>("to"); // where the end moved goes, and where the range shown starts
-        QTest::addColumn<QDate>("until");
-        QTest::newRow("from moved back a week") << true << Today.addDays(-7) << Today;
-        QTest::newRow("from moved past the last day") << true << Today.addDays(3) << Today.addDays(3);
-        QTest::newRow("the last day moved before the first") << false << Today.addDays(-2) << Today.addDays(-2);
-        QTest::newRow("from moved two years back") << true << Today.addYears(-2) << Today.addYears(-2).addDays(365);
-    }
-    void pickerKeepsARange()
-    {
-        QFETCH(bool, moveFrom);
-        QFETCH(QDate, to);
-        auto w = open();
-        w->findChild<QDateEdit *>(moveFrom ? u"dateFrom"_s : u"dateTo"_s)->setDate(to);
-        QTRY_VERIFY(!w->isLoading());
-        QCOMPARE(w->summary().from, to);
-        QTEST(w->summary().to, "until");
-        QTEST(w->findChild<QDateEdit *>(u"dateTo"_s)->date(), "until");
-    }
-
     // Days picked while a month is being read: what is shown is the last pick, never the month read late.
     void thePickWhileReadingWins()
     {
         auto w = open();
         QCOMPARE(w->summary().total.counted, 6.0);
-        QCOMPARE(w->summary().station, u"press-3"_s);
         w->showDays(Today.addDays(-29), Today);
         QVERIFY(w->isLoading());
         w->showDays(Today.addDays(-1), Today.addDays(-1));

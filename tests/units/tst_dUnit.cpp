@@ -59,7 +59,6 @@ private slots:
         send("Fl on unit 5", "cFlush", 5, {}, ">,105,0\r\n");
         send("U on unit 4: script after the pause", "cUpd", 4, {}, ">UPD,104,0\r\n");
         send("H, UID 0", "cHome", 4, u"0"_s, {});
-        send("Id, UID empty", "cInit", 4, u""_s, {});
         send("U, UID text: no script either", "cUpd", 4, u"abc"_s, {});
         report("Y on All Units", "cYes", 0, {}, {}, u">>LAST OK - UNIT0"_s);
         report("Y on unit 12 (no count box)", "cYes", 12, {}, {}, u">>LAST OK - UNIT12"_s);
@@ -114,51 +113,33 @@ private slots:
         QCOMPARE(m_rig->host.logged, line.isEmpty() ? QStringList() : QStringList{line});
     }
 
-    // The panel draws its model; a band colour set on the panel that names no state reads back as set.
+    // The panel draws its model; a band colour set on the panel that names no state reads back as set. Every
+    // line is read whole, however long, and Y and N stand apart from the lines and each other, large enough
+    // for their letters, at any scale; the size line names the UID, which the model keeps apart.
     void drawsItsModel_data()
     {
         QTest::addColumn<int>("state");
         QTest::addColumn<qint32>("colour"); // set on the panel after the model's state; 0: none
         QTest::addColumn<int>("drawn"); // the model's state then
         QTest::addColumn<qint32>("band");
-        QTest::newRow("stuck") << int(UnitState::Stuck) << 0 << int(UnitState::Stuck) << dUnit::Stuck;
-        QTest::newRow("answered earlier")
-            << int(UnitState::Answered) << 0 << int(UnitState::Answered) << dUnit::AnsweredEarlier;
+        QTest::addColumn<double>("scale");
+        QTest::addColumn<QString>("info");
+        QTest::newRow("stuck, drawn size")
+            << int(UnitState::Stuck) << 0 << int(UnitState::Stuck) << dUnit::Stuck << 1.0 << u"STUCK STN"_s;
+        QTest::newRow("answered earlier, scaled, a long line")
+            << int(UnitState::Answered) << 0 << int(UnitState::Answered) << dUnit::AnsweredEarlier << 1.5
+            << u"STUCK STONE ERROR- REMOVE MANUALLY"_s;
         QTest::newRow("a state's colour on the panel")
-            << int(UnitState::Idle) << dUnit::Answered << int(UnitState::Answering) << dUnit::Answered;
-        QTest::newRow("a colour of no state") << int(UnitState::Stuck) << 0x123456 << int(UnitState::Other) << 0x123456;
+            << int(UnitState::Idle) << dUnit::Answered << int(UnitState::Answering) << dUnit::Answered << 1.0
+            << QString();
+        QTest::newRow("a colour of no state")
+            << int(UnitState::Stuck) << 0x123456 << int(UnitState::Other) << 0x123456 << 1.0 << QString();
     }
     void drawsItsModel()
     {
         QFETCH(int, state);
         QFETCH(qint32, colour);
         QFETCH(qint32, band);
-        UnitModel model;
-        dUnit unit(model);
-        model.setState(UnitState(state));
-        model.setChecked(true);
-        model.setCount(u"Count: 12"_s, 12);
-        if (colour)
-            unit.setState(colour);
-        QTEST(int(model.state()), "drawn");
-        QCOMPARE(unit.State(), band);
-        QCOMPARE(unit.findChild<QWidget *>(u"picShadow"_s)->palette().color(QPalette::Window), olecolor::toColor(band));
-        QCOMPARE(unit.findChild<QLabel *>(u"lblName"_s)->palette().color(QPalette::WindowText),
-                 olecolor::toColor(dUnit::CheckedColour));
-        QCOMPARE(unit.findChild<QLabel *>(u"lblCount"_s)->text(), u"Count: 12"_s);
-    }
-
-    // Every line is read whole, however long, and Y and N stand apart from the lines and each other, large
-    // enough for their letters, at any scale; the size line names the UID, which the model keeps apart.
-    void readable_data()
-    {
-        QTest::addColumn<double>("scale");
-        QTest::addColumn<QString>("info");
-        QTest::newRow("drawn size, stuck") << 1.0 << u"STUCK STN"_s;
-        QTest::newRow("scaled, a long line") << 1.5 << u"STUCK STONE ERROR- REMOVE MANUALLY"_s;
-    }
-    void readable()
-    {
         QFETCH(double, scale);
         QFETCH(QString, info);
         UnitModel model;
@@ -166,10 +147,20 @@ private slots:
         unit.setScale(scale);
         unit.Move(0, 0, 2295, 2775);
         unit.show();
+        model.setState(UnitState(state));
+        model.setChecked(true);
         model.setUid(u"101"_s);
         model.setSize(u"SIZE :1.0"_s);
         model.setCount(u"Count: 999999"_s, 999999);
         model.setInfo(info);
+        if (colour)
+            unit.setState(colour);
+        QTEST(int(model.state()), "drawn");
+        QCOMPARE(unit.State(), band);
+        QCOMPARE(unit.findChild<QWidget *>(u"picShadow"_s)->palette().color(QPalette::Window), olecolor::toColor(band));
+        QCOMPARE(unit.findChild<QLabel *>(u"lblName"_s)->palette().color(QPalette::WindowText),
+                 olecolor::toColor(dUnit::CheckedColour));
+        QCOMPARE(unit.findChild<QLabel *>(u"lblCount"_s)->text(), u"Count: 999999"_s);
         QCOMPARE(unit.findChild<QLabel *>(u"lblSize"_s)->text(), u"SIZE :1.0   UID 101"_s);
         QCOMPARE(unit.caption2(), u"SIZE :1.0"_s);
         QList<QRect> taken;
