@@ -164,11 +164,6 @@ private slots:
 
         const ShiftSummary s = ShiftSummaryBuilder::readDays(m_dir.path(), Day, Day.addDays(rangeDays - 1));
         QTEST(lines(s.unitRows()), "units");
-        QVERIFY(reconciles(s.total));
-        for (const auto &u : s.units)
-            QVERIFY2(reconciles(u), qPrintable(u.unit));
-        for (const auto &d : s.designs)
-            QVERIFY2(reconciles(d), qPrintable(d.design));
         QTEST(QString::fromUtf8(lines(s.designRows())).split(u"\r\n"_s, Qt::SkipEmptyParts), "designs");
         QStringList bins;
         for (qsizetype i = 0; i < s.counted.size(); ++i)
