@@ -63,25 +63,27 @@ private slots:
         QTest::addColumn<double>("count"); // NaN: none
         QTest::addColumn<QString>("infoLine");
         QTest::addColumn<double>("shortfall");
-        QTest::addColumn<QByteArray>("published"); // the state word, the count and the shortfall
+        QTest::addColumn<QByteArray>("fields"); // between the UID and the time
         const double none = qQNaN();
         const auto row = [](const char *name, UnitState state, bool checked, const QString &countLine, double count,
-                            const QString &infoLine, double shortfall, const char *published) {
-            QTest::newRow(name) << int(state) << checked << countLine << count << infoLine << shortfall
-                                << QByteArray(published);
+                            const QString &infoLine, double shortfall, const QByteArray &fields) {
+            QTest::newRow(name) << int(state) << checked << countLine << count << infoLine << shortfall << fields;
         };
-        row("no answer since the last command", UnitState::Idle, false, {}, none, {}, none, "idle null null");
-        row("checked by the operator, nothing newer", UnitState::Idle, true, {}, none, {}, none, "checked null null");
+        row("no answer since the last command", UnitState::Idle, false, {}, none, {}, none,
+            R"("state":"idle","count":null,"countText":"","short":null,"info":"")");
+        row("checked by the operator, nothing newer", UnitState::Idle, true, {}, none, {}, none,
+            R"("state":"checked","count":null,"countText":"","short":null,"info":"")");
         row("a count has just arrived, checked", UnitState::Answering, true, u"Count: 12"_s, 12, {}, none,
-            "answering 12 null");
+            R"("state":"answering","count":12,"countText":"Count: 12","short":null,"info":"")");
         row("answered earlier, short", UnitState::Answered, false, u"Count : 2.5"_s, 2.5, u"Short : 3"_s, 3,
-            "answered 2.5 3");
-        row("stuck stone on a checked unit", UnitState::Stuck, true, {}, none, u"STUCK STN"_s, none, "stuck null null");
+            R"("state":"answered","count":2.5,"countText":"Count : 2.5","short":3,"info":"Short : 3")");
+        row("stuck stone on a checked unit", UnitState::Stuck, true, {}, none, u"STUCK STN"_s, none,
+            R"("state":"stuck","count":null,"countText":"","short":null,"info":"STUCK STN")");
         row("a band coloured by hand", UnitState::Other, true, u"Stock : 0"_s, none, u"Stock : 0"_s, none,
-            "checked null null");
+            R"("state":"checked","count":null,"countText":"Stock : 0","short":null,"info":"Stock : 0")");
         // JSON has no infinity: a count too large to hold is shown, but publishes no number.
         row("a count beyond any number", UnitState::Answering, false, u"Count: 1E+999"_s, qInf(), {}, none,
-            "answering null null");
+            R"("state":"answering","count":null,"countText":"Count: 1E+999","short":null,"info":"")");
     }
     void unitMessage()
     {
@@ -91,7 +93,7 @@ private slots:
         QFETCH(double, count);
         QFETCH(QString, infoLine);
         QFETCH(double, shortfall);
-        QFETCH(QByteArray, published);
+        QFETCH(QByteArray, fields);
         UnitModel unit;
         unit.setUid(u"103"_s);
         unit.setState(UnitState(state));
@@ -99,11 +101,8 @@ private slots:
         const auto number = [](double d) { return qIsNaN(d) ? std::nullopt : std::optional(d); };
         unit.setCount(countLine, number(count));
         unit.setInfo(infoLine, number(shortfall));
-        const QByteArrayList p = published.split(' ');
-        QCOMPARE(fleet::unitMessage(3, unit, u"2026-12-06T14:03:12"_s),
-                 R"({"unit":"UNIT 3","uid":"103","state":")" + p[0] + R"(","count":)" + p[1] + R"(,"countText":")"
-                     + countLine.toUtf8() + R"(","short":)" + p[2] + R"(,"info":")" + infoLine.toUtf8()
-                     + R"(","time":"2026-12-06T14:03:12"})");
+        const QByteArray message = fleet::unitMessage(3, unit, u"2026-12-06T14:03:12"_s);
+        QCOMPARE(message, R"({"unit":"UNIT 3","uid":"103",)" + fields + R"(,"time":"2026-12-06T14:03:12"})");
     }
 
     // Today's totals as numbers; a yield only where stones were asked for and the numbers are numbers.
@@ -112,13 +111,11 @@ private slots:
         QTest::addColumn<QByteArray>("rows");
         QTest::addColumn<QByteArray>("total");
         QTest::newRow("complete and short")
-            << QByteArray("T,A,UNIT 1,1,10,10,,complete,,\r\nT,A,UNIT 2,2,10,7,3,short,,\r\n")
-            << QByteArray(
-                   R"("asked":20,"complete":1,"counted":17,"runs":2,"short":3,"shortRuns":1,"stuck":0,"yield":85})");
+            << "T,A,UNIT 1,1,10,10,,complete,,\r\nT,A,UNIT 2,2,10,7,3,short,,\r\n"_ba
+            << R"("asked":20,"complete":1,"counted":17,"runs":2,"short":3,"shortRuns":1,"stuck":0,"yield":85})"_ba;
         QTest::newRow("none asked")
-            << QByteArray("T,A,UNIT 1,1,0,0,,no report,,\r\n")
-            << QByteArray(
-                   R"("asked":0,"complete":0,"counted":0,"runs":1,"short":0,"shortRuns":0,"stuck":0,"yield":null})");
+            << "T,A,UNIT 1,1,0,0,,no report,,\r\n"_ba
+            << R"("asked":0,"complete":0,"counted":0,"runs":1,"short":0,"shortRuns":0,"stuck":0,"yield":null})"_ba;
     }
     void shiftTotals()
     {
