@@ -92,8 +92,6 @@ private slots:
     // No keeps the design; Yes deletes it and selects nothing, so a second click cannot take the neighbour.
     void remove()
     {
-        emit m_remove->Click(); // nothing selected: nothing asked
-        QVERIFY(m_w->platform.asked.isEmpty());
         m_list->setCurrentRow(1);
         for (bool yes : {false, true}) {
             m_w->platform.yes = yes;
@@ -103,7 +101,7 @@ private slots:
         QCOMPARE(m_w->platform.asked, ask + ask);
         QCOMPARE(m_w->read(u"Vorn.ini"_s), QByteArray(StoredDesigns).replace("pendant=1,6,0,12,0\r\n", ""));
         QCOMPARE(rows(), u"RING,SHORT,BLANK"_s);
-        emit m_remove->Click();
+        emit m_remove->Click(); // nothing selected: nothing asked
         QCOMPARE(m_w->platform.asked.size(), 4);
         // A design the file still holds stays listed.
         m_list->setCurrentRow(0);

@@ -135,7 +135,6 @@ private slots:
         QFETCH(QString, action);
         QFETCH(QByteArray, lines);
         QFETCH(QList<qint64>, at);
-        QFETCH(QString, said);
         QByteArray written;
         RunJournal journal([&](const QByteArray &row, QDate) { return written += row, true; });
         m_w->host.runs = &journal;
@@ -164,7 +163,7 @@ private slots:
         QTest::qWait(30); // time for a line that should not go out
         QCOMPARE(m_w->peer.received(), lines);
         QCOMPARE(sentAt, at);
-        QCOMPARE(m_w->host.logged.value(0), said);
+        QTEST(m_w->host.logged.value(0), "said");
         journal.finish();
         QCOMPARE(parseCsv(QString::fromUtf8(written)).size(), action == u"run"_s ? 4 : 2);
     }

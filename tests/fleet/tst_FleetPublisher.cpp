@@ -111,13 +111,11 @@ private slots:
         QTest::addColumn<QByteArray>("rows");
         QTest::addColumn<QByteArray>("total");
         QTest::newRow("complete and short")
-            << QByteArray("T,A,UNIT 1,1,10,10,,complete,,\r\nT,A,UNIT 2,2,10,7,3,short,,\r\n")
-            << QByteArray(
-                   R"("asked":20,"complete":1,"counted":17,"runs":2,"short":3,"shortRuns":1,"stuck":0,"yield":85})");
+            << "T,A,UNIT 1,1,10,10,,complete,,\r\nT,A,UNIT 2,2,10,7,3,short,,\r\n"_ba
+            << R"("asked":20,"complete":1,"counted":17,"runs":2,"short":3,"shortRuns":1,"stuck":0,"yield":85})"_ba;
         QTest::newRow("none asked")
-            << QByteArray("T,A,UNIT 1,1,0,0,,no report,,\r\n")
-            << QByteArray(
-                   R"("asked":0,"complete":0,"counted":0,"runs":1,"short":0,"shortRuns":0,"stuck":0,"yield":null})");
+            << "T,A,UNIT 1,1,0,0,,no report,,\r\n"_ba
+            << R"("asked":0,"complete":0,"counted":0,"runs":1,"short":0,"shortRuns":0,"stuck":0,"yield":null})"_ba;
     }
     void shiftTotals()
     {

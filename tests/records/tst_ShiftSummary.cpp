@@ -88,22 +88,17 @@ private slots:
                           "UNIT 2,102,1,1,0,0,0,0,0,12,12,0,0,0,100.0,0,0\r\n"
                           "total,,2,2,0,0,0,0,0,24,24,0,0,0,100.0,0,0\r\n")
             << QStringList{u"RING,2,24,24,0,0,0,100.0"_s} << u"9=12 10=12"_s << 6 << QByteArray();
-        QTest::newRow("the last row cut off after a whole field")
-            << QByteArrayList{H
-                              + "2026-12-06T09:00:00,RING,UNIT 1,101,12,12,,complete,OK,\r\n"
-                                "2026-12-06T09:05:00,RING,UNIT 1,101,12,12,,complete,OK,"}
-            << 1
-            << QByteArray("UNIT 1,101,1,1,0,0,0,0,0,12,12,0,0,0,100.0,1,0\r\n"
-                          "total,,1,1,0,0,0,0,0,12,12,0,0,0,100.0,1,0\r\n")
-            << QStringList{u"RING,1,12,12,0,0,0,100.0"_s} << u"9=12"_s << 1 << QByteArray();
+        // The first day's last row is cut off after a whole field: it has every field, not its line end.
         QTest::newRow("a range of three days, one without runs, stones per day")
-            << QByteArrayList{H + "2026-12-06T09:00:00,RING,UNIT 1,101,12,12,,complete,,\r\n",
+            << QByteArrayList{H
+                                  + "2026-12-06T09:00:00,RING,UNIT 1,101,12,12,,complete,OK,\r\n"
+                                    "2026-12-06T09:05:00,RING,UNIT 1,101,12,12,,complete,OK,",
                               {},
                               H + "2026-12-08T23:59:59,RING,UNIT 1,101,12,10,2,short,,\r\n"}
             << 3
-            << QByteArray("UNIT 1,101,2,1,1,0,0,0,0,24,22,0,2,0,91.7,0,0\r\n"
-                          "total,,2,1,1,0,0,0,0,24,22,0,2,0,91.7,0,0\r\n")
-            << QStringList{u"RING,2,24,22,0,2,0,91.7"_s} << u"0=12 2=10"_s << 0 << QByteArray();
+            << QByteArray("UNIT 1,101,2,1,1,0,0,0,0,24,22,0,2,0,91.7,1,0\r\n"
+                          "total,,2,1,1,0,0,0,0,24,22,0,2,0,91.7,1,0\r\n")
+            << QStringList{u"RING,2,24,22,0,2,0,91.7"_s} << u"0=12 2=10"_s << 1 << QByteArray();
         QTest::newRow("a unit whose UID changed, units in the order they are counted")
             << QByteArrayList{H
                               + "2026-12-06T09:00:00,,UNIT 10,110,1,1,,complete,,\r\n"
@@ -159,8 +154,6 @@ private slots:
     {
         QFETCH(QByteArrayList, days);
         QFETCH(int, rangeDays);
-        QFETCH(QByteArray, units);
-        QFETCH(QString, counted);
         QFETCH(int, unreadable);
         QFETCH(QByteArray, pending);
         for (qsizetype i = 0; i < days.size(); ++i)
@@ -170,18 +163,13 @@ private slots:
             QVERIFY(writeFile(journal::pendingFor(m_dir.path()), pending));
 
         const ShiftSummary s = ShiftSummaryBuilder::readDays(m_dir.path(), Day, Day.addDays(rangeDays - 1));
-        QCOMPARE(lines(s.unitRows()), units);
-        QVERIFY(reconciles(s.total));
-        for (const auto &u : s.units)
-            QVERIFY2(reconciles(u), qPrintable(u.unit));
-        for (const auto &d : s.designs)
-            QVERIFY2(reconciles(d), qPrintable(d.design));
+        QTEST(lines(s.unitRows()), "units");
         QTEST(QString::fromUtf8(lines(s.designRows())).split(u"\r\n"_s, Qt::SkipEmptyParts), "designs");
         QStringList bins;
         for (qsizetype i = 0; i < s.counted.size(); ++i)
             if (s.counted[i] != 0)
                 bins << u"%1=%2"_s.arg(i).arg(s.counted[i]);
-        QCOMPARE(bins.join(u' '), counted);
+        QTEST(bins.join(u' '), "counted");
         QCOMPARE(s.unreadable, unreadable);
         QCOMPARE(s.unreadableText().isEmpty(), unreadable == 0);
         QCOMPARE(s.inProgressText(),
@@ -225,26 +213,22 @@ private slots:
     // that does not fit, hand-typed counts.
     void stones_data()
     {
-        QTest::addColumn<QStringList>("row"); // asked, counted, short as the journal holds them
+        QTest::addColumn<QString>("row"); // asked,counted,short as the journal holds them
         QTest::addColumn<QString>("told"); // over,short,unaccounted,yield %
-        QTest::newRow("a tenth's half rounds up, not to even")
-            << QStringList{u"16"_s, u"1"_s, u"15"_s} << u"0,15,0,6.3"_s;
-        QTest::newRow("two of three") << QStringList{u"3"_s, u"2"_s, u"1"_s} << u"0,1,0,66.7"_s;
-        QTest::newRow("one stone missing of two thousand is not 100.0")
-            << QStringList{u"2000"_s, u"1999"_s, u"1"_s} << u"0,1,0,99.9"_s;
-        QTest::newRow("one stone of twenty thousand is not 0.0")
-            << QStringList{u"20000"_s, u"1"_s, u""_s} << u"0,0,19999,0.1"_s;
-        QTest::newRow("a shortfall larger than what is missing")
-            << QStringList{u"10"_s, u"8"_s, u"5"_s} << u"0,2,0,80.0"_s;
-        QTest::newRow("nothing asked: no yield") << QStringList{u""_s, u"5"_s, u""_s} << u"5,0,0,"_s;
-        QTest::newRow("a negative count, hand-typed, counts 0") << QStringList{u"-5"_s, u"3"_s, u"-2"_s} << u"3,0,0,"_s;
-        QTest::newRow("a count no unit could count") << QStringList{u"1E999"_s, u"3"_s, u"1e300"_s} << u"3,0,0,"_s;
+        QTest::newRow("a tenth's half rounds up, not to even") << u"16,1,15"_s << u"0,15,0,6.3"_s;
+        QTest::newRow("one stone missing of two thousand is not 100.0") << u"2000,1999,1"_s << u"0,1,0,99.9"_s;
+        QTest::newRow("one stone of twenty thousand is not 0.0") << u"20000,1,"_s << u"0,0,19999,0.1"_s;
+        QTest::newRow("a shortfall larger than what is missing") << u"10,8,5"_s << u"0,2,0,80.0"_s;
+        QTest::newRow("nothing asked: no yield") << u",5,"_s << u"5,0,0,"_s;
+        QTest::newRow("a negative count, hand-typed, counts 0") << u"-5,3,-2"_s << u"3,0,0,"_s;
+        QTest::newRow("a count no unit could count") << u"1E999,3,1e300"_s << u"3,0,0,"_s;
     }
     void stones()
     {
-        QFETCH(QStringList, row);
+        QFETCH(QString, row);
+        const QStringList fields = row.split(u',');
         Stones s;
-        s.add(row[0], row[1], row[2]);
+        s.add(fields[0], fields[1], fields[2]);
         QVERIFY(reconciles(s));
         QTEST(u"%1,%2,%3,%4"_s.arg(s.stonesOver).arg(s.shortBy).arg(s.unaccounted).arg(s.yieldText()), "told");
     }
@@ -255,22 +239,21 @@ private slots:
     {
         QRandomGenerator random(30);
         const QStringList results{u"complete"_s, u"short"_s, u"stuck"_s, u"over"_s, u"not sent"_s, u"no report"_s};
-        const auto count = [&random](int most) {
+        const QStringList odd{QString(), u"-3"_s, u"2.5"_s}; // one count in four is none, negative or a fraction
+        const auto count = [&](int most) {
             const int pick = random.bounded(12);
-            return pick == 0 ? QString()
-                : pick == 1  ? u"-3"_s
-                : pick == 2  ? u"2.5"_s
-                             : QString::number(random.bounded(most));
+            return pick < 3 ? odd[pick] : QString::number(random.bounded(most));
         };
         for (int day = 0; day < 7; ++day) {
             QByteArray text = H;
             for (int run = 0; run < 60; ++run) {
                 const QTime time(random.bounded(24), random.bounded(60));
-                text += (Day.addDays(day).toString(u"yyyy-MM-ddT"_s) + time.toString(u"HH:mm:ss"_s) + u","_s
-                         + (random.bounded(4) ? u"D%1"_s.arg(random.bounded(5)) : QString()) + u",UNIT "_s
-                         + QString::number(1 + random.bounded(5)) + u",10"_s + QString::number(random.bounded(9))
-                         + u","_s + count(20) + u","_s + count(25) + u","_s + count(10) + u","_s
-                         + results[random.bounded(int(results.size()))] + u",,\r\n"_s)
+                const QString design = random.bounded(4) ? u"D%1"_s.arg(random.bounded(5)) : QString();
+                text += u"%1T%2,%3,UNIT %4,10%5,%6,%7,%8,%9,,\r\n"_s
+                            .arg(Day.addDays(day).toString(Qt::ISODate), time.toString(Qt::ISODate), design)
+                            .arg(1 + random.bounded(5))
+                            .arg(random.bounded(9))
+                            .arg(count(20), count(25), count(10), results[random.bounded(int(results.size()))])
                             .toUtf8();
             }
             writeDay(Day.addDays(day), text);
@@ -283,25 +266,22 @@ private slots:
         const auto figures = [](const Stones &t) {
             return QList{t.asked, t.counted, t.stonesOver, t.shortBy, t.unaccounted};
         };
-        QList<std::vector<const Stones *>> tables(3);
-        for (const auto &u : s.units)
-            tables[0].push_back(&u);
-        for (const auto &d : s.designs)
-            tables[1].push_back(&d);
-        for (const auto &d : s.days) {
-            tables[2].push_back(&d.total);
-            for (const auto &u : d.units)
-                QVERIFY(reconciles(u));
-        }
-        for (const auto &table : tables) {
+        const auto addsUp = [&](const auto &table, const auto &stonesOf) {
             QList<double> whole(5);
-            for (const Stones *row : table) {
-                QVERIFY(reconciles(*row));
+            for (const auto &row : table) {
+                QVERIFY(reconciles(stonesOf(row)));
                 for (qsizetype i = 0; i < 5; ++i)
-                    whole[i] += figures(*row)[i];
+                    whole[i] += figures(stonesOf(row))[i];
             }
             QCOMPARE(whole, figures(s.total));
-        }
+        };
+        const auto itself = [](const Stones &row) -> const Stones & { return row; };
+        addsUp(s.units, itself);
+        addsUp(s.designs, itself);
+        addsUp(s.days, [](const ShiftSummary::DayTotals &d) -> const Stones & { return d.total; });
+        for (const auto &d : s.days)
+            for (const auto &u : d.units)
+                QVERIFY(reconciles(u));
         QCOMPARE(s.firstRun.date(), Day);
         QCOMPARE(s.lastRun.date(), Day.addDays(6));
     }
