@@ -6,12 +6,11 @@
 // card), filling the board (until every card is drawn) and after; fails when there is one. Not part of the
 // test suite: timings depend on the machine and its load.
 //   VORN_BUILD=build node bench/board/run.mjs [SECONDS]
-import { execFileSync, spawn } from 'node:child_process';
 import fs from 'node:fs';
-import net from 'node:net';
 import os from 'node:os';
 import path from 'node:path';
 import { createRequire } from 'node:module';
+import { ConsolePassword, exampleBroker } from '../../tests/web/broker.mjs';
 
 const root = path.resolve(import.meta.dirname, '../..');
 const build = path.resolve(process.env.VORN_BUILD ?? path.join(root, 'build'));
@@ -27,43 +26,16 @@ if (!fs.existsSync(path.join(build, 'board/index.html'))) {
     process.exit(2);
 }
 
-const freePort = () =>
-    new Promise((resolve) => {
-        const s = net.createServer().listen(0, '127.0.0.1', () => {
-            const { port } = s.address();
-            s.close(() => resolve(port));
-        });
-    });
-const listening = (port) =>
-    new Promise((resolve) => {
-        const s = net.connect(port, '127.0.0.1', () => s.end(() => resolve(true))).once('error', () => resolve(false));
-    });
-
-// The broker, from the example configuration on the benchmark's own ports and files.
+// The broker, from the example configuration on the benchmark's own ports and files. The broker and the
+// consoles run elsewhere in a shop: here they yield the processors to the browser.
 const tmp = fs.mkdtempSync(path.join(os.tmpdir(), 'vorn-bench-board-'));
-const [mqttPort, webPort] = [await freePort(), await freePort()];
-for (const f of ['acl', 'passwd'])
-    fs.copyFileSync(path.join(root, `examples/mosquitto-board.${f}`), path.join(tmp, `mosquitto-board.${f}`));
-execFileSync('mosquitto_passwd', ['-b', path.join(tmp, 'mosquitto-board.passwd'), 'vorn', 'console-secret']);
-const conf = fs.readFileSync(path.join(root, 'examples/mosquitto-board.conf'), 'utf8')
-    .replaceAll('/etc/mosquitto/conf.d/', `${tmp}/`)
-    .replace(/^listener 1883$/m, `listener ${mqttPort} 127.0.0.1`)
-    .replace(/^listener 9001$/m, `listener ${webPort} 127.0.0.1`)
-    .replace(/^http_dir .*$/m, `http_dir ${path.join(build, 'board')}`);
-// As root the broker would turn to a user of its own, who cannot read the benchmark's folder.
-fs.writeFileSync(path.join(tmp, 'mosquitto.conf'), conf + (process.getuid() === 0 ? '\nuser root\n' : ''));
-// The broker and the consoles run elsewhere in a shop: here they yield the processors to the browser.
-const broker = spawn('nice', ['-n', '19', 'mosquitto', '-c', path.join(tmp, 'mosquitto.conf')], { stdio: 'ignore' });
-let context, shop;
+const example = await exampleBroker(tmp, path.join(build, 'board'), { prefix: ['nice', '-n', '19'] });
+let broker, context, shop;
 try {
-    for (let i = 0; !((await listening(mqttPort)) && (await listening(webPort))); ++i) {
-        if (i === 100)
-            throw new Error('the broker did not start');
-        await sleep(50);
-    }
+    broker = await example.start();
 
     // The shop: one client speaks for every station, as the consoles would.
-    shop = await mqtt.connectAsync(`mqtt://127.0.0.1:${mqttPort}`, { username: 'vorn', password: 'console-secret' });
+    shop = await mqtt.connectAsync(`mqtt://127.0.0.1:${example.mqttPort}`, { username: 'vorn', password: ConsolePassword });
     const states = ['idle', 'answering', 'answered', 'answered', 'answered', 'stuck'];
     const name = (s) => `press-${s + 1}`;
     let seq = 0;
@@ -124,7 +96,7 @@ try {
         shop.publish(topic, payload, { qos: 0, retain: !topic.endsWith('/runs') });
         ++sent;
     }, 1000 / Rate);
-    await page.goto(`http://127.0.0.1:${webPort}/`);
+    await page.goto(`http://127.0.0.1:${example.webPort}/`);
     await page.waitForFunction(() => window.bench.filled != null, null, { timeout: 60000 });
     await sleep(seconds * 1000);
     clearInterval(timer);
@@ -146,7 +118,7 @@ try {
 } finally {
     await context?.close();
     await shop?.endAsync();
-    broker.kill();
-    await new Promise((r) => (broker.exitCode === null ? broker.once('exit', r) : r()));
+    broker?.kill();
+    await new Promise((r) => (broker && broker.exitCode === null ? broker.once('exit', r) : r()));
     fs.rmSync(tmp, { recursive: true, force: true });
 }

@@ -7,10 +7,10 @@ import { after, before, describe, it } from 'node:test';
 import assert from 'node:assert/strict';
 import { execFileSync, spawn } from 'node:child_process';
 import fs from 'node:fs';
-import net from 'node:net';
 import os from 'node:os';
 import path from 'node:path';
 import { createRequire } from 'node:module';
+import { ConsolePassword, exampleBroker } from './broker.mjs';
 
 const root = path.resolve(import.meta.dirname, '../..');
 const build = path.resolve(process.env.VORN_BUILD ?? path.join(root, 'build'));
@@ -20,19 +20,6 @@ const Stations = ['press-1', 'press-2', 'press-3'];
 const Wait = 30000;
 const sleep = (ms) => new Promise((r) => setTimeout(r, ms));
 
-// A free loopback port below the range handed out to outgoing connections.
-async function freePort() {
-    for (;;) {
-        const port = 20000 + Math.floor(Math.random() * 12000);
-        const free = await new Promise((resolve) => {
-            const s = net.createServer().once('error', () => resolve(false));
-            s.listen(port, '127.0.0.1', () => s.close(() => resolve(true)));
-        });
-        if (free)
-            return port;
-    }
-}
-
 async function until(what, test, ms = Wait) {
     for (const end = Date.now() + ms; Date.now() < end; await sleep(50))
         if (await test())
@@ -40,19 +27,15 @@ async function until(what, test, ms = Wait) {
     assert.fail(`timed out: ${what}`);
 }
 
-const listening = (port) =>
-    new Promise((resolve) => {
-        const s = net.connect(port, '127.0.0.1', () => s.end(() => resolve(true))).once('error', () => resolve(false));
-    });
-
 function started(child, name) {
     child.stderr?.on('data', (d) => process.env.VORN_VERBOSE && process.stderr.write(`${name}: ${d}`));
     return child;
 }
 
 const tmp = fs.mkdtempSync(path.join(os.tmpdir(), 'vorn-board-'));
-const mqttPort = await freePort();
-const webPort = await freePort();
+// The example configuration on the test's own ports and files.
+const shop = await exampleBroker(tmp, path.join(build, 'board'));
+const { mqttPort, webPort } = shop;
 let broker, xserver, display;
 const consoles = new Map(); // station -> { folder, sim, vorn }
 let context, page;
@@ -72,9 +55,8 @@ async function startX() {
 
 const xdotool = (...args) => execFileSync('xdotool', args, { env: { ...process.env, DISPLAY: display }, encoding: 'utf8', timeout: 10000 });
 
-function startBroker() {
-    broker = started(spawn('mosquitto', ['-c', path.join(tmp, 'mosquitto.conf')], { stdio: ['ignore', 'ignore', 'pipe'] }), 'mosquitto');
-    return until('the broker listens', async () => (await listening(mqttPort)) && listening(webPort));
+async function startBroker() {
+    broker = await shop.start();
 }
 
 async function stop(child, signal = 'SIGTERM') {
@@ -100,7 +82,7 @@ async function startStation(station) {
     fs.copyFileSync(path.join(root, 'examples/Vorn2.ini'), path.join(folder, 'Vorn2.ini'));
     fs.writeFileSync(path.join(folder, 'Vorn.ini'), `${fs.readFileSync(path.join(root, 'examples/Vorn.ini'), 'utf8')}
 [MQTT]\r\nBroker=127.0.0.1:${mqttPort}\r\nStation=${station}\r\nUser=vorn\r\nPassword File=mqtt-password\r\n`);
-    fs.writeFileSync(path.join(folder, 'mqtt-password'), 'console-secret\n');
+    fs.writeFileSync(path.join(folder, 'mqtt-password'), `${ConsolePassword}\n`);
     const sim = spawn(path.join(build, 'bin/dispenser-sim'),
         ['--dir', folder, '--port', '7', '--seed', '1', '--stone-ms', '5', '--home-ms', '50'], { stdio: ['ignore', 'pipe', 'pipe'] });
     await new Promise((resolve, reject) => {
@@ -130,20 +112,6 @@ const card = async (station) => (await board()).cards.find((c) => c.station === 
 
 describe('the fleet board', { timeout: 240000 }, () => {
     before(async () => {
-        // The example configuration on the test's own ports and files.
-        for (const f of ['acl', 'passwd'])
-            fs.copyFileSync(path.join(root, `examples/mosquitto-board.${f}`), path.join(tmp, `mosquitto-board.${f}`));
-        execFileSync('mosquitto_passwd', ['-b', path.join(tmp, 'mosquitto-board.passwd'), 'vorn', 'console-secret']);
-        let conf = fs.readFileSync(path.join(root, 'examples/mosquitto-board.conf'), 'utf8')
-            .replaceAll('/etc/mosquitto/conf.d/', `${tmp}/`)
-            .replace(/^listener 1883$/m, `listener ${mqttPort} 127.0.0.1`)
-            .replace(/^listener 9001$/m, `listener ${webPort} 127.0.0.1`)
-            .replace(/^http_dir .*$/m, `http_dir ${path.join(build, 'board')}`);
-        assert.ok(conf.includes(`listener ${webPort}`) && conf.includes(`${tmp}/mosquitto-board.acl`), conf);
-        // As root the broker would turn to a user of its own, who cannot read the test's folder.
-        if (process.getuid() === 0)
-            conf += '\nuser root\n';
-        fs.writeFileSync(path.join(tmp, 'mosquitto.conf'), conf);
         await Promise.all([startBroker(), startX()]);
         for (const s of Stations)
             await startStation(s);
