@@ -1,7 +1,7 @@
 // Makes the page the broker serves from the board's sources: one index.html with the style sheet and the
 // modules inside it; beside it npm's MQTT client and the link's worker script (link.js), which the page
-// fetches as text and starts as one worker. Mosquitto's http_dir sends files
-// without a Content-Type, and browsers run no module script, nor (Firefox) a style sheet, without one.
+// fetches as text and starts as one worker. Mosquitto's http_dir sends files without a Content-Type, and
+// browsers run no module script, nor (Firefox) a style sheet, without one.
 //   node pack.mjs SOURCE_DIR MQTT_BUNDLE OUT_DIR
 import fs from 'node:fs';
 import path from 'node:path';

@@ -252,7 +252,8 @@ private slots:
             a.replace(u"<temp>"_s, temp.path());
         // Paths as the console names them, as the system writes them.
         output.replace("<temp>", QDir::toNativeSeparators(temp.path()).toLocal8Bit());
-        errors.replace("<temp>", QDir::toNativeSeparators(temp.path()).toLocal8Bit());
+        if (errors.contains("<temp>")) // a path in a reason, as the system writes it
+            errors = QDir::toNativeSeparators(QString::fromUtf8(errors).replace(u"<temp>"_s, temp.path())).toUtf8();
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         for (const QString &name : {u"DISPLAY"_s, u"WAYLAND_DISPLAY"_s, u"QT_QPA_PLATFORM"_s})
             env.remove(name);

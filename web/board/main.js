@@ -22,8 +22,9 @@ function say(state, text) {
 }
 
 // The worker is made of the MQTT client and link.js, fetched as text: the broker sends files without a type,
-// and a browser starts no worker from a script without one.
-async function start() {
+// and a browser starts no worker from a script without one. A fetch that fails is tried again as the link
+// tries the broker: after 1 s, then twice as long each time up to 30 s.
+async function start(wait = 1000) {
     say('connecting', `Connecting to ${broker}…`);
     try {
         const code = await Promise.all(['vendor/mqtt.min.js', 'link.js'].map(async (file) => {
@@ -44,7 +45,8 @@ async function start() {
         worker.onerror = (e) => say('down', `The board's link to the broker failed: ${e.message}`);
         worker.postMessage({ broker, username: params.get('user') ?? 'board', password: params.get('password') ?? 'board', subscriptions: Subscriptions });
     } catch (e) {
-        say('down', `The board could not load its MQTT client (${e.message}): reload the page`);
+        say('down', `The board could not load its MQTT client (${e.message}): trying again in ${Math.round(wait / 1000)} s`);
+        setTimeout(() => start(Math.min(wait * 2, 30000)), wait);
     }
 }
 
