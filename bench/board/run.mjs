@@ -62,15 +62,14 @@ try {
     await page.goto('about:blank');
     await sleep(3000);
 
-    // Before the page's own scripts: every long frame, with the scripts' part by source (the page's own or the
-    // MQTT client's), style and layout, and the longest stretch the page could not answer (blocking); and a
+    // Before the page's own scripts: every long frame, with its scripts' part (the MQTT client runs in a worker
+    // of its own, outside the page's frames), style and layout, and the longest stretch the page could not answer (blocking); and a
     // count of the frames, with the moments the first card and the last came.
     await page.addInitScript(({ stations }) => {
         const bench = (window.bench = { long: [], frames: 0, firstCard: null, filled: null });
         new PerformanceObserver((list) => bench.long.push(...list.getEntries().map((e) => {
-            const script = (own) => e.scripts.filter((s) => s.sourceURL.includes('mqtt') !== own).reduce((sum, s) => sum + s.duration, 0);
             return {
-                ms: e.duration, at: e.startTime, page: script(true), client: script(false), blocking: e.blockingDuration,
+                ms: e.duration, at: e.startTime, script: e.scripts.reduce((sum, s) => sum + s.duration, 0), blocking: e.blockingDuration,
                 scripts: e.scripts.map((s) => `${s.invoker} ${Math.round(s.duration)}`).join(', '),
                 layout: e.styleAndLayoutStart ? e.startTime + e.duration - e.styleAndLayoutStart : 0,
             };
@@ -109,7 +108,7 @@ try {
         firstCardMs: Math.round(b.firstCard), fillingMs: Math.round(b.filled - b.firstCard),
         framesOver50ms: b.long.length, ofLoading: phase(-Infinity, b.firstCard), ofFilling: phase(b.firstCard, b.filled), afterFilling: phase(b.filled, Infinity),
         longestFrameMs: Math.round(Math.max(0, ...b.long.map((f) => f.ms))),
-        longFrames: b.long.map((f) => `${Math.round(f.ms)} at ${Math.round(f.at)} ms (page's script ${Math.round(f.page)}, MQTT client ${Math.round(f.client)}, style+layout ${Math.round(f.layout)}, blocking ${Math.round(f.blocking)}${f.scripts && `; ${f.scripts}`})`).join(', '),
+        longFrames: b.long.map((f) => `${Math.round(f.ms)} at ${Math.round(f.at)} ms (script ${Math.round(f.script)}, style+layout ${Math.round(f.layout)}, blocking ${Math.round(f.blocking)}${f.scripts && `; ${f.scripts}`})`).join(', '),
         // The machine is shared: its load says how far the figures can be trusted.
         loadAverage: os.loadavg().map((l) => l.toFixed(2)).join(' '),
     };
